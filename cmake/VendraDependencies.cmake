@@ -1,0 +1,7 @@
+find_package(Threads REQUIRED)
+find_package(ZLIB REQUIRED)
+if(NOT WIN32)
+  find_package(PkgConfig REQUIRED)
+  find_package(CURL REQUIRED)
+  find_package(OpenSSL REQUIRED)
+endif()

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <utility>
+
+namespace Vendra {
+
+// Holds one counted reference of an object with AddRef/Release (JSON values,
+// jobs, listeners, buffers), so that a reference is released exactly once on
+// every way out of a scope.
+template <typename T>
+class RefPtr {
+ public:
+  RefPtr() = default;
+  // Takes over a reference the caller already owns (a new object, or one
+  // handed out through an out argument).
+  static RefPtr Adopt(T* p) {
+    RefPtr r;
+    r.p_ = p;
+    return r;
+  }
+  // Takes a new reference of its own.
+  static RefPtr Share(T* p) {
+    if (p) p->AddRef();
+    return Adopt(p);
+  }
+  ~RefPtr() { Reset(); }
+  RefPtr(const RefPtr& o) : p_(o.p_) {
+    if (p_) p_->AddRef();
+  }
+  RefPtr& operator=(const RefPtr& o) {
+    RefPtr copy(o);
+    std::swap(p_, copy.p_);
+    return *this;
+  }
+  RefPtr(RefPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  RefPtr& operator=(RefPtr&& o) noexcept {
+    RefPtr moved(std::move(o));
+    std::swap(p_, moved.p_);
+    return *this;
+  }
+
+  void Reset() {
+    if (T* p = std::exchange(p_, nullptr)) p->Release();
+  }
+  // Hands the reference to the caller (for an out argument).
+  T* Detach() { return std::exchange(p_, nullptr); }
+  // Releases what is held and gives the place for an out argument to fill.
+  T** Receive() {
+    Reset();
+    return &p_;
+  }
+
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  T& operator*() const { return *p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+}  // namespace Vendra

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Files and folders. Every operation answers a Windows system error number
+// (platform/sys_error.h), 0 for success.
+namespace VendraPlatform {
+
+// Creates a folder and every missing parent, with the answers of the shell's
+// folder creation: 0 created, 183 already there, 3 path unusable, 5 denied.
+uint32_t CreateFolderTree(std::u16string_view folder);
+
+// Creates the machine-wide shared folder with the access rule the system's
+// programs rely on (every user may create and change their own files in it;
+// see the platform implementation for how that is expressed). True only when
+// this call created it; an existing folder is left alone.
+bool CreateSharedFolder(std::u16string_view folder);
+
+// Moves a file, replacing the target, across file systems when needed, and
+// returns only when the data has reached the disk.
+uint32_t MoveFileReplacing(std::u16string_view from, std::u16string_view to);
+
+uint32_t DeleteFile(std::u16string_view path);
+bool FileExists(std::u16string_view path);
+bool FolderExists(std::u16string_view path);
+uint32_t GetFileSize(std::u16string_view path, uint64_t& size);
+
+struct FolderEntry {
+  std::u16string name;
+  bool isFolder = false;
+  uint64_t size = 0;
+};
+// Lists a folder's entries, without "." and "..".
+uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries);
+
+// The user's temporary folder, ending without a separator.
+std::u16string TempFolder();
+// Creates a new empty file with a unique name in folder; its path goes to out.
+uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix, std::u16string& path);
+
+// An open file, closed when the holder goes away.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // "rb": existing file for reading.
+  uint32_t OpenForReading(std::u16string_view path);
+  // "wb": creates or empties the file.
+  uint32_t CreateForWriting(std::u16string_view path);
+
+  bool IsOpen() const;
+  // Reads up to size bytes; read is 0 at the end of the file.
+  uint32_t Read(void* data, size_t size, size_t& read);
+  // Writes every byte or fails (a full disk is an error, never a short file).
+  uint32_t Write(const void* data, size_t size);
+  uint32_t Size(uint64_t& size) const;
+  // Pushes written data to the disk.
+  uint32_t Flush();
+  uint32_t Close();
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+uint32_t ReadWholeFile(std::u16string_view path, std::string& bytes);
+
+// Replaces path with bytes so that readers see either the old file or the
+// whole new one: the data goes to a new file beside the target, reaches the
+// disk, and is then renamed over it. Nothing is left behind on failure.
+uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+
+}  // namespace VendraPlatform
