@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "client/result.h"
+
+namespace VendraClient {
+
+// One value per field of the product's entry in the system's list of
+// installed programs, in the order they are written.
+struct UninstallEntry {
+  UninstallEntry(std::u16string displayName, std::u16string displayIcon,
+                 std::u16string uninstallString, std::u16string modifyPath,
+                 uint32_t estimatedSize);
+
+  std::u16string comments;
+  std::u16string contact;
+  std::u16string displayIcon;
+  std::u16string displayName;
+  std::u16string displayVersion;
+  uint32_t estimatedSize = 0;
+  std::u16string helpLink;
+  std::u16string helpTelephone;
+  std::u16string installDate;
+  std::u16string installLocation;
+  std::u16string installSource;
+  std::u16string language;
+  std::u16string modifyPath;
+  bool noModify = false;
+  bool noRepair = false;
+  std::u16string productId;
+  std::u16string publisher;
+  std::u16string readme;
+  std::u16string quietUninstallString;
+  std::u16string uninstallString;
+  std::u16string urlInfoAbout;
+  std::u16string urlUpdateInfo;
+  std::u16string version;
+  std::u16string versionMajor;
+  std::u16string versionMinor;
+};
+
+// Writes the entry under the machine's Uninstall key named keyName: non-empty
+// texts as strings, empty ones deleted, the numbers always. 0, or -108 with
+// "Failed to open registry key for writing (%d)" when the key cannot be opened.
+eVClientResult WriteUninstallEntry(const UninstallEntry& entry, const std::u16string& keyName,
+                                   std::u16string& error);
+
+}  // namespace VendraClient
