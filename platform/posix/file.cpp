@@ -1,0 +1,113 @@
+// POSIX layer only.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/files.h"
+#include "platform/posix/errno_map.h"
+#include "platform/posix/posix_text.h"
+#include "platform/sys_error.h"
+
+namespace VendraPlatform {
+
+using Posix::SysErrorFromErrno;
+
+namespace {
+std::string NativeFilePath(std::u16string_view path) {
+  std::string out = Posix::Native(path);
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
+}  // namespace
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, -1);
+  }
+  return *this;
+}
+
+uint32_t File::OpenForReading(std::u16string_view path) {
+  Close();
+  const int fd = ::open(NativeFilePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return SysErrorFromErrno(errno);
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return SysError::kAccessDenied;
+  }
+  handle_ = fd;
+  return SysError::kSuccess;
+}
+
+uint32_t File::CreateForWriting(std::u16string_view path) {
+  Close();
+  const int fd = ::open(NativeFilePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    const int err = errno;
+    return err == ENOENT ? SysError::kPathNotFound : SysErrorFromErrno(err);
+  }
+  handle_ = fd;
+  return SysError::kSuccess;
+}
+
+bool File::IsOpen() const { return handle_ >= 0; }
+
+uint32_t File::Read(void* data, size_t size, size_t& read) {
+  read = 0;
+  if (handle_ < 0) return SysError::kInvalidParameter;
+  while (true) {
+    const ssize_t got = ::read(static_cast<int>(handle_), data, size);
+    if (got >= 0) {
+      read = static_cast<size_t>(got);
+      return SysError::kSuccess;
+    }
+    if (errno != EINTR) return SysErrorFromErrno(errno);
+  }
+}
+
+uint32_t File::Write(const void* data, size_t size) {
+  if (handle_ < 0) return SysError::kInvalidParameter;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t put = ::write(static_cast<int>(handle_), bytes, size);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return SysErrorFromErrno(errno);
+    }
+    if (put == 0) return SysError::kDiskFull;
+    bytes += put;
+    size -= static_cast<size_t>(put);
+  }
+  return SysError::kSuccess;
+}
+
+uint32_t File::Size(uint64_t& size) const {
+  struct stat st;
+  if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &st) != 0) return SysError::kInvalidParameter;
+  size = static_cast<uint64_t>(st.st_size);
+  return SysError::kSuccess;
+}
+
+uint32_t File::Flush() {
+  if (handle_ < 0) return SysError::kInvalidParameter;
+  return ::fsync(static_cast<int>(handle_)) == 0 ? SysError::kSuccess : SysErrorFromErrno(errno);
+}
+
+uint32_t File::Close() {
+  if (handle_ < 0) return SysError::kSuccess;
+  const int fd = static_cast<int>(std::exchange(handle_, -1));
+  // Delayed write errors (a full disk over NFS, say) surface here.
+  return ::close(fd) == 0 ? SysError::kSuccess : SysErrorFromErrno(errno);
+}
+
+}  // namespace VendraPlatform

@@ -1,0 +1,258 @@
+// POSIX layer only.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/paths.h"
+#include "platform/posix/errno_map.h"
+#include "platform/posix/posix_text.h"
+#include "platform/sys_error.h"
+
+namespace VendraPlatform {
+
+const char16_t kPathSeparator = u'/';
+
+using Posix::Native;
+using Posix::SysErrorFromErrno;
+
+namespace {
+
+// Folders of ours are written only by their owner; see CreateSharedFolder for
+// the one folder every user may add files to.
+constexpr mode_t kFolderMode = 0755;
+
+// Turns the path separators the system's relative paths use into '/'.
+std::string NativePath(std::u16string_view path) {
+  std::string out = Native(path);
+  for (char& c : out)
+    if (c == '\\') c = '/';
+  return out;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int SyncFolderOf(const std::string& path) {
+  const size_t cut = path.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : path.substr(0, cut));
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int rc = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  return rc;
+}
+
+int CopyFileContents(const std::string& from, const std::string& to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  struct stat st;
+  if (::fstat(in, &st) != 0) {
+    const int err = errno;
+    ::close(in);
+    return err;
+  }
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
+  if (out < 0) {
+    const int err = errno;
+    ::close(in);
+    return err;
+  }
+  int err = 0;
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t got = ::read(in, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      break;
+    }
+    if (got == 0) break;
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        err = errno;
+        break;
+      }
+      done += put;
+    }
+    if (err) break;
+  }
+  if (!err && ::fsync(out) != 0) err = errno;
+  ::close(in);
+  if (::close(out) != 0 && !err) err = errno;
+  if (err) ::unlink(to.c_str());
+  return err;
+}
+
+}  // namespace
+
+uint32_t CreateFolderTree(std::u16string_view folder) {
+  std::string path = NativePath(folder);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (path.empty()) return SysError::kPathNotFound;
+  if (IsFolder(path)) return SysError::kAlreadyExists;
+  // Walk down from the first missing parent, creating each level.
+  for (size_t pos = path.find('/', 1); ; pos = path.find('/', pos + 1)) {
+    const std::string part = pos == std::string::npos ? path : path.substr(0, pos);
+    if (::mkdir(part.c_str(), kFolderMode) != 0 && errno != EEXIST) {
+      const int err = errno;
+      return err == ENOENT ? SysError::kPathNotFound : SysErrorFromErrno(err);
+    }
+    if (!IsFolder(part)) return SysError::kPathNotFound;
+    if (pos == std::string::npos) break;
+  }
+  return SysError::kSuccess;
+}
+
+bool CreateSharedFolder(std::u16string_view folder) {
+  // Every user's copy of the vendor's programs keeps its session here, so the
+  // folder is open for everyone to add files, as with an access list granting
+  // Everyone full control. The sticky bit keeps that from becoming a hole in
+  // a folder an elevated installer runs programs from: a user may create
+  // files, but only the owner of a file (or of the folder) may rename, replace
+  // or delete it, and files and sub-folders are created writable by their
+  // owner only (0644 / 0755).
+  const std::string path = NativePath(folder);
+  if (::mkdir(path.c_str(), 01777) != 0) return false;
+  // mkdir honours the umask; the mode must be exact.
+  ::chmod(path.c_str(), 01777);
+  return true;
+}
+
+uint32_t MoveFileReplacing(std::u16string_view from, std::u16string_view to) {
+  const std::string src = NativePath(from);
+  const std::string dst = NativePath(to);
+  if (::rename(src.c_str(), dst.c_str()) == 0) {
+    SyncFolderOf(dst);
+    return SysError::kSuccess;
+  }
+  if (errno != EXDEV) return SysErrorFromErrno(errno);
+  // Another file system: copy beside the target, then rename over it, so the
+  // target is never seen half-written.
+  const std::string temp = dst + ".moving-" + std::to_string(::getpid());
+  if (const int err = CopyFileContents(src, temp)) return SysErrorFromErrno(err);
+  if (::rename(temp.c_str(), dst.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    return SysErrorFromErrno(err);
+  }
+  SyncFolderOf(dst);
+  ::unlink(src.c_str());
+  return SysError::kSuccess;
+}
+
+uint32_t DeleteFile(std::u16string_view path) {
+  return ::unlink(NativePath(path).c_str()) == 0 ? SysError::kSuccess : SysErrorFromErrno(errno);
+}
+
+bool FileExists(std::u16string_view path) {
+  struct stat st;
+  return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool FolderExists(std::u16string_view path) { return IsFolder(NativePath(path)); }
+
+uint32_t GetFileSize(std::u16string_view path, uint64_t& size) {
+  struct stat st;
+  if (::stat(NativePath(path).c_str(), &st) != 0) return SysErrorFromErrno(errno);
+  size = static_cast<uint64_t>(st.st_size);
+  return SysError::kSuccess;
+}
+
+uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
+  const std::string path = NativePath(folder);
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return SysErrorFromErrno(errno);
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    FolderEntry entry;
+    entry.name = Posix::FromNative(name);
+    entry.isFolder = S_ISDIR(st.st_mode);
+    entry.size = entry.isFolder ? 0 : static_cast<uint64_t>(st.st_size);
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(dir);
+  return SysError::kSuccess;
+}
+
+std::u16string TempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string folder = (tmp && *tmp) ? tmp : "/tmp";
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return Posix::FromNative(folder);
+}
+
+uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix,
+                        std::u16string& path) {
+  std::string pattern = NativePath(PathAppend(folder, prefix)) + "XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return errno == ENOENT ? SysError::kPathNotFound : SysErrorFromErrno(errno);
+  ::close(fd);
+  path = Posix::FromNative(pattern);
+  return SysError::kSuccess;
+}
+
+uint32_t ReadWholeFile(std::u16string_view path, std::string& bytes) {
+  File file;
+  if (const uint32_t err = file.OpenForReading(path)) return err;
+  uint64_t size = 0;
+  file.Size(size);
+  bytes.clear();
+  bytes.reserve(static_cast<size_t>(size));
+  char buffer[1 << 16];
+  while (true) {
+    size_t got = 0;
+    if (const uint32_t err = file.Read(buffer, sizeof buffer, got)) return err;
+    if (got == 0) break;
+    bytes.append(buffer, got);
+  }
+  return SysError::kSuccess;
+}
+
+uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+  const std::string target = NativePath(path);
+  const size_t cut = target.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : target.substr(0, cut));
+  if (!IsFolder(folder)) return SysError::kPathNotFound;
+  // The new file must land in the target's folder, so the final rename stays
+  // on one file system and is atomic.
+  std::string temp = target + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return SysErrorFromErrno(errno);
+  // mkstemp creates 0600; the replaced file is read by other users' programs.
+  ::fchmod(fd, 0644);
+  int err = 0;
+  for (size_t done = 0; done < bytes.size() && !err;) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0) {
+      if (errno != EINTR) err = errno;
+      continue;
+    }
+    done += static_cast<size_t>(put);
+  }
+  if (!err && ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && !err) err = errno;
+  if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+  if (err) {
+    ::unlink(temp.c_str());
+    return SysErrorFromErrno(err);
+  }
+  SyncFolderOf(target);
+  return SysError::kSuccess;
+}
+
+}  // namespace VendraPlatform
