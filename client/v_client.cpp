@@ -1,0 +1,128 @@
+#include "client/v_client.h"
+
+#include "common/text/format.h"
+#include "platform/process.h"
+
+namespace VendraClient {
+namespace {
+
+// Operations whose subsystem is not in this build say so instead of succeeding.
+eVClientResult NotBuilt(const char* operation, std::u16string& error) {
+  error = VendraText::Format(u"%hs is not available in this build of the client", operation);
+  return eVClientResult::NotSupported;
+}
+
+}  // namespace
+
+VClient::VClient() = default;
+VClient::~VClient() = default;
+
+ModuleInstance VClient::GetModuleInstance() { return moduleInstance_; }
+
+eVClientResult VClient::GetDeviceName(std::u16string& name, std::u16string& error) {
+  name = u"UNKNOWN";
+  return NotBuilt("GetDeviceName", error);
+}
+
+bool VClient::GetDataPath(const std::u16string& relative, std::u16string& path) {
+  path = dataFolder_.Path(relative);
+  return true;
+}
+
+eVClientResult VClient::Logout(std::u16string& error) {
+  return NotBuilt("Logout", error);
+}
+
+eVClientResult VClient::EnsureLogin(std::u16string& error) {
+  return NotBuilt("EnsureLogin", error);
+}
+
+eVClientResult VClient::EnsureDeviceAuthorized(std::u16string& error) {
+  return NotBuilt("EnsureDeviceAuthorized", error);
+}
+
+eVClientResult VClient::ShowDeviceAuthorizationWindow(std::u16string& error) {
+  return NotBuilt("ShowDeviceAuthorizationWindow", error);
+}
+
+eVClientResult VClient::LoginW(const std::u16string&, const std::u16string&, bool, uint32_t, std::u16string& error) {
+  return NotBuilt("LoginW", error);
+}
+
+eVClientResult VClient::Login(const std::string&, const std::string&, bool, uint32_t, std::u16string& error) {
+  return NotBuilt("Login", error);
+}
+
+eVClientResult VClient::ShowLoginWindow(std::u16string& error) {
+  return NotBuilt("ShowLoginWindow", error);
+}
+
+eVClientResult VClient::RefreshToken(std::u16string& error) {
+  return NotBuilt("RefreshToken", error);
+}
+
+eVClientResult VClient::GetUsername(std::u16string&, std::u16string& error) {
+  return NotBuilt("GetUsername", error);
+}
+
+eVClientResult VClient::GetBuilds(const std::string&, const std::string&, uint32_t, VendraJSON::VSJObject**, std::u16string& error) {
+  return NotBuilt("GetBuilds", error);
+}
+
+eVClientResult VClient::GetBuild(const std::string&, const std::string&, const std::string&, const std::u16string&, VendraJSON::VSJObject**, std::u16string& error) {
+  return NotBuilt("GetBuild", error);
+}
+
+eVClientResult VClient::GetUtilityManifest(const std::string&, VendraJSON::VSJObject**, std::u16string& error) {
+  return NotBuilt("GetUtilityManifest", error);
+}
+
+eVClientResult VClient::DownloadBuildAsync(VendraJSON::VSJObject*, VendraJSON::VSJArray*, const std::u16string&, VAsync**, std::u16string& error) {
+  return NotBuilt("DownloadBuildAsync", error);
+}
+
+eVClientResult VClient::DownloadFileAsync(VendraJSON::VSJObject*, VendraJSON::VSJObject*, VAsync**, std::u16string& error) {
+  return NotBuilt("DownloadFileAsync", error);
+}
+
+eVClientResult VClient::DownloadFile(VendraJSON::VSJObject*, VendraJSON::VSJObject*, VAsync*, VAsyncListener*, std::u16string& error) {
+  return NotBuilt("DownloadFile", error);
+}
+
+eVClientResult VClient::DownloadUtilityAsync(VendraJSON::VSJObject*, VAsync**, std::u16string& error) {
+  return NotBuilt("DownloadUtilityAsync", error);
+}
+
+eVClientResult VClient::DownloadUtilityFile(VendraJSON::VSJObject*, VAsync*, VAsyncListener*, std::u16string& error) {
+  return NotBuilt("DownloadUtilityFile", error);
+}
+
+eVClientResult VClient::EmailDeviceCode(std::u16string& error) {
+  return NotBuilt("EmailDeviceCode", error);
+}
+
+eVClientResult VClient::AuthorizeDevice(const std::u16string&, const std::u16string&, std::u16string& error) {
+  return NotBuilt("AuthorizeDevice", error);
+}
+
+eVClientResult VClient::ReportCrash(VendraJSON::VSJObject*, std::u16string& error) {
+  return NotBuilt("ReportCrash", error);
+}
+
+eVClientResult VClient::ReportCrashW(const std::string&, const std::string&, int32_t, const std::u16string&, int64_t, const std::u16string&, int64_t, int64_t, const std::string&, std::u16string& error) {
+  return NotBuilt("ReportCrashW", error);
+}
+
+eVClientResult VClient::ReportCrashA(const std::string&, const std::string&, int32_t, const std::string&, int64_t, const std::string&, int64_t, int64_t, const std::string&, std::u16string& error) {
+  return NotBuilt("ReportCrashA", error);
+}
+
+eVClientResult VClient::SendCrashReport(VendraJSON::VSJObject*, std::u16string& error) {
+  return NotBuilt("SendCrashReport", error);
+}
+
+eVClientResult VClient::GetData(const std::string&, const std::string&, int32_t, VendraJSON::VSJObject**, std::u16string& error) {
+  return NotBuilt("GetData", error);
+}
+
+}  // namespace VendraClient

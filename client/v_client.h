@@ -1,0 +1,81 @@
+#pragma once
+
+#include <string>
+
+#include "client/data_folder.h"
+#include "client/iv_client.h"
+
+namespace VendraClient {
+
+// The one service client of the process. Operations whose subsystems are not
+// part of this build answer NotSupported (-3) with a text that says so; none
+// of them pretends to succeed.
+class VClient : public IVClient {
+ public:
+  VClient();
+  virtual ~VClient();
+  VClient(const VClient&) = delete;
+  VClient& operator=(const VClient&) = delete;
+
+  void SetModuleInstance(ModuleInstance instance) { moduleInstance_ = instance; }
+
+  ModuleInstance GetModuleInstance() override;
+  eVClientResult GetDeviceName(std::u16string& name, std::u16string& error) override;
+  bool GetDataPath(const std::u16string& relative, std::u16string& path) override;
+  eVClientResult Logout(std::u16string& error) override;
+  eVClientResult EnsureLogin(std::u16string& error) override;
+  eVClientResult EnsureDeviceAuthorized(std::u16string& error) override;
+  eVClientResult ShowDeviceAuthorizationWindow(std::u16string& error) override;
+  eVClientResult LoginW(const std::u16string& user, const std::u16string& password,
+                        bool passwordIsDigest, uint32_t sessionSeconds,
+                        std::u16string& error) override;
+  eVClientResult Login(const std::string& user, const std::string& password,
+                       bool passwordIsDigest, uint32_t sessionSeconds,
+                       std::u16string& error) override;
+  eVClientResult ShowLoginWindow(std::u16string& error) override;
+  eVClientResult RefreshToken(std::u16string& error) override;
+  eVClientResult GetUsername(std::u16string& user, std::u16string& error) override;
+  eVClientResult GetBuilds(const std::string& product, const std::string& description,
+                           uint32_t number, VendraJSON::VSJObject** buildList,
+                           std::u16string& error) override;
+  eVClientResult GetBuild(const std::string& product, const std::string& branch,
+                          const std::string& version, const std::u16string& folder,
+                          VendraJSON::VSJObject** build, std::u16string& error) override;
+  eVClientResult GetUtilityManifest(const std::string& utility, VendraJSON::VSJObject** manifest,
+                                    std::u16string& error) override;
+  eVClientResult DownloadBuildAsync(VendraJSON::VSJObject* build, VendraJSON::VSJArray* files,
+                                    const std::u16string& downloadFolder, VAsync** job,
+                                    std::u16string& error) override;
+  eVClientResult DownloadFileAsync(VendraJSON::VSJObject* build, VendraJSON::VSJObject* file,
+                                   VAsync** job, std::u16string& error) override;
+  eVClientResult DownloadFile(VendraJSON::VSJObject* build, VendraJSON::VSJObject* file,
+                              VAsync* job, VAsyncListener* listener,
+                              std::u16string& error) override;
+  eVClientResult DownloadUtilityAsync(VendraJSON::VSJObject* manifest, VAsync** job,
+                                      std::u16string& error) override;
+  eVClientResult DownloadUtilityFile(VendraJSON::VSJObject* manifest, VAsync* job,
+                                     VAsyncListener* listener, std::u16string& error) override;
+  eVClientResult EmailDeviceCode(std::u16string& error) override;
+  eVClientResult AuthorizeDevice(const std::u16string& code, const std::u16string& deviceName,
+                                 std::u16string& error) override;
+  eVClientResult ReportCrash(VendraJSON::VSJObject* report, std::u16string& error) override;
+  eVClientResult ReportCrashW(const std::string& project, const std::string& version,
+                              int32_t build, const std::u16string& executable,
+                              int64_t executableTime, const std::u16string& module,
+                              int64_t address, int64_t exception, const std::string& report,
+                              std::u16string& error) override;
+  eVClientResult ReportCrashA(const std::string& project, const std::string& version,
+                              int32_t build, const std::string& executable,
+                              int64_t executableTime, const std::string& module, int64_t address,
+                              int64_t exception, const std::string& report,
+                              std::u16string& error) override;
+  eVClientResult SendCrashReport(VendraJSON::VSJObject* report, std::u16string& error) override;
+  eVClientResult GetData(const std::string& p, const std::string& v, int32_t ignored,
+                         VendraJSON::VSJObject** reply, std::u16string& error) override;
+
+ private:
+  ModuleInstance moduleInstance_ = nullptr;
+  DataFolder dataFolder_;
+};
+
+}  // namespace VendraClient
