@@ -24,3 +24,17 @@ int64_t NowUnixSeconds();
 std::u16string EnvironmentVariable(const char* name);
 
 }  // namespace VendraPlatform
+
+namespace VendraPlatform {
+
+// Ending the own process, behind an interface so the driver's last step can
+// be observed by tests.
+class IProcessTerminator {
+ public:
+  virtual ~IProcessTerminator() = default;
+  virtual void Terminate(uint32_t exitCode) = 0;
+};
+
+IProcessTerminator& SystemProcessTerminator();
+
+}  // namespace VendraPlatform
