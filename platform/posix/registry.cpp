@@ -6,8 +6,9 @@
 // escaped; the file keeps the name as written, its type and its data:
 //
 //   line 1: "REG_SZ" or "REG_DWORD"
-//   line 2: the value's name (UTF-8)
-//   rest:   the string (UTF-8), or the number in decimal
+//   line 2: the length in bytes of the value's name, in decimal
+//   then:   the name (UTF-8, any characters), directly followed by the data:
+//           the string (UTF-8), or the number in decimal
 //
 // Every write goes to a new file that is renamed over the old one, so other
 // processes see the old value or the new one, never a half-written file. The
@@ -92,10 +93,12 @@ class RegistryKey::Impl {
   }
 
   uint32_t Write(std::u16string_view name, const char* tag, std::string_view data) const {
+    const std::string nativeName = VendraText::Utf16ToUtf8(name);
     std::string content = tag;
     content += '\n';
-    content += VendraText::Utf16ToUtf8(name);
+    content += std::to_string(nativeName.size());
     content += '\n';
+    content += nativeName;
     content += data;
     return WriteFileAtomically(ValueFile(name), content);
   }
@@ -106,8 +109,10 @@ class RegistryKey::Impl {
     const size_t first = content.find('\n');
     const size_t second = first == std::string::npos ? first : content.find('\n', first + 1);
     if (second == std::string::npos) return SysError::kFileNotFound;
+    const size_t nameBytes = std::strtoul(content.c_str() + first + 1, nullptr, 10);
+    if (nameBytes > content.size() - second - 1) return SysError::kFileNotFound;
     tag = content.substr(0, first);
-    data = content.substr(second + 1);
+    data = content.substr(second + 1 + nameBytes);
     return SysError::kSuccess;
   }
 

@@ -1,0 +1,51 @@
+#include "platform/paths.h"
+
+#include "common/text/utf.h"
+
+#include <gtest/gtest.h>
+
+using namespace VendraPlatform;
+
+namespace {
+// Expected texts are written with '/' and turned into the platform's own.
+std::u16string Native(std::u16string s) {
+  for (auto& c : s)
+    if (c == u'/') c = kPathSeparator;
+  return s;
+}
+}  // namespace
+
+TEST(PathAppend, JoinsWithOneSeparator) {
+  EXPECT_EQ(PathAppend(u"/data", u"localStorage.json"), Native(u"/data/localStorage.json"));
+  EXPECT_EQ(PathAppend(Native(u"/data/"), u"x"), Native(u"/data/x"));
+  EXPECT_EQ(PathAppend(u"/data", u"\\x"), Native(u"/data/x"));
+}
+
+TEST(PathAppend, AcceptsBothSeparatorsAndKeepsATrailingOne) {
+  EXPECT_EQ(PathAppend(u"/data", u"utils\\VendraBuild.exe"), Native(u"/data/utils/VendraBuild.exe"));
+  EXPECT_EQ(PathAppend(u"/data", u"utils\\"), Native(u"/data/utils/"));
+  EXPECT_EQ(PathAppend(u"/data", u"utils/"), Native(u"/data/utils/"));
+}
+
+TEST(PathAppend, EmptyPartsChangeNothing) {
+  EXPECT_EQ(PathAppend(u"/data", u""), u"/data");
+  EXPECT_EQ(PathAppend(u"", u"a\\b"), Native(u"a/b"));
+}
+
+TEST(FolderOf, CutsAtTheLastSeparatorOfEitherKind) {
+  EXPECT_EQ(FolderOf(u"C:\\Games\\Tandory\\TandoryInstaller.exe"), u"C:\\Games\\Tandory");
+  EXPECT_EQ(FolderOf(u"/opt/tandory/TandoryInstaller"), u"/opt/tandory");
+  EXPECT_EQ(FolderOf(u"/a\\b/c"), u"/a\\b");
+  EXPECT_EQ(FolderOf(u"name"), u"");
+}
+
+TEST(IsContainedRelativePath, RefusesNamesThatLeaveTheFolder) {
+  const char16_t* refused[] = {u"",          u"/etc/passwd", u"\\Windows\\x", u"C:\\x",
+                               u"C:x",       u"..",          u"../x",         u"a/../../x",
+                               u"a\\..\\b",  u"a/./b",       u"...",          u"a/.. /b",
+                               u"a\nb",      u"x:stream"};
+  for (const char16_t* name : refused) EXPECT_FALSE(IsContainedRelativePath(name)) << VendraText::Utf16ToUtf8(name);
+  const char16_t* accepted[] = {u"bin/sub/file.dll", u"bin\\file.dll", u"a..b", u".hidden",
+                                u"VendraBuild.exe"};
+  for (const char16_t* name : accepted) EXPECT_TRUE(IsContainedRelativePath(name));
+}

@@ -1,0 +1,163 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "common/text/utf.h"
+#include "platform/files.h"
+#include "platform/local_path.h"
+#include "platform/sys_error.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
+
+using namespace VendraPlatform;
+using VendraTest::ReadTextFile;
+
+using VendraTest::WriteTextFile;
+
+TEST(CreateLocalPath, AnswersTheFolderCreationCodes) {
+  VendraTest::TempFolder tmp;
+  uint32_t error = 99;
+  EXPECT_FALSE(CreateLocalPath(u"no-separator.json", error));
+  EXPECT_EQ(error, SysError::kPathNotFound);
+
+  EXPECT_TRUE(CreateLocalPath(tmp.WSub("a/b\\c/file.z"), error));
+  EXPECT_EQ(error, SysError::kSuccess);
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.Sub("a/b/c")));
+
+  EXPECT_TRUE(CreateLocalPath(tmp.WSub("a/b/c/other.z"), error));
+  EXPECT_EQ(error, SysError::kAlreadyExists);
+
+  // A file standing where a folder is needed.
+  WriteTextFile(tmp.Sub("plain"), "x");
+  EXPECT_FALSE(CreateLocalPath(tmp.WSub("plain/sub/file"), error));
+  EXPECT_EQ(error, SysError::kPathNotFound);
+}
+
+TEST(CreateLocalPath, DeniedFolderGivesAccessDenied) {
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
+  VendraTest::TempFolder tmp;  // owned by root, 0755
+  const std::u16string target = tmp.WSub("locked/file.z");
+  const int code = VendraTest::RunUnprivileged([&] {
+    uint32_t error = 0;
+    const bool ok = CreateLocalPath(target, error);
+    return ok ? 100 : static_cast<int>(error);
+  });
+  EXPECT_EQ(code, static_cast<int>(SysError::kAccessDenied));
+}
+
+TEST(SharedFolder, EveryUserAddsFilesButNobodyReplacesAnothersFile) {
+  VendraTest::TempFolder tmp;
+  const std::u16string shared = tmp.WSub("Vendra Software");
+  ASSERT_TRUE(CreateSharedFolder(shared));
+  EXPECT_FALSE(CreateSharedFolder(shared)) << "an existing folder is left alone";
+  struct stat st;
+  ASSERT_EQ(::stat(tmp.Sub("Vendra Software").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 01777u);
+
+  // Root's file, which another user must not alter or replace.
+  ASSERT_EQ(WriteFileAtomically(tmp.WSub("Vendra Software/localStorage.json"), "{}"), 0u);
+  ASSERT_EQ(CreateFolderTree(tmp.WSub("Vendra Software/utils")), 0u);
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
+  const int code = VendraTest::RunUnprivileged([&] {
+    if (WriteFileAtomically(tmp.WSub("Vendra Software/mine.json"), "{}") != 0) return 1;
+    if (WriteFileAtomically(tmp.WSub("Vendra Software/localStorage.json"), "evil") !=
+        SysError::kAccessDenied)
+      return 2;
+    if (WriteFileAtomically(tmp.WSub("Vendra Software/utils/VendraBuild.exe"), "evil") !=
+        SysError::kAccessDenied)
+      return 3;
+    if (DeleteFile(tmp.WSub("Vendra Software/localStorage.json")) != SysError::kAccessDenied)
+      return 4;
+    return 0;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("Vendra Software/localStorage.json")), "{}");
+}
+
+TEST(MoveFileReplacing, ReplacesTheTargetAndReportsMissingSources) {
+  VendraTest::TempFolder tmp;
+  WriteTextFile(tmp.Sub("new"), "new content");
+  WriteTextFile(tmp.Sub("target"), "old");
+  EXPECT_EQ(MoveFileReplacing(tmp.WSub("new"), tmp.WSub("target")), 0u);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("target")), "new content");
+  EXPECT_FALSE(FileExists(tmp.WSub("new")));
+  EXPECT_EQ(MoveFileReplacing(tmp.WSub("new"), tmp.WSub("target")), SysError::kFileNotFound);
+}
+
+TEST(MoveFileReplacing, CrossesFileSystems) {
+  // /dev/shm is a tmpfs on Linux; the temporary folder usually is not.
+  if (!std::filesystem::is_directory("/dev/shm")) GTEST_SKIP();
+  VendraTest::TempFolder tmp;
+  const std::string source = "/dev/shm/vendra-move-" + std::to_string(::getpid());
+  WriteTextFile(source, "across");
+  EXPECT_EQ(MoveFileReplacing(VendraText::Utf8ToUtf16(source), tmp.WSub("target")), 0u);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("target")), "across");
+  EXPECT_FALSE(std::filesystem::exists(source));
+}
+
+TEST(WriteFileAtomically, ReplacesWholeAndLeavesNothingBehind) {
+  VendraTest::TempFolder tmp;
+  EXPECT_EQ(WriteFileAtomically(tmp.WSub("f.json"), "first"), 0u);
+  EXPECT_EQ(WriteFileAtomically(tmp.WSub("f.json"), "second"), 0u);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("f.json")), "second");
+  EXPECT_EQ(WriteFileAtomically(tmp.WSub("missing/f.json"), "x"), SysError::kPathNotFound);
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(tmp.path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u);
+}
+
+TEST(ListFolder, ReportsSizesBeyondFourGigabytes) {
+  VendraTest::TempFolder tmp;
+  ASSERT_EQ(::truncate((WriteTextFile(tmp.Sub("sparse"), ""), tmp.Sub("sparse")).c_str(),
+                       5'000'000'000LL),
+            0);
+  ASSERT_EQ(CreateFolderTree(tmp.WSub("sub")), 0u);
+  std::vector<FolderEntry> entries;
+  ASSERT_EQ(ListFolder(tmp.wpath(), entries), 0u);
+  ASSERT_EQ(entries.size(), 2u);
+  for (const auto& e : entries) {
+    if (e.name == u"sparse") {
+      EXPECT_FALSE(e.isFolder);
+      EXPECT_EQ(e.size, 5'000'000'000ULL);
+    } else {
+      EXPECT_EQ(e.name, u"sub");
+      EXPECT_TRUE(e.isFolder);
+    }
+  }
+  EXPECT_EQ(ListFolder(tmp.WSub("none"), entries), SysError::kFileNotFound);
+}
+
+TEST(File, WritesReadsAndReportsErrors) {
+  VendraTest::TempFolder tmp;
+  File out;
+  ASSERT_EQ(out.CreateForWriting(tmp.WSub("data.bin")), 0u);
+  ASSERT_EQ(out.Write("abc\0def", 7), 0u);
+  EXPECT_EQ(out.Flush(), 0u);
+  EXPECT_EQ(out.Close(), 0u);
+  std::string bytes;
+  EXPECT_EQ(ReadWholeFile(tmp.WSub("data.bin"), bytes), 0u);
+  EXPECT_EQ(bytes, std::string("abc\0def", 7));
+  File in;
+  EXPECT_EQ(in.OpenForReading(tmp.WSub("nothing")), SysError::kFileNotFound);
+  EXPECT_EQ(in.CreateForWriting(tmp.WSub("no/folder")), SysError::kPathNotFound);
+}
+
+TEST(File, FullDiskIsAnErrorNotAShortFile) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP();
+  File out;
+  ASSERT_EQ(out.CreateForWriting(u"/dev/full"), 0u);
+  EXPECT_EQ(out.Write("x", 1), SysError::kDiskFull);
+}
+
+TEST(TempFile, IsCreatedUniqueInTheFolder) {
+  VendraTest::TempFolder tmp;
+  std::u16string a, b;
+  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", a), 0u);
+  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", b), 0u);
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(FileExists(a));
+  EXPECT_EQ(CreateTempFile(tmp.WSub("missing"), u"vc", a), SysError::kPathNotFound);
+}
