@@ -1,0 +1,63 @@
+#include "service/body_source.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace VendraService {
+
+namespace {
+constexpr size_t kBlockSize = 256 * 1024;
+}
+
+BodySource::BodySource(const ServiceReply& reply, BodyShaping shaping, StopSignal& stop)
+    : shaping_(shaping), stop_(stop) {
+  if (reply.filePath.empty()) {
+    memory_ = reply.body;
+    size_ = memory_.size();
+  } else {
+    fd_ = ::open(reply.filePath.c_str(), O_RDONLY | O_CLOEXEC);
+    size_ = reply.fileSize;
+    buffer_.resize(kBlockSize);
+  }
+}
+
+BodySource::~BodySource() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool BodySource::IsReady() const { return memory_.size() == size_ || fd_ >= 0; }
+
+bool BodySource::Provide(size_t offset, size_t length, httplib::DataSink& sink) {
+  if (stop_.Raised()) return false;
+  size_t step = std::min(length, shaping_.chunkSize != 0 ? shaping_.chunkSize : kBlockSize);
+  if (shaping_.closeAfter) {
+    if (offset >= *shaping_.closeAfter) return false;
+    step = std::min<size_t>(step, *shaping_.closeAfter - offset);
+  }
+  const char* data = nullptr;
+  if (fd_ < 0) {
+    data = memory_.data() + offset;
+  } else {
+    if (buffer_.size() < step) buffer_.resize(step);
+    size_t done = 0;
+    while (done < step) {
+      const ssize_t got = ::pread(fd_, buffer_.data() + done, step - done,
+                                  static_cast<off_t>(offset + done));
+      if (got <= 0) return false;  // the file shrank or broke under us
+      done += static_cast<size_t>(got);
+    }
+    data = buffer_.data();
+  }
+  if (!sink.write(data, step)) return false;
+  if (shaping_.closeAfter && offset + step >= *shaping_.closeAfter) return false;
+  if (shaping_.chunkDelayMs > 0 &&
+      stop_.WaitFor(std::chrono::milliseconds(shaping_.chunkDelayMs))) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace VendraService

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <httplib.h>
+
+#include "service/exchange.h"
+#include "service/stop_signal.h"
+
+namespace VendraService {
+
+// How a reply body is delivered when a test scripted it: cut off after some
+// bytes, or slowly in small steps.
+struct BodyShaping {
+  std::optional<uint64_t> closeAfter;
+  uint64_t chunkSize = 0;
+  int64_t chunkDelayMs = 0;
+};
+
+// Feeds a reply body to the HTTP library block by block, from memory or from
+// a file on disk, so that a large download never sits in memory whole.
+class BodySource {
+ public:
+  BodySource(const ServiceReply& reply, BodyShaping shaping, StopSignal& stop);
+  ~BodySource();
+  BodySource(const BodySource&) = delete;
+  BodySource& operator=(const BodySource&) = delete;
+
+  bool IsReady() const;
+  uint64_t Size() const { return size_; }
+  // The HTTP library's content provider: false ends the connection.
+  bool Provide(size_t offset, size_t length, httplib::DataSink& sink);
+
+ private:
+  std::string memory_;
+  int fd_ = -1;
+  uint64_t size_ = 0;
+  BodyShaping shaping_;
+  StopSignal& stop_;
+  std::vector<char> buffer_;
+};
+
+}  // namespace VendraService

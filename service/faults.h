@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+// Scripted replies for tests (serve --faults, loopback only). Each request to
+// a path takes the next scripted entry of that path, if any. An entry with a
+// "status" replaces the reply; one without only changes how the real reply is
+// delivered (late, slowly, or cut off).
+namespace VendraService {
+
+struct ScriptedReply {
+  std::optional<int> status;
+  std::string body;
+  std::string contentType = "application/json";
+  std::vector<std::pair<std::string, std::string>> headers;
+  int64_t delayMs = 0;                     // before the reply starts
+  std::optional<uint64_t> closeAfter;      // body bytes sent before the connection is cut
+  uint64_t chunkSize = 0;                  // slow body: bytes per step ...
+  int64_t chunkDelayMs = 0;                // ... and the pause after each step
+};
+
+class FaultScript {
+ public:
+  // Appends the entries of {"path": P, "replies": [...]}; false with a reason
+  // when the script is malformed (nothing is appended then).
+  bool Add(const nlohmann::json& script, std::string& reason);
+  void Clear();
+  std::optional<ScriptedReply> Next(const std::string& path);
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::deque<ScriptedReply>> queues_;
+};
+
+}  // namespace VendraService

@@ -1,0 +1,196 @@
+#include "service/http_front.h"
+
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+#include <httplib.h>
+
+#include "service/body_source.h"
+#include "service/handlers.h"
+
+namespace VendraService {
+
+namespace {
+
+constexpr size_t kLargestRequest = 16 * 1024 * 1024;
+constexpr size_t kWorkerThreads = 32;
+
+ServiceReply ScriptedReplyOf(const ScriptedReply& scripted) {
+  ServiceReply reply;
+  reply.status = *scripted.status;
+  reply.body = scripted.body;
+  reply.contentType = scripted.contentType;
+  return reply;
+}
+
+std::string UrlHost(const std::string& host) {
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+}  // namespace
+
+bool IsLoopbackHost(const std::string& host) {
+  return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
+}
+
+bool IsLoopbackAddress(const std::string& address) {
+  return address == "::1" || address.rfind("127.", 0) == 0 ||
+         address.rfind("::ffff:127.", 0) == 0;
+}
+
+HttpFront::HttpFront(const ServeOptions& options)
+    : options_(options),
+      context_(options.root, options.lifetimes),
+      log_(options.root / "requests.log") {
+  if (options_.tlsCert.empty()) {
+    server_ = std::make_unique<httplib::Server>();
+  } else {
+    server_ = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(),
+                                                   options_.tlsKey.c_str());
+  }
+  Install();
+}
+
+HttpFront::~HttpFront() = default;
+
+void HttpFront::Install() {
+  server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+  server_->set_payload_max_length(kLargestRequest);
+  server_->set_keep_alive_timeout(2);
+
+  server_->Get(R"(/(.*))", [](const httplib::Request&, httplib::Response& res) {
+    const ServiceReply reply = ErrorReply(405, "Only POST requests are served");
+    res.status = reply.status;
+    res.set_content(reply.body, reply.contentType);
+  });
+
+  server_->Post(R"(/(.*))", [this](const httplib::Request& req, httplib::Response& res,
+                                   const httplib::ContentReader& reader) {
+    ServiceRequest request;
+    request.path = req.matches[1];
+    request.remoteAddress = req.remote_addr;
+    std::string body;
+    if (req.is_multipart_form_data()) {
+      reader(
+          [&](const httplib::MultipartFormData& field) {
+            request.fields.emplace_back(field.name, std::string());
+            return true;
+          },
+          [&](const char* data, size_t size) {
+            if (!request.fields.empty()) request.fields.back().second.append(data, size);
+            return true;
+          });
+    } else {
+      reader([&](const char* data, size_t size) {
+        body.append(data, size);
+        return true;
+      });
+    }
+
+    if (options_.faults && request.path.rfind("control/", 0) == 0) {
+      ServiceReply reply;
+      if (!IsLoopbackAddress(request.remoteAddress)) {
+        reply = ErrorReply(403, "Control requests are taken from this machine only");
+      } else if (request.path == "control/clear") {
+        script_.Clear();
+        reply = JsonReply(nlohmann::ordered_json::object());
+      } else if (request.path == "control/script") {
+        std::string reason;
+        auto script = nlohmann::json::parse(body, nullptr, false);
+        reply = script_.Add(script, reason) ? JsonReply(nlohmann::ordered_json::object())
+                                            : ErrorReply(400, reason);
+      } else {
+        reply = ErrorReply(404, "Unknown control path");
+      }
+      res.status = reply.status;
+      res.set_content(reply.body, reply.contentType);
+      return;
+    }
+
+    std::optional<ScriptedReply> scripted;
+    if (options_.faults && IsLoopbackAddress(request.remoteAddress)) {
+      scripted = script_.Next(request.path);
+    }
+    const ServiceReply reply = scripted && scripted->status ? ScriptedReplyOf(*scripted)
+                                                            : Dispatch(context_, request);
+    log_.Append(request, reply.status, scripted.has_value(), context_.accounts.PasswordDigests());
+
+    if (scripted && scripted->delayMs > 0 &&
+        stop_.WaitFor(std::chrono::milliseconds(scripted->delayMs))) {
+      res.status = 503;
+      return;
+    }
+    res.status = reply.status;
+    for (const auto& [name, value] : reply.headers) res.set_header(name.c_str(), value);
+    if (scripted) {
+      for (const auto& [name, value] : scripted->headers) res.set_header(name.c_str(), value);
+    }
+    BodyShaping shaping;
+    if (scripted) {
+      shaping.closeAfter = scripted->closeAfter;
+      shaping.chunkSize = scripted->chunkSize;
+      shaping.chunkDelayMs = scripted->chunkDelayMs;
+    }
+    const bool shaped = shaping.closeAfter || shaping.chunkSize != 0 || shaping.chunkDelayMs != 0;
+    if (reply.filePath.empty() && !shaped) {
+      res.set_content(reply.body, reply.contentType);
+      return;
+    }
+    auto source = std::make_shared<BodySource>(reply, shaping, stop_);
+    if (!source->IsReady()) {
+      const ServiceReply failure = ErrorReply(500, "The file could not be read");
+      res.status = failure.status;
+      res.set_content(failure.body, failure.contentType);
+      return;
+    }
+    res.set_content_provider(
+        static_cast<size_t>(source->Size()), reply.contentType,
+        [source](size_t offset, size_t length, httplib::DataSink& sink) {
+          return source->Provide(offset, length, sink);
+        });
+  });
+}
+
+int HttpFront::Run() {
+  const int code = Serve();
+  runEnded_ = true;
+  return code;
+}
+
+int HttpFront::Serve() {
+  if (!server_->is_valid()) {
+    std::cerr << "vendra-service: cannot use the TLS certificate or key\n";
+    return 1;
+  }
+  const int port = options_.port == 0 ? server_->bind_to_any_port(options_.host)
+                                      : (server_->bind_to_port(options_.host, options_.port)
+                                             ? options_.port
+                                             : -1);
+  if (port <= 0) {
+    std::cerr << "vendra-service: cannot listen on " << options_.host << ":" << options_.port
+              << "\n";
+    return 1;
+  }
+  const char* scheme = options_.tlsCert.empty() ? "http" : "https";
+  std::printf("listening %s://%s:%d/\n", scheme, UrlHost(options_.host).c_str(), port);
+  std::fflush(stdout);
+  if (stop_.Raised()) return 0;
+  server_->listen_after_bind();
+  return 0;
+}
+
+void HttpFront::Stop() {
+  stop_.Raise();
+  // A stop that arrives between binding and listening must wait for the
+  // listener, or the listener would never see it.
+  while (!runEnded_) {
+    if (server_->is_running()) {
+      server_->stop();
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace VendraService

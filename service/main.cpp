@@ -1,0 +1,168 @@
+// vendra-service: a stand-in for the vendor's web service, for tests and
+// demonstrations. See service/README.md.
+#include <pthread.h>
+#include <signal.h>
+
+#include <charconv>
+#include <iostream>
+#include <set>
+#include <thread>
+
+#include "service/accounts.h"
+#include "service/command_line.h"
+#include "service/digest.h"
+#include "service/http_front.h"
+#include "service/totp.h"
+
+namespace {
+
+using VendraService::CommandLine;
+
+const char kUsage[] =
+    "usage:\n"
+    "  vendra-service serve --root DIR --listen HOST:PORT [--tls-cert FILE --tls-key FILE]\n"
+    "                       [--access-lifetime S] [--refresh-lifetime S] [--local-lifetime S]\n"
+    "                       [--faults]\n"
+    "  vendra-service add-user --root DIR --user NAME --password PASSWORD\n"
+    "                          [--totp-secret BASE32]\n";
+
+int Usage(const std::string& reason) {
+  std::cerr << "vendra-service: " << reason << "\n" << kUsage;
+  return 2;
+}
+
+bool OnlyKnownOptions(const CommandLine& line, const std::set<std::string>& known,
+                      std::string& reason) {
+  for (const auto& [name, value] : line.values) {
+    if (known.count(name) == 0) {
+      reason = "unknown option --" + name;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseSeconds(const std::string& text, int64_t& seconds) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  return error == std::errc() && end == text.data() + text.size() && seconds > 0;
+}
+
+bool ParseListen(const std::string& text, std::string& host, int& port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  host = text.substr(0, colon);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  }
+  const std::string portText = text.substr(colon + 1);
+  const auto [end, error] =
+      std::from_chars(portText.data(), portText.data() + portText.size(), port);
+  return error == std::errc() && end == portText.data() + portText.size() && port >= 0 &&
+         port <= 65535;
+}
+
+int Serve(const CommandLine& line) {
+  std::string reason;
+  if (!OnlyKnownOptions(line,
+                        {"root", "listen", "tls-cert", "tls-key", "access-lifetime",
+                         "refresh-lifetime", "local-lifetime"},
+                        reason)) {
+    return Usage(reason);
+  }
+  VendraService::ServeOptions options;
+  if (!line.Has("root") || !line.Has("listen")) return Usage("serve needs --root and --listen");
+  options.root = line.Get("root");
+  if (!ParseListen(line.Get("listen"), options.host, options.port)) {
+    return Usage("--listen takes HOST:PORT");
+  }
+  if (line.Has("tls-cert") != line.Has("tls-key")) {
+    return Usage("--tls-cert and --tls-key go together");
+  }
+  options.tlsCert = line.Get("tls-cert");
+  options.tlsKey = line.Get("tls-key");
+  const std::pair<const char*, int64_t*> lifetimes[] = {
+      {"access-lifetime", &options.lifetimes.access},
+      {"refresh-lifetime", &options.lifetimes.refresh},
+      {"local-lifetime", &options.lifetimes.local}};
+  for (const auto& [name, target] : lifetimes) {
+    if (line.Has(name) && !ParseSeconds(line.Get(name), *target)) {
+      return Usage(std::string("--") + name + " takes a positive number of seconds");
+    }
+  }
+  options.faults = line.Switch("faults");
+  if (options.faults && !VendraService::IsLoopbackHost(options.host)) {
+    return Usage("--faults is allowed only with a loopback --listen address");
+  }
+  std::error_code error;
+  std::filesystem::create_directories(options.root, error);
+  if (!std::filesystem::is_directory(options.root)) {
+    std::cerr << "vendra-service: cannot use the root folder " << options.root << "\n";
+    return 1;
+  }
+
+  // SIGTERM and SIGINT are taken by one thread that stops the server; every
+  // other thread (the HTTP library's workers included) has them blocked.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  VendraService::HttpFront front(options);
+  std::thread stopper([&] {
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    front.Stop();
+  });
+  const int code = front.Run();
+  // Wake the stopper when the server ended for another reason.
+  pthread_kill(stopper.native_handle(), SIGTERM);
+  stopper.join();
+  return code;
+}
+
+int AddUser(const CommandLine& line) {
+  std::string reason;
+  if (!OnlyKnownOptions(line, {"root", "user", "password", "totp-secret"}, reason)) {
+    return Usage(reason);
+  }
+  if (!line.Has("root") || !line.Has("user") || !line.Has("password")) {
+    return Usage("add-user needs --root, --user and --password");
+  }
+  if (!VendraService::IsValidUsername(line.Get("user"))) {
+    return Usage("user names are letters, digits and . _ @ + - (not starting with a dot)");
+  }
+  const std::string secret = line.Get("totp-secret");
+  if (!secret.empty()) {
+    auto key = VendraService::Base32Decode(secret);
+    if (!key || key->empty()) return Usage("--totp-secret must be base32 text");
+  }
+  VendraService::AccountStore accounts(line.Get("root"));
+  VendraService::Account account;
+  if (auto existing = accounts.Find(line.Get("user"))) account = *existing;
+  account.username = line.Get("user");
+  account.passwordMd5 = VendraService::Md5Hex(line.Get("password"));
+  account.totpSecret = secret;
+  if (!accounts.Save(account)) {
+    std::cerr << "vendra-service: cannot write the account into " << line.Get("root") << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine line;
+  std::string reason;
+  if (!VendraService::ParseCommandLine(argc, argv, {"faults"}, line, reason)) {
+    return Usage(reason);
+  }
+  if (line.command == "serve") return Serve(line);
+  if (line.command == "add-user") {
+    if (!line.switches.empty()) return Usage("add-user takes no switches");
+    return AddUser(line);
+  }
+  return Usage("unknown command \"" + line.command + "\"");
+}
