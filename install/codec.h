@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "client/result.h"
+#include "install/vbuffer.h"
+
+// The ".z" files: one zlib stream (zlib header, deflate data, Adler-32) of a
+// whole file, nothing before or after it. The expanded length is not stored;
+// the caller knows it from the manifest. Every operation answers 0, or -1 or
+// -108 with the reason in error. A buffer handed out carries one reference
+// for the caller.
+namespace VendraClient {
+
+eVClientResult InflateBuffer(VBuffer* input, uint32_t expectedSize, VBuffer** output,
+                             std::u16string& error);
+
+// level: -1 for zlib's default, else 0 to 9.
+eVClientResult DeflateBuffer(int32_t level, VBuffer* input, VBuffer** output,
+                             std::u16string& error);
+
+// outputSize is the expanded length on success and 0 after any failure.
+eVClientResult InflateFile(const std::u16string& compressedPath, uint32_t expectedSize,
+                           const std::u16string& outputPath, int32_t& outputSize,
+                           std::u16string& error);
+
+// A missing input file compresses as empty content. inputSize is the number
+// of bytes read; compressedSize is the stream's length on success and 0 after
+// any failure.
+eVClientResult DeflateFile(int32_t level, const std::u16string& inputPath, int32_t& inputSize,
+                           const std::u16string& outputPath, int32_t& compressedSize,
+                           std::u16string& error);
+
+}  // namespace VendraClient
