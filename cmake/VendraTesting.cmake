@@ -1,4 +1,7 @@
-find_package(GTest REQUIRED)
+# The Windows build makes GoogleTest from source (cmake/VendraWindows.cmake).
+if(NOT TARGET GTest::gtest)
+  find_package(GTest REQUIRED)
+endif()
 
 # vendra_add_test(NAME name SOURCES ... LIBS ...)
 # One CTest entry per test program; the program's own gtest filter runs all of

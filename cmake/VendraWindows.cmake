@@ -1,0 +1,34 @@
+# Dependencies of the Windows build (cross-compiled with mingw-w64, see
+# toolchain-mingw64.cmake), none of which Debian packages for Windows:
+#  - libcurl, static with Schannel TLS, built by scripts/build-curl-windows.sh
+#    into a cache outside the work tree; VENDRA_CURL_MINGW_PREFIX names it;
+#  - GoogleTest, built here from Debian's source copy in /usr/src/googletest.
+
+set(VENDRA_CURL_MINGW_PREFIX "/var/cache/vendra/curl-mingw-current" CACHE PATH
+  "Install prefix of the static Windows libcurl (scripts/build-curl-windows.sh prints it)")
+
+find_library(VENDRA_CURL_MINGW_LIBRARY NAMES libcurl.a
+  PATHS ${VENDRA_CURL_MINGW_PREFIX}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT VENDRA_CURL_MINGW_LIBRARY OR NOT EXISTS ${VENDRA_CURL_MINGW_PREFIX}/include/curl/curl.h)
+  message(FATAL_ERROR "No static Windows libcurl in ${VENDRA_CURL_MINGW_PREFIX}: "
+    "run scripts/build-curl-windows.sh and pass its answer as -DVENDRA_CURL_MINGW_PREFIX=")
+endif()
+add_library(CURL::libcurl STATIC IMPORTED GLOBAL)
+set_target_properties(CURL::libcurl PROPERTIES
+  IMPORTED_LOCATION ${VENDRA_CURL_MINGW_LIBRARY}
+  INTERFACE_INCLUDE_DIRECTORIES ${VENDRA_CURL_MINGW_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS CURL_STATICLIB
+  INTERFACE_LINK_LIBRARIES "ZLIB::ZLIB;bcrypt;advapi32;crypt32;ws2_32")
+set(CURL_FOUND TRUE)
+
+if(VENDRA_BUILD_TESTS AND NOT TARGET GTest::gtest)
+  set(VENDRA_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows build")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(${VENDRA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  foreach(lib gtest gtest_main gmock gmock_main)
+    if(NOT TARGET GTest::${lib})
+      add_library(GTest::${lib} ALIAS ${lib})
+    endif()
+  endforeach()
+endif()

@@ -1,0 +1,93 @@
+// Win32 layer only.
+#include <utility>
+
+#include "platform/files.h"
+#include "platform/sys_error.h"
+#include "platform/win32/windows_api.h"
+
+namespace VendraPlatform {
+
+namespace {
+HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+constexpr DWORD kMaxChunk = 1u << 30;
+}  // namespace
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, -1);
+  }
+  return *this;
+}
+
+uint32_t File::OpenForReading(std::u16string_view path) {
+  Close();
+  // Readers let others read, write and rename the file meanwhile, as the C
+  // library's "rb" does.
+  HANDLE file = ::CreateFileW(Win32::WidePath(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return SysError::kSuccess;
+}
+
+uint32_t File::CreateForWriting(std::u16string_view path) {
+  Close();
+  HANDLE file = ::CreateFileW(Win32::WidePath(path).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return SysError::kSuccess;
+}
+
+bool File::IsOpen() const { return handle_ != -1; }
+
+uint32_t File::Read(void* data, size_t size, size_t& read) {
+  read = 0;
+  if (handle_ == -1) return SysError::kInvalidParameter;
+  DWORD got = 0;
+  const DWORD want = size > kMaxChunk ? kMaxChunk : static_cast<DWORD>(size);
+  if (!::ReadFile(AsHandle(handle_), data, want, &got, nullptr)) return ::GetLastError();
+  read = got;
+  return SysError::kSuccess;
+}
+
+uint32_t File::Write(const void* data, size_t size) {
+  if (handle_ == -1) return SysError::kInvalidParameter;
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD put = 0;
+    const DWORD want = size > kMaxChunk ? kMaxChunk : static_cast<DWORD>(size);
+    if (!::WriteFile(AsHandle(handle_), bytes, want, &put, nullptr)) return ::GetLastError();
+    if (put == 0) return SysError::kDiskFull;
+    bytes += put;
+    size -= put;
+  }
+  return SysError::kSuccess;
+}
+
+uint32_t File::Size(uint64_t& size) const {
+  LARGE_INTEGER value;
+  if (handle_ == -1 || !::GetFileSizeEx(AsHandle(handle_), &value)) return SysError::kInvalidParameter;
+  size = static_cast<uint64_t>(value.QuadPart);
+  return SysError::kSuccess;
+}
+
+uint32_t File::Flush() {
+  if (handle_ == -1) return SysError::kInvalidParameter;
+  return ::FlushFileBuffers(AsHandle(handle_)) ? SysError::kSuccess : ::GetLastError();
+}
+
+uint32_t File::Close() {
+  if (handle_ == -1) return SysError::kSuccess;
+  HANDLE file = AsHandle(std::exchange(handle_, -1));
+  return ::CloseHandle(file) ? SysError::kSuccess : ::GetLastError();
+}
+
+}  // namespace VendraPlatform
