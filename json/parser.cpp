@@ -1,0 +1,320 @@
+#include "json/parser.h"
+
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "common/text/format.h"
+#include "json/array.h"
+#include "json/integer.h"
+#include "json/literals.h"
+#include "json/number.h"
+#include "json/number_text.h"
+#include "json/object.h"
+#include "json/string_decoder.h"
+#include "json/string_value.h"
+#include "json/tokenizer.h"
+#include "json/utf8_input.h"
+
+namespace VendraJSON {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Builds the tree in one pass. The members and elements of the objects and
+// arrays being parsed wait on shared stacks and each container is made once
+// it is complete, with its storage sized exactly.
+class Parser {
+ public:
+  Parser(const char16_t* text, size_t length, std::u16string& error)
+      : tokens_(text, length), error_(error) {}
+
+  ~Parser() {
+    for (VSJValue* v : values_) v->Release();
+  }
+
+  // Steps of the top level: first token, value, then nothing but white space.
+  bool Parse(VSJValue** out) {
+    Token token;
+    if (!tokens_.NextSignificant(token)) {
+      error_ = tokens_.Error();
+      if (error_.empty()) error_ = u"No initial non-whitespace token found.";
+      return false;
+    }
+    VSJValue* value = nullptr;
+    if (!MakeValue(token, value, 0)) return false;
+    *out = value;
+    if (!tokens_.NextOrEnd(token)) {
+      error_ = tokens_.Error();
+      if (error_.empty()) error_ = u"No terminating token found.";
+      return false;
+    }
+    if (token.kind != TokenKind::kEnd) {
+      error_ = u"Unexpected JSON terminator";
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  struct PendingKey {
+    size_t offset;
+    size_t length;
+  };
+
+  bool MakeValue(const Token& token, VSJValue*& out, unsigned depth) {
+    switch (token.kind) {
+      case TokenKind::kInteger:
+        out = VSJInteger::Create(ReadInteger(tokens_.TokenText(token)));
+        return true;
+      case TokenKind::kReal:
+        out = VSJNumber::Create(ReadDouble(tokens_.TokenText(token)));
+        return true;
+      case TokenKind::kString: {
+        const std::u16string_view text = tokens_.TokenText(token);
+        if (!token.hasEscape) {
+          out = VSJString::Create(text.substr(1, text.size() - 2));
+          return true;
+        }
+        scratch_.clear();
+        if (!DecodeStringToken(text, scratch_, error_)) return false;
+        out = VSJString::Create(scratch_);
+        return true;
+      }
+      case TokenKind::kObjectOpen:
+        return Deeper(token, depth) && ParseObject(out, depth + 1);
+      case TokenKind::kArrayOpen:
+        return Deeper(token, depth) && ParseArray(out, depth + 1);
+      case TokenKind::kTrue:
+        out = VSJTrue::Create();
+        return true;
+      case TokenKind::kFalse:
+        out = VSJFalse::Create();
+        return true;
+      case TokenKind::kNull:
+        out = VSJNull::Create();
+        return true;
+      default:
+        error_ = u"Could not convert token to JSON value: ";
+        error_.append(tokens_.TokenText(token));
+        return false;
+    }
+  }
+
+  bool Deeper(const Token& token, unsigned depth) {
+    if (depth < kMaxNestingDepth) return true;
+    error_ = VendraText::Format(u"JSON nested deeper than %u levels at position %d",
+                                kMaxNestingDepth, static_cast<int64_t>(token.start));
+    return false;
+  }
+
+  // Integer tokens are nearly always plain digits; anything else takes the
+  // general reading (sign, prefix rule, saturation).
+  static int64_t ReadInteger(std::u16string_view text) {
+    if (text.size() <= 18) {
+      size_t i = text[0] == u'-' ? 1 : 0;
+      if (i < text.size()) {
+        int64_t value = 0;
+        for (; i < text.size(); ++i) {
+          const unsigned d = static_cast<unsigned>(text[i]) - u'0';
+          if (d > 9) break;
+          value = value * 10 + d;
+        }
+        if (i == text.size()) return text[0] == u'-' ? -value : value;
+      }
+    }
+    return ReadInt64(text);
+  }
+
+  // Drops what an unfinished container had gathered above base.
+  bool Fail(size_t valueBase) {
+    for (size_t i = valueBase; i < values_.size(); ++i) values_[i]->Release();
+    values_.resize(valueBase);
+    return false;
+  }
+
+  bool ParseObject(VSJValue*& out, unsigned depth) {
+    const size_t valueBase = values_.size();
+    const size_t keyBase = keys_.size();
+    const size_t charBase = keyChars_.size();
+    Token token;
+    for (;;) {
+      if (!tokens_.NextSignificant(token)) {
+        error_ = tokens_.Error();
+        if (error_.empty()) error_ = u"Unexpected end of JSON in object, expected \"key\":value or }";
+        return FailObject(valueBase, keyBase, charBase);
+      }
+      if (token.kind == TokenKind::kObjectClose) break;
+      if (token.kind == TokenKind::kComma) continue;
+      if (token.kind != TokenKind::kString) {
+        error_ = VendraText::Format(
+            u"Unexpected character %c in JSON object at position %d; expected \"key\":value",
+            tokens_.UnitAt(token.start), static_cast<int64_t>(token.start));
+        return FailObject(valueBase, keyBase, charBase);
+      }
+      const size_t keyStart = keyChars_.size();
+      const std::u16string_view keyToken = tokens_.TokenText(token);
+      if (!token.hasEscape) {
+        keyChars_.append(keyToken.substr(1, keyToken.size() - 2));
+      } else if (!DecodeStringToken(keyToken, keyChars_, error_)) {
+        return FailObject(valueBase, keyBase, charBase);
+      }
+      keys_.push_back(PendingKey{keyStart, keyChars_.size() - keyStart});
+
+      if (!tokens_.NextSignificant(token)) {
+        error_ = tokens_.Error();
+        if (error_.empty()) error_ = u"Unexpected end of JSON after object key; expected :value";
+        return FailObject(valueBase, keyBase, charBase);
+      }
+      if (token.kind != TokenKind::kColon) {
+        error_ = VendraText::Format(
+            u"Unexpected character %c in JSON object at position %d after key; expected :value",
+            tokens_.UnitAt(token.start), static_cast<int64_t>(token.start));
+        return FailObject(valueBase, keyBase, charBase);
+      }
+      if (!tokens_.NextSignificant(token)) {
+        error_ = tokens_.Error();
+        if (error_.empty()) error_ = u"Unexpected end of JSON after object key; expected value";
+        return FailObject(valueBase, keyBase, charBase);
+      }
+      VSJValue* value = nullptr;
+      if (!MakeValue(token, value, depth)) return FailObject(valueBase, keyBase, charBase);
+      values_.push_back(value);
+    }
+
+    VSJObject* object = VSJObject::Create();
+    const size_t count = values_.size() - valueBase;
+    object->Reserve(count, keyChars_.size() - charBase);
+    for (size_t i = 0; i < count; ++i) {
+      const PendingKey& key = keys_[keyBase + i];
+      object->SetAdopted(std::u16string_view(keyChars_).substr(key.offset, key.length),
+                         values_[valueBase + i]);
+    }
+    values_.resize(valueBase);
+    keys_.resize(keyBase);
+    keyChars_.resize(charBase);
+    out = object;
+    return true;
+  }
+
+  bool FailObject(size_t valueBase, size_t keyBase, size_t charBase) {
+    keys_.resize(keyBase);
+    keyChars_.resize(charBase);
+    return Fail(valueBase);
+  }
+
+  bool ParseArray(VSJValue*& out, unsigned depth) {
+    const size_t valueBase = values_.size();
+    Token token;
+    for (;;) {
+      if (!tokens_.NextSignificant(token)) {
+        error_ = tokens_.Error();
+        return Fail(valueBase);
+      }
+      if (token.kind == TokenKind::kArrayClose) break;
+      if (token.kind == TokenKind::kColon) {
+        error_ = u"Unexpected token : in JSON array";
+        return Fail(valueBase);
+      }
+      if (token.kind == TokenKind::kComma) continue;
+      VSJValue* value = nullptr;
+      if (!MakeValue(token, value, depth)) return Fail(valueBase);
+      values_.push_back(value);
+    }
+    VSJArray* array = VSJArray::Create();
+    array->Reserve(values_.size() - valueBase);
+    for (size_t i = valueBase; i < values_.size(); ++i) array->AppendAdopted(values_[i]);
+    values_.resize(valueBase);
+    out = array;
+    return true;
+  }
+
+  Tokenizer tokens_;
+  std::u16string& error_;
+  std::vector<VSJValue*> values_;
+  std::vector<PendingKey> keys_;
+  std::u16string keyChars_;
+  std::u16string scratch_;
+};
+
+std::string_view SkipByteOrderMark(std::string_view text) {
+  if (text.substr(0, 3) == kByteOrderMark) text.remove_prefix(3);
+  return text;
+}
+
+std::string_view UpToZero(const char* text, size_t length) {
+  const void* zero = std::memchr(text, 0, length);
+  return {text, zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : length};
+}
+
+bool ParseObjectFromWide(const char16_t* text, size_t length, VSJObject** out,
+                         std::u16string& error) {
+  if (length == 0 || text[0] != u'{') {
+    error = u"Expected '{', got '";
+    error.push_back(length == 0 ? u'\0' : text[0]);
+    error.push_back(u'\'');
+    return false;
+  }
+  VSJValue* value = nullptr;
+  const bool parsed = ParseValue(text, length, &value, error);
+  if (!parsed) {
+    if (value) value->Release();
+    return false;
+  }
+  if (value->Kind() != kTypeObject) {
+    error = VendraText::Format(u"Expected object, got %hs", value->GetTypeNameA());
+    value->Release();
+    return false;
+  }
+  *out = static_cast<VSJObject*>(value);
+  return true;
+}
+
+}  // namespace
+
+bool ParseValue(const char16_t* text, size_t length, VSJValue** out, std::u16string& error) {
+  const std::u16string_view all(text, length);
+  const size_t zero = all.find(u'\0');
+  Parser parser(text, zero == std::u16string_view::npos ? length : zero, error);
+  return parser.Parse(out);
+}
+
+bool ParseValue(const char16_t* text, VSJValue** out, std::u16string& error) {
+  return ParseValue(text, std::char_traits<char16_t>::length(text), out, error);
+}
+
+bool ParseValueA(const char* text, size_t length, VSJValue** out, std::u16string& error) {
+  const std::string_view utf8 = SkipByteOrderMark(UpToZero(text, length));
+  if (utf8.empty()) return false;
+  const Utf16Input wide(utf8);
+  Parser parser(wide.data(), wide.size(), error);
+  return parser.Parse(out);
+}
+
+bool ParseValueA(const char* text, VSJValue** out, std::u16string& error) {
+  return ParseValueA(text, std::strlen(text), out, error);
+}
+
+bool ParseObject(const char16_t* text, VSJObject** out, std::u16string& error) {
+  return ParseObjectFromWide(text, std::char_traits<char16_t>::length(text), out, error);
+}
+
+bool ParseObjectA(const char* text, size_t length, VSJObject** out, std::u16string& error) {
+  const std::string_view utf8 = SkipByteOrderMark(UpToZero(text, length));
+  const char first = utf8.empty() ? '\0' : utf8[0];
+  if (first != '{') {
+    // The byte as a signed char widened: 0x80 and above show as 0xFF00 + byte.
+    error = u"Expected '{', got '";
+    error.push_back(static_cast<char16_t>(static_cast<int16_t>(static_cast<signed char>(first))));
+    error.push_back(u'\'');
+    return false;
+  }
+  const Utf16Input wide(utf8);
+  return ParseObjectFromWide(wide.data(), wide.size(), out, error);
+}
+
+bool ParseObjectA(const char* text, VSJObject** out, std::u16string& error) {
+  return ParseObjectA(text, std::strlen(text), out, error);
+}
+
+}  // namespace VendraJSON

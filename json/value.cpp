@@ -1,0 +1,33 @@
+#include "json/value.h"
+
+#include <new>
+
+namespace VendraJSON {
+
+void VSJValue::Reserved() {}
+
+const char* VSJValue::GetTypeNameA() const { return TypeNameA(GetType()); }
+
+const char16_t* VSJValue::GetTypeName() const { return TypeName(GetType()); }
+
+void VSJValue::Delete() {
+  OnDelete();
+  delete this;
+}
+
+void VSJValue::OnDelete() {}
+
+int VSJValue::AddRef() { return ++refs_; }
+
+int VSJValue::Release() {
+  if (refs_ == 0) return 0;
+  if (--refs_ == 0) {
+    Delete();
+    return 0;
+  }
+  return refs_;
+}
+
+void VSJValue::operator delete(void* p) { ::operator delete(p); }
+
+}  // namespace VendraJSON

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "json/type_names.h"
+
+namespace VendraJSON {
+
+// Flags of Compare.
+constexpr int kCompareSameClass = 1;      // only a value of the same class is comparable
+constexpr int kCompareCaseSensitive = 2;  // strings compare code unit by code unit
+
+// A reference-counted JSON value. A new value has one reference, owned by its
+// creator; Release of the last reference destroys it. The count is a plain
+// integer: a tree must not be changed or released by two threads at once.
+//
+// The classes are final and made through their static Create functions, so a
+// value only ever ends through Release.
+class VSJValue {
+ protected:
+  virtual ~VSJValue() = default;
+
+ public:
+  VSJValue(const VSJValue&) = delete;
+  VSJValue& operator=(const VSJValue&) = delete;
+
+  virtual void Reserved();
+  // Deep copy with one reference; always true.
+  virtual bool Clone(VSJValue** out) const = 0;
+  virtual int GetType() const = 0;
+  virtual const char* GetTypeNameA() const;
+  virtual const char16_t* GetTypeName() const;
+  // Calls OnDelete, then destroys and frees the value.
+  virtual void Delete();
+  virtual void OnDelete();
+  virtual int AddRef();
+  // Does nothing and answers 0 when the count is already 0.
+  virtual int Release();
+  // Text form: strings give their text, numbers and literals their JSON
+  // text, objects and arrays append their compact JSON text; null is false.
+  virtual bool ToString(std::u16string& out) const = 0;
+  virtual bool ToStringA(std::string& out) const = 0;
+  // Appends the JSON text (UTF-8 for WriteJSONA); always true.
+  virtual bool WriteJSON(std::u16string& out, bool pretty, unsigned level,
+                         std::u16string_view newline) const = 0;
+  virtual bool WriteJSONA(std::string& out, bool pretty, unsigned level,
+                          std::string_view newline) const = 0;
+  // Three-way comparison into result; false (result untouched) when the
+  // other value is not comparable with this one.
+  virtual bool Compare(const VSJValue* other, int flags, int& result) const = 0;
+  virtual bool Equals(const VSJValue* other) const = 0;
+  // Like Equals, but a string may stand for a number or any value's text.
+  virtual bool EqualsLoose(const VSJValue* other) const = 0;
+
+  // The type code without a virtual call; equal to GetType().
+  int Kind() const { return kind_; }
+  int RefCount() const { return refs_; }
+
+  static void operator delete(void* p);
+
+ protected:
+  explicit VSJValue(int kind) : kind_(static_cast<uint8_t>(kind)) {}
+
+ private:
+  int32_t refs_ = 1;
+  uint8_t kind_;
+};
+
+}  // namespace VendraJSON
