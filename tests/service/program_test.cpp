@@ -1,0 +1,141 @@
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "tests/service/service_fixture.h"
+
+namespace VendraTest {
+namespace {
+
+int RunService(const std::string& arguments) {
+  const int status = std::system((ServiceProgram() + " " + arguments + " 2>/dev/null").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ServiceProgramTest, RefusesMalformedCommandLines) {
+  TempFolder root;
+  EXPECT_EQ(RunService(""), 2);
+  EXPECT_EQ(RunService("fly"), 2);
+  EXPECT_EQ(RunService("serve --root " + root.path()), 2);
+  EXPECT_EQ(RunService("serve --root " + root.path() + " --listen 127.0.0.1"), 2);
+  EXPECT_EQ(RunService("serve --root " + root.path() + " --listen 127.0.0.1:0 --tls-cert x"), 2);
+  EXPECT_EQ(RunService("serve --root " + root.path() + " --listen 0.0.0.0:0 --faults"), 2);
+  EXPECT_EQ(RunService("serve --root " + root.path() + " --listen 127.0.0.1:0 --colour red"), 2);
+  EXPECT_EQ(RunService("add-user --root " + root.path() + " --user ../x --password p"), 2);
+  EXPECT_EQ(RunService("add-user --root " + root.path() + " --user x --password p --totp-secret 1"),
+            2);
+  EXPECT_FALSE(std::filesystem::exists(root.Sub("accounts")));
+}
+
+TEST(ServiceProgramTest, StopsCleanlyOnSigterm) {
+  TempFolder root;
+  ServiceProcess service(root.path());
+  ASSERT_TRUE(service.ok());
+  EXPECT_EQ(service.url().rfind("https://127.0.0.1:", 0), 0u);
+  EXPECT_EQ(service.url().back(), '/');
+  // A stop also ends a reply that is scripted to take long.
+  ASSERT_TRUE(service.Script("vclient/slow", R"([{"status":200,"body":"{}","delay_ms":60000}])"));
+  std::thread slow([&] { PostForm(service.url() + "vclient/slow", service.caFile(), {{"a", "b"}}); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(service.Stop(), 0);
+  slow.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+}
+
+TEST(ServiceProgramTest, PlainHttpWithoutCertificate) {
+  TempFolder root;
+  ServiceProcess service(root.path(), {false, false, {}});
+  ASSERT_TRUE(service.ok());
+  EXPECT_EQ(service.url().rfind("http://127.0.0.1:", 0), 0u);
+  const HttpReply reply = PostForm(service.url() + "vclient/nothing", "", {{"a", "b"}});
+  EXPECT_EQ(reply.status, 404);
+  EXPECT_EQ(reply.body, R"({"error":"Unknown request path"})");
+}
+
+TEST(ServiceProgramTest, ScriptsNeedTheFaultsSwitch) {
+  TempFolder root;
+  ServiceProcess service(root.path(), {true, false, {}});
+  ASSERT_TRUE(service.ok());
+  EXPECT_FALSE(service.Script("vclient/login", R"([{"status":500}])"));
+}
+
+class FaultInjectionTest : public ServiceTest {
+ protected:
+  HttpReply Call(const std::string& path, long timeout = 30) {
+    return PostForm(service_->url() + path, service_->caFile(), {{"x", "1"}}, timeout);
+  }
+};
+
+TEST_F(FaultInjectionTest, ScriptedRepliesComeInOrderThenTheRealOne) {
+  ASSERT_TRUE(service_->Script("/vclient/builds",
+                               R"([{"status":500,"body":""},{"status":200,"body":"plain text",
+                                   "content_type":"text/plain"}])"));
+  const HttpReply first = Call("vclient/builds");
+  EXPECT_EQ(first.status, 500);
+  EXPECT_EQ(first.body, "");
+  const HttpReply second = Call("vclient/builds");
+  EXPECT_EQ(second.status, 200);
+  EXPECT_EQ(second.body, "plain text");
+  EXPECT_EQ(Call("vclient/builds").status, 401);  // the real reply: no access token
+  const auto log = service_->RequestLog();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_TRUE(log[0].value("scripted", false));
+  EXPECT_FALSE(log[2].value("scripted", false));
+}
+
+TEST_F(FaultInjectionTest, MalformedScriptIsRefusedWhole) {
+  EXPECT_FALSE(service_->Script("vclient/builds", R"([{"status":500},{"stauts":200}])"));
+  EXPECT_EQ(Call("vclient/builds").status, 401);
+  ASSERT_TRUE(service_->Script("vclient/builds", R"([{"status":503}])"));
+  ASSERT_TRUE(service_->ClearScript());
+  EXPECT_EQ(Call("vclient/builds").status, 401);
+}
+
+TEST_F(FaultInjectionTest, DelayOutlastsAClientTimeout) {
+  ASSERT_TRUE(service_->Script("vclient/builds", R"([{"status":200,"body":"{}","delay_ms":3000}])"));
+  const HttpReply reply = Call("vclient/builds", 1);
+  EXPECT_EQ(reply.curlCode, 28);  // operation timed out
+}
+
+TEST_F(FaultInjectionTest, ConnectionCutAfterSomeBytes) {
+  ASSERT_TRUE(service_->Script(
+      "vclient/builds", R"([{"status":200,"body":"0123456789abcdefghij","close_after":7}])"));
+  const HttpReply reply = Call("vclient/builds");
+  EXPECT_NE(reply.curlCode, 0);
+  EXPECT_EQ(reply.body, "0123456");
+}
+
+TEST_F(FaultInjectionTest, CutAppliesToTheRealDownload) {
+  const auto [access, local] = SignInAuthorised();
+  WriteServiceFile(root_.path(), "utilities/u/manifest.json", R"({"filename":"u.exe"})");
+  WriteServiceFile(root_.path(), "utilities/u/u.exe.z", std::string(100000, 'z'));
+  ASSERT_TRUE(service_->Script("vclient/download", R"([{"close_after":50000}])"));
+  const HttpReply reply =
+      PostForm(service_->url() + "vclient/download", service_->caFile(),
+               {{"access_token", access}, {"local_id", kDevice}, {"local_token", local},
+                {"utility", "u"}});
+  EXPECT_NE(reply.curlCode, 0);
+  EXPECT_EQ(reply.body, std::string(50000, 'z'));
+}
+
+TEST_F(FaultInjectionTest, SlowBodyArrivesWholeInSteps) {
+  ASSERT_TRUE(service_->Script(
+      "vclient/builds",
+      R"([{"status":200,"body":"{\"live\":{\"version\":\"1\"}}","chunk_size":5,"chunk_delay_ms":100}])"));
+  const auto started = std::chrono::steady_clock::now();
+  const HttpReply reply = Call("vclient/builds");
+  EXPECT_EQ(reply.curlCode, 0);
+  EXPECT_EQ(reply.body, R"({"live":{"version":"1"}})");
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400));
+}
+
+TEST_F(FaultInjectionTest, RedirectWithoutTarget) {
+  ASSERT_TRUE(service_->Script("vclient/builds", R"([{"status":302}])"));
+  EXPECT_EQ(Call("vclient/builds").status, 302);
+}
+
+}  // namespace
+}  // namespace VendraTest

@@ -1,0 +1,41 @@
+#include "tests/support/test_certificates.h"
+
+#include <cstdlib>
+
+namespace VendraTest {
+
+namespace {
+
+bool Run(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+}  // namespace
+
+TestCertificates::TestCertificates()
+    : caFile_(folder_.Sub("ca.pem")),
+      certFile_(folder_.Sub("server.pem")),
+      keyFile_(folder_.Sub("server.key")) {
+  const std::string dir = "'" + folder_.path() + "'";
+  WriteTextFile(folder_.Sub("server.ext"),
+                "basicConstraints=CA:FALSE\n"
+                "keyUsage=digitalSignature,keyEncipherment\n"
+                "extendedKeyUsage=serverAuth\n"
+                "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1\n");
+  ok_ = Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+            " -keyout " + dir + "/ca.key -out " + dir + "/ca.pem -days 2"
+            " -subj '/CN=Vendra Test CA'") &&
+        Run("openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+            " -keyout " + dir + "/server.key -out " + dir + "/server.csr"
+            " -subj '/CN=localhost'") &&
+        Run("openssl x509 -req -in " + dir + "/server.csr -CA " + dir + "/ca.pem -CAkey " + dir +
+            "/ca.key -CAcreateserial -out " + dir + "/server.pem -days 2 -extfile " + dir +
+            "/server.ext");
+}
+
+const TestCertificates& TestCertificates::Shared() {
+  static const TestCertificates certificates;
+  return certificates;
+}
+
+}  // namespace VendraTest
