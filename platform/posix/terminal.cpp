@@ -1,0 +1,95 @@
+// POSIX layer only.
+#include "platform/terminal.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "platform/posix/posix_text.h"
+
+namespace VendraPlatform {
+namespace {
+
+constexpr uint32_t kInvalidHandle = 6;
+
+void Wipe(std::string& bytes) {
+  volatile char* p = bytes.data();
+  for (size_t i = 0; i < bytes.size(); ++i) p[i] = 0;
+  bytes.clear();
+}
+
+// Echo is switched off for one line and restored on every way out.
+class EchoOff {
+ public:
+  explicit EchoOff(bool wanted) {
+    if (!wanted || ::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    active_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
+  }
+  ~EchoOff() {
+    if (active_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  termios saved_{};
+  bool active_ = false;
+};
+
+// Reads through the C library's stdin so that it shares one buffer with the
+// terminal message box, which waits for Enter the same way.
+class StdioTerminal final : public ITerminal {
+ public:
+  bool Available(uint32_t& error) override {
+    if (::fcntl(STDIN_FILENO, F_GETFL) == -1 && errno == EBADF) {
+      error = kInvalidHandle;
+      return false;
+    }
+    return true;
+  }
+
+  void Write(std::u16string_view text) override {
+    const std::string out = Posix::Native(text);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+  }
+
+  bool ReadLine(std::u16string& line, bool hidden) override {
+    std::fflush(stdout);
+    std::string bytes;
+    bool gotAny = false;
+    {
+      EchoOff echo(hidden && ::isatty(STDIN_FILENO));
+      int c;
+      while ((c = std::fgetc(stdin)) != EOF) {
+        gotAny = true;
+        if (c == '\n') break;
+        bytes.push_back(static_cast<char>(c));
+      }
+    }
+    if (!gotAny) {
+      std::clearerr(stdin);
+      return false;
+    }
+    if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
+    line = Posix::FromNative(bytes);
+    Wipe(bytes);
+    return true;
+  }
+};
+
+}  // namespace
+
+ITerminal& SystemTerminal() {
+  static StdioTerminal terminal;
+  return terminal;
+}
+
+}  // namespace VendraPlatform
