@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace VendraJSON {
+
+class VSJValue;
+
+// Reads a UTF-8 JSON file (a leading byte-order mark is skipped, the text
+// ends at its first 0 byte) and hands out its value, of any type. Errors:
+// "JSON: ..." texts for a file that cannot be opened, is empty or cannot be
+// read, else the parser's messages. As with ParseValueA, a complete value
+// followed by something else is handed out together with false.
+//
+// VSJObject::SaveFile is the writing side.
+bool LoadFile(std::u16string_view path, VSJValue** out, std::u16string& error);
+
+}  // namespace VendraJSON
