@@ -4,6 +4,25 @@ namespace VendraService {
 
 namespace {
 
+// Raw bytes for bodies that JSON text cannot carry (invalid UTF-8).
+bool DecodeHex(const std::string& hex, std::string& bytes) {
+  if (hex.size() % 2 != 0) return false;
+  bytes.clear();
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    unsigned value = 0;
+    for (size_t j = i; j < i + 2; ++j) {
+      const char c = hex[j];
+      value <<= 4;
+      if (c >= '0' && c <= '9') value |= static_cast<unsigned>(c - '0');
+      else if (c >= 'a' && c <= 'f') value |= static_cast<unsigned>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F') value |= static_cast<unsigned>(c - 'A' + 10);
+      else return false;
+    }
+    bytes.push_back(static_cast<char>(value));
+  }
+  return true;
+}
+
 bool ParseEntry(const nlohmann::json& entry, ScriptedReply& reply, std::string& reason) {
   if (!entry.is_object()) {
     reason = "each reply must be an object";
@@ -14,6 +33,11 @@ bool ParseEntry(const nlohmann::json& entry, ScriptedReply& reply, std::string& 
       reply.status = value.get<int>();
     } else if (name == "body" && value.is_string()) {
       reply.body = value.get<std::string>();
+    } else if (name == "body_hex" && value.is_string()) {
+      if (!DecodeHex(value.get<std::string>(), reply.body)) {
+        reason = "body_hex must be pairs of hexadecimal digits";
+        return false;
+      }
     } else if (name == "content_type" && value.is_string()) {
       reply.contentType = value.get<std::string>();
     } else if (name == "delay_ms" && value.is_number_integer()) {

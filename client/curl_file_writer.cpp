@@ -1,0 +1,112 @@
+#include "client/curl_file_writer.h"
+
+#include "async/v_async_listener.h"
+#include "common/memory/ref_ptr.h"
+#include "common/text/format.h"
+#include "json/json.h"
+#include "platform/local_path.h"
+
+namespace VendraClient {
+
+namespace {
+
+// A service error object is a few hundred bytes; a bigger temporary file is
+// the partial body of a failed download and is not worth reading.
+constexpr uint64_t kLargestErrorReply = 64 * 1024;
+
+}  // namespace
+
+VClient_CurlWriter_File::VClient_CurlWriter_File(VAsync* context, VAsyncListener* listener)
+    : context_(context), listener_(listener) {}
+
+VClient_CurlWriter_File::~VClient_CurlWriter_File() {
+  Close();
+  // Opened but never finished (the caller gave up): leave nothing behind.
+  if (!finished_ && !tempPath_.empty()) RemoveFiles();
+}
+
+bool VClient_CurlWriter_File::Open(const std::u16string& target, std::u16string& error) {
+  uint32_t ignored = 0;
+  VendraPlatform::CreateLocalPath(target, ignored);
+  if (const uint32_t err = targetFile_.CreateForWriting(target)) {
+    error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
+    return false;
+  }
+  std::u16string temp;
+  uint32_t err = VendraPlatform::CreateTempFile(VendraPlatform::TempFolder(), u"", temp);
+  if (err == 0) err = tempFile_.CreateForWriting(temp);
+  if (err != 0) {
+    error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)",
+                               temp.empty() ? VendraPlatform::TempFolder() : temp, err);
+    targetFile_.Close();
+    VendraPlatform::DeleteFile(target);
+    if (!temp.empty()) VendraPlatform::DeleteFile(temp);
+    return false;
+  }
+  targetPath_ = target;
+  tempPath_ = temp;
+  return true;
+}
+
+size_t VClient_CurlWriter_File::Write(const char* data, size_t size, size_t count) {
+  const size_t bytes = size * count;
+  if (const uint32_t err = tempFile_.Write(data, bytes)) {
+    writeError_ = err;
+    return 0;
+  }
+  total_ += static_cast<uint32_t>(bytes);
+  auto progress = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
+  progress->SetString(u"filename", targetPath_);
+  progress->SetInteger(u"received_chunk", static_cast<int64_t>(bytes));
+  progress->SetInteger(u"received_total", static_cast<int64_t>(total_));
+  if (listener_) listener_->OnProgress(context_, progress.Detach());
+  return bytes;
+}
+
+void VClient_CurlWriter_File::Close() {
+  targetFile_.Close();
+  tempFile_.Close();
+}
+
+void VClient_CurlWriter_File::RemoveFiles() {
+  VendraPlatform::DeleteFile(tempPath_);
+  VendraPlatform::DeleteFile(targetPath_);
+}
+
+eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t httpStatus,
+                                               std::u16string& error) {
+  finished_ = true;
+  const uint32_t closeError = tempFile_.Close();
+  Close();
+  if (writeError_ != 0 || (closeError != 0 && code == eVClientResult::Success)) {
+    error = VendraText::Format(u"Failed to write file %ls (err=%d)", tempPath_,
+                               writeError_ != 0 ? writeError_ : closeError);
+    RemoveFiles();
+    return eVClientResult::FileOpenFailed;
+  }
+  if (code == eVClientResult::Success && httpStatus < 400) {
+    if (const uint32_t err = VendraPlatform::MoveFileReplacing(tempPath_, targetPath_)) {
+      error = VendraText::Format(u"Failed to move temporary file to %ls. GetLastError=%d",
+                                 targetPath_, err);
+      RemoveFiles();
+      return eVClientResult::Failed;
+    }
+    return code;
+  }
+  uint64_t size = 0;
+  if (VendraPlatform::GetFileSize(tempPath_, size) == 0 && size <= kLargestErrorReply) {
+    Vendra::RefPtr<VendraJSON::VSJValue> reply;
+    std::u16string parseError;
+    VendraJSON::LoadFile(tempPath_, reply.Receive(), parseError);
+    if (reply && reply->GetType() == VendraJSON::kTypeObject) {
+      std::u16string text;
+      if (static_cast<VendraJSON::VSJObject*>(reply.get())->GetString(u"error", text)) {
+        error = text;
+      }
+    }
+  }
+  RemoveFiles();
+  return code;
+}
+
+}  // namespace VendraClient

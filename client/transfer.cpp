@@ -1,0 +1,100 @@
+#include "client/transfer.h"
+
+#include "client/service_address.h"
+#include "client/transport_limits.h"
+#include "common/text/format.h"
+
+namespace VendraClient {
+
+namespace {
+
+constexpr size_t kUrlBufferSize = 256;
+const char kUserAgent[] = "libcurl-agent/1.0";
+
+eVClientResult MapHttpStatus(uint32_t status) {
+  switch (status) {
+    case 400: return eVClientResult::HttpBadRequest;
+    case 401: return eVClientResult::HttpUnauthorized;
+    case 402: return eVClientResult::HttpPaymentRequired;
+    case 403: return eVClientResult::HttpForbidden;
+    case 404: return eVClientResult::HttpNotFound;
+    case 405: return eVClientResult::HttpMethodNotAllowed;
+    case 408: return eVClientResult::HttpRequestTimeout;
+    case 418: return eVClientResult::HttpTeapot;
+    default: return eVClientResult::Success;
+  }
+}
+
+}  // namespace
+
+VClientTransfer::~VClientTransfer() {
+  curl_mime_free(form_);
+  if (handle_) curl_easy_cleanup(handle_);
+}
+
+eVClientResult VClientTransfer::CreateTransfer(std::u16string& error) {
+  const CURLcode init = curl_global_init(CURL_GLOBAL_ALL);
+  if (init != CURLE_OK) {
+    error = VendraText::Format(u"curl_global_init() failed (curl error code %d)",
+                               static_cast<int>(init));
+    return eVClientResult::Failed;
+  }
+  handle_ = curl_easy_init();
+  if (!handle_) {
+    error = u"curl_easy_init() failed (unknown reason)";
+    return eVClientResult::Failed;
+  }
+  return eVClientResult::Success;
+}
+
+void VClientTransfer::SetRequestPath(std::string_view path) {
+  if (!path.empty() && path.front() == '/') path.remove_prefix(1);
+  url_ = ServiceBaseAddress();
+  url_.append(path);
+  if (url_.size() > kUrlBufferSize - 1) url_.resize(kUrlBufferSize - 1);
+  curl_easy_setopt(handle_, CURLOPT_URL, url_.c_str());
+}
+
+void VClientTransfer::AddFormField(std::string_view name, std::string_view contents) {
+  if (!form_) form_ = curl_mime_init(handle_);
+  curl_mimepart* part = curl_mime_addpart(form_);
+  // Both calls copy what they are given, so the caller's texts may go.
+  curl_mime_name(part, std::string(name).c_str());
+  curl_mime_data(part, contents.data(), contents.size());
+}
+
+eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint32_t& httpStatus,
+                                               std::u16string& error) {
+  const TransportLimits limits = CurrentTransportLimits();
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  if (!form_) form_ = curl_mime_init(handle_);
+  curl_easy_setopt(handle_, CURLOPT_MIMEPOST, form_);
+  curl_easy_setopt(handle_, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(handle_, CURLOPT_TIMEOUT, limits.totalSeconds);
+  curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
+  curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, CurlWriteCallback);
+  curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &writer);
+  const std::string caFile = ServiceCaFile();
+  if (!caFile.empty()) curl_easy_setopt(handle_, CURLOPT_CAINFO, caFile.c_str());
+
+  const CURLcode code = curl_easy_perform(handle_);
+  // The buffer lives on this stack frame only.
+  curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, nullptr);
+  if (code != CURLE_OK) {
+    const char* text = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
+    error = VendraText::Format(u"curl error %d: %hs", static_cast<int>(code), text);
+    return code == CURLE_OPERATION_TIMEDOUT ? eVClientResult::TransferTimedOut
+                                            : eVClientResult::TransferFailed;
+  }
+  long status = 0;
+  curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
+  httpStatus = static_cast<uint32_t>(status);
+  const eVClientResult mapped = MapHttpStatus(httpStatus);
+  if (httpStatus / 100 <= 2) return mapped;
+  if (error.empty()) error = VendraText::Format(u"HTTP Status %u", httpStatus);
+  return mapped == eVClientResult::Success ? eVClientResult::HttpError : mapped;
+}
+
+}  // namespace VendraClient

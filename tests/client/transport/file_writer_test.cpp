@@ -1,0 +1,202 @@
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <random>
+
+#include "async/v_async_listener.h"
+#include "client/curl_file_writer.h"
+#include "common/text/utf.h"
+#include "service/digest.h"
+#include "tests/client/transport/transport_fixture.h"
+
+namespace VendraTest {
+namespace {
+
+using VendraClient::eVClientResult;
+
+// Counts the progress objects it is handed and checks their members.
+class ProgressCounter final : public VendraClient::VAsyncListener {
+ public:
+  int AddRef() override { return 1; }
+  int Release() override { return 1; }
+  void OnStarted(VendraClient::VAsync*) override {}
+  void OnProgress(VendraClient::VAsync* job, VendraJSON::VSJObject* progress) override {
+    auto held = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(progress);
+    sameJob = sameJob && job == expectedJob;
+    std::u16string name;
+    held->GetString(u"filename", name);
+    int64_t chunk = 0;
+    int64_t total = 0;
+    held->GetInteger(u"received_chunk", chunk);
+    held->GetInteger(u"received_total", total);
+    chunks += chunk;
+    orderly = orderly && total == chunks && name == expectedName && held->KeyAt(0) == u"filename" &&
+              held->KeyAt(1) == u"received_chunk" && held->KeyAt(2) == u"received_total";
+    ++calls;
+  }
+  void OnSucceeded(VendraClient::VAsync*, int32_t, const char16_t*) override {}
+  void OnFailed(VendraClient::VAsync*, int32_t, const char16_t*) override {}
+
+  VendraClient::VAsync* expectedJob = nullptr;
+  std::u16string expectedName;
+  int calls = 0;
+  int64_t chunks = 0;
+  bool orderly = true;
+  bool sameJob = true;
+};
+
+class FileWriterTest : public TransportTest {
+ protected:
+  void SetUp() override {
+    TransportTest::SetUp();
+    ASSERT_TRUE(AddServiceUser(root_.path(), "ada", "pw", "JBSWY3DPEHPK3PXP"));
+    // Temporary files go to a folder of this test, so leftovers are visible.
+    ::setenv("TMPDIR", temp_.path().c_str(), 1);
+    SignIn();
+    std::string content(3 << 20, '\0');
+    std::mt19937 random(11);
+    for (auto& c : content) c = static_cast<char>(random());
+    content_ = content;
+    WriteServiceFile(root_.path(), "utilities/vb/manifest.json", R"({"filename":"vb.exe"})");
+    WriteServiceFile(root_.path(), "utilities/vb/vb.exe.z", content_);
+    target_ = downloads_.Sub("utils/vb.exe.z");
+  }
+  void TearDown() override {
+    ::unsetenv("TMPDIR");
+    TransportTest::TearDown();
+  }
+
+  void SignIn() {
+    const std::string iv = "vclient-1";
+    const std::string key = VendraService::Md5Hex(iv + VendraService::Md5Hex("pw"));
+    const HttpReply login = PostForm(service_->url() + "vclient/login", service_->caFile(),
+                                     {{"username", "ada"}, {"iv", iv}, {"key", key},
+                                      {"local_id", "dev"}, {"length", "600"}});
+    access_ = nlohmann::json::parse(login.body)["access_token"]["access_token"];
+    const HttpReply auth = PostForm(
+        service_->url() + "vclient/deviceauth", service_->caFile(),
+        {{"access_token", access_}, {"local_id", "dev"},
+         {"code", AuthenticatorCode("JBSWY3DPEHPK3PXP", std::time(nullptr))}, {"name", "t"}});
+    local_ = nlohmann::json::parse(auth.body)["local_token"]["access_token"];
+  }
+
+  // A utility download through the file writer, as the client makes it.
+  eVClientResult Download(std::u16string& error, ProgressCounter* listener = nullptr) {
+    VendraClient::VClient_CurlWriter_File writer(reinterpret_cast<VendraClient::VAsync*>(this),
+                                                 listener);
+    const std::u16string target = VendraText::Utf8ToUtf16(target_);
+    if (!writer.Open(target, error)) return eVClientResult::FileOpenFailed;
+    VendraClient::VClientTransfer transfer;
+    if (transfer.CreateTransfer(error) != eVClientResult::Success) return eVClientResult::Failed;
+    transfer.SetRequestPath("vclient/download");
+    transfer.AddFormField("access_token", access_);
+    transfer.AddFormField("local_id", "dev");
+    transfer.AddFormField("local_token", local_);
+    transfer.AddFormField("utility", "vb");
+    uint32_t status = 0;
+    const eVClientResult code = transfer.PerformRequest(writer, status, error);
+    return writer.Finish(code, status, error);
+  }
+
+  bool NothingLeftBehind() const {
+    return !std::filesystem::exists(target_) && std::filesystem::is_empty(temp_.path());
+  }
+
+  TempFolder temp_;
+  TempFolder downloads_;
+  std::string content_;
+  std::string target_;
+  std::string access_;
+  std::string local_;
+};
+
+TEST_F(FileWriterTest, DownloadLandsWholeWithProgress) {
+  ProgressCounter listener;
+  listener.expectedJob = reinterpret_cast<VendraClient::VAsync*>(this);
+  listener.expectedName = VendraText::Utf8ToUtf16(target_);
+  std::u16string error;
+  ASSERT_EQ(Download(error, &listener), eVClientResult::Success) << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(ReadTextFile(target_), content_);
+  EXPECT_GT(listener.calls, 1);
+  EXPECT_EQ(listener.chunks, static_cast<int64_t>(content_.size()));
+  EXPECT_TRUE(listener.orderly);
+  EXPECT_TRUE(listener.sameJob);
+  EXPECT_TRUE(std::filesystem::is_empty(temp_.path()));
+}
+
+TEST_F(FileWriterTest, ReplacesAnEarlierFile) {
+  WriteServiceFile(downloads_.path(), "utils/vb.exe.z", "old");
+  std::u16string error;
+  ASSERT_EQ(Download(error), eVClientResult::Success);
+  EXPECT_EQ(ReadTextFile(target_), content_);
+}
+
+TEST_F(FileWriterTest, RefusedDownloadLeavesNothingAndKeepsTheServiceText) {
+  Script("vclient/download", R"([{"status":403,"body":"{\"error\":\"Not entitled to this file\"}"}])");
+  std::u16string error;
+  EXPECT_EQ(Download(error), eVClientResult::HttpForbidden);
+  EXPECT_EQ(error, u"Not entitled to this file");
+  EXPECT_TRUE(NothingLeftBehind());
+}
+
+TEST_F(FileWriterTest, DownloadCutOffInTheMiddleLeavesNothing) {
+  Script("vclient/download", R"([{"close_after":1048576}])");
+  ProgressCounter listener;
+  listener.expectedName = VendraText::Utf8ToUtf16(target_);
+  listener.expectedJob = reinterpret_cast<VendraClient::VAsync*>(this);
+  std::u16string error;
+  EXPECT_EQ(Download(error, &listener), eVClientResult::TransferFailed);
+  EXPECT_EQ(error.rfind(u"curl error ", 0), 0u);
+  EXPECT_GT(listener.chunks, 0);
+  EXPECT_TRUE(NothingLeftBehind());
+}
+
+TEST_F(FileWriterTest, DeviceAuthErrorOfADownload) {
+  local_ = "stale";
+  std::u16string error;
+  EXPECT_EQ(Download(error), eVClientResult::HttpUnauthorized);
+  EXPECT_EQ(error, u"device auth required");
+  EXPECT_TRUE(NothingLeftBehind());
+}
+
+TEST_F(FileWriterTest, TargetThatCannotBeOpened) {
+  WriteServiceFile(downloads_.path(), "blocker", "a file where a folder should be");
+  target_ = downloads_.Sub("blocker/vb.exe.z");
+  std::u16string error;
+  EXPECT_EQ(Download(error), eVClientResult::FileOpenFailed);
+  EXPECT_EQ(error.rfind(u"Failed to open file " + VendraText::Utf8ToUtf16(target_) +
+                            u" for writing (err=",
+                        0),
+            0u);
+  EXPECT_EQ(service_->CountRequests("vclient/download"), 0);
+  EXPECT_TRUE(std::filesystem::is_empty(temp_.path()));
+}
+
+// A disk that fills up mid-download: writes beyond a file-size limit fail
+// for real. The download must fail and leave nothing, not end as a short
+// file reported as success.
+TEST_F(FileWriterTest, ShortWriteStopsTheDownload) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{1 << 20, 1 << 20};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::u16string error;
+    const eVClientResult code = Download(error);
+    const bool clear = error.rfind(u"Failed to write file ", 0) == 0;
+    ::_exit(code == eVClientResult::FileOpenFailed && clear ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(NothingLeftBehind());
+}
+
+}  // namespace
+}  // namespace VendraTest

@@ -1,0 +1,153 @@
+#include "tests/client/transport/transport_fixture.h"
+
+#include "common/text/utf.h"
+#include "service/digest.h"
+
+namespace VendraTest {
+namespace {
+
+using VendraClient::eVClientResult;
+
+TEST_F(TransportTest, EmptyObjectIsSuccess) {
+  Script("vclient/t", R"([{"status":200,"body":"{}"}])");
+  const Outcome outcome = Request("vclient/t");
+  EXPECT_EQ(outcome.code, eVClientResult::Success);
+  EXPECT_EQ(outcome.status, 200u);
+  ASSERT_TRUE(outcome.reply);
+  EXPECT_EQ(outcome.reply->Count(), 0u);
+  EXPECT_EQ(outcome.error, u"");
+}
+
+TEST_F(TransportTest, PlainTextWith200IsABadReply) {
+  Script("vclient/t", R"([{"status":200,"body":"Service down for maintenance","content_type":"text/plain"}])");
+  const Outcome outcome = Request("vclient/t");
+  EXPECT_EQ(outcome.code, eVClientResult::BadReply);
+  EXPECT_EQ(outcome.error, u"Service down for maintenance");
+  EXPECT_FALSE(outcome.reply);
+}
+
+TEST_F(TransportTest, BodyThatIsNotUtf8) {
+  // "caf" followed by a Latin-1 e-acute byte and " au lait".
+  Script("vclient/t", R"([{"status":200,"body_hex":"636166e9206175206c616974","content_type":"text/plain"}])");
+  const Outcome outcome = Request("vclient/t");
+  EXPECT_EQ(outcome.code, eVClientResult::BadReply);
+  EXPECT_EQ(outcome.error, u"caf\uFFFD au lait");
+}
+
+TEST_F(TransportTest, HttpFailuresWithEmptyBodies) {
+  Script("vclient/t", R"([{"status":404},{"status":500},{"status":302},{"status":418}])");
+  const Outcome notFound = Request("vclient/t");
+  EXPECT_EQ(notFound.code, eVClientResult::HttpNotFound);
+  EXPECT_EQ(notFound.error, u"HTTP Status 404");
+  const Outcome serverError = Request("vclient/t");
+  EXPECT_EQ(serverError.code, eVClientResult::HttpError);
+  EXPECT_EQ(serverError.error, u"HTTP Status 500");
+  // A redirect without a target is where the transfer ends.
+  const Outcome redirect = Request("vclient/t");
+  EXPECT_EQ(redirect.code, eVClientResult::HttpError);
+  EXPECT_EQ(redirect.status, 302u);
+  EXPECT_EQ(redirect.error, u"HTTP Status 302");
+  EXPECT_EQ(Request("vclient/t").code, eVClientResult::HttpTeapot);
+}
+
+TEST_F(TransportTest, EarlierErrorTextIsKept) {
+  Script("vclient/t", R"([{"status":500}])");
+  const Outcome outcome = Request("vclient/t", {{"x", "1"}}, u"Earlier message");
+  EXPECT_EQ(outcome.code, eVClientResult::HttpError);
+  EXPECT_EQ(outcome.error, u"Earlier message");
+}
+
+TEST_F(TransportTest, DeviceAuthRequiredInAnyLetterCase) {
+  Script("vclient/t", R"([{"status":401,"body":"{\"error\":\"Device Auth REQUIRED\"}"},
+                          {"status":401,"body":"{\"error\":\"Session expired\"}"}])");
+  const Outcome device = Request("vclient/t");
+  EXPECT_EQ(device.code, eVClientResult::DeviceAuthRequired);
+  EXPECT_EQ(device.error, u"Device Auth REQUIRED");
+  const Outcome other = Request("vclient/t");
+  EXPECT_EQ(other.code, eVClientResult::ServiceError);
+  EXPECT_EQ(other.error, u"Session expired");
+  // The real service's own answer for a device that is not authorised.
+  const Outcome real = Request("vclient/utility", {{"access_token", "none"}, {"u", "x"}});
+  EXPECT_EQ(real.code, eVClientResult::ServiceError);
+  EXPECT_EQ(real.status, 401u);
+}
+
+TEST_F(TransportTest, ErrorMemberOfAnyType) {
+  Script("vclient/t", R"([{"status":200,"body":"{\"error\":42}"},
+                          {"status":200,"body":"{\"error\":null}"},
+                          {"status":400,"body":"{\"error\":\"bad field\"}"},
+                          {"status":400,"body":"not json"}])");
+  const Outcome number = Request("vclient/t");
+  EXPECT_EQ(number.code, eVClientResult::ServiceError);
+  EXPECT_EQ(number.error, u"42");
+  EXPECT_FALSE(number.reply);
+  const Outcome null = Request("vclient/t", {{"x", "1"}}, u"kept");
+  EXPECT_EQ(null.code, eVClientResult::ServiceError);
+  EXPECT_EQ(null.error, u"kept");
+  const Outcome badField = Request("vclient/t");
+  EXPECT_EQ(badField.code, eVClientResult::ServiceError);
+  EXPECT_EQ(badField.error, u"bad field");
+  const Outcome badText = Request("vclient/t");
+  EXPECT_EQ(badText.code, eVClientResult::BadReply);
+  EXPECT_EQ(badText.error, u"not json");
+}
+
+TEST_F(TransportTest, TimeOut) {
+  VendraClient::SetTransportLimitsForTesting({1, 60});
+  Script("vclient/t", R"([{"status":200,"body":"{}","delay_ms":4000}])");
+  const Outcome outcome = Request("vclient/t");
+  EXPECT_EQ(outcome.code, eVClientResult::TransferTimedOut);
+  EXPECT_EQ(outcome.error.rfind(u"curl error 28: ", 0), 0u);
+}
+
+TEST_F(TransportTest, LeadingSlashIsDropped) {
+  VendraClient::VClientTransfer with;
+  VendraClient::VClientTransfer without;
+  std::u16string error;
+  ASSERT_EQ(with.CreateTransfer(error), eVClientResult::Success);
+  ASSERT_EQ(without.CreateTransfer(error), eVClientResult::Success);
+  with.SetRequestPath("/vclient/t");
+  without.SetRequestPath("vclient/t");
+  EXPECT_EQ(with.url(), service_->url() + "vclient/t");
+  EXPECT_EQ(with.url(), without.url());
+  Script("vclient/t", R"([{"status":200,"body":"{\"ok\":1}"}])");
+  EXPECT_EQ(Request("/vclient/t").code, eVClientResult::Success);
+  EXPECT_EQ(service_->CountRequests("vclient/t"), 1);
+}
+
+TEST_F(TransportTest, FieldsArriveInOrderAndIntact) {
+  ASSERT_TRUE(AddServiceUser(root_.path(), "ada", "pw"));
+  const std::string iv = "vclient-42";
+  const std::string key = VendraService::Md5Hex(iv + VendraService::Md5Hex("pw"));
+  const Outcome outcome = Request("vclient/login", {{"username", "ada"},
+                                                    {"iv", iv},
+                                                    {"key", key},
+                                                    {"local_id", "d\xC3\xA9vice \"1\""},
+                                                    {"length", "86400"}});
+  ASSERT_EQ(outcome.code, eVClientResult::Success) << VendraText::Utf16ToUtf8(outcome.error);
+  ASSERT_TRUE(outcome.reply);
+  EXPECT_TRUE(outcome.reply->Has(u"access_token"));
+  const auto log = service_->RequestLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0]["field_order"],
+            nlohmann::json::array({"username", "iv", "key", "local_id", "length"}));
+  EXPECT_EQ(log[0]["fields"]["local_id"], "d\xC3\xA9vice \"1\"");
+}
+
+TEST_F(TransportTest, ConnectionRefused) {
+  ASSERT_EQ(service_->Stop(), 0);
+  const Outcome outcome = Request("vclient/t");
+  EXPECT_EQ(outcome.code, eVClientResult::TransferFailed);
+  EXPECT_EQ(outcome.error.rfind(u"curl error 7: ", 0), 0u);
+}
+
+TEST_F(TransportTest, UntrustedCertificateIsRefused) {
+  ::unsetenv("VENDRA_CA_FILE");
+  const Outcome outcome = Request("vclient/t");
+  EXPECT_EQ(outcome.code, eVClientResult::TransferFailed);
+  EXPECT_EQ(outcome.error.rfind(u"curl error 60: ", 0), 0u);
+  EXPECT_EQ(service_->CountRequests("vclient/t"), 0);
+}
+
+}  // namespace
+}  // namespace VendraTest
