@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+
+#include "client/iv_client.h"
+#include "installer/failure_report.h"
+#include "installer/package_manager_step.h"
+#include "platform/launcher.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+
+namespace VendraInstaller {
+
+// What a run talks to; the entry point passes the process-wide objects and
+// the system's services, tests pass their own.
+struct DriverServices {
+  VendraClient::IVClient& client;
+  IPackageManagerStep& packageManager;
+  VendraPlatform::ILauncher& launcher;
+  VendraPlatform::IMessageBox& messageBox;
+  VendraPlatform::IProcessTerminator& terminator;
+};
+
+// One installation run in its fixed order: uninstall entry, sign-in, device,
+// package manager, live version, hand-over. Every failure from sign-in on
+// shows one message box and ends the run; the answer is always 0.
+class InstallerDriver {
+ public:
+  InstallerDriver(DriverServices services, std::u16string installFolder);
+
+  int Run();
+
+  // The first step, which never stops the run.
+  void RegisterProduct();
+
+ private:
+  bool ReadLiveVersion(std::u16string& version);
+  void HandOver(const std::u16string& version);
+
+  DriverServices services_;
+  std::u16string installFolder_;
+  FailureReport report_;
+  // The one error text of the run.
+  std::u16string error_;
+};
+
+// The install folder: the program's own file name cut at its last separator.
+std::u16string InstallFolderOf(const std::u16string& moduleFileName);
+
+}  // namespace VendraInstaller

@@ -1,0 +1,47 @@
+#include "client/v_client.h"
+#include "common/text/format.h"
+#include "installer/installer_driver.h"
+#include "installer/package_manager_step.h"
+#include "platform/elevation.h"
+#include "platform/entry_point.h"
+#include "platform/launcher.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+
+namespace {
+
+// The process-wide service client, made before the entry point runs and
+// destroyed at normal exit.
+VendraClient::VClient g_client;
+
+// The utility installation is not part of this build; the step says so.
+class UnavailablePackageManagerStep final : public VendraInstaller::IPackageManagerStep {
+ public:
+  VendraClient::eVClientResult EnsurePackageManager(std::u16string& error) override {
+    error = u"EnsurePackageManager is not available in this build of the installer";
+    return VendraClient::eVClientResult::NotSupported;
+  }
+};
+
+constexpr char16_t kRightsCaption[] = u"Tandory Installer";
+constexpr char16_t kRightsNeeded[] =
+    u"Administrator rights are needed to install Tandory.\n"
+    u"Run the installer as an administrator (root).";
+
+}  // namespace
+
+int VendraMain(void* moduleInstance) {
+  if (!VendraPlatform::HasMachineWriteRights()) {
+    VendraPlatform::SystemMessageBox().Show(kRightsCaption, kRightsNeeded);
+    return 0;
+  }
+  g_client.SetModuleInstance(moduleInstance);
+  UnavailablePackageManagerStep packageManager;
+  VendraInstaller::DriverServices services{g_client, packageManager,
+                                           VendraPlatform::SystemLauncher(),
+                                           VendraPlatform::SystemMessageBox(),
+                                           VendraPlatform::SystemProcessTerminator()};
+  VendraInstaller::InstallerDriver driver(
+      services, VendraInstaller::InstallFolderOf(VendraPlatform::ModuleFileName()));
+  return driver.Run();
+}

@@ -1,0 +1,192 @@
+#include "installer/installer_driver.h"
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "common/text/utf.h"
+#include "json/object.h"
+#include "platform/known_folders.h"
+#include "platform/paths.h"
+#include "tests/installer/driver_fakes.h"
+#include "tests/support/temp_folder.h"
+
+using namespace VendraTest;
+using VendraClient::eVClientResult;
+
+namespace {
+
+constexpr char16_t kCaption[] = u"Tandory Installer failed";
+
+VendraJSON::VSJObject* BuildList(const char16_t* version) {
+  auto* live = VendraJSON::VSJObject::Create();
+  if (version) live->SetString(u"version", version);
+  auto* list = VendraJSON::VSJObject::Create();
+  list->SetAdopted(u"live", live);
+  return list;
+}
+
+// One run's worth of scripted services.
+struct Harness {
+  Harness() { client.makeBuildList = [] { return BuildList(u"1.4.2"); }; }
+
+  int Run(const std::u16string& installFolder) {
+    VendraInstaller::DriverServices services{client, packageManager, launcher, box, terminator};
+    VendraInstaller::InstallerDriver driver(services, installFolder);
+    return driver.Run();
+  }
+
+  ScriptedClient client;
+  ScriptedPackageManager packageManager;
+  RecordingLauncher launcher;
+  RecordingMessageBox box;
+  RecordingTerminator terminator;
+};
+
+class Driver : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1); }
+  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+
+  int Run() { return h_.Run(install_.wpath()); }
+
+  std::u16string DataFolder() {
+    return VendraPlatform::PathAppend(VendraPlatform::CommonAppDataFolder(), u"Vendra Software");
+  }
+
+  TempFolder machine_;
+  TempFolder install_;
+  Harness h_;
+  ScriptedClient& client_ = h_.client;
+  ScriptedPackageManager& packageManager_ = h_.packageManager;
+  RecordingLauncher& launcher_ = h_.launcher;
+  RecordingMessageBox& box_ = h_.box;
+  RecordingTerminator& terminator_ = h_.terminator;
+};
+
+}  // namespace
+
+TEST_F(Driver, CancelledSignInShowsTheLoginBoxAndStops) {
+  client_.loginResult = eVClientResult::LoginCancelled;
+  client_.loginError = u"User clicked Cancel in Login window";
+  EXPECT_EQ(Run(), 0);
+  ASSERT_EQ(box_.texts.size(), 1u);
+  EXPECT_EQ(box_.captions[0], kCaption);
+  EXPECT_EQ(box_.texts[0],
+            u"Vendra Software Login failed\n\nError Code -109\nUser clicked Cancel in Login window");
+  EXPECT_EQ(client_.calls, std::vector<std::string>{"EnsureLogin"});
+  EXPECT_EQ(packageManager_.calls, 0);
+  EXPECT_EQ(launcher_.launches, 0);
+  EXPECT_TRUE(terminator_.codes.empty()) << "a failed step ends with a normal exit";
+}
+
+TEST_F(Driver, EachFailingStepHasItsHeading) {
+  struct Case {
+    std::function<void(Harness&)> fail;
+    std::u16string text;
+  } cases[] = {
+      {[](Harness& d) {
+         d.client.deviceResult = eVClientResult::LocalTokenRequired;
+         d.client.deviceError = u"Local Token Required";
+       },
+       u"Vendra Software Device authorization failed\n\nError Code -104\nLocal Token Required"},
+      {[](Harness& d) {
+         d.packageManager.result = eVClientResult::VerifyFailed;
+         d.packageManager.errorText = u"checksum";
+       },
+       u"Failed to download Vendra Software Package Manager (VendraBuild.exe)\n\nError Code -112\n"
+       u"checksum"},
+      {[](Harness& d) {
+         d.client.buildsResult = eVClientResult::AccessTokenRequired;
+         d.client.buildsError = u"Accss Token Required";
+         d.client.makeBuildList = nullptr;
+       },
+       u"Failed to get latest build list\n\nError Code -100\nAccss Token Required"},
+      {[](Harness& d) { d.client.makeBuildList = nullptr; },
+       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data."},
+      {[](Harness& d) {
+         d.client.makeBuildList = [] {
+           auto* list = VendraJSON::VSJObject::Create();
+           list->SetString(u"live", u"1.0");
+           return list;
+         };
+       },
+       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data."},
+      {[](Harness& d) { d.client.makeBuildList = [] { return VendraJSON::VSJObject::Create(); }; },
+       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data."},
+      {[](Harness& d) { d.client.makeBuildList = [] { return BuildList(nullptr); }; },
+       u"Failed to get latest build list\n\nBuild list missing latest 'live' build version."},
+  };
+  for (auto& c : cases) {
+    Harness h;
+    c.fail(h);
+    EXPECT_EQ(h.Run(install_.wpath()), 0);
+    ASSERT_EQ(h.box.texts.size(), 1u) << VendraText::Utf16ToUtf8(c.text);
+    EXPECT_EQ(h.box.captions[0], kCaption);
+    EXPECT_EQ(h.box.texts[0], c.text);
+    EXPECT_EQ(h.launcher.launches, 0);
+    EXPECT_TRUE(h.terminator.codes.empty());
+  }
+}
+
+TEST_F(Driver, HandsOverToThePackageManagerAndEndsTheProcess) {
+  EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(box_.texts.empty());
+  ASSERT_EQ(client_.calls.size(), 3u);
+  EXPECT_EQ(client_.calls[2], "GetBuilds TDY-UPLINK | Tandory Installer 1.00 | 0");
+  const std::u16string utils = VendraPlatform::PathAppend(DataFolder(), u"utils\\");
+  EXPECT_EQ(launcher_.program, utils + u"VendraBuild.exe");
+  EXPECT_EQ(launcher_.workingFolder, utils);
+  EXPECT_EQ(utils.back(), VendraPlatform::kPathSeparator);
+  const std::u16string folder = install_.wpath();
+  EXPECT_EQ(launcher_.parameters,
+            u"install tdy \"live\" \"1.4.2\" \"" + folder + u"\" \"" +
+                VendraPlatform::JoinFileName(folder, u"Tandory.exe") + u"\"");
+  EXPECT_EQ(terminator_.codes, std::vector<uint32_t>{0});
+}
+
+TEST_F(Driver, NumericVersionIsHandedOverAsText) {
+  client_.makeBuildList = [] {
+    auto* live = VendraJSON::VSJObject::Create();
+    live->SetInteger(u"version", 7);
+    auto* list = VendraJSON::VSJObject::Create();
+    list->SetAdopted(u"live", live);
+    return list;
+  };
+  Run();
+  EXPECT_EQ(launcher_.parameters.substr(0, 24), u"install tdy \"live\" \"7\" \"");
+}
+
+TEST_F(Driver, LaunchAnswersAreShownAndTheProcessEndsWithZeroEveryTime) {
+  const std::pair<uint32_t, std::u16string> cases[] = {
+      {2, u"ERROR_FILE_NOT_FOUND"},  {3, u"ERROR_PATH_NOT_FOUND"},
+      {5, u"SE_ERR_ACCESSDENIED"},   {11, u"ERROR_BAD_FORMAT"},
+      {27, u"SE_ERR_ASSOCINCOMPLETE"}, {31, u"ShellExecuteW result 31"},
+      {0, u"ShellExecuteW result 0"}, {32, u"ShellExecuteW result 32"},
+      {33, u""},                      {42, u""},
+  };
+  for (const auto& [answer, detail] : cases) {
+    Harness h;
+    h.launcher.answer = answer;
+    EXPECT_EQ(h.Run(install_.wpath()), 0);
+    if (detail.empty()) {
+      EXPECT_TRUE(h.box.texts.empty()) << answer;
+    } else {
+      ASSERT_EQ(h.box.texts.size(), 1u) << answer;
+      EXPECT_EQ(h.box.texts[0],
+                u"Failed to launch Vendra Software Package Manager (VendraBuild.exe) to complete "
+                u"installation.\n\n" + detail);
+    }
+    EXPECT_EQ(h.terminator.codes, std::vector<uint32_t>{0}) << answer;
+  }
+}
+
+TEST_F(Driver, LongDetailIsCutAt2047Characters) {
+  client_.loginResult = eVClientResult::ServiceError;
+  client_.loginError = std::u16string(5000, u'x');
+  Run();
+  ASSERT_EQ(box_.texts.size(), 1u);
+  const std::u16string heading = u"Vendra Software Login failed\n\n";
+  ASSERT_EQ(box_.texts[0].size(), heading.size() + 2047);
+  EXPECT_EQ(box_.texts[0].substr(heading.size(), 20), u"Error Code -106\nxxxx");
+}
