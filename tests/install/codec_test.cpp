@@ -348,6 +348,8 @@ TEST_F(CodecFiles, ReadOnlyOutputFileIsAccessDenied) {
   EXPECT_EQ(ReadTextFile(folder_.Sub("locked")), "keep me");
 }
 
+#if !defined(_WIN32)
+// A read-only folder still takes new files on Windows; the POSIX run covers it.
 TEST_F(CodecFiles, FolderWithoutWriteAccessIsAccessDenied) {
   std::filesystem::create_directory(folder_.Sub("closed"));
   std::filesystem::permissions(folder_.Sub("closed"),
@@ -367,7 +369,7 @@ TEST_F(CodecFiles, FolderWithoutWriteAccessIsAccessDenied) {
   EXPECT_FALSE(std::filesystem::exists(folder_.Sub("closed/out")));
 }
 
-#if !defined(_WIN32)
+
 // A write that stops part-way (here: the file size limit, as a full disk
 // would) reports err=0 and leaves no truncated file behind.
 TEST_F(CodecFiles, ShortWriteLeavesNoPartialFile) {

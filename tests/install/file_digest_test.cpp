@@ -143,6 +143,8 @@ TEST_F(FileDigestTest, VerifyTrustsTheCaches) {
   EXPECT_EQ(VerifyFile(folder_.WSub("long"), 3, prefix, kAbc, learnt), 0);
 }
 
+#if !defined(_WIN32)
+// Windows has no permission bits to take reading away; the POSIX run covers it.
 TEST_F(FileDigestTest, VerifyOfAFileThatCannotBeOpened) {
   WriteTextFile(folder_.Sub("secret"), "abc");
   std::filesystem::permissions(folder_.Sub("secret"), std::filesystem::perms::owner_write);
@@ -157,5 +159,6 @@ TEST_F(FileDigestTest, VerifyOfAFileThatCannotBeOpened) {
   });
   EXPECT_EQ(code, 0);
 }
+#endif
 
 }  // namespace
