@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The main job: the installer run against the service stand-in on loopback,
+# in a throw-away machine root, from an empty install folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo="$(pwd)"
+
+./scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default --target TandoryInstaller vendra-service
+
+work="$(mktemp -d /tmp/tandory-demo-XXXXXX)"
+service_pid=""
+cleanup() {
+  if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+echo "demo folder: $work"
+
+# A throw-away certificate authority and a certificate for localhost.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Demo CA" \
+  -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
+  -keyout "$work/server.key" -out "$work/server.csr" 2>/dev/null
+printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\n' > "$work/san.ext"
+openssl x509 -req -in "$work/server.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
+  -CAcreateserial -days 2 -extfile "$work/san.ext" -out "$work/server.pem" 2>/dev/null
+
+service="$repo/build/default/service/vendra-service"
+mkdir -p "$work/service"
+"$service" add-user --root "$work/service" --user demo --password "demo-password"
+
+"$service" serve --root "$work/service" --listen 127.0.0.1:0 \
+  --tls-cert "$work/server.pem" --tls-key "$work/server.key" > "$work/service.out" &
+service_pid=$!
+for _ in $(seq 1 100); do
+  if grep -q '^listening ' "$work/service.out" 2>/dev/null; then break; fi
+  sleep 0.1
+done
+url="$(sed -n 's/^listening //p' "$work/service.out" | head -n1)"
+url="${url/127.0.0.1/localhost}"
+echo "service: $url"
+
+mkdir -p "$work/Tandory"
+cp "$repo/build/default/installer/TandoryInstaller" "$work/Tandory/"
+export VENDRA_MACHINE_ROOT="$work/machine"
+export VENDRA_SERVICE_URL="$url"
+export VENDRA_CA_FILE="$work/ca.pem"
+
+set +e
+"$work/Tandory/TandoryInstaller" < /dev/null
+status=$?
+set -e
+echo "installer exit code: $status"
+echo "uninstall entry:"
+find "$VENDRA_MACHINE_ROOT/Registry" -name 'v_*' -printf '  %f\n' | sort
