@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/files.h"
+#include "platform/sys_error.h"
 #include "platform/win32/windows_api.h"
 
 namespace VendraPlatform {
@@ -19,6 +21,10 @@ class ShellLauncher final : public ILauncher {
  public:
   uint32_t Open(std::u16string_view program, std::u16string_view parameters,
                 std::u16string_view workingFolder) override {
+    // Wine starts the program in the caller's folder when the working folder
+    // is missing; the program must never run somewhere it did not ask for,
+    // so that case is refused here on every system, as the POSIX layer does.
+    if (!workingFolder.empty() && !FolderExists(workingFolder)) return SysError::kPathNotFound;
     const std::wstring file = Win32::Wide(program);
     const std::wstring args = Win32::Wide(parameters);
     const std::wstring folder = Win32::Wide(workingFolder);

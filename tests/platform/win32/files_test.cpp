@@ -1,0 +1,262 @@
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <aclapi.h>
+#include <winioctl.h>
+#include <shlobj.h>
+// The Windows headers rename DeleteFile, which the platform layer also names.
+#undef DeleteFile
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "common/text/utf.h"
+#include "platform/files.h"
+#include "platform/known_folders.h"
+#include "platform/local_path.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/sys_error.h"
+#include "tests/platform/win32/win32_test_support.h"
+#include "tests/support/temp_folder.h"
+
+using namespace VendraPlatform;
+using VendraTest::ReadTextFile;
+using VendraTest::WriteTextFile;
+using VendraWin32Test::RunningUnderWine;
+
+
+namespace {
+const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+std::filesystem::path Native(const std::string& utf8) {
+  return std::filesystem::path(VendraText::Utf8ToUtf16(utf8));
+}
+
+bool SameSid(PSID a, WELL_KNOWN_SID_TYPE type) {
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof sid;
+  return ::CreateWellKnownSid(type, nullptr, sid, &size) && ::EqualSid(a, sid);
+}
+}  // namespace
+
+TEST(CreateLocalPath, AnswersTheFolderCreationCodes) {
+  VendraTest::TempFolder tmp;
+  uint32_t error = 99;
+  EXPECT_FALSE(CreateLocalPath(u"no-separator.json", error));
+  EXPECT_EQ(error, SysError::kPathNotFound);
+
+  EXPECT_TRUE(CreateLocalPath(tmp.WSub("a/b\\c/file.z"), error));
+  EXPECT_EQ(error, SysError::kSuccess);
+  EXPECT_TRUE(std::filesystem::is_directory(Native(tmp.Sub("a/b/c"))));
+
+  EXPECT_TRUE(CreateLocalPath(tmp.WSub("a\\b\\c\\other.z"), error));
+  EXPECT_EQ(error, SysError::kAlreadyExists);
+
+  // A file standing where a folder is needed.
+  WriteTextFile(tmp.Sub("plain"), "x");
+  EXPECT_FALSE(CreateLocalPath(tmp.WSub("plain/sub/file"), error));
+  EXPECT_NE(error, SysError::kSuccess);
+  EXPECT_FALSE(CreateLocalPath(tmp.WSub("plain/file"), error)) << "a file is not a folder";
+  EXPECT_EQ(error, SysError::kPathNotFound);
+}
+
+TEST(CreateLocalPath, DeniedFolderGivesAccessDenied) {
+  if (RunningUnderWine()) GTEST_SKIP() << "Wine does not enforce access lists on files";
+  VendraTest::TempFolder tmp;
+  ASSERT_EQ(CreateFolderTree(tmp.WSub("locked")), 0u);
+  // Deny everyone, the owner included, the right to add sub-folders.
+  BYTE world[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof world;
+  ASSERT_TRUE(::CreateWellKnownSid(WinWorldSid, nullptr, world, &size));
+  alignas(DWORD) BYTE aclBuffer[256];
+  PACL acl = reinterpret_cast<PACL>(aclBuffer);
+  ASSERT_TRUE(::InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
+  ASSERT_TRUE(::AddAccessDeniedAce(acl, ACL_REVISION, FILE_ADD_SUBDIRECTORY, world));
+  ASSERT_TRUE(::AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, world));
+  std::u16string locked = tmp.WSub("locked");
+  for (char16_t& c : locked)
+    if (c == u'/') c = u'\\';
+  ASSERT_EQ(::SetNamedSecurityInfoW(const_cast<wchar_t*>(W(locked)), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, acl, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  uint32_t error = 0;
+  EXPECT_FALSE(CreateLocalPath(tmp.WSub("locked/sub/file.z"), error));
+  EXPECT_EQ(error, SysError::kAccessDenied);
+}
+
+TEST(SharedFolder, EveryUserAddsFilesButOnlyOwnersAndAdministratorsChangeThem) {
+  VendraTest::TempFolder tmp;
+  std::u16string shared = tmp.WSub("Vendra Software");
+  ASSERT_TRUE(CreateSharedFolder(shared));
+  EXPECT_FALSE(CreateSharedFolder(shared)) << "an existing folder is left alone";
+  EXPECT_TRUE(FolderExists(shared));
+  if (RunningUnderWine()) GTEST_SKIP() << "Wine keeps no access lists on files and folders";
+
+  for (char16_t& c : shared)
+    if (c == u'/') c = u'\\';
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(::GetNamedSecurityInfoW(W(shared), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, &dacl, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_NE(dacl, nullptr);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing looser is inherited from the parent";
+
+  bool everyoneAdds = false, creatorOwnerFull = false, adminsFull = false;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(::GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    PSID sid = &ace->SidStart;
+    const BYTE flags = ace->Header.AceFlags;
+    if (SameSid(sid, WinWorldSid)) {
+      // Everyone: no right that changes or removes an existing file or folder.
+      EXPECT_EQ(ace->Mask & (FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | FILE_DELETE_CHILD |
+                             WRITE_DAC | WRITE_OWNER | GENERIC_ALL | GENERIC_WRITE),
+                ace->Mask & (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY))
+          << "mask " << std::hex << ace->Mask;
+      if (ace->Mask & (FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY)) {
+        EXPECT_EQ(flags & OBJECT_INHERIT_ACE, 0) << "adding files is not a right on files";
+        everyoneAdds = true;
+      }
+    } else if (SameSid(sid, WinCreatorOwnerSid)) {
+      creatorOwnerFull = (flags & INHERIT_ONLY_ACE) && (flags & OBJECT_INHERIT_ACE) &&
+                         (ace->Mask & (GENERIC_ALL | FILE_ALL_ACCESS));
+    } else if (SameSid(sid, WinBuiltinAdministratorsSid)) {
+      adminsFull = (ace->Mask & (GENERIC_ALL | FILE_ALL_ACCESS)) && (flags & OBJECT_INHERIT_ACE);
+    }
+  }
+  ::LocalFree(descriptor);
+  EXPECT_TRUE(everyoneAdds);
+  EXPECT_TRUE(creatorOwnerFull);
+  EXPECT_TRUE(adminsFull);
+}
+
+TEST(MoveFileReplacing, ReplacesTheTargetAndReportsMissingSources) {
+  VendraTest::TempFolder tmp;
+  WriteTextFile(tmp.Sub("new"), "new content");
+  WriteTextFile(tmp.Sub("target"), "old");
+  EXPECT_EQ(MoveFileReplacing(tmp.WSub("new"), tmp.WSub("target")), 0u);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("target")), "new content");
+  EXPECT_FALSE(FileExists(tmp.WSub("new")));
+  EXPECT_EQ(MoveFileReplacing(tmp.WSub("new"), tmp.WSub("target")), SysError::kFileNotFound);
+}
+
+TEST(MoveFileReplacing, CrossesVolumes) {
+  // Under Wine, Z:\dev\shm is a memory file system and the temporary folder
+  // lies on the prefix's disk: a move between them is a copy.
+  if (!RunningUnderWine() || !std::filesystem::is_directory("Z:\\dev\\shm"))
+    GTEST_SKIP() << "needs a second volume";
+  VendraTest::TempFolder tmp;
+  const std::string source = "Z:/dev/shm/vendra-move-" + std::to_string(CurrentProcessId());
+  WriteTextFile(source, "across");
+  EXPECT_EQ(MoveFileReplacing(VendraText::Utf8ToUtf16(source), tmp.WSub("target")), 0u);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("target")), "across");
+  EXPECT_FALSE(std::filesystem::exists(Native(source)));
+}
+
+TEST(WriteFileAtomically, ReplacesWholeAndLeavesNothingBehind) {
+  VendraTest::TempFolder tmp;
+  EXPECT_EQ(WriteFileAtomically(tmp.WSub("f.json"), "first"), 0u);
+  EXPECT_EQ(WriteFileAtomically(tmp.WSub("f.json"), "second"), 0u);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("f.json")), "second");
+  EXPECT_EQ(WriteFileAtomically(tmp.WSub("missing/f.json"), "x"), SysError::kPathNotFound);
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(Native(tmp.path()))) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u);
+}
+
+TEST(ListFolder, ReportsSizesBeyondFourGigabytes) {
+  VendraTest::TempFolder tmp;
+  HANDLE file = ::CreateFileW(W(tmp.WSub("sparse")), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD returned = 0;
+  // Sparse where the file system allows it, so no disk space is taken.
+  ::DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+  LARGE_INTEGER end;
+  end.QuadPart = 5'000'000'000LL;
+  ASSERT_TRUE(::SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(::SetEndOfFile(file));
+  ::CloseHandle(file);
+  ASSERT_EQ(CreateFolderTree(tmp.WSub("sub")), 0u);
+
+  std::vector<FolderEntry> entries;
+  ASSERT_EQ(ListFolder(tmp.wpath(), entries), 0u);
+  ASSERT_EQ(entries.size(), 2u);
+  for (const auto& e : entries) {
+    if (e.name == u"sparse") {
+      EXPECT_FALSE(e.isFolder);
+      EXPECT_EQ(e.size, 5'000'000'000ULL);
+    } else {
+      EXPECT_EQ(e.name, u"sub");
+      EXPECT_TRUE(e.isFolder);
+    }
+  }
+  uint64_t size = 0;
+  EXPECT_EQ(GetFileSize(tmp.WSub("sparse"), size), 0u);
+  EXPECT_EQ(size, 5'000'000'000ULL);
+  // Windows answers "path not found" for a missing folder's listing.
+  EXPECT_EQ(ListFolder(tmp.WSub("none"), entries), SysError::kPathNotFound);
+}
+
+TEST(File, WritesReadsAndReportsErrors) {
+  VendraTest::TempFolder tmp;
+  File out;
+  ASSERT_EQ(out.CreateForWriting(tmp.WSub("data.bin")), 0u);
+  ASSERT_EQ(out.Write("abc\0def", 7), 0u);
+  EXPECT_EQ(out.Flush(), 0u);
+  File moved(std::move(out));
+  EXPECT_FALSE(out.IsOpen());
+  EXPECT_EQ(moved.Close(), 0u);
+  std::string bytes;
+  EXPECT_EQ(ReadWholeFile(tmp.WSub("data.bin"), bytes), 0u);
+  EXPECT_EQ(bytes, std::string("abc\0def", 7));
+  File in;
+  EXPECT_EQ(in.OpenForReading(tmp.WSub("nothing")), SysError::kFileNotFound);
+  EXPECT_EQ(in.CreateForWriting(tmp.WSub("no/folder")), SysError::kPathNotFound);
+  EXPECT_EQ(DeleteFile(tmp.WSub("data.bin")), 0u);
+  EXPECT_EQ(DeleteFile(tmp.WSub("data.bin")), SysError::kFileNotFound);
+}
+
+TEST(TempFile, IsCreatedUniqueInTheFolder) {
+  VendraTest::TempFolder tmp;
+  std::u16string a, b;
+  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", a), 0u);
+  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", b), 0u);
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(FileExists(a));
+  EXPECT_EQ(CreateTempFile(tmp.WSub("missing"), u"vc", a), SysError::kPathNotFound);
+  EXPECT_TRUE(FolderExists(TempFolder()));
+}
+
+TEST(KnownFolders, MachineDataFolderIsTheSystemsOrTheRelocatedOne) {
+  VendraWin32Test::SetEnvironment(u"VENDRA_MACHINE_ROOT", u"");
+  EXPECT_FALSE(MachineRootRelocated());
+  wchar_t system[MAX_PATH];
+  ASSERT_TRUE(SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, system)));
+  EXPECT_EQ(CommonAppDataFolder(), std::u16string(reinterpret_cast<const char16_t*>(system)));
+
+  VendraTest::TempFolder tmp;
+  VendraWin32Test::SetEnvironment(u"VENDRA_MACHINE_ROOT", tmp.wpath());
+  EXPECT_TRUE(MachineRootRelocated());
+  EXPECT_EQ(CommonAppDataFolder(), PathAppend(tmp.wpath(), u"ProgramData"));
+  EXPECT_TRUE(FolderExists(CommonAppDataFolder()));
+  VendraWin32Test::SetEnvironment(u"VENDRA_MACHINE_ROOT", u"");
+}
+
+TEST(Process, KnowsItsOwnFileAndTheTime) {
+  const std::u16string self = ModuleFileName();
+  ASSERT_GT(self.size(), 4u);
+  EXPECT_TRUE(FileExists(self));
+  EXPECT_EQ(self.substr(self.size() - 4), u".exe");
+  EXPECT_EQ(self.find(u'/'), std::u16string::npos) << "the system's own spelling, with backslashes";
+  // 2020-01-01 as a floor for the clock conversion from 1601-based ticks.
+  EXPECT_GT(NowUnixSeconds(), 1577836800);
+  EXPECT_LT(NowUnixSeconds(), 4102444800);
+}
