@@ -1,5 +1,6 @@
 #include "tests/client/transport/transport_fixture.h"
 
+#include "client/service_address.h"
 #include "common/text/utf.h"
 #include "service/digest.h"
 
@@ -113,6 +114,18 @@ TEST_F(TransportTest, LeadingSlashIsDropped) {
   Script("vclient/t", R"([{"status":200,"body":"{\"ok\":1}"}])");
   EXPECT_EQ(Request("/vclient/t").code, eVClientResult::Success);
   EXPECT_EQ(service_->CountRequests("vclient/t"), 1);
+}
+
+TEST_F(TransportTest, BaseAddressComesFromTheEnvironment) {
+  ::unsetenv("VENDRA_SERVICE_URL");
+  EXPECT_EQ(VendraClient::ServiceBaseAddress(), "https://services.vendrasoftware.com/");
+  // A missing final slash is supplied.
+  std::string url = service_->url();
+  url.pop_back();
+  ::setenv("VENDRA_SERVICE_URL", url.c_str(), 1);
+  EXPECT_EQ(VendraClient::ServiceBaseAddress(), service_->url());
+  Script("vclient/t", R"([{"status":200,"body":"{}"}])");
+  EXPECT_EQ(Request("vclient/t").code, eVClientResult::Success);
 }
 
 TEST_F(TransportTest, FieldsArriveInOrderAndIntact) {
