@@ -55,11 +55,12 @@ size_t VClient_CurlWriter_File::Write(const char* data, size_t size, size_t coun
     return 0;
   }
   total_ += static_cast<uint32_t>(bytes);
+  if (!listener_) return bytes;
   auto progress = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
   progress->SetString(u"filename", targetPath_);
   progress->SetInteger(u"received_chunk", static_cast<int64_t>(bytes));
   progress->SetInteger(u"received_total", static_cast<int64_t>(total_));
-  if (listener_) listener_->OnProgress(context_, progress.Detach());
+  listener_->OnProgress(context_, progress.Detach());
   return bytes;
 }
 
