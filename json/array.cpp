@@ -6,7 +6,7 @@
 
 namespace VendraJSON {
 
-VSJArray* VSJArray::Create() { return new VSJArray(); }
+VSJArray* VSJArray::Create() { return Make<VSJArray>(0); }
 
 VSJArray::~VSJArray() {
   for (VSJValueContainer* holder : elements_) holder->Release();

@@ -42,6 +42,8 @@ class VSJArray final : public VSJValue {
   auto end() const { return elements_.end(); }
 
  private:
+  friend class VSJValue;
+
   VSJArray() : VSJValue(kTypeArray) {}
   ~VSJArray() override;
 

@@ -7,7 +7,7 @@
 
 namespace VendraJSON {
 
-VSJInteger* VSJInteger::Create(int64_t value) { return new VSJInteger(value); }
+VSJInteger* VSJInteger::Create(int64_t value) { return Make<VSJInteger>(0, value); }
 
 bool VSJInteger::Clone(VSJValue** out) const {
   *out = Create(value_);

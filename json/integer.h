@@ -28,6 +28,8 @@ class VSJInteger final : public VSJValue {
   int64_t Value() const { return value_; }
 
  private:
+  friend class VSJValue;
+
   explicit VSJInteger(int64_t value) : VSJValue(kTypeInteger), value_(value) {}
 
   int64_t value_;

@@ -4,9 +4,9 @@
 
 namespace VendraJSON {
 
-VSJTrue* VSJTrue::Create() { return new VSJTrue(); }
-VSJFalse* VSJFalse::Create() { return new VSJFalse(); }
-VSJNull* VSJNull::Create() { return new VSJNull(); }
+VSJTrue* VSJTrue::Create() { return Make<VSJTrue>(0); }
+VSJFalse* VSJFalse::Create() { return Make<VSJFalse>(0); }
+VSJNull* VSJNull::Create() { return Make<VSJNull>(0); }
 
 bool VSJTrue::Clone(VSJValue** out) const {
   *out = Create();

@@ -22,6 +22,8 @@ class VSJTrue final : public VSJValue {
   bool EqualsLoose(const VSJValue* other) const override;
 
  private:
+  friend class VSJValue;
+
   VSJTrue() : VSJValue(kTypeTrue) {}
 };
 
@@ -43,6 +45,8 @@ class VSJFalse final : public VSJValue {
   bool EqualsLoose(const VSJValue* other) const override;
 
  private:
+  friend class VSJValue;
+
   VSJFalse() : VSJValue(kTypeFalse) {}
 };
 
@@ -64,6 +68,8 @@ class VSJNull final : public VSJValue {
   bool EqualsLoose(const VSJValue* other) const override;
 
  private:
+  friend class VSJValue;
+
   VSJNull() : VSJValue(kTypeNull) {}
 };
 

@@ -4,11 +4,17 @@
 #include <cstring>
 #include <new>
 
+#include "json/block_pool.h"
+
 namespace VendraJSON {
 
 MemberTable::~MemberTable() {
-  ::operator delete(entries_);
+  if (entries_) BlockPool::Free(entries_, BlockBytes(capacity_, keysCapacity_));
   delete[] index_;
+}
+
+size_t MemberTable::BlockBytes(size_t capacity, size_t keysCapacity) {
+  return capacity * sizeof(Entry) + keysCapacity * sizeof(char16_t);
 }
 
 uint32_t MemberTable::Hash(std::u16string_view key) {
@@ -45,12 +51,11 @@ void MemberTable::Reserve(size_t members, size_t keyUnits) {
 void MemberTable::Grow(size_t members, size_t keyUnits) {
   const size_t capacity = std::max<size_t>(members, capacity_);
   const size_t keysCapacity = std::max<size_t>(keyUnits, keysCapacity_);
-  auto* block = static_cast<Entry*>(
-      ::operator new(capacity * sizeof(Entry) + keysCapacity * sizeof(char16_t)));
+  auto* block = static_cast<Entry*>(BlockPool::Allocate(BlockBytes(capacity, keysCapacity)));
   auto* keys = reinterpret_cast<char16_t*>(block + capacity);
   if (count_) std::memcpy(block, entries_, count_ * sizeof(Entry));
   if (keysUsed_) std::memcpy(keys, keys_, keysUsed_ * sizeof(char16_t));
-  ::operator delete(entries_);
+  if (entries_) BlockPool::Free(entries_, BlockBytes(capacity_, keysCapacity_));
   entries_ = block;
   keys_ = keys;
   capacity_ = static_cast<uint32_t>(capacity);

@@ -46,6 +46,7 @@ class MemberTable {
 
   static constexpr size_t kLinearLimit = 8;
 
+  static size_t BlockBytes(size_t capacity, size_t keysCapacity);
   static uint32_t Hash(std::u16string_view key);
   bool SameKey(const Entry& e, std::u16string_view key) const;
   void Grow(size_t members, size_t keyUnits);

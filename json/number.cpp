@@ -30,7 +30,7 @@ bool OtherAsDouble(const VSJValue* other, bool sameClassOnly, double& out) {
 
 }  // namespace
 
-VSJNumber* VSJNumber::Create(double value) { return new VSJNumber(value); }
+VSJNumber* VSJNumber::Create(double value) { return Make<VSJNumber>(0, value); }
 
 bool VSJNumber::Clone(VSJValue** out) const {
   *out = Create(value_);

@@ -27,6 +27,8 @@ class VSJNumber final : public VSJValue {
   double Value() const { return value_; }
 
  private:
+  friend class VSJValue;
+
   explicit VSJNumber(double value) : VSJValue(kTypeNumber), value_(value) {}
 
   double value_;

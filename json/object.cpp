@@ -21,7 +21,7 @@ std::u16string_view KeyPart(std::u16string_view key) {
 
 }  // namespace
 
-VSJObject* VSJObject::Create() { return new VSJObject(); }
+VSJObject* VSJObject::Create() { return Make<VSJObject>(0); }
 
 VSJObject::~VSJObject() {
   for (size_t i = 0; i < members_.Count(); ++i) members_.HolderAt(i)->Release();

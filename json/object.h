@@ -77,6 +77,8 @@ class VSJObject final : public VSJValue {
   void SetAdopted(std::u16string_view key, VSJValue* value);
 
  private:
+  friend class VSJValue;
+
   VSJObject() : VSJValue(kTypeObject) {}
   ~VSJObject() override;
 

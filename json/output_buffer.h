@@ -10,7 +10,8 @@ namespace VendraJSON {
 template <typename Char>
 class OutputBuffer {
  public:
-  explicit OutputBuffer(std::basic_string<Char>& out) : out_(out), used_(out.size()) {
+  explicit OutputBuffer(std::basic_string<Char>& out)
+      : out_(out), start_(out.size()), used_(out.size()) {
     out_.resize(used_ + 256);
   }
   ~OutputBuffer() { out_.resize(used_); }
@@ -19,7 +20,7 @@ class OutputBuffer {
 
   // A place for at least n more characters; Commit says how many were used.
   Char* Reserve(size_t n) {
-    if (out_.size() - used_ < n) out_.resize(used_ + (n > out_.size() ? n : out_.size()));
+    if (out_.size() - used_ < n) Grow(n);
     return out_.data() + used_;
   }
   void Commit(Char* end) { used_ = static_cast<size_t>(end - out_.data()); }
@@ -33,7 +34,15 @@ class OutputBuffer {
   }
 
  private:
+  // Doubles what this buffer has written so far, so that growing costs time
+  // in proportion to the text written, not to what the string held before.
+  void Grow(size_t n) {
+    const size_t written = used_ - start_;
+    out_.resize(used_ + (n > written ? n : written) + 256);
+  }
+
   std::basic_string<Char>& out_;
+  size_t start_;
   size_t used_;
 };
 

@@ -1,7 +1,6 @@
 #include "json/string_value.h"
 
 #include <cstring>
-#include <new>
 
 #include "common/text/utf.h"
 #include "json/array.h"
@@ -35,20 +34,21 @@ std::u16string_view OtherText(const VSJValue& other, std::u16string& storage) {
 }  // namespace
 
 VSJString* VSJString::Create(std::u16string_view text) {
-  void* memory = ::operator new(sizeof(VSJString) + text.size() * sizeof(char16_t));
-  auto* inlineText = reinterpret_cast<char16_t*>(static_cast<VSJString*>(memory) + 1);
-  if (!text.empty()) std::memcpy(inlineText, text.data(), text.size() * sizeof(char16_t));
-  return new (memory) VSJString(inlineText, text.size());
+  return Make<VSJString>(text.size() * sizeof(char16_t), text);
 }
 
-VSJString::VSJString(char16_t* data, size_t size)
-    : VSJValue(kTypeString), data_(data), size_(size), capacity_(size) {}
+// Make places the text's room right after the object.
+VSJString::VSJString(std::u16string_view text)
+    : VSJValue(kTypeString),
+      data_(reinterpret_cast<char16_t*>(this + 1)),
+      size_(text.size()),
+      capacity_(text.size()) {
+  if (!text.empty()) std::memcpy(data_, text.data(), text.size() * sizeof(char16_t));
+}
 
 VSJString::~VSJString() {
   if (OwnsHeapText()) delete[] data_;
 }
-
-void VSJString::operator delete(void* p) { ::operator delete(p); }
 
 void VSJString::SetText(std::u16string_view text) {
   if (text.size() <= capacity_) {

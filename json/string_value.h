@@ -38,10 +38,10 @@ class VSJString final : public VSJValue {
   std::u16string_view Text() const { return {data_, size_}; }
   void SetText(std::u16string_view text);
 
-  static void operator delete(void* p);
-
  private:
-  VSJString(char16_t* data, size_t size);
+  friend class VSJValue;
+
+  explicit VSJString(std::u16string_view text);
   ~VSJString() override;
 
   bool OwnsHeapText() const { return data_ != InlineText(); }

@@ -1,6 +1,5 @@
 #include "json/value.h"
 
-#include <new>
 
 namespace VendraJSON {
 
@@ -12,7 +11,9 @@ const char16_t* VSJValue::GetTypeName() const { return TypeName(GetType()); }
 
 void VSJValue::Delete() {
   OnDelete();
-  delete this;
+  const size_t bytes = blockBytes_ ? blockBytes_ : BlockPool::kLargestPooled + 1;
+  this->~VSJValue();
+  BlockPool::Free(this, bytes);
 }
 
 void VSJValue::OnDelete() {}
@@ -27,7 +28,5 @@ int VSJValue::Release() {
   }
   return refs_;
 }
-
-void VSJValue::operator delete(void* p) { ::operator delete(p); }
 
 }  // namespace VendraJSON

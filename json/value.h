@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "json/block_pool.h"
 #include "json/type_names.h"
 
 namespace VendraJSON {
@@ -58,14 +60,23 @@ class VSJValue {
   int Kind() const { return kind_; }
   int RefCount() const { return refs_; }
 
-  static void operator delete(void* p);
-
  protected:
   explicit VSJValue(int kind) : kind_(static_cast<uint8_t>(kind)) {}
+
+  // Makes a T (a friend of VSJValue) in a pooled block with extraBytes after
+  // the object itself.
+  template <typename T, typename... Args>
+  static T* Make(size_t extraBytes, Args&&... args) {
+    const size_t bytes = sizeof(T) + extraBytes;
+    T* value = new (BlockPool::Allocate(bytes)) T(std::forward<Args>(args)...);
+    value->blockBytes_ = bytes <= BlockPool::kLargestPooled ? static_cast<uint16_t>(bytes) : 0;
+    return value;
+  }
 
  private:
   int32_t refs_ = 1;
   uint8_t kind_;
+  uint16_t blockBytes_ = 0;  // size of the block, 0 for a large one
 };
 
 }  // namespace VendraJSON

@@ -1,15 +1,20 @@
 #include "json/value_container.h"
 
+#include <new>
+
+#include "json/block_pool.h"
 #include "json/value.h"
 
 namespace VendraJSON {
 
 VSJValueContainer* VSJValueContainer::Create(VSJValue* value) {
   if (value) value->AddRef();
-  return new VSJValueContainer(value);
+  return Adopt(value);
 }
 
-VSJValueContainer* VSJValueContainer::Adopt(VSJValue* value) { return new VSJValueContainer(value); }
+VSJValueContainer* VSJValueContainer::Adopt(VSJValue* value) {
+  return new (BlockPool::Allocate(sizeof(VSJValueContainer))) VSJValueContainer(value);
+}
 
 VSJValueContainer::~VSJValueContainer() {
   if (value_) value_->Release();
@@ -31,7 +36,8 @@ bool VSJValueContainer::Clone(VSJValue** out) const { return value_ && value_->C
 
 void VSJValueContainer::Delete() {
   OnDelete();
-  delete this;
+  this->~VSJValueContainer();
+  BlockPool::Free(this, sizeof(VSJValueContainer));
 }
 
 void VSJValueContainer::OnDelete() {}

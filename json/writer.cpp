@@ -41,24 +41,29 @@ Char* PutEscape(Char* p, char16_t unit) {
   return p;
 }
 
-// Wide: every unit of text, a unit 0 as \u0000.
-void PutEscapedWide(OutputBuffer<char16_t>& out, std::u16string_view text) {
+// Wide: every unit of text, a unit 0 as \u0000, or for a key the text up
+// to its first unit 0.
+void PutEscapedWide(OutputBuffer<char16_t>& out, std::u16string_view text, bool stopAtZero) {
   for (size_t start = 0; start < text.size(); start += kSlice) {
     const size_t n = std::min(kSlice, text.size() - start);
     char16_t* p = out.Reserve(6 * n);
     for (size_t i = start; i < start + n; ++i) {
       const char16_t u = text[i];
-      if (u < 128 && kEscapeLetter[u])
-        p = PutEscape(p, u);
-      else
+      if (u >= 128 || !kEscapeLetter[u]) {
         *p++ = u;
+      } else if (u == 0 && stopAtZero) {
+        out.Commit(p);
+        return;
+      } else {
+        p = PutEscape(p, u);
+      }
     }
     out.Commit(p);
   }
 }
 
-// UTF-8: the text converted (unpaired surrogates become U+FFFD) and every
-// byte escaped by the same table; the caller cuts the text at its first 0.
+// UTF-8: the text up to its first code unit 0, converted (unpaired
+// surrogates become U+FFFD) and every byte escaped by the same table.
 void PutEscapedUtf8(OutputBuffer<char>& out, std::u16string_view text) {
   size_t i = 0;
   while (i < text.size()) {
@@ -67,10 +72,14 @@ void PutEscapedUtf8(OutputBuffer<char>& out, std::u16string_view text) {
     for (; i < end; ++i) {
       char32_t u = text[i];
       if (u < 0x80) {
-        if (kEscapeLetter[u])
-          p = PutEscape(p, static_cast<char16_t>(u));
-        else
+        if (!kEscapeLetter[u]) {
           *p++ = static_cast<char>(u);
+        } else if (u == 0) {
+          out.Commit(p);
+          return;
+        } else {
+          p = PutEscape(p, static_cast<char16_t>(u));
+        }
       } else if (u < 0x800) {
         *p++ = static_cast<char>(0xC0 | (u >> 6));
         *p++ = static_cast<char>(0x80 | (u & 0x3F));
@@ -94,11 +103,6 @@ void PutEscapedUtf8(OutputBuffer<char>& out, std::u16string_view text) {
     }
     out.Commit(p);
   }
-}
-
-std::u16string_view UpToZero(std::u16string_view text) {
-  const size_t zero = text.find(u'\0');
-  return zero == std::u16string_view::npos ? text : text.substr(0, zero);
 }
 
 template <typename Char>
@@ -155,9 +159,9 @@ class TreeWriter {
   void String(std::u16string_view text, bool key) {
     out_.Put('"');
     if constexpr (sizeof(Char) == 1) {
-      PutEscapedUtf8(out_, UpToZero(text));
+      PutEscapedUtf8(out_, text);
     } else {
-      PutEscapedWide(out_, key ? UpToZero(text) : text);
+      PutEscapedWide(out_, text, key);
     }
     out_.Put('"');
   }
