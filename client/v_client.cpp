@@ -41,20 +41,12 @@ eVClientResult VClient::EnsureDeviceAuthorized(std::u16string& error) {
   return NotBuilt("EnsureDeviceAuthorized", error);
 }
 
-eVClientResult VClient::ShowDeviceAuthorizationWindow(std::u16string& error) {
-  return NotBuilt("ShowDeviceAuthorizationWindow", error);
-}
-
 eVClientResult VClient::LoginW(const std::u16string&, const std::u16string&, bool, uint32_t, std::u16string& error) {
   return NotBuilt("LoginW", error);
 }
 
 eVClientResult VClient::Login(const std::string&, const std::string&, bool, uint32_t, std::u16string& error) {
   return NotBuilt("Login", error);
-}
-
-eVClientResult VClient::ShowLoginWindow(std::u16string& error) {
-  return NotBuilt("ShowLoginWindow", error);
 }
 
 eVClientResult VClient::RefreshToken(std::u16string& error) {

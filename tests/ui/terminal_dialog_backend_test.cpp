@@ -1,0 +1,217 @@
+// The terminal backend, fed from a terminal in memory, running the real
+// dialog logic against a fake client.
+#include <deque>
+
+#include <gtest/gtest.h>
+
+#include "common/text/utf.h"
+#include "tests/ui/fake_client.h"
+#include "ui/dialog_ids.h"
+#include "ui/terminal_dialog_backend.h"
+
+using namespace VendraUi;
+using namespace VendraUiTest;
+using VendraClient::eVClientResult;
+
+namespace {
+
+class MemoryTerminal final : public VendraPlatform::ITerminal {
+ public:
+  bool Available(uint32_t& error) override {
+    if (!available) error = 6;
+    return available;
+  }
+  void Write(std::u16string_view text) override {
+    output += VendraText::Utf16ToUtf8(text);
+  }
+  bool ReadLine(std::u16string& line, bool hidden) override {
+    if (lines.empty()) return false;
+    line = VendraText::Utf8ToUtf16(lines.front());
+    lines.pop_front();
+    hiddenReads.push_back(hidden);
+    return true;
+  }
+
+  bool available = true;
+  std::deque<std::string> lines;
+  std::string output;
+  std::vector<bool> hiddenReads;
+};
+
+class RecordingMessageBox final : public VendraPlatform::IMessageBox {
+ public:
+  void Show(std::u16string_view caption, std::u16string_view text) override {
+    shown.push_back(VendraText::Utf16ToUtf8(caption) + "|" + VendraText::Utf16ToUtf8(text));
+  }
+  std::vector<std::string> shown;
+};
+
+class TerminalDialogTest : public ::testing::Test {
+ protected:
+  eVClientResult ShowLogin(std::u16string& error) {
+    return ShowLoginWindow(client, {backend, launcher, state}, error);
+  }
+  eVClientResult ShowDevice(std::u16string& error) {
+    return ShowDeviceAuthorizationWindow(client, {backend, launcher, state}, error);
+  }
+  void Feed(std::initializer_list<const char*> lines) {
+    for (const char* l : lines) terminal.lines.push_back(l);
+  }
+
+  MemoryTerminal terminal;
+  RecordingMessageBox messages;
+  TerminalDialogBackend backend{terminal, messages};
+  RecordingLauncher launcher;
+  FakeClient fake{backend, launcher};
+  VendraClient::IVClient& client = fake;
+  WindowState state;
+};
+
+size_t Count(const std::string& haystack, const std::string& needle) {
+  size_t n = 0;
+  for (size_t at = haystack.find(needle); at != std::string::npos;
+       at = haystack.find(needle, at + 1))
+    ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(TerminalDialogTest, LoginShowsTheWindowAndAsksEachBoxThenAButton) {
+  Feed({"alice", "s3cret", "", ""});
+  std::u16string error;
+  EXPECT_EQ(ShowLogin(error), eVClientResult::Success);
+  ASSERT_EQ(fake.logins.size(), 1u);
+  EXPECT_EQ(fake.logins[0].user, u"alice");
+  EXPECT_EQ(fake.logins[0].password, u"s3cret");
+  EXPECT_EQ(fake.logins[0].seconds, 15552000u);
+  EXPECT_EQ(terminal.hiddenReads, (std::vector<bool>{false, true, false, false}));
+  const std::string& out = terminal.output;
+  EXPECT_NE(out.find("Vendra Software\n===============\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\"My Account\" section at vendrasoftware.example\n"), std::string::npos);
+  EXPECT_NE(out.find("Username: "), std::string::npos);
+  EXPECT_NE(out.find("Password: "), std::string::npos);
+  EXPECT_NE(out.find("Keep me logged in for (1: 1 day, 2: 180 days, 3: 1 year) [180 days]: "),
+            std::string::npos);
+  EXPECT_NE(out.find("Press a button (OK, Cancel, Account Management) [OK]: "), std::string::npos);
+  // Labels are prompts, not printed texts of their own.
+  EXPECT_EQ(out.find("Username\n"), std::string::npos);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(TerminalDialogTest, TheListTakesANumberOrAnEntrysTextAndAsksAgainOtherwise) {
+  Feed({"alice", "pw", "3", "ok"});
+  std::u16string error;
+  ShowLogin(error);
+  Feed({"alice", "pw", " 1 DAY ", "OK"});
+  ShowLogin(error);
+  Feed({"alice", "pw", "9", "forever", "2", "OK"});
+  ShowLogin(error);
+  ASSERT_EQ(fake.logins.size(), 3u);
+  EXPECT_EQ(fake.logins[0].seconds, 31536000u);
+  EXPECT_EQ(fake.logins[1].seconds, 86400u);
+  EXPECT_EQ(fake.logins[2].seconds, 15552000u);
+  EXPECT_EQ(Count(terminal.output, "Choose one of the entries by its number or its text.\n"), 2u);
+}
+
+TEST_F(TerminalDialogTest, AMissingTextShowsTheBoxAndAsksAgainKeepingWhatWasTyped) {
+  Feed({"", "pw", "", "", "bob", "", "", ""});
+  std::u16string error;
+  EXPECT_EQ(ShowLogin(error), eVClientResult::Success);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0], "Error|You must enter a username");
+  ASSERT_EQ(fake.logins.size(), 1u);
+  EXPECT_EQ(fake.logins[0].user, u"bob");
+  EXPECT_EQ(fake.logins[0].password, u"pw");
+  // The second round shows the window again and hints that a password is held.
+  EXPECT_EQ(Count(terminal.output, "===============\n"), 2u);
+  EXPECT_NE(terminal.output.find("Password [****]: "), std::string::npos);
+  EXPECT_EQ(terminal.output.find("pw"), std::string::npos);
+}
+
+TEST_F(TerminalDialogTest, BlanksAreTextAndUnknownButtonsAreAskedAgain) {
+  Feed({"  ", " ", "", "Sign in", "  cancel  "});
+  std::u16string error;
+  EXPECT_EQ(ShowLogin(error), eVClientResult::LoginCancelled);
+  EXPECT_NE(terminal.output.find("There is no button \"Sign in\".\n"), std::string::npos);
+  Feed({"  ", " ", "", ""});
+  EXPECT_EQ(ShowLogin(error), eVClientResult::Success);
+  EXPECT_EQ(fake.logins.at(0).user, u"  ");
+}
+
+TEST_F(TerminalDialogTest, EndOfInputAnywhereIsCancel) {
+  for (size_t lines = 0; lines < 4; ++lines) {
+    const char* all[] = {"alice", "pw", "2"};
+    for (size_t i = 0; i < lines && i < 3; ++i) terminal.lines.push_back(all[i]);
+    std::u16string error;
+    EXPECT_EQ(ShowLogin(error), eVClientResult::LoginCancelled) << lines << " lines";
+    EXPECT_EQ(error, u"User clicked Cancel in Login window");
+  }
+  EXPECT_TRUE(fake.logins.empty());
+}
+
+TEST_F(TerminalDialogTest, AccountManagementKeepsTheWindowOpen) {
+  Feed({"alice", "pw", "", "account management", "", "", "", "OK"});
+  std::u16string error;
+  EXPECT_EQ(ShowLogin(error), eVClientResult::Success);
+  EXPECT_EQ(launcher.addresses.size(), 1u);
+  EXPECT_NE(terminal.output.find("Username [alice]: "), std::string::npos);
+}
+
+TEST_F(TerminalDialogTest, NoTerminalIsAWindowThatCannotBeMade) {
+  terminal.available = false;
+  std::u16string error;
+  EXPECT_EQ(ShowLogin(error), eVClientResult::Failed);
+  EXPECT_EQ(error, u"Failed to create Vendra Login window: GetLastError=6");
+  EXPECT_EQ(ShowDevice(error), eVClientResult::Failed);
+  EXPECT_EQ(error, u"Failed to create Device Auth window: GetLastError=6");
+}
+
+TEST_F(TerminalDialogTest, DeviceWindowShowsTheUserKeepsThePrefilledNameAndSubmits) {
+  Feed({"", "123456", ""});
+  std::u16string error;
+  EXPECT_EQ(ShowDevice(error), eVClientResult::Success);
+  ASSERT_EQ(fake.authorizations.size(), 1u);
+  EXPECT_EQ(fake.authorizations[0].deviceName, u"WORKSTATION-7");
+  EXPECT_EQ(fake.authorizations[0].code, u"123456");
+  const std::string& out = terminal.output;
+  EXPECT_NE(out.find("Vendra Software - New Device Authorization\n"), std::string::npos);
+  EXPECT_NE(out.find("Vendra Software username: alice\n"), std::string::npos);
+  EXPECT_NE(out.find("A code is required to authorize your device.\n\nIf you have"),
+            std::string::npos);
+  EXPECT_NE(out.find("A name to remember this device by [WORKSTATION-7]: "), std::string::npos);
+  EXPECT_NE(out.find("Authenticator/E-mail code: "), std::string::npos);
+  EXPECT_NE(out.find("Press a button (Not you?, Send me a code via E-mail, Account Settings, OK, "
+                     "Cancel) [OK]: "),
+            std::string::npos);
+  // The read-only box is shown, never asked.
+  EXPECT_EQ(terminal.hiddenReads.size(), 3u);
+}
+
+TEST_F(TerminalDialogTest, EmailThenCodeInASecondRound) {
+  Feed({"", "", "Send me a code via E-mail", "", "654321", "OK"});
+  std::u16string error;
+  EXPECT_EQ(ShowDevice(error), eVClientResult::Success);
+  EXPECT_EQ(fake.emails, 1);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].rfind("Success: New Device Authorization e-mail sent!|", 0), 0u);
+  EXPECT_EQ(fake.authorizations.at(0).code, u"654321");
+}
+
+TEST_F(TerminalDialogTest, NotYouOpensTheLoginOnTheSameTerminalAndShowsTheNewName) {
+  Feed({"", "", "Not you?", "bob", "pw", "1", "OK", "", "777777", "OK"});
+  std::u16string error;
+  EXPECT_EQ(ShowDevice(error), eVClientResult::Success);
+  EXPECT_EQ(fake.logouts, 1);
+  ASSERT_EQ(fake.logins.size(), 1u);
+  EXPECT_EQ(fake.logins[0].seconds, 86400u);
+  EXPECT_NE(terminal.output.find("Vendra Software username: bob\n"), std::string::npos);
+  EXPECT_EQ(fake.authorizations.at(0).code, u"777777");
+}
+
+TEST_F(TerminalDialogTest, NotYouThenEndOfInputCancelsBothWindows) {
+  Feed({"", "", "Not you?"});
+  std::u16string error;
+  EXPECT_EQ(ShowDevice(error), eVClientResult::LoginCancelled);
+  EXPECT_EQ(error, u"Login failed (-109): User clicked Cancel in Login window");
+}

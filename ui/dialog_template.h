@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+// Dialog templates as data: one definition per window, from which the
+// Windows resource script is generated and every other backend renders.
+namespace VendraUi {
+
+// The control ID of labels and other controls nobody addresses.
+inline constexpr int kNoControlId = -1;
+
+enum class ControlKind {
+  PushButton,
+  DefaultPushButton,
+  Edit,
+  Static,
+  ComboBox,
+};
+
+// Style bits beyond what the kind implies.
+enum ControlStyle : uint32_t {
+  kStyleNone = 0,
+  kReadOnly = 1u << 0,      // edit box the user cannot change
+  kPassword = 1u << 1,      // edit box whose characters are masked
+  kAutoHScroll = 1u << 2,   // edit box that scrolls horizontally
+  kCentered = 1u << 3,      // static text centred in its rectangle
+  kVerticalScroll = 1u << 4,
+  kDropDown = 1u << 5,      // combo box with an edit field and a list
+};
+
+// Geometry is in dialog units.
+struct ControlTemplate {
+  int id;
+  ControlKind kind;
+  std::u16string_view text;
+  int x, y, width, height;
+  uint32_t style;
+
+  bool Has(ControlStyle s) const { return (style & s) != 0; }
+  bool IsButton() const {
+    return kind == ControlKind::PushButton || kind == ControlKind::DefaultPushButton;
+  }
+};
+
+// A modal pop-up with caption, system menu and modal frame.
+struct DialogTemplate {
+  int resourceId;
+  std::u16string_view caption;
+  std::u16string_view fontName;
+  int pointSize;
+  int width, height;
+  std::span<const ControlTemplate> controls;
+
+  const ControlTemplate* Find(int id) const {
+    for (const auto& c : controls)
+      if (c.id == id && id != kNoControlId) return &c;
+    return nullptr;
+  }
+};
+
+}  // namespace VendraUi

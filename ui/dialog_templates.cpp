@@ -1,0 +1,68 @@
+#include "ui/dialog_templates.h"
+
+#include "ui/dialog_ids.h"
+#include "ui/vendor_site.h"
+
+namespace VendraUi {
+namespace {
+
+using K = ControlKind;
+constexpr std::u16string_view kShellFont = u"MS Shell Dlg";
+
+constexpr ControlTemplate kLoginControls[] = {
+    {kIdOk, K::DefaultPushButton, u"OK", 174, 30, 50, 14, kStyleNone},
+    {kIdCancel, K::PushButton, u"Cancel", 229, 30, 50, 14, kStyleNone},
+    {LoginIds::kUserName, K::Edit, u"", 42, 30, 121, 14, kAutoHScroll},
+    {LoginIds::kPassword, K::Edit, u"", 42, 48, 121, 14, kPassword | kAutoHScroll},
+    {kNoControlId, K::Static, u"Username", 7, 30, 33, 8, kStyleNone},
+    {kNoControlId, K::Static, u"Password", 7, 48, 32, 8, kStyleNone},
+    {kNoControlId, K::Static,
+     u"Please enter your Vendra Software login information as used on the Vendra Software "
+     u"\"My Account\" section at " VENDRA_SITE_DOMAIN,
+     7, 7, 272, 20, kCentered},
+    {LoginIds::kAccountManagement, K::PushButton, u"Account Management", 183, 48, 84, 14,
+     kStyleNone},
+    {LoginIds::kSessionLength, K::ComboBox, u"", 103, 66, 60, 74, kDropDown | kVerticalScroll},
+    {kNoControlId, K::Static, u"Keep me logged in for", 29, 68, 70, 8, kStyleNone},
+};
+
+constexpr ControlTemplate kDeviceControls[] = {
+    {kNoControlId, K::Static, u"Vendra Software username:", 35, 8, 88, 8, kStyleNone},
+    {DeviceIds::kUserName, K::Edit, u"", 131, 7, 98, 14, kReadOnly | kAutoHScroll},
+    {DeviceIds::kNotYou, K::PushButton, u"Not you?", 236, 7, 43, 14, kStyleNone},
+    {kNoControlId, K::Static, u"A name to remember this device by:", 7, 31, 116, 8, kStyleNone},
+    {DeviceIds::kDeviceName, K::Edit, u"", 131, 29, 148, 14, kAutoHScroll},
+    {kNoControlId, K::Static,
+     u"A code is required to authorize your device.\n\nIf you have an Authenticator added to "
+     u"your Vendra Software account, please enter the code now.\n\nOtherwise, please click to "
+     u"Send a code via E-mail.",
+     7, 47, 295, 58, kStyleNone},
+    {kNoControlId, K::Static, u"Authenticator/E-mail code:", 38, 109, 86, 8, kStyleNone},
+    {DeviceIds::kCode, K::Edit, u"", 133, 106, 148, 14, kAutoHScroll},
+    {DeviceIds::kSendEmail, K::PushButton, u"Send me a code via E-mail", 13, 124, 107, 14,
+     kStyleNone},
+    {DeviceIds::kAccountSettings, K::PushButton, u"Account Settings", 125, 124, 68, 14,
+     kStyleNone},
+    {kIdOk, K::DefaultPushButton, u"OK", 198, 124, 50, 14, kStyleNone},
+    {kIdCancel, K::PushButton, u"Cancel", 252, 124, 50, 14, kStyleNone},
+};
+
+constexpr DialogTemplate kLogin{LoginIds::kResource, u"Vendra Software", kShellFont, 8, 285, 86,
+                                kLoginControls};
+constexpr DialogTemplate kDevice{DeviceIds::kResource,
+                                 u"Vendra Software - New Device Authorization",
+                                 kShellFont,
+                                 8,
+                                 309,
+                                 145,
+                                 kDeviceControls};
+
+constexpr const DialogTemplate* kAll[] = {&kLogin, &kDevice};
+
+}  // namespace
+
+const DialogTemplate& LoginTemplate() { return kLogin; }
+const DialogTemplate& DeviceAuthorizationTemplate() { return kDevice; }
+std::span<const DialogTemplate* const> AllTemplates() { return kAll; }
+
+}  // namespace VendraUi

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "client/iv_client.h"
+#include "platform/launcher.h"
+#include "ui/dialog_host.h"
+#include "ui/window_state.h"
+
+namespace VendraUi {
+
+// What the sign-in windows are shown with: the backend that draws them, the
+// launcher that opens the account page, and the record of their outcome.
+struct WindowServices {
+  IDialogBackend& backend;
+  VendraPlatform::ILauncher& launcher;
+  WindowState& state;
+};
+
+// Shows the Login window modally and answers its outcome: the sign-in
+// attempt's result and text, -109 when cancelled, or -1 when no window could
+// be made.
+VendraClient::eVClientResult ShowLoginWindow(VendraClient::IVClient& client,
+                                             const WindowServices& services,
+                                             std::u16string& error);
+
+// Shows the Device Authorisation window modally and answers its outcome:
+// the authorisation attempt's result and text, -5 when cancelled, the
+// failure of an account switch, or -1 when no window could be made.
+VendraClient::eVClientResult ShowDeviceAuthorizationWindow(VendraClient::IVClient& client,
+                                                           const WindowServices& services,
+                                                           std::u16string& error);
+
+// The same on this system's backend and launcher with the process-wide
+// records.
+VendraClient::eVClientResult ShowSystemLoginWindow(VendraClient::IVClient& client,
+                                                   std::u16string& error);
+VendraClient::eVClientResult ShowSystemDeviceAuthorizationWindow(VendraClient::IVClient& client,
+                                                                 std::u16string& error);
+
+}  // namespace VendraUi

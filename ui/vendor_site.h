@@ -1,0 +1,17 @@
+#pragma once
+
+// The vendor's web site as the dialogs name it. The domain is a macro so that
+// it can be joined into the dialog texts at compile time.
+#define VENDRA_SITE_DOMAIN "vendrasoftware.example"
+
+namespace VendraUi {
+
+// The page where a person manages the account (password, authenticator,
+// devices); opened by the dialogs' account buttons.
+inline constexpr char16_t kAccountPageAddress[] =
+    u"https://account." VENDRA_SITE_DOMAIN "/my-account";
+
+// The site's name as it appears in running text.
+inline constexpr char16_t kSiteName[] = u"Vendra Software";
+
+}  // namespace VendraUi
