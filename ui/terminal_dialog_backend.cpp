@@ -133,9 +133,8 @@ class Session {
     const std::u16string& current = host_.Text(c.id);
     if (!current.empty()) prompt += c.Has(kPassword) ? u" [****]" : u" [" + current + u"]";
     prompt += u": ";
-    terminal_.Write(prompt);
     std::u16string line;
-    if (!terminal_.ReadLine(line, c.Has(kPassword))) return false;
+    if (!terminal_.ReadLine(prompt, line, c.Has(kPassword))) return false;
     if (!line.empty()) host_.Type(c.id, line);
     WipeText(line);
     return true;
@@ -150,9 +149,8 @@ class Session {
       prompt += u")";
       if (!host_.Text(c.id).empty()) prompt += u" [" + host_.Text(c.id) + u"]";
       prompt += u": ";
-      terminal_.Write(prompt);
       std::u16string line;
-      if (!terminal_.ReadLine(line, false)) return false;
+      if (!terminal_.ReadLine(prompt, line, false)) return false;
       const std::u16string_view choice = Trim(line);
       if (choice.empty()) return true;
       const size_t number = EntryNumber(choice);
@@ -187,9 +185,8 @@ class Session {
     if (byDefault) prompt += u" [" + std::u16string(byDefault->text) + u"]";
     prompt += u": ";
     for (;;) {
-      terminal_.Write(prompt);
       std::u16string line;
-      if (!terminal_.ReadLine(line, false)) return false;
+      if (!terminal_.ReadLine(prompt, line, false)) return false;
       const std::u16string_view choice = Trim(line);
       if (choice.empty() && byDefault) {
         button = byDefault->id;

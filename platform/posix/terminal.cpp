@@ -5,7 +5,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -48,7 +47,9 @@ class EchoOff {
 class StdioTerminal final : public ITerminal {
  public:
   bool Available(uint32_t& error) override {
-    if (::fcntl(STDIN_FILENO, F_GETFL) == -1 && errno == EBADF) {
+    // Closed, or taken over by a file opened for writing only.
+    const int flags = ::fcntl(STDIN_FILENO, F_GETFL);
+    if (flags == -1 || (flags & O_ACCMODE) == O_WRONLY) {
       error = kInvalidHandle;
       return false;
     }
@@ -61,12 +62,12 @@ class StdioTerminal final : public ITerminal {
     std::fflush(stdout);
   }
 
-  bool ReadLine(std::u16string& line, bool hidden) override {
-    std::fflush(stdout);
+  bool ReadLine(std::u16string_view prompt, std::u16string& line, bool hidden) override {
     std::string bytes;
     bool gotAny = false;
     {
       EchoOff echo(hidden && ::isatty(STDIN_FILENO));
+      Write(prompt);
       int c;
       while ((c = std::fgetc(stdin)) != EOF) {
         gotAny = true;

@@ -24,7 +24,8 @@ class MemoryTerminal final : public VendraPlatform::ITerminal {
   void Write(std::u16string_view text) override {
     output += VendraText::Utf16ToUtf8(text);
   }
-  bool ReadLine(std::u16string& line, bool hidden) override {
+  bool ReadLine(std::u16string_view prompt, std::u16string& line, bool hidden) override {
+    Write(prompt);
     if (lines.empty()) return false;
     line = VendraText::Utf8ToUtf16(lines.front());
     lines.pop_front();
