@@ -1,11 +1,11 @@
 // Win32 layer only.
 #include "platform/named_mutex.h"
 
-#include <sddl.h>
-
 #include <string>
 
 #include "platform/win32/windows_api.h"
+// sddl.h needs the declarations of windows.h first.
+#include <sddl.h>
 
 namespace VendraPlatform {
 namespace {

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+
+#include "platform/named_mutex.h"
+
+namespace VendraClient {
+
+// A machine-wide named mutex held by the process as a whole: the first
+// Acquire waits for the mutex, nested ones (from any thread of the process)
+// only count, and the mutex is given up when the count returns to 0. A
+// mutex whose owner died counts as acquired.
+class NamedMutexLock {
+ public:
+  // The mutex's name is prefix followed by baseName; it is made (or opened)
+  // here, once. When that fails every Acquire fails.
+  NamedMutexLock(std::u16string_view prefix, std::u16string_view baseName);
+  NamedMutexLock(const NamedMutexLock&) = delete;
+  NamedMutexLock& operator=(const NamedMutexLock&) = delete;
+
+  // False when the mutex was not obtained within the time.
+  bool Acquire(uint32_t milliseconds);
+  // Gives back one level; the mutex goes at the last one.
+  void Release();
+
+  // How many levels the process holds.
+  int32_t Depth();
+
+ private:
+  // Orders the threads of this process around the count and the mutex, so
+  // that two of them never both wait for the mutex or both give it up.
+  std::timed_mutex guard_;
+  int32_t depth_ = 0;
+  VendraPlatform::NamedMutex mutex_;
+};
+
+// Holds one level of a lock for a scope when its Acquire succeeded.
+class NamedMutexLockGuard {
+ public:
+  NamedMutexLockGuard(NamedMutexLock& lock, uint32_t milliseconds)
+      : lock_(lock), acquired_(lock.Acquire(milliseconds)) {}
+  ~NamedMutexLockGuard() {
+    if (acquired_) lock_.Release();
+  }
+  NamedMutexLockGuard(const NamedMutexLockGuard&) = delete;
+  NamedMutexLockGuard& operator=(const NamedMutexLockGuard&) = delete;
+
+  bool acquired() const { return acquired_; }
+
+ private:
+  NamedMutexLock& lock_;
+  const bool acquired_;
+};
+
+}  // namespace VendraClient

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_folder.h"
+
+namespace VendraTest {
+
+// Gives each test its own machine root (named objects, data folder), which
+// the helper processes it starts inherit, so tests never meet each other's
+// locks, blocks or sessions.
+class MachineRootTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("VENDRA_MACHINE_ROOT", root_.path().c_str(), 1); }
+  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+
+  TempFolder root_;
+};
+
+}  // namespace VendraTest
