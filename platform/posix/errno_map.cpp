@@ -14,7 +14,8 @@ uint32_t SysErrorFromErrno(int err) {
     case ENOTDIR: return SysError::kPathNotFound;
     case EACCES:
     case EPERM:
-    case EROFS: return SysError::kAccessDenied;
+    case EROFS:
+    case EISDIR: return SysError::kAccessDenied;  // as Windows answers for a folder opened as a file
     case ENOMEM: return SysError::kNotEnoughMemory;
     case ENOEXEC: return SysError::kBadFormat;
     case EEXIST: return SysError::kAlreadyExists;
@@ -23,7 +24,6 @@ uint32_t SysErrorFromErrno(int err) {
     case ENAMETOOLONG: return SysError::kFilenameTooLong;
     case EBUSY:
     case ETXTBSY: return SysError::kSharingViolation;
-    case EISDIR:
     case EINVAL: return SysError::kInvalidParameter;
     case EIO: return SysError::kWriteFault;
     default: return SysError::kInvalidParameter;
