@@ -201,23 +201,6 @@ uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix,
   return SysError::kFileExists;
 }
 
-uint32_t ReadWholeFile(std::u16string_view path, std::string& bytes) {
-  File file;
-  if (const uint32_t err = file.OpenForReading(path)) return err;
-  uint64_t size = 0;
-  file.Size(size);
-  bytes.clear();
-  bytes.reserve(static_cast<size_t>(size));
-  char buffer[1 << 16];
-  while (true) {
-    size_t got = 0;
-    if (const uint32_t err = file.Read(buffer, sizeof buffer, got)) return err;
-    if (got == 0) break;
-    bytes.append(buffer, got);
-  }
-  return SysError::kSuccess;
-}
-
 uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   std::u16string_view folder = FolderOf(path);
   if (folder.empty()) folder = u".";
