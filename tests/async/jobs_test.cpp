@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "async/v_async_download_file.h"
+#include "async/v_async_download_utility.h"
+#include "async/v_async_listeners.h"
+#include "client/v_client.h"
+#include "common/memory/ref_ptr.h"
+#include "json/object.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using VendraClient::eVClientResult;
+using VendraJSON::VSJObject;
+
+// The real client with its downloads replaced: each waits for the test to
+// let it go, reports one piece of progress and answers the scripted code.
+class GatedClient final : public VendraClient::VClient {
+ public:
+  eVClientResult DownloadUtilityFile(VSJObject* manifest, VendraClient::VAsync* job,
+                                     VendraClient::VAsyncListener* listener,
+                                     std::u16string& error) override {
+    return Work(manifest, job, listener, error);
+  }
+  eVClientResult DownloadFile(VSJObject*, VSJObject* file, VendraClient::VAsync* job,
+                              VendraClient::VAsyncListener* listener,
+                              std::u16string& error) override {
+    return Work(file, job, listener, error);
+  }
+
+  std::atomic<bool> open{true};
+  std::atomic<bool> entered{false};
+  eVClientResult answer = eVClientResult::Success;
+  std::u16string answerText;
+
+ private:
+  eVClientResult Work(VSJObject* input, VendraClient::VAsync* job,
+                      VendraClient::VAsyncListener* listener, std::u16string& error) {
+    entered = true;
+    while (!open) std::this_thread::sleep_for(1ms);
+    if (!input) return eVClientResult::InvalidArgument;
+    VSJObject* progress = VSJObject::Create();
+    progress->SetInteger(u"received_total", 1);
+    listener->OnProgress(job, progress);
+    if (answer != eVClientResult::Success) error = answerText;
+    return answer;
+  }
+};
+
+// Records what it hears, in order; lives on the heap.
+class RecordingListener final : public VendraClient::VAsyncListenerCounted {
+ public:
+  static RecordingListener* Create(std::atomic<int>* destroyed = nullptr) {
+    return new RecordingListener(destroyed);
+  }
+  void OnStarted(VendraClient::VAsync*) override { Note("started"); }
+  void OnProgress(VendraClient::VAsync*, VSJObject* progress) override {
+    Note("progress");
+    progress->Release();
+  }
+  void OnSucceeded(VendraClient::VAsync*, int32_t code, const char16_t* text) override {
+    Note("succeeded " + std::to_string(code) + (text ? " text" : ""));
+  }
+  void OnFailed(VendraClient::VAsync*, int32_t code, const char16_t* text) override {
+    std::string narrow;
+    for (const char16_t* c = text; c && *c; ++c) narrow += static_cast<char>(*c);
+    Note("failed " + std::to_string(code) + " " + narrow);
+  }
+  std::vector<std::string> Events() {
+    std::lock_guard<std::mutex> locked(mutex_);
+    return events_;
+  }
+
+ private:
+  explicit RecordingListener(std::atomic<int>* destroyed) : destroyed_(destroyed) {}
+  ~RecordingListener() override {
+    if (destroyed_) ++*destroyed_;
+  }
+  void Note(std::string event) {
+    std::lock_guard<std::mutex> locked(mutex_);
+    events_.push_back(std::move(event));
+  }
+  std::mutex mutex_;
+  std::vector<std::string> events_;
+  std::atomic<int>* destroyed_;
+};
+
+bool WaitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 5000; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(1ms);
+  }
+  return done();
+}
+
+int32_t WaitWhileRunning(VendraClient::VAsync* job) {
+  int32_t status = job->GetStatus();
+  for (int i = 0; i < 5000 && status == 2; ++i) {
+    std::this_thread::sleep_for(1ms);
+    status = job->GetStatus();
+  }
+  return status;
+}
+
+// The references held on obj besides the caller's own.
+int ExtraReferences(VSJObject* obj) {
+  obj->AddRef();
+  return obj->Release() - 1;
+}
+
+TEST(AsyncJobTest, ASucceedingDownloadRunsOnItsWorkerAndReportsInOrder) {
+  GatedClient client;
+  auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
+  EXPECT_EQ(job->GetStatus(), 1);
+  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  ASSERT_EQ(job->Start(listener.get()), 2);
+  EXPECT_EQ(WaitWhileRunning(job), 0);
+  ASSERT_TRUE(WaitFor([&] { return listener->Events().size() == 3; }));
+  EXPECT_EQ(listener->Events(),
+            (std::vector<std::string>{"started", "progress", "succeeded 0"}));
+  std::u16string text = u"untouched";
+  EXPECT_EQ(job->GetErrorText(text), 0);
+  EXPECT_EQ(text, u"");
+  EXPECT_EQ(job->Release(), 0);
+  // The job gave back its reference to the manifest.
+  ASSERT_TRUE(WaitFor([&] { return ExtraReferences(manifest.get()) == 0; }));
+}
+
+TEST(AsyncJobTest, AFailingOperationBecomesTheStatusAndTheErrorText) {
+  GatedClient client;
+  client.answer = eVClientResult::HttpForbidden;
+  client.answerText = u"no such utility";
+  auto file = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  auto build = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
+      new VendraClient::VAsync_DownloadFile(&client, build.get(), file.get()));
+  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  ASSERT_EQ(job->Start(listener.get()), 2);
+  EXPECT_EQ(WaitWhileRunning(job.get()), -403);
+  std::u16string text;
+  EXPECT_EQ(job->GetErrorText(text), -403);
+  EXPECT_EQ(text, u"no such utility");
+  ASSERT_TRUE(WaitFor([&] { return listener->Events().size() == 3; }));
+  EXPECT_EQ(listener->Events(),
+            (std::vector<std::string>{"started", "progress", "failed -403 no such utility"}));
+  // A download job has no result object, failed or not.
+  auto sentinel = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  VSJObject* result = sentinel.get();
+  EXPECT_EQ(job->GetResult(&result), -403);
+  EXPECT_EQ(result, nullptr);
+  EXPECT_EQ(job->GetResult(nullptr), -403);
+}
+
+TEST(AsyncJobTest, AnOperationThatFailsAtOnceStillReportsStartedFirst) {
+  GatedClient client;
+  auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
+      new VendraClient::VAsync_DownloadUtility(&client, nullptr));
+  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  ASSERT_EQ(job->Start(listener.get()), 2);
+  EXPECT_EQ(WaitWhileRunning(job.get()), -2);
+  ASSERT_TRUE(WaitFor([&] { return listener->Events().size() == 2; }));
+  EXPECT_EQ(listener->Events(), (std::vector<std::string>{"started", "failed -2 "}));
+}
+
+TEST(AsyncJobTest, AJobReleasedWhileRunningFinishesAndIsDestroyedByItsWorker) {
+  GatedClient client;
+  client.open = false;
+  auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  std::atomic<int> listenersDestroyed{0};
+  auto* listener = RecordingListener::Create(&listenersDestroyed);
+  auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
+  ASSERT_EQ(job->Start(listener), 2);
+  EXPECT_EQ(listener->Release(), 1) << "the job holds the listener";
+  ASSERT_TRUE(WaitFor([&] { return client.entered.load(); }));
+  EXPECT_EQ(job->Abort(), -3);
+  // The owner lets go while the worker is inside the operation.
+  EXPECT_EQ(job->Release(), 1);
+  EXPECT_EQ(ExtraReferences(manifest.get()), 1);
+  client.open = true;
+  // The worker finished the step, told the listener and dropped the job,
+  // which dropped the listener and the manifest.
+  ASSERT_TRUE(WaitFor([&] { return listenersDestroyed == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return ExtraReferences(manifest.get()) == 0; }));
+}
+
+TEST(AsyncJobTest, AbortLeavesARunningJobToEndNormally) {
+  GatedClient client;
+  client.open = false;
+  auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
+      new VendraClient::VAsync_DownloadUtility(&client, manifest.get()));
+  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  ASSERT_EQ(job->Start(listener.get()), 2);
+  EXPECT_EQ(job->Abort(), -3);
+  EXPECT_EQ(job->GetStatus(), 2);
+  client.open = true;
+  EXPECT_EQ(WaitWhileRunning(job.get()), 0);
+}
+
+TEST(AsyncJobTest, ReleaseOnACountOfZeroFreesNothing) {
+  std::atomic<int> destroyed{0};
+  auto* listener = RecordingListener::Create(&destroyed);
+  EXPECT_EQ(listener->AddRef(), 2);
+  EXPECT_EQ(listener->Release(), 1);
+  EXPECT_EQ(destroyed, 0);
+  EXPECT_EQ(listener->Release(), 0);
+  EXPECT_EQ(destroyed, 1);
+}
+
+TEST(AsyncJobTest, ManyJobsReleasedAtOnceAreEachDestroyedOnce) {
+  GatedClient client;
+  auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  std::atomic<int> destroyed{0};
+  for (int i = 0; i < 50; ++i) {
+    auto* listener = RecordingListener::Create(&destroyed);
+    auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
+    ASSERT_EQ(job->Start(listener), 2);
+    listener->Release();
+    job->Release();
+  }
+  ASSERT_TRUE(WaitFor([&] { return destroyed == 50; }));
+  ASSERT_TRUE(WaitFor([&] { return ExtraReferences(manifest.get()) == 0; }));
+}
+
+}  // namespace
