@@ -1,0 +1,111 @@
+#include "install/v_build_client.h"
+
+#include "common/text/format.h"
+#include "install/codec.h"
+
+namespace VendraClient {
+namespace {
+
+// Operations whose subsystem is not in this build say so instead of succeeding.
+eVClientResult NotBuilt(const char* operation, std::u16string& error) {
+  error = VendraText::Format(u"%hs is not available in this build of the client", operation);
+  return eVClientResult::NotSupported;
+}
+
+}  // namespace
+
+VBuildClient::VBuildClient() = default;
+VBuildClient::~VBuildClient() = default;
+
+bool VBuildClient::GetDataPath(const std::u16string& relative, std::u16string& path) {
+  path = dataFolder_.Path(relative);
+  return true;
+}
+
+eVClientResult VBuildClient::InflateFile(const std::u16string& compressedPath,
+                                         uint32_t expectedSize, const std::u16string& outputPath,
+                                         int32_t& outputSize, std::u16string& error) {
+  return VendraClient::InflateFile(compressedPath, expectedSize, outputPath, outputSize, error);
+}
+
+eVClientResult VBuildClient::InflateBuffer(VBuffer* input, uint32_t expectedSize,
+                                           VBuffer** output, std::u16string& error) {
+  return VendraClient::InflateBuffer(input, expectedSize, output, error);
+}
+
+eVClientResult VBuildClient::DeflateFile(int32_t level, const std::u16string& inputPath,
+                                         int32_t& inputSize, const std::u16string& outputPath,
+                                         int32_t& compressedSize, std::u16string& error) {
+  return VendraClient::DeflateFile(level, inputPath, inputSize, outputPath, compressedSize,
+                                   error);
+}
+
+eVClientResult VBuildClient::DeflateBuffer(int32_t level, VBuffer* input, VBuffer** output,
+                                           std::u16string& error) {
+  return VendraClient::DeflateBuffer(level, input, output, error);
+}
+
+eVClientResult VBuildClient::VerifySignature(const std::u16string&, std::u16string& error) {
+  return NotBuilt("VerifySignature", error);
+}
+
+eVClientResult VBuildClient::CompressFiles(const std::u16string&, const std::u16string&,
+                                           VendraJSON::VSJArray*, VendraJSON::VSJArray**,
+                                           std::u16string& error) {
+  return NotBuilt("CompressFiles", error);
+}
+
+eVClientResult VBuildClient::InstallBuildAsync(VendraJSON::VSJObject*, VendraJSON::VSJArray*,
+                                               const std::u16string&, const std::u16string&,
+                                               VAsync**) {
+  return eVClientResult::NotSupported;
+}
+
+eVClientResult VBuildClient::InstallFileAsync(VendraJSON::VSJObject*, VendraJSON::VSJObject*,
+                                              const std::u16string&, const std::u16string&,
+                                              VAsync**) {
+  return eVClientResult::NotSupported;
+}
+
+eVClientResult VBuildClient::InstallFile(VendraJSON::VSJObject*, VendraJSON::VSJObject*,
+                                         const std::u16string&, const std::u16string&, VAsync*,
+                                         VAsyncListener*, std::u16string& error) {
+  return NotBuilt("InstallFile", error);
+}
+
+eVClientResult VBuildClient::GetFilesToInstall(VendraJSON::VSJArray*, const std::u16string&,
+                                               VendraJSON::VSJArray**, std::u16string& error) {
+  return NotBuilt("GetFilesToInstall", error);
+}
+
+eVClientResult VBuildClient::GetBuildFilesToInstall(VendraJSON::VSJObject*,
+                                                    const std::u16string&,
+                                                    VendraJSON::VSJArray**,
+                                                    std::u16string& error) {
+  return NotBuilt("GetBuildFilesToInstall", error);
+}
+
+eVClientResult VBuildClient::CheckFile(VendraJSON::VSJObject*, const std::u16string&,
+                                       std::u16string& error) {
+  return NotBuilt("CheckFile", error);
+}
+
+eVClientResult VBuildClient::CheckUtilityFile(VendraJSON::VSJObject*, std::u16string& error) {
+  return NotBuilt("CheckUtilityFile", error);
+}
+
+eVClientResult VBuildClient::CheckUtilityDownload(VendraJSON::VSJObject*, std::u16string& error) {
+  return NotBuilt("CheckUtilityDownload", error);
+}
+
+eVClientResult VBuildClient::InstallUtilityFile(VendraJSON::VSJObject*, std::u16string& error) {
+  return NotBuilt("InstallUtilityFile", error);
+}
+
+eVClientResult VBuildClient::GetFilesToDownload(VendraJSON::VSJObject*, VendraJSON::VSJArray*,
+                                                const std::u16string&, VendraJSON::VSJArray**,
+                                                std::u16string& error) {
+  return NotBuilt("GetFilesToDownload", error);
+}
+
+}  // namespace VendraClient
