@@ -8,15 +8,18 @@
 namespace VendraJSON {
 namespace {
 
-bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+template <typename Char>
+bool IsSpace(Char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+template <typename Char>
+bool IsDigit(Char c) { return c >= '0' && c <= '9'; }
 
-size_t SkipSpaceAndSign(std::u16string_view text, bool& negative) {
+template <typename Char>
+size_t SkipSpaceAndSign(std::basic_string_view<Char> text, bool& negative) {
   size_t i = 0;
   while (i < text.size() && IsSpace(text[i])) ++i;
   negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
     ++i;
   }
   return i;
@@ -43,7 +46,8 @@ size_t FormatIntegerText(int64_t value, char* buffer) {
   return static_cast<size_t>(std::to_chars(buffer, buffer + 24, value).ptr - buffer);
 }
 
-double ReadDouble(std::u16string_view text) {
+template <typename Char>
+double ReadDoubleOf(std::basic_string_view<Char> text) {
   bool negative = false;
   size_t i = SkipSpaceAndSign(text, negative);
   // The prefix that can form a number: digits, one point, digits, and an
@@ -51,14 +55,14 @@ double ReadDouble(std::u16string_view text) {
   const size_t start = i;
   size_t digits = 0;
   while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-  if (i < text.size() && text[i] == u'.') {
+  if (i < text.size() && text[i] == '.') {
     ++i;
     while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
   }
   if (digits == 0) return 0.0;
-  if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     size_t j = i + 1;
-    if (j < text.size() && (text[j] == u'+' || text[j] == u'-')) ++j;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
     if (j < text.size() && IsDigit(text[j])) {
       while (j < text.size() && IsDigit(text[j])) ++j;
       i = j;
@@ -105,7 +109,8 @@ double ReadDouble(std::u16string_view text) {
   return negative ? -value : value;
 }
 
-int64_t ReadInt64(std::u16string_view text) {
+template <typename Char>
+int64_t ReadInt64Of(std::basic_string_view<Char> text) {
   bool negative = false;
   size_t i = SkipSpaceAndSign(text, negative);
   // Accumulate as a negative number so that the minimum fits.
@@ -113,7 +118,7 @@ int64_t ReadInt64(std::u16string_view text) {
   int64_t value = 0;
   bool saturated = false;
   for (; i < text.size() && IsDigit(text[i]); ++i) {
-    const int digit = text[i] - u'0';
+    const int digit = text[i] - '0';
     if (value < (kMin + digit) / 10) {
       saturated = true;
       break;
@@ -124,6 +129,11 @@ int64_t ReadInt64(std::u16string_view text) {
   if (saturated || value == kMin) return std::numeric_limits<int64_t>::max();
   return -value;
 }
+
+double ReadDouble(std::u16string_view text) { return ReadDoubleOf(text); }
+double ReadDouble(std::string_view text) { return ReadDoubleOf(text); }
+int64_t ReadInt64(std::u16string_view text) { return ReadInt64Of(text); }
+int64_t ReadInt64(std::string_view text) { return ReadInt64Of(text); }
 
 int64_t TruncateToInt64(double value) {
   if (std::isnan(value)) return 0;

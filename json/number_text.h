@@ -21,9 +21,11 @@ size_t FormatIntegerText(int64_t value, char* buffer);
 // digits, optional fraction and exponent; the longest valid prefix counts;
 // 0 when there is none. Overflow gives an infinity, underflow 0.
 double ReadDouble(std::u16string_view text);
+double ReadDouble(std::string_view text);
 // Decimal signed 64-bit integer with the same prefix rule, saturating at the
 // 64-bit bounds.
 int64_t ReadInt64(std::u16string_view text);
+int64_t ReadInt64(std::string_view text);
 
 // A double truncated toward zero to a 64-bit integer, saturating at the
 // bounds; NaN gives 0.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/text/format.h"
+#include "common/text/utf.h"
 #include "json/array.h"
 #include "json/integer.h"
 #include "json/literals.h"
@@ -14,19 +15,37 @@
 #include "json/string_decoder.h"
 #include "json/string_value.h"
 #include "json/tokenizer.h"
-#include "json/utf8_input.h"
 
 namespace VendraJSON {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Builds the tree in one pass. The members and elements of the objects and
-// arrays being parsed wait on shared stacks and each container is made once
-// it is complete, with its storage sized exactly.
+// Appends the UTF-16 form of text to out.
+void AppendUtf16(std::u16string& out, std::u16string_view text, bool) { out.append(text); }
+void AppendUtf16(std::u16string& out, std::string_view text, bool ascii) {
+  if (!ascii) {
+    VendraText::AppendUtf8AsUtf16(out, text);
+    return;
+  }
+  const size_t base = out.size();
+  out.resize(base + text.size());
+  for (size_t i = 0; i < text.size(); ++i) out[base + i] = static_cast<unsigned char>(text[i]);
+}
+
+VSJString* MakeString(std::u16string_view text, bool) { return VSJString::Create(text); }
+VSJString* MakeString(std::string_view text, bool ascii) {
+  return ascii ? VSJString::CreateUtf8(text) : VSJString::Create(VendraText::Utf8ToUtf16(text));
+}
+
+// Builds the tree in one pass over wide or UTF-8 text. The members and
+// elements of the objects and arrays being parsed wait on shared stacks and
+// each container is made once it is complete, with its storage sized
+// exactly.
+template <typename Char>
 class Parser {
  public:
-  Parser(const char16_t* text, size_t length, std::u16string& error)
+  Parser(const Char* text, size_t length, std::u16string& error)
       : tokens_(text, length), error_(error) {}
 
   ~Parser() {
@@ -57,10 +76,29 @@ class Parser {
   }
 
  private:
+  using Text = std::basic_string_view<Char>;
+
   struct PendingKey {
     size_t offset;
     size_t length;
   };
+
+  // Decodes a string token into out; the escapes are read on the UTF-16
+  // form of the token, where their four-unit rule is defined.
+  bool Decode(const Token& token, std::u16string& out) {
+    const Text text = tokens_.TokenText(token);
+    if (!token.hasEscape) {
+      AppendUtf16(out, text.substr(1, text.size() - 2), token.ascii);
+      return true;
+    }
+    if constexpr (sizeof(Char) == 2) {
+      return DecodeStringToken(text, out, error_);
+    } else {
+      wideToken_.clear();
+      AppendUtf16(wideToken_, text, token.ascii);
+      return DecodeStringToken(wideToken_, out, error_);
+    }
+  }
 
   bool MakeValue(const Token& token, VSJValue*& out, unsigned depth) {
     switch (token.kind) {
@@ -71,13 +109,13 @@ class Parser {
         out = VSJNumber::Create(ReadDouble(tokens_.TokenText(token)));
         return true;
       case TokenKind::kString: {
-        const std::u16string_view text = tokens_.TokenText(token);
         if (!token.hasEscape) {
-          out = VSJString::Create(text.substr(1, text.size() - 2));
+          const Text text = tokens_.TokenText(token);
+          out = MakeString(text.substr(1, text.size() - 2), token.ascii);
           return true;
         }
         scratch_.clear();
-        if (!DecodeStringToken(text, scratch_, error_)) return false;
+        if (!Decode(token, scratch_)) return false;
         out = VSJString::Create(scratch_);
         return true;
       }
@@ -96,34 +134,40 @@ class Parser {
         return true;
       default:
         error_ = u"Could not convert token to JSON value: ";
-        error_.append(tokens_.TokenText(token));
+        AppendUtf16(error_, tokens_.TokenText(token), true);
         return false;
     }
   }
 
   bool Deeper(const Token& token, unsigned depth) {
     if (depth < kMaxNestingDepth) return true;
-    error_ = VendraText::Format(u"JSON nested deeper than %u levels at position %d",
-                                kMaxNestingDepth, static_cast<int64_t>(token.start));
+    error_ = VendraText::Format(u"JSON nested deeper than %u levels at position %d", kMaxNestingDepth,
+                                static_cast<int64_t>(tokens_.Utf16Index(token.start)));
     return false;
   }
 
   // Integer tokens are nearly always plain digits; anything else takes the
   // general reading (sign, prefix rule, saturation).
-  static int64_t ReadInteger(std::u16string_view text) {
+  static int64_t ReadInteger(Text text) {
     if (text.size() <= 18) {
-      size_t i = text[0] == u'-' ? 1 : 0;
+      size_t i = text[0] == '-' ? 1 : 0;
       if (i < text.size()) {
         int64_t value = 0;
         for (; i < text.size(); ++i) {
-          const unsigned d = static_cast<unsigned>(text[i]) - u'0';
+          const unsigned d = static_cast<unsigned>(text[i]) - '0';
           if (d > 9) break;
           value = value * 10 + d;
         }
-        if (i == text.size()) return text[0] == u'-' ? -value : value;
+        if (i == text.size()) return text[0] == '-' ? -value : value;
       }
     }
     return ReadInt64(text);
+  }
+
+  // The message about the token's first character, at its UTF-16 position.
+  std::u16string Unexpected(const char16_t* format, const Token& token) const {
+    return VendraText::Format(format, tokens_.Utf16UnitAt(token.start),
+                              static_cast<int64_t>(tokens_.Utf16Index(token.start)));
   }
 
   // Drops what an unfinished container had gathered above base.
@@ -131,6 +175,12 @@ class Parser {
     for (size_t i = valueBase; i < values_.size(); ++i) values_[i]->Release();
     values_.resize(valueBase);
     return false;
+  }
+
+  bool FailObject(size_t valueBase, size_t keyBase, size_t charBase) {
+    keys_.resize(keyBase);
+    keyChars_.resize(charBase);
+    return Fail(valueBase);
   }
 
   bool ParseObject(VSJValue*& out, unsigned depth) {
@@ -147,18 +197,12 @@ class Parser {
       if (token.kind == TokenKind::kObjectClose) break;
       if (token.kind == TokenKind::kComma) continue;
       if (token.kind != TokenKind::kString) {
-        error_ = VendraText::Format(
-            u"Unexpected character %c in JSON object at position %d; expected \"key\":value",
-            tokens_.UnitAt(token.start), static_cast<int64_t>(token.start));
+        error_ = Unexpected(
+            u"Unexpected character %c in JSON object at position %d; expected \"key\":value", token);
         return FailObject(valueBase, keyBase, charBase);
       }
       const size_t keyStart = keyChars_.size();
-      const std::u16string_view keyToken = tokens_.TokenText(token);
-      if (!token.hasEscape) {
-        keyChars_.append(keyToken.substr(1, keyToken.size() - 2));
-      } else if (!DecodeStringToken(keyToken, keyChars_, error_)) {
-        return FailObject(valueBase, keyBase, charBase);
-      }
+      if (!Decode(token, keyChars_)) return FailObject(valueBase, keyBase, charBase);
       keys_.push_back(PendingKey{keyStart, keyChars_.size() - keyStart});
 
       if (!tokens_.NextSignificant(token)) {
@@ -167,9 +211,8 @@ class Parser {
         return FailObject(valueBase, keyBase, charBase);
       }
       if (token.kind != TokenKind::kColon) {
-        error_ = VendraText::Format(
-            u"Unexpected character %c in JSON object at position %d after key; expected :value",
-            tokens_.UnitAt(token.start), static_cast<int64_t>(token.start));
+        error_ = Unexpected(
+            u"Unexpected character %c in JSON object at position %d after key; expected :value", token);
         return FailObject(valueBase, keyBase, charBase);
       }
       if (!tokens_.NextSignificant(token)) {
@@ -195,12 +238,6 @@ class Parser {
     keyChars_.resize(charBase);
     out = object;
     return true;
-  }
-
-  bool FailObject(size_t valueBase, size_t keyBase, size_t charBase) {
-    keys_.resize(keyBase);
-    keyChars_.resize(charBase);
-    return Fail(valueBase);
   }
 
   bool ParseArray(VSJValue*& out, unsigned depth) {
@@ -229,12 +266,13 @@ class Parser {
     return true;
   }
 
-  Tokenizer tokens_;
+  Tokenizer<Char> tokens_;
   std::u16string& error_;
   std::vector<VSJValue*> values_;
   std::vector<PendingKey> keys_;
   std::u16string keyChars_;
   std::u16string scratch_;
+  std::u16string wideToken_;
 };
 
 std::string_view SkipByteOrderMark(std::string_view text) {
@@ -247,17 +285,12 @@ std::string_view UpToZero(const char* text, size_t length) {
   return {text, zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : length};
 }
 
-bool ParseObjectFromWide(const char16_t* text, size_t length, VSJObject** out,
-                         std::u16string& error) {
-  if (length == 0 || text[0] != u'{') {
-    error = u"Expected '{', got '";
-    error.push_back(length == 0 ? u'\0' : text[0]);
-    error.push_back(u'\'');
-    return false;
-  }
+// The value must be an object; nothing is handed out on any failure.
+template <typename Char>
+bool ParseObjectText(const Char* text, size_t length, VSJObject** out, std::u16string& error) {
   VSJValue* value = nullptr;
-  const bool parsed = ParseValue(text, length, &value, error);
-  if (!parsed) {
+  Parser<Char> parser(text, length, error);
+  if (!parser.Parse(&value)) {
     if (value) value->Release();
     return false;
   }
@@ -270,12 +303,18 @@ bool ParseObjectFromWide(const char16_t* text, size_t length, VSJObject** out,
   return true;
 }
 
+void ExpectedBrace(std::u16string& error, char16_t got) {
+  error = u"Expected '{', got '";
+  error.push_back(got);
+  error.push_back(u'\'');
+}
+
 }  // namespace
 
 bool ParseValue(const char16_t* text, size_t length, VSJValue** out, std::u16string& error) {
   const std::u16string_view all(text, length);
   const size_t zero = all.find(u'\0');
-  Parser parser(text, zero == std::u16string_view::npos ? length : zero, error);
+  Parser<char16_t> parser(text, zero == std::u16string_view::npos ? length : zero, error);
   return parser.Parse(out);
 }
 
@@ -286,8 +325,7 @@ bool ParseValue(const char16_t* text, VSJValue** out, std::u16string& error) {
 bool ParseValueA(const char* text, size_t length, VSJValue** out, std::u16string& error) {
   const std::string_view utf8 = SkipByteOrderMark(UpToZero(text, length));
   if (utf8.empty()) return false;
-  const Utf16Input wide(utf8);
-  Parser parser(wide.data(), wide.size(), error);
+  Parser<char> parser(utf8.data(), utf8.size(), error);
   return parser.Parse(out);
 }
 
@@ -296,7 +334,11 @@ bool ParseValueA(const char* text, VSJValue** out, std::u16string& error) {
 }
 
 bool ParseObject(const char16_t* text, VSJObject** out, std::u16string& error) {
-  return ParseObjectFromWide(text, std::char_traits<char16_t>::length(text), out, error);
+  if (text[0] != u'{') {
+    ExpectedBrace(error, text[0]);
+    return false;
+  }
+  return ParseObjectText(text, std::char_traits<char16_t>::length(text), out, error);
 }
 
 bool ParseObjectA(const char* text, size_t length, VSJObject** out, std::u16string& error) {
@@ -304,13 +346,10 @@ bool ParseObjectA(const char* text, size_t length, VSJObject** out, std::u16stri
   const char first = utf8.empty() ? '\0' : utf8[0];
   if (first != '{') {
     // The byte as a signed char widened: 0x80 and above show as 0xFF00 + byte.
-    error = u"Expected '{', got '";
-    error.push_back(static_cast<char16_t>(static_cast<int16_t>(static_cast<signed char>(first))));
-    error.push_back(u'\'');
+    ExpectedBrace(error, static_cast<char16_t>(static_cast<int16_t>(static_cast<signed char>(first))));
     return false;
   }
-  const Utf16Input wide(utf8);
-  return ParseObjectFromWide(wide.data(), wide.size(), out, error);
+  return ParseObjectText(utf8.data(), utf8.size(), out, error);
 }
 
 bool ParseObjectA(const char* text, VSJObject** out, std::u16string& error) {

@@ -37,6 +37,20 @@ VSJString* VSJString::Create(std::u16string_view text) {
   return Make<VSJString>(text.size() * sizeof(char16_t), text);
 }
 
+VSJString* VSJString::CreateUtf8(std::string_view utf8) {
+  for (char c : utf8)
+    if (static_cast<unsigned char>(c) >= 0x80) return Create(VendraText::Utf8ToUtf16(utf8));
+  return Make<VSJString>(utf8.size() * sizeof(char16_t), utf8);
+}
+
+VSJString::VSJString(std::string_view ascii)
+    : VSJValue(kTypeString),
+      data_(reinterpret_cast<char16_t*>(this + 1)),
+      size_(ascii.size()),
+      capacity_(ascii.size()) {
+  for (size_t i = 0; i < ascii.size(); ++i) data_[i] = static_cast<unsigned char>(ascii[i]);
+}
+
 // Make places the text's room right after the object.
 VSJString::VSJString(std::u16string_view text)
     : VSJValue(kTypeString),

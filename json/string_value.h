@@ -15,6 +15,8 @@ class VSJArray;
 class VSJString final : public VSJValue {
  public:
   static VSJString* Create(std::u16string_view text = {});
+  // A string of the UTF-16 form of UTF-8 text (invalid bytes become U+FFFD).
+  static VSJString* CreateUtf8(std::string_view utf8);
 
   bool Clone(VSJValue** out) const override;
   int GetType() const override { return kTypeString; }
@@ -42,6 +44,8 @@ class VSJString final : public VSJValue {
   friend class VSJValue;
 
   explicit VSJString(std::u16string_view text);
+  // ASCII bytes widened.
+  explicit VSJString(std::string_view ascii);
   ~VSJString() override;
 
   bool OwnsHeapText() const { return data_ != InlineText(); }

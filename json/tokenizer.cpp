@@ -1,20 +1,43 @@
 #include "json/tokenizer.h"
 
+#include <cstring>
+
 #include "common/text/format.h"
 #include "common/text/utf.h"
 
 namespace VendraJSON {
 namespace {
 
-bool IsNumberUnit(char16_t c) {
-  return (c >= u'0' && c <= u'9') || c == u'-' || c == u'+' || c == u'.' || c == u'e' || c == u'E';
+template <typename Char>
+unsigned Unit(Char c) {
+  return static_cast<std::make_unsigned_t<Char>>(c);
+}
+
+bool IsNumberUnit(unsigned c) {
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// Whether any unit of the next eight bytes is '"' or '\\', and whether any
+// is outside ASCII, tested on all of them at once.
+template <typename Char>
+bool PlainBlock(const Char* units, bool& ascii) {
+  constexpr uint64_t kOnes = sizeof(Char) == 1 ? 0x0101010101010101ull : 0x0001000100010001ull;
+  constexpr uint64_t kHighs = kOnes << (8 * sizeof(Char) - 1);
+  constexpr uint64_t kNonAscii = sizeof(Char) == 1 ? 0x8080808080808080ull : 0xFF80FF80FF80FF80ull;
+  uint64_t block;
+  std::memcpy(&block, units, sizeof block);
+  const uint64_t quote = block ^ (kOnes * '"');
+  const uint64_t backslash = block ^ (kOnes * '\\');
+  if ((((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash)) & kHighs) return false;
+  if (block & kNonAscii) ascii = false;
+  return true;
 }
 
 // The characters a backslash may escape inside a string.
-bool IsEscapable(char16_t c) {
+bool IsEscapable(unsigned c) {
   switch (c) {
-    case u' ': case u'"': case u'$': case u',': case u'/': case u'[': case u'\\': case u']':
-    case u'b': case u'f': case u'n': case u'r': case u't': case u'u': case u'{': case u'}':
+    case ' ': case '"': case '$': case ',': case '/': case '[': case '\\': case ']':
+    case 'b': case 'f': case 'n': case 'r': case 't': case 'u': case '{': case '}':
       return true;
     default:
       return false;
@@ -23,64 +46,89 @@ bool IsEscapable(char16_t c) {
 
 }  // namespace
 
-bool Tokenizer::RawCharacter(size_t position) {
+// The UTF-8 forms convert as they go; they serve messages only.
+template <typename Char>
+char16_t Tokenizer<Char>::Utf16UnitAt(size_t i) const {
+  if constexpr (sizeof(Char) == 2) {
+    return text_[i];
+  } else {
+    const size_t n = length_ - i < 4 ? length_ - i : 4;
+    return VendraText::Utf8ToUtf16(std::string_view(text_ + i, n))[0];
+  }
+}
+
+template <typename Char>
+size_t Tokenizer<Char>::Utf16Index(size_t i) const {
+  if constexpr (sizeof(Char) == 2) {
+    return i;
+  } else {
+    return VendraText::Utf8ToUtf16(std::string_view(text_, i)).size();
+  }
+}
+
+template <typename Char>
+bool Tokenizer<Char>::RawCharacter(size_t position) {
   error_ = VendraText::Format(
       u"Unexpected raw character %c in JSON at position %d. Should this be part of a string?",
-      text_[position], static_cast<int64_t>(position));
+      Utf16UnitAt(position), static_cast<int64_t>(Utf16Index(position)));
   return false;
 }
 
-bool Tokenizer::NextSignificant(Token& token) {
+template <typename Char>
+bool Tokenizer<Char>::NextSignificant(Token& token) {
   SkipSpace();
   if (position_ == length_) return false;
   return Next(token);
 }
 
-bool Tokenizer::NextOrEnd(Token& token) {
+template <typename Char>
+bool Tokenizer<Char>::NextOrEnd(Token& token) {
   SkipSpace();
   return Next(token);
 }
 
-bool Tokenizer::Next(Token& token) {
+template <typename Char>
+bool Tokenizer<Char>::Next(Token& token) {
   token.start = position_;
   token.hasEscape = false;
+  token.ascii = true;
   if (position_ == length_) {
     token.kind = TokenKind::kEnd;
     token.length = 0;
     return true;
   }
-  const char16_t c = text_[position_];
+  const unsigned c = Unit(text_[position_]);
   TokenKind single;
   switch (c) {
-    case u' ': case u'\t': case u'\n': case u'\r':
+    case ' ': case '\t': case '\n': case '\r':
       SkipSpace();
       token.kind = TokenKind::kSpace;
       token.length = position_ - token.start;
       return true;
-    case u'"':
+    case '"':
       return StringToken(token);
-    case u'-': case u'0': case u'1': case u'2': case u'3': case u'4':
-    case u'5': case u'6': case u'7': case u'8': case u'9': {
+    case '-': case '0': case '1': case '2': case '3': case '4':
+    case '5': case '6': case '7': case '8': case '9': {
       bool real = false;
       size_t i = position_;
-      for (; i < length_ && IsNumberUnit(text_[i]); ++i)
-        real |= text_[i] == u'.' || text_[i] == u'e' || text_[i] == u'E';
+      for (; i < length_ && IsNumberUnit(Unit(text_[i])); ++i)
+        real |= text_[i] == '.' || text_[i] == 'e' || text_[i] == 'E';
       token.kind = real ? TokenKind::kReal : TokenKind::kInteger;
       token.length = i - position_;
       position_ = i;
       return true;
     }
-    case u'{': single = TokenKind::kObjectOpen; break;
-    case u'}': single = TokenKind::kObjectClose; break;
-    case u'[': single = TokenKind::kArrayOpen; break;
-    case u']': single = TokenKind::kArrayClose; break;
-    case u':': single = TokenKind::kColon; break;
-    case u',': single = TokenKind::kComma; break;
-    case u'f': case u'F':
+    case '{': single = TokenKind::kObjectOpen; break;
+    case '}': single = TokenKind::kObjectClose; break;
+    case '[': single = TokenKind::kArrayOpen; break;
+    case ']': single = TokenKind::kArrayClose; break;
+    case ':': single = TokenKind::kColon; break;
+    case ',': single = TokenKind::kComma; break;
+    case 'f': case 'F':
       return Literal(token, u"false", TokenKind::kFalse);
-    case u't': case u'T':
+    case 't': case 'T':
       return Literal(token, u"true", TokenKind::kTrue);
-    case u'n': case u'N':
+    case 'n': case 'N':
       return Literal(token, u"null", TokenKind::kNull);
     default:
       return RawCharacter(position_);
@@ -91,39 +139,53 @@ bool Tokenizer::Next(Token& token) {
   return true;
 }
 
-bool Tokenizer::Literal(Token& token, std::u16string_view word, TokenKind kind) {
+template <typename Char>
+bool Tokenizer<Char>::Literal(Token& token, std::u16string_view word, TokenKind kind) {
   if (position_ == length_) {
     error_ = u"Unexpected end of JSON";
     return false;
   }
-  if (length_ - position_ < word.size() ||
-      !VendraText::EqualsIgnoreAsciiCase(std::u16string_view(text_ + position_, word.size()), word))
-    return RawCharacter(position_);
+  // The word is ASCII: wherever fewer units remain in UTF-8 than in UTF-16,
+  // the comparison fails all the same.
+  if (length_ - position_ < word.size()) return RawCharacter(position_);
+  for (size_t i = 0; i < word.size(); ++i) {
+    const unsigned u = Unit(text_[position_ + i]);
+    if (VendraText::AsciiLower(static_cast<char16_t>(u < 0x80 ? u : 0xFFFF)) != word[i])
+      return RawCharacter(position_);
+  }
   token.kind = kind;
   token.length = word.size();
   position_ += word.size();
   return true;
 }
 
-bool Tokenizer::StringToken(Token& token) {
+template <typename Char>
+bool Tokenizer<Char>::StringToken(Token& token) {
+  constexpr size_t kBlock = 8 / sizeof(Char);
   size_t i = position_ + 1;
   while (i < length_) {
-    const char16_t c = text_[i];
-    if (c == u'"') {
+    while (i + kBlock <= length_ && PlainBlock(text_ + i, token.ascii)) i += kBlock;
+    if (i == length_) break;
+    const unsigned c = Unit(text_[i]);
+    if (c == '"') {
       token.kind = TokenKind::kString;
       token.length = i + 1 - position_;
       position_ = i + 1;
       return true;
     }
-    if (c == u'\\') {
-      if (i + 1 >= length_ || !IsEscapable(text_[i + 1])) return false;
+    if (c == '\\') {
+      if (i + 1 >= length_ || !IsEscapable(Unit(text_[i + 1]))) return false;
       token.hasEscape = true;
       i += 2;
       continue;
     }
+    if (c >= 0x80) token.ascii = false;
     ++i;
   }
   return false;
 }
+
+template class Tokenizer<char>;
+template class Tokenizer<char16_t>;
 
 }  // namespace VendraJSON

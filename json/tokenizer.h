@@ -27,17 +27,24 @@ enum class TokenKind : uint8_t {
 struct Token {
   TokenKind kind = TokenKind::kEnd;
   bool hasEscape = false;  // a string token with a backslash in it
-  size_t start = 0;        // index of the first code unit
+  bool ascii = true;       // a string token with only ASCII units in it
+  size_t start = 0;        // index of the first unit
   size_t length = 0;
 };
 
-// Splits wide JSON text into tokens. Positions are indexes in code units.
+// Splits JSON text into tokens: wide text (Char = char16_t) or UTF-8 text
+// (Char = char) read as the UTF-16 text it converts to, without converting
+// it as a whole. Every token starts with an ASCII character, so a token's
+// bounds are the same in both forms; positions given out in messages are
+// always indexes in UTF-16 code units.
+//
 // Failures leave a message in Error() only for a character that starts no
 // token (or a literal that does not match); a bad string token fails with
 // no message.
+template <typename Char>
 class Tokenizer {
  public:
-  Tokenizer(const char16_t* text, size_t length) : text_(text), length_(length) {}
+  Tokenizer(const Char* text, size_t length) : text_(text), length_(length) {}
 
   // The token at the current position, white space included.
   bool Next(Token& token);
@@ -47,10 +54,12 @@ class Tokenizer {
   bool NextOrEnd(Token& token);
 
   const std::u16string& Error() const { return error_; }
-  std::u16string_view TokenText(const Token& token) const {
+  std::basic_string_view<Char> TokenText(const Token& token) const {
     return {text_ + token.start, token.length};
   }
-  char16_t UnitAt(size_t i) const { return text_[i]; }
+  // The UTF-16 code unit at index i of the text, and the UTF-16 index of i.
+  char16_t Utf16UnitAt(size_t i) const;
+  size_t Utf16Index(size_t i) const;
 
  private:
   bool StringToken(Token& token);
@@ -59,12 +68,15 @@ class Tokenizer {
   void SkipSpace() {
     while (position_ < length_ && IsSpace(text_[position_])) ++position_;
   }
-  static bool IsSpace(char16_t c) { return c == u' ' || c == u'\n' || c == u'\r' || c == u'\t'; }
+  static bool IsSpace(Char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 
-  const char16_t* text_;
+  const Char* text_;
   size_t length_;
   size_t position_ = 0;
   std::u16string error_;
 };
+
+extern template class Tokenizer<char>;
+extern template class Tokenizer<char16_t>;
 
 }  // namespace VendraJSON

@@ -274,3 +274,41 @@ TEST(ParseObject, FirstCharacterRules) {
   EXPECT_EQ(error, u"Unexpected JSON terminator");
   EXPECT_EQ(object, nullptr);
 }
+
+TEST(ParserUtf8, ReadsUtf8TextExactlyAsItsUtf16Form) {
+  // The UTF-8 parser works on the bytes; every answer must be the one the
+  // wide parser gives for the converted text.
+  const std::u16string cases[] = {
+      u"{\"caf\u00e9\":\"\u4e2d\u6587\",\"\U0001F600\":[1,2]}",
+      u"{\"\u00e9\":1} x",
+      u"[\"\U0001F600\" @]",
+      u"\u00e9",
+      u"\U0001F600",
+      u"[1, \u00e9]",
+      u"{\"a\" \u00e9}",
+      u"{\u00e9:1}",
+      u"\"\\u12\u00e94\"",
+      u"\"\\u1\u00e9\"",
+      u"\"\\u\U0001F600\"",
+      u"\"\\u12\U0001F600\"",
+      u"[\"\u00e9\\n\u00e9\", \"\\u00e9\u00e9\"]",
+      u"fals\u00e9",
+      u"tru\U0001F600",
+      u"nul",
+      u"{\"k\u00e9y\":{\"x\":[tRUE,\"\\/\"]}}{}",
+      u"   \u3000",
+  };
+  for (const std::u16string& text : cases) {
+    ValueRef wide, narrow;
+    std::u16string wideError = u"-", narrowError = u"-";
+    const bool wideOk = ParseValue(text.c_str(), wide.Receive(), wideError);
+    const std::string utf8 = VendraText::Utf16ToUtf8(text);
+    const bool narrowOk = ParseValueA(utf8.c_str(), narrow.Receive(), narrowError);
+    EXPECT_EQ(wideOk, narrowOk) << utf8;
+    EXPECT_EQ(wideError, narrowError) << utf8;
+    ASSERT_EQ(static_cast<bool>(wide), static_cast<bool>(narrow)) << utf8;
+    if (wide) {
+      EXPECT_EQ(Compact(*wide), Compact(*narrow)) << utf8;
+    }
+  }
+}
