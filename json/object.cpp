@@ -78,7 +78,10 @@ void VSJObject::Set(std::u16string_view key, VSJValue* value) {
 }
 
 void VSJObject::SetAdopted(std::u16string_view key, VSJValue* value) {
-  key = KeyPart(key);
+  AdoptMember(KeyPart(key), value);
+}
+
+void VSJObject::AdoptMember(std::u16string_view key, VSJValue* value) {
   const size_t i = members_.Find(key);
   if (i != MemberTable::kNotFound) {
     VSJValueContainer* holder = members_.HolderAt(i);

@@ -75,6 +75,8 @@ class VSJObject final : public VSJValue {
   void Reserve(size_t members, size_t keyUnits) { members_.Reserve(members, keyUnits); }
   // Stores value, taking over the caller's reference to it.
   void SetAdopted(std::u16string_view key, VSJValue* value);
+  // The same for a key known to hold no code unit 0.
+  void AdoptMember(std::u16string_view key, VSJValue* value);
 
  private:
   friend class VSJValue;

@@ -35,7 +35,7 @@ void AppendUtf16(std::u16string& out, std::string_view text, bool ascii) {
 
 VSJString* MakeString(std::u16string_view text, bool) { return VSJString::Create(text); }
 VSJString* MakeString(std::string_view text, bool ascii) {
-  return ascii ? VSJString::CreateUtf8(text) : VSJString::Create(VendraText::Utf8ToUtf16(text));
+  return ascii ? VSJString::CreateAscii(text) : VSJString::Create(VendraText::Utf8ToUtf16(text));
 }
 
 // Builds the tree in one pass over wide or UTF-8 text. The members and
@@ -81,6 +81,7 @@ class Parser {
   struct PendingKey {
     size_t offset;
     size_t length;
+    bool escaped;  // only an escape can put a code unit 0 into a key
   };
 
   // Decodes a string token into out; the escapes are read on the UTF-16
@@ -203,7 +204,7 @@ class Parser {
       }
       const size_t keyStart = keyChars_.size();
       if (!Decode(token, keyChars_)) return FailObject(valueBase, keyBase, charBase);
-      keys_.push_back(PendingKey{keyStart, keyChars_.size() - keyStart});
+      keys_.push_back(PendingKey{keyStart, keyChars_.size() - keyStart, token.hasEscape});
 
       if (!tokens_.NextSignificant(token)) {
         error_ = tokens_.Error();
@@ -230,8 +231,11 @@ class Parser {
     object->Reserve(count, keyChars_.size() - charBase);
     for (size_t i = 0; i < count; ++i) {
       const PendingKey& key = keys_[keyBase + i];
-      object->SetAdopted(std::u16string_view(keyChars_).substr(key.offset, key.length),
-                         values_[valueBase + i]);
+      const std::u16string_view text = std::u16string_view(keyChars_).substr(key.offset, key.length);
+      if (key.escaped)
+        object->SetAdopted(text, values_[valueBase + i]);
+      else
+        object->AdoptMember(text, values_[valueBase + i]);
     }
     values_.resize(valueBase);
     keys_.resize(keyBase);

@@ -40,7 +40,11 @@ VSJString* VSJString::Create(std::u16string_view text) {
 VSJString* VSJString::CreateUtf8(std::string_view utf8) {
   for (char c : utf8)
     if (static_cast<unsigned char>(c) >= 0x80) return Create(VendraText::Utf8ToUtf16(utf8));
-  return Make<VSJString>(utf8.size() * sizeof(char16_t), utf8);
+  return CreateAscii(utf8);
+}
+
+VSJString* VSJString::CreateAscii(std::string_view ascii) {
+  return Make<VSJString>(ascii.size() * sizeof(char16_t), ascii);
 }
 
 VSJString::VSJString(std::string_view ascii)

@@ -17,6 +17,8 @@ class VSJString final : public VSJValue {
   static VSJString* Create(std::u16string_view text = {});
   // A string of the UTF-16 form of UTF-8 text (invalid bytes become U+FFFD).
   static VSJString* CreateUtf8(std::string_view utf8);
+  // A string of ASCII text (every byte below 0x80), widened.
+  static VSJString* CreateAscii(std::string_view ascii);
 
   bool Clone(VSJValue** out) const override;
   int GetType() const override { return kTypeString; }
