@@ -39,7 +39,7 @@ namespace {
 
 enum class Length { Default, Char, Short, Long, Wide64, Narrow, WideText };
 
-struct Spec {
+struct Conversion {
   bool left = false, zero = false, plus = false, space = false, alt = false;
   int width = 0;
   int precision = -1;
@@ -49,7 +49,7 @@ struct Spec {
 
 // The conversion body is produced as ASCII/UTF-8 first and then widened, so
 // one implementation serves both output encodings.
-std::string FormatInteger(const Spec& s, const FormatArg& arg) {
+std::string FormatInteger(const Conversion& s, const FormatArg& arg) {
   const bool is64 = s.length == Length::Wide64;
   const bool isSigned = s.conv == 'd' || s.conv == 'i';
   bool negative = false;
@@ -101,7 +101,7 @@ std::string FormatInteger(const Spec& s, const FormatArg& arg) {
   return prefix + body;
 }
 
-std::string FormatFloat(const Spec& s, double v) {
+std::string FormatFloat(const Conversion& s, double v) {
   const int precision = s.precision < 0 ? 6 : s.precision;
   std::string prefix;
   if (std::signbit(v)) {
@@ -180,7 +180,7 @@ std::basic_string<Char> FormatImpl(std::basic_string_view<Char> f,
       continue;
     }
     const size_t start = i++;
-    Spec s;
+    Conversion s;
     for (; i < f.size(); ++i) {
       const Char fl = f[i];
       if (fl == Char('-')) s.left = true;
