@@ -2,6 +2,7 @@
 
 #include "common/text/format.h"
 #include "install/codec.h"
+#include "install/signature_verification.h"
 
 namespace VendraClient {
 namespace {
@@ -45,8 +46,8 @@ eVClientResult VBuildClient::DeflateBuffer(int32_t level, VBuffer* input, VBuffe
   return VendraClient::DeflateBuffer(level, input, output, error);
 }
 
-eVClientResult VBuildClient::VerifySignature(const std::u16string&, std::u16string& error) {
-  return NotBuilt("VerifySignature", error);
+eVClientResult VBuildClient::VerifySignature(const std::u16string& path, std::u16string& error) {
+  return VendraClient::VerifySignature(path, error);
 }
 
 eVClientResult VBuildClient::CompressFiles(const std::u16string&, const std::u16string&,
