@@ -1,0 +1,399 @@
+// The dialogs as real windows made from the program's resources, driven
+// from a second thread the way a person would: typing into the boxes,
+// pressing buttons, Enter, Escape and the close box. Screenshots of both
+// windows go to VENDRA_SCREENSHOT_DIR when it is set.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/ui/fake_client.h"
+#include "tests/ui/win32/png_file.h"
+#include "ui/dialog_ids.h"
+#include "ui/dialog_templates.h"
+#include "ui/win32/win32_dialog_backend.h"
+
+using namespace VendraUi;
+using namespace VendraUiTest;
+using VendraClient::eVClientResult;
+
+namespace {
+
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr wchar_t kLoginCaption[] = L"Vendra Software";
+constexpr wchar_t kDeviceCaption[] = L"Vendra Software - New Device Authorization";
+// The text control of a message box.
+constexpr int kMessageBoxText = 0xFFFF;
+
+HWND WaitForWindow(const wchar_t* caption, int seconds = 30) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    HWND w = ::FindWindowW(kDialogClass, caption);
+    if (w && ::IsWindowVisible(w)) return w;
+    ::Sleep(50);
+  }
+  return nullptr;
+}
+
+bool WaitGone(HWND w, int seconds = 30) {
+  for (int i = 0; i < seconds * 20 && ::IsWindow(w); ++i) ::Sleep(50);
+  return !::IsWindow(w);
+}
+
+std::wstring TextOf(HWND w) {
+  wchar_t buffer[1024] = {};
+  ::SendMessageW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer));
+  return buffer;
+}
+
+std::wstring ClassOf(HWND w) {
+  wchar_t buffer[64] = {};
+  ::GetClassNameW(w, buffer, 64);
+  return buffer;
+}
+
+std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+
+void Type(HWND dialog, int id, const wchar_t* text) {
+  ::SendMessageW(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void Press(HWND dialog, int id) {
+  ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+void Key(HWND control, WPARAM key) {
+  ::PostMessageW(control, WM_KEYDOWN, key, 1);
+  ::PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+}
+
+HWND FocusOf(DWORD thread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+// Closes a message box with its OK button; its caption, text and owner.
+struct Box {
+  std::wstring text;
+  HWND owner = nullptr;
+  bool found = false;
+};
+Box CloseMessageBox(const wchar_t* caption) {
+  Box box;
+  HWND w = WaitForWindow(caption);
+  if (!w) return box;
+  box.found = true;
+  box.text = TextOf(::GetDlgItem(w, kMessageBoxText));
+  box.owner = ::GetWindow(w, GW_OWNER);
+  ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  WaitGone(w);
+  return box;
+}
+
+// The window's pixels on the screen, as a PNG in VENDRA_SCREENSHOT_DIR.
+void Screenshot(HWND w, const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = {};
+  if (::GetEnvironmentVariableW(L"VENDRA_SCREENSHOT_DIR", folder, MAX_PATH) == 0) return;
+  ::CreateDirectoryW(folder, nullptr);
+  ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  ::Sleep(500);
+  RECT r;
+  ::GetWindowRect(w, &r);
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  ::GdiFlush();
+  std::vector<uint8_t> rgb;
+  rgb.reserve(static_cast<size_t>(width) * height * 3);
+  const auto* px = static_cast<const uint8_t*>(bits);
+  for (int i = 0; i < width * height; ++i) {
+    rgb.push_back(px[i * 4 + 2]);
+    rgb.push_back(px[i * 4 + 1]);
+    rgb.push_back(px[i * 4 + 0]);
+  }
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  EXPECT_TRUE(WritePng(std::wstring(folder) + L"\\" + name, static_cast<uint32_t>(width),
+                       static_cast<uint32_t>(height), rgb));
+}
+
+// Every control of the window, in template order, is the template's: same
+// ID, class, text (except what the dialog fills in) and place.
+void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& t) {
+  std::vector<HWND> children;
+  for (HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+    children.push_back(c);
+  ASSERT_EQ(children.size(), t.controls.size());
+  EXPECT_EQ(TextOf(dialog), Wide(t.caption));
+  for (size_t i = 0; i < children.size(); ++i) {
+    const ControlTemplate& c = t.controls[i];
+    HWND w = children[i];
+    EXPECT_EQ(static_cast<int>(static_cast<short>(::GetDlgCtrlID(w))), c.id) << i;
+    const std::wstring cls = ClassOf(w);
+    switch (c.kind) {
+      case ControlKind::PushButton:
+      case ControlKind::DefaultPushButton:
+        EXPECT_EQ(_wcsicmp(cls.c_str(), L"Button"), 0) << i;
+        EXPECT_EQ(TextOf(w), Wide(c.text));
+        EXPECT_EQ((::GetWindowLongW(w, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON,
+                  c.kind == ControlKind::DefaultPushButton)
+            << i;
+        break;
+      case ControlKind::Static:
+        EXPECT_EQ(_wcsicmp(cls.c_str(), L"Static"), 0) << i;
+        EXPECT_EQ(TextOf(w), Wide(c.text));
+        break;
+      case ControlKind::Edit:
+        EXPECT_EQ(_wcsicmp(cls.c_str(), L"Edit"), 0) << i;
+        EXPECT_EQ((::GetWindowLongW(w, GWL_STYLE) & ES_PASSWORD) != 0, c.Has(kPassword)) << i;
+        EXPECT_EQ((::GetWindowLongW(w, GWL_STYLE) & ES_READONLY) != 0, c.Has(kReadOnly)) << i;
+        EXPECT_EQ((::GetWindowLongW(w, GWL_STYLE) & ES_AUTOHSCROLL) != 0, c.Has(kAutoHScroll));
+        break;
+      case ControlKind::ComboBox:
+        EXPECT_EQ(_wcsicmp(cls.c_str(), L"ComboBox"), 0) << i;
+        EXPECT_EQ(::GetWindowLongW(w, GWL_STYLE) & 3, CBS_DROPDOWN) << i;
+        break;
+    }
+    // The dialog manager converts position and size separately.
+    RECT expected = {c.x, c.y, c.width, c.height};
+    ::MapDialogRect(dialog, &expected);
+    RECT actual;
+    ::GetWindowRect(w, &actual);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+    EXPECT_EQ(actual.left, expected.left) << i;
+    EXPECT_EQ(actual.top, expected.top) << i;
+    EXPECT_EQ(actual.right - actual.left, expected.right) << i;
+    // A combo box's height in the template includes its open list.
+    if (c.kind != ControlKind::ComboBox) {
+      EXPECT_EQ(actual.bottom - actual.top, expected.bottom) << i;
+    }
+  }
+}
+
+void ExpectPlacedOnTop(HWND dialog) {
+  RECT r;
+  ::GetWindowRect(dialog, &r);
+  EXPECT_EQ(r.left, 320);
+  EXPECT_EQ(r.top, 240);
+  EXPECT_NE(::GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+}
+
+class Win32DialogTest : public ::testing::Test {
+ protected:
+  // Shows a window on this thread while drive works it from another; any
+  // window drive leaves open is cancelled so that the test ends.
+  eVClientResult Driven(std::function<eVClientResult()> show,
+                        std::function<void(DWORD uiThread)> drive) {
+    const DWORD uiThread = ::GetCurrentThreadId();
+    std::thread driver([&] {
+      drive(uiThread);
+      for (const wchar_t* caption : {kLoginCaption, kDeviceCaption})
+        if (HWND w = ::FindWindowW(kDialogClass, caption)) Press(w, kIdCancel);
+    });
+    const eVClientResult result = show();
+    driver.join();
+    return result;
+  }
+  eVClientResult ShowLogin(std::u16string& error) {
+    return ShowLoginWindow(client, {backend, launcher, state}, error);
+  }
+  eVClientResult ShowDevice(std::u16string& error) {
+    return ShowDeviceAuthorizationWindow(client, {backend, launcher, state}, error);
+  }
+
+  Win32DialogBackend backend;
+  RecordingLauncher launcher;
+  FakeClient client{backend, launcher};
+  WindowState state;
+};
+
+}  // namespace
+
+TEST_F(Win32DialogTest, LoginWindowIsTheTemplateAndSignsInWithWhatWasTyped) {
+  std::u16string error;
+  const eVClientResult r = Driven([&] { return ShowLogin(error); }, [](DWORD ui) {
+    HWND d = WaitForWindow(kLoginCaption);
+    ASSERT_NE(d, nullptr);
+    ExpectMatchesTemplate(d, LoginTemplate());
+    ExpectPlacedOnTop(d);
+    EXPECT_EQ(FocusOf(ui), ::GetDlgItem(d, LoginIds::kUserName));
+    HWND combo = ::GetDlgItem(d, LoginIds::kSessionLength);
+    ASSERT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
+    const uint32_t seconds[] = {86400, 15552000, 31536000};
+    const wchar_t* texts[] = {L"1 day", L"180 days", L"1 year"};
+    for (int i = 0; i < 3; ++i) {
+      wchar_t text[32] = {};
+      ::SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+      EXPECT_STREQ(text, texts[i]);
+      EXPECT_EQ(::SendMessageW(combo, CB_GETITEMDATA, i, 0), static_cast<LRESULT>(seconds[i]));
+    }
+    EXPECT_EQ(::SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
+    Type(d, LoginIds::kUserName, L"alice");
+    Type(d, LoginIds::kPassword, L"hunter2");
+    EXPECT_NE(::SendMessageW(::GetDlgItem(d, LoginIds::kPassword), EM_GETPASSWORDCHAR, 0, 0), 0);
+    Screenshot(d, L"login-window.png");
+    Press(d, kIdOk);
+    EXPECT_TRUE(WaitGone(d));
+  });
+  EXPECT_EQ(r, eVClientResult::Success);
+  ASSERT_EQ(client.logins.size(), 1u);
+  EXPECT_EQ(client.logins[0].user, u"alice");
+  EXPECT_EQ(client.logins[0].password, u"hunter2");
+  EXPECT_FALSE(client.logins[0].passwordIsDigest);
+  EXPECT_EQ(client.logins[0].seconds, 15552000u);
+}
+
+TEST_F(Win32DialogTest, EmptyLoginShowsAStandaloneBoxThenEnterSubmitsTheChosenLength) {
+  std::u16string error;
+  const eVClientResult r = Driven([&] { return ShowLogin(error); }, [](DWORD) {
+    HWND d = WaitForWindow(kLoginCaption);
+    ASSERT_NE(d, nullptr);
+    Press(d, kIdOk);
+    const Box box = CloseMessageBox(L"Error");
+    EXPECT_TRUE(box.found);
+    EXPECT_EQ(box.text, L"You must enter a username");
+    EXPECT_EQ(box.owner, nullptr);
+    EXPECT_TRUE(::IsWindow(d));
+    Type(d, LoginIds::kUserName, L"alice");
+    Type(d, LoginIds::kPassword, L"pw");
+    ::SendMessageW(::GetDlgItem(d, LoginIds::kSessionLength), CB_SETCURSEL, 2, 0);
+    Key(::GetDlgItem(d, LoginIds::kPassword), VK_RETURN);
+    EXPECT_TRUE(WaitGone(d));
+  });
+  EXPECT_EQ(r, eVClientResult::Success);
+  ASSERT_EQ(client.logins.size(), 1u);
+  EXPECT_EQ(client.logins[0].seconds, 31536000u);
+}
+
+TEST_F(Win32DialogTest, EscapeAndTheCloseBoxCancelTheLogin) {
+  std::u16string error;
+  EXPECT_EQ(Driven([&] { return ShowLogin(error); },
+                   [](DWORD) {
+                     HWND d = WaitForWindow(kLoginCaption);
+                     ASSERT_NE(d, nullptr);
+                     Key(::GetDlgItem(d, LoginIds::kUserName), VK_ESCAPE);
+                     EXPECT_TRUE(WaitGone(d));
+                   }),
+            eVClientResult::LoginCancelled);
+  EXPECT_EQ(error, u"User clicked Cancel in Login window");
+  error.clear();
+  EXPECT_EQ(Driven([&] { return ShowLogin(error); },
+                   [](DWORD) {
+                     HWND d = WaitForWindow(kLoginCaption);
+                     ASSERT_NE(d, nullptr);
+                     ::PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+                     EXPECT_TRUE(WaitGone(d));
+                   }),
+            eVClientResult::LoginCancelled);
+  EXPECT_EQ(error, u"User clicked Cancel in Login window");
+  EXPECT_TRUE(client.logins.empty());
+}
+
+TEST_F(Win32DialogTest, DeviceWindowIsTheTemplateAndAuthorisesWithThePrefilledName) {
+  std::u16string error;
+  const eVClientResult r = Driven([&] { return ShowDevice(error); }, [](DWORD ui) {
+    HWND d = WaitForWindow(kDeviceCaption);
+    ASSERT_NE(d, nullptr);
+    ExpectMatchesTemplate(d, DeviceAuthorizationTemplate());
+    ExpectPlacedOnTop(d);
+    EXPECT_EQ(TextOf(::GetDlgItem(d, DeviceIds::kUserName)), L"alice");
+    EXPECT_EQ(TextOf(::GetDlgItem(d, DeviceIds::kDeviceName)), L"WORKSTATION-7");
+
+    Press(d, kIdOk);
+    const Box box = CloseMessageBox(L"Please enter an Auth code");
+    EXPECT_TRUE(box.found);
+    EXPECT_EQ(box.owner, d);
+    EXPECT_EQ(FocusOf(ui), ::GetDlgItem(d, DeviceIds::kCode));
+
+    Press(d, DeviceIds::kSendEmail);
+    const Box sent = CloseMessageBox(L"Success: New Device Authorization e-mail sent!");
+    EXPECT_TRUE(sent.found);
+    EXPECT_EQ(sent.owner, d);
+    EXPECT_EQ(sent.text.rfind(L"Please check the e-mail address on your Vendra Software", 0), 0u);
+
+    Type(d, DeviceIds::kCode, L"123456");
+    Screenshot(d, L"device-authorization-window.png");
+    Press(d, kIdOk);
+    EXPECT_TRUE(WaitGone(d));
+  });
+  EXPECT_EQ(r, eVClientResult::Success);
+  EXPECT_EQ(client.emails, 1);
+  ASSERT_EQ(client.authorizations.size(), 1u);
+  EXPECT_EQ(client.authorizations[0].code, u"123456");
+  EXPECT_EQ(client.authorizations[0].deviceName, u"WORKSTATION-7");
+}
+
+TEST_F(Win32DialogTest, NotYouOpensTheLoginOnTopAndItsCancelEndsTheDeviceWindow) {
+  std::u16string error;
+  const eVClientResult r = Driven([&] { return ShowDevice(error); }, [](DWORD) {
+    HWND d = WaitForWindow(kDeviceCaption);
+    ASSERT_NE(d, nullptr);
+    Press(d, DeviceIds::kNotYou);
+    HWND login = WaitForWindow(kLoginCaption);
+    ASSERT_NE(login, nullptr);
+    ExpectPlacedOnTop(login);
+    Press(login, kIdCancel);
+    EXPECT_TRUE(WaitGone(login));
+    EXPECT_TRUE(WaitGone(d));
+  });
+  EXPECT_EQ(r, eVClientResult::LoginCancelled);
+  EXPECT_EQ(error, u"Login failed (-109): User clicked Cancel in Login window");
+  EXPECT_EQ(client.logouts, 1);
+}
+
+TEST_F(Win32DialogTest, NotYouThenSigningInShowsTheNewName) {
+  std::u16string error;
+  const eVClientResult r = Driven([&] { return ShowDevice(error); }, [](DWORD) {
+    HWND d = WaitForWindow(kDeviceCaption);
+    ASSERT_NE(d, nullptr);
+    Press(d, DeviceIds::kNotYou);
+    HWND login = WaitForWindow(kLoginCaption);
+    ASSERT_NE(login, nullptr);
+    Type(login, LoginIds::kUserName, L"bob");
+    Type(login, LoginIds::kPassword, L"pw");
+    Press(login, kIdOk);
+    EXPECT_TRUE(WaitGone(login));
+    for (int i = 0; i < 100 && TextOf(::GetDlgItem(d, DeviceIds::kUserName)) != L"bob"; ++i)
+      ::Sleep(50);
+    EXPECT_EQ(TextOf(::GetDlgItem(d, DeviceIds::kUserName)), L"bob");
+    Press(d, kIdCancel);
+    EXPECT_TRUE(WaitGone(d));
+  });
+  EXPECT_EQ(r, eVClientResult::Cancelled);
+  EXPECT_EQ(error, u"User clicked Cancel in Device Authorization window");
+}
+
+TEST_F(Win32DialogTest, AModuleWithoutTheResourcesCannotMakeTheWindows) {
+  client.SetModuleInstance(::GetModuleHandleW(L"kernel32.dll"));
+  std::u16string error;
+  EXPECT_EQ(ShowLogin(error), eVClientResult::Failed);
+  const std::u16string prefix = u"Failed to create Vendra Login window: GetLastError=";
+  ASSERT_EQ(error.rfind(prefix, 0), 0u) << std::string(error.begin(), error.end());
+  EXPECT_NE(error.substr(prefix.size()), u"0");
+  EXPECT_EQ(ShowDevice(error), eVClientResult::Failed);
+  EXPECT_EQ(error.rfind(u"Failed to create Device Auth window: GetLastError=", 0), 0u);
+}
