@@ -50,7 +50,7 @@ failures=0
 
 # Every test program, one at a time; the Wine server settles between runs.
 log "running the test programs under Wine"
-(cd "$build" && ctest --output-on-failure -j1) || failures=$((failures + 1))
+(cd "$build" && ctest --output-on-failure -j1 --timeout 300) || failures=$((failures + 1))
 
 # The installer in an empty folder: it writes its uninstall entry, then stops
 # at sign-in with the failure box, which the helper reads and closes.
