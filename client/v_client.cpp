@@ -19,42 +19,9 @@ VClient::~VClient() = default;
 
 ModuleInstance VClient::GetModuleInstance() { return moduleInstance_; }
 
-eVClientResult VClient::GetDeviceName(std::u16string& name, std::u16string& error) {
-  name = u"UNKNOWN";
-  return NotBuilt("GetDeviceName", error);
-}
-
 bool VClient::GetDataPath(const std::u16string& relative, std::u16string& path) {
   path = dataFolder_.Path(relative);
   return true;
-}
-
-eVClientResult VClient::Logout(std::u16string& error) {
-  return NotBuilt("Logout", error);
-}
-
-eVClientResult VClient::EnsureLogin(std::u16string& error) {
-  return NotBuilt("EnsureLogin", error);
-}
-
-eVClientResult VClient::EnsureDeviceAuthorized(std::u16string& error) {
-  return NotBuilt("EnsureDeviceAuthorized", error);
-}
-
-eVClientResult VClient::LoginW(const std::u16string&, const std::u16string&, bool, uint32_t, std::u16string& error) {
-  return NotBuilt("LoginW", error);
-}
-
-eVClientResult VClient::Login(const std::string&, const std::string&, bool, uint32_t, std::u16string& error) {
-  return NotBuilt("Login", error);
-}
-
-eVClientResult VClient::RefreshToken(std::u16string& error) {
-  return NotBuilt("RefreshToken", error);
-}
-
-eVClientResult VClient::GetUsername(std::u16string&, std::u16string& error) {
-  return NotBuilt("GetUsername", error);
 }
 
 eVClientResult VClient::GetBuilds(const std::string&, const std::string&, uint32_t, VendraJSON::VSJObject**, std::u16string& error) {
@@ -89,14 +56,6 @@ eVClientResult VClient::DownloadUtilityFile(VendraJSON::VSJObject*, VAsync*, VAs
   return NotBuilt("DownloadUtilityFile", error);
 }
 
-eVClientResult VClient::EmailDeviceCode(std::u16string& error) {
-  return NotBuilt("EmailDeviceCode", error);
-}
-
-eVClientResult VClient::AuthorizeDevice(const std::u16string&, const std::u16string&, std::u16string& error) {
-  return NotBuilt("AuthorizeDevice", error);
-}
-
 eVClientResult VClient::ReportCrash(VendraJSON::VSJObject*, std::u16string& error) {
   return NotBuilt("ReportCrash", error);
 }
@@ -111,10 +70,6 @@ eVClientResult VClient::ReportCrashA(const std::string&, const std::string&, int
 
 eVClientResult VClient::SendCrashReport(VendraJSON::VSJObject*, std::u16string& error) {
   return NotBuilt("SendCrashReport", error);
-}
-
-eVClientResult VClient::GetData(const std::string&, const std::string&, int32_t, VendraJSON::VSJObject**, std::u16string& error) {
-  return NotBuilt("GetData", error);
 }
 
 }  // namespace VendraClient

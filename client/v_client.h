@@ -1,9 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "client/data_folder.h"
+#include "client/device_identity.h"
 #include "client/iv_client.h"
+#include "client/session_lock.h"
+#include "client/shared_memory_channel.h"
+#include "client/token_record.h"
 
 namespace VendraClient {
 
@@ -73,8 +78,26 @@ class VClient : public IVClient {
   eVClientResult GetData(const std::string& p, const std::string& v, int32_t ignored,
                          VendraJSON::VSJObject** reply, std::u16string& error) override;
 
+  // The stored session, for the client's request operations, which call
+  // them while they hold the session lock. LoadSession merges
+  // localStorage.json and the channel into memory; SaveSession writes the
+  // whole session back (true when the file was written) and the access
+  // token to the channel.
+  bool LoadSession();
+  bool SaveSession();
+
+  // How long requests wait for the session lock; tests shorten it.
+  void SetSessionLockWait(uint32_t milliseconds) { sessionLockWaitMs_ = milliseconds; }
+
  private:
   ModuleInstance moduleInstance_ = nullptr;
+  std::u16string userName_;
+  std::string deviceId_ = ComputeDeviceIdentity();
+  TokenRecord accessToken_{&channel_};
+  TokenRecord refreshToken_;
+  TokenRecord localToken_;
+  SharedMemoryChannel channel_;
+  uint32_t sessionLockWaitMs_ = kSessionLockWaitMs;
   DataFolder dataFolder_;
 };
 

@@ -1,3 +1,4 @@
+#include "client/session_lock.h"
 #include "client/v_client.h"
 #include "common/text/format.h"
 #include "installer/installer_driver.h"
@@ -13,6 +14,10 @@ namespace {
 // The process-wide service client, made before the entry point runs and
 // destroyed at normal exit.
 VendraClient::VClient g_client;
+
+// The session lock over the machine-wide mutex, made after the clients and
+// kept until normal exit like them.
+[[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
 // The utility installation is not part of this build; the step says so.
 class UnavailablePackageManagerStep final : public VendraInstaller::IPackageManagerStep {

@@ -36,12 +36,19 @@ HelperProcess::HelperProcess(const std::vector<std::string>& extraEnvironment) {
   std::fflush(nullptr);
   pid_ = ::fork();
   if (pid_ == 0) {
-    ::dup2(toChild[0], 0);
-    ::dup2(fromChild[1], 1);
-    ::close(toChild[0]);
-    ::close(toChild[1]);
-    ::close(fromChild[0]);
-    ::close(fromChild[1]);
+    // Commands on descriptor 3, answers on 4; standard input and output go
+    // to /dev/null, so a window the client opens finds no one to answer it.
+    const int commands = ::fcntl(toChild[0], F_DUPFD, 10);
+    const int answers = ::fcntl(fromChild[1], F_DUPFD, 10);
+    const int null = ::open("/dev/null", O_RDWR);
+    if (commands < 0 || answers < 0 || null < 0) ::_exit(126);
+    ::dup2(commands, 3);
+    ::dup2(answers, 4);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::close(commands);
+    ::close(answers);
+    ::close(null);
     ::execve(argv[0], argv, envp.data());
     ::_exit(127);
   }

@@ -6,9 +6,9 @@
 namespace VendraTest {
 
 // A copy of the session helper program (session_helper_main.cpp) running as
-// a child process: the test writes one command per line to its input and
-// reads one answer line per command. Closing the input ends it; the holder
-// kills it when it is still running.
+// a child process: the test writes one command per line and reads one answer
+// line per command (through descriptors 3 and 4 of the helper). Ending the
+// commands ends it; the holder kills it when it is still running.
 class HelperProcess {
  public:
   // extraEnvironment: "NAME=value" entries added to this process's own.

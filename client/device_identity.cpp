@@ -1,0 +1,15 @@
+#include "client/device_identity.h"
+
+#include "client/md5.h"
+#include "platform/machine_identity.h"
+
+namespace VendraClient {
+
+std::string ComputeDeviceIdentity() {
+  std::string identifier;
+  if (!VendraPlatform::MachineIdentifier(identifier)) return std::string();
+  // The digest's bytes in order: its four words as big-endian "%08x" each.
+  return Md5Text(identifier);
+}
+
+}  // namespace VendraClient

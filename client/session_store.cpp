@@ -1,0 +1,61 @@
+// The stored session: localStorage.json in the data folder (user name,
+// refresh token, local token) and the shared memory channel (access token).
+#include <string>
+
+#include "client/v_client.h"
+#include "json/files.h"
+#include "json/object.h"
+#include "json/value.h"
+#include "platform/files.h"
+#include "platform/local_path.h"
+
+namespace VendraClient {
+namespace {
+
+constexpr char16_t kSessionFile[] = u"localStorage.json";
+constexpr char16_t kUserNameKey[] = u"username";
+constexpr char16_t kRefreshTokenKey[] = u"refresh_token";
+constexpr char16_t kLocalTokenKey[] = u"local_token";
+
+}  // namespace
+
+bool VClient::LoadSession() {
+  std::u16string path;
+  GetDataPath(kSessionFile, path);
+  Vendra::RefPtr<VendraJSON::VSJValue> value;
+  std::u16string error;
+  // A missing, unreadable or damaged file leaves the session in memory as it is.
+  if (VendraJSON::LoadFile(path, value.Receive(), error) && value &&
+      value->GetType() == VendraJSON::kTypeObject) {
+    const auto* file = static_cast<const VendraJSON::VSJObject*>(value.get());
+    std::u16string userName;
+    if (file->GetString(kUserNameKey, userName)) userName_ = std::move(userName);
+    refreshToken_.ReadFrom(file, kRefreshTokenKey);
+    localToken_.ReadFrom(file, kLocalTokenKey);
+  }
+  if (!accessToken_.IsValid()) accessToken_.LoadFromChannel();
+  return true;
+}
+
+bool VClient::SaveSession() {
+  std::u16string path;
+  GetDataPath(kSessionFile, path);
+  uint32_t folderError = 0;
+  VendraPlatform::CreateLocalPath(path, folderError);
+
+  const auto file = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
+  if (!userName_.empty()) file->SetString(kUserNameKey, std::u16string_view(userName_));
+  // Only tokens that can still be used are kept; the access token never
+  // goes to the file.
+  if (refreshToken_.ExpiresLater()) refreshToken_.WriteTo(file.get(), kRefreshTokenKey);
+  if (localToken_.ExpiresLater()) localToken_.WriteTo(file.get(), kLocalTokenKey);
+  std::string text;
+  file->WriteJSONA(text, true, 0, "\n");
+  // Replaced whole, so that no reader (nor a crash) ever meets half a file.
+  const bool written = VendraPlatform::WriteFileAtomically(path, text) == 0;
+
+  accessToken_.SaveToChannel();
+  return written;
+}
+
+}  // namespace VendraClient

@@ -1,0 +1,282 @@
+// Sign-in, renewal, sign-out and device authorisation against the service
+// stand-in over HTTPS on loopback, with the client in helper processes that
+// share the session lock, the channel and localStorage.json.
+#include <sys/stat.h>
+
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "client/md5.h"
+#include "client/v_client.h"
+#include "tests/client/helper_process.h"
+#include "tests/client/session_test_root.h"
+#include "tests/support/service_process.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using VendraTest::HelperProcess;
+
+constexpr char kUser[] = "ada";
+constexpr char kPassword[] = "correct-horse-9";
+constexpr char kTotpSecret[] = "JBSWY3DPEHPK3PXP";
+constexpr char kMachineId[] = "test-machine-0001";
+
+class SignInTest : public VendraTest::MachineRootTest {
+ protected:
+  void SetUp() override {
+    MachineRootTest::SetUp();
+    ::mkdir(root_.Sub("etc").c_str(), 0755);
+    VendraTest::WriteTextFile(root_.Sub("etc/machine-id"), std::string(kMachineId) + "\n");
+    ASSERT_TRUE(VendraTest::AddServiceUser(serviceRoot_.path(), kUser, kPassword, kTotpSecret));
+    service_ = std::make_unique<VendraTest::ServiceProcess>(serviceRoot_.path());
+    ASSERT_TRUE(service_->ok()) << "the service did not start";
+    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
+    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("VENDRA_SERVICE_URL");
+    ::unsetenv("VENDRA_CA_FILE");
+    service_.reset();
+    MachineRootTest::TearDown();
+  }
+
+  std::string SessionFile() const {
+    return root_.Sub("ProgramData/Vendra Software/localStorage.json");
+  }
+  std::string ReadSession() const { return VendraTest::ReadTextFile(SessionFile()); }
+
+  static std::string LoginCommand(const std::string& password = kPassword, int digest = 0) {
+    return std::string("login ") + kUser + " " + password + " " + std::to_string(digest) + " 86400";
+  }
+
+  // Signs in and authorises this machine with the authenticator, in a helper
+  // that then ends (taking the channel, and so the access token, with it).
+  void SignInAuthorised() {
+    HelperProcess setup;
+    ASSERT_EQ(setup.Call(LoginCommand()), "result 0 ");
+    const std::string code = VendraTest::AuthenticatorCode(kTotpSecret, std::time(nullptr));
+    ASSERT_EQ(setup.Call("authorize " + code + " test-machine"), "result 0 ");
+    ASSERT_EQ(setup.Finish(), 0);
+    const std::string stored = ReadSession();
+    ASSERT_NE(stored.find("\"refresh_token\""), std::string::npos);
+    ASSERT_NE(stored.find("\"local_token\""), std::string::npos);
+  }
+
+  std::vector<nlohmann::json> Requests(const std::string& path) const {
+    std::vector<nlohmann::json> found;
+    for (auto& line : service_->RequestLog())
+      if (line.value("path", "") == path) found.push_back(line);
+    return found;
+  }
+
+  static int64_t MonotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+
+  VendraTest::TempFolder serviceRoot_;
+  std::unique_ptr<VendraTest::ServiceProcess> service_;
+};
+
+TEST_F(SignInTest, LoginSendsTheChallengeAndNeverThePassword) {
+  HelperProcess client;
+  EXPECT_EQ(client.Call(LoginCommand()), "result 0 ");
+  const auto logins = Requests("vclient/login");
+  ASSERT_EQ(logins.size(), 1u);
+  const auto& login = logins[0];
+  EXPECT_EQ(login["field_order"],
+            nlohmann::json::array({"username", "iv", "key", "local_id", "length"}));
+  EXPECT_EQ(login["fields"]["username"], kUser);
+  EXPECT_EQ(login["fields"]["iv"].get<std::string>().rfind("vclient-", 0), 0u);
+  EXPECT_EQ(login["fields"]["local_id"], VendraClient::Md5Text(kMachineId));
+  EXPECT_EQ(login["fields"]["length"], "86400");
+  EXPECT_FALSE(login.value("password_received", false));
+  EXPECT_FALSE(login.value("password_digest_received", false));
+  const std::string stored = ReadSession();
+  EXPECT_EQ(stored.rfind("{\n  \"username\":\"ada\",\n  \"refresh_token\":{", 0), 0u) << stored;
+  EXPECT_EQ(stored.find("local_token"), std::string::npos);
+  EXPECT_EQ(stored.find(kPassword), std::string::npos);
+  // The access token is in the channel for the other programs.
+  EXPECT_NE(client.Call("read").find("\"access_token\":\""), std::string::npos);
+  EXPECT_EQ(client.Call("username"), "result 0 ada");
+}
+
+TEST_F(SignInTest, DigestFlagSignsInWithThePasswordsDigest) {
+  HelperProcess client;
+  EXPECT_EQ(client.Call(LoginCommand(VendraClient::Md5Text(kPassword), 1)), "result 0 ");
+  const auto logins = Requests("vclient/login");
+  ASSERT_EQ(logins.size(), 1u);
+  EXPECT_FALSE(logins[0].value("password_received", false));
+  EXPECT_FALSE(logins[0].value("password_digest_received", false));
+}
+
+TEST_F(SignInTest, RefusedLoginLeavesTheSessionUnchanged) {
+  SignInAuthorised();
+  const std::string before = ReadSession();
+  HelperProcess client;
+  const std::string answer = client.Call(LoginCommand("wrong-password"));
+  EXPECT_EQ(answer.rfind("result -106 ", 0), 0u) << answer;
+  EXPECT_EQ(ReadSession(), before);
+  EXPECT_EQ(client.Call("read").rfind("read 0", 0), 0u);
+  // The local token went along with the attempt.
+  const auto logins = Requests("vclient/login");
+  ASSERT_EQ(logins.size(), 2u);
+  EXPECT_EQ(logins[1]["field_order"].back(), "local_token");
+}
+
+TEST_F(SignInTest, EnsureLoginUsesTheTokenAnotherProgramLeft) {
+  SignInAuthorised();
+  HelperProcess first;
+  EXPECT_EQ(first.Call("ensure-login"), "result 0 ");
+  const size_t requests = service_->RequestLog().size();
+  HelperProcess second;
+  EXPECT_EQ(second.Call("ensure-login"), "result 0 ");
+  EXPECT_EQ(second.Call("username"), "result 0 ada");
+  EXPECT_EQ(service_->RequestLog().size(), requests);
+}
+
+TEST_F(SignInTest, EightProcessesRenewTheSessionWithOneRefresh) {
+  SignInAuthorised();
+  std::vector<std::unique_ptr<HelperProcess>> clients;
+  for (int i = 0; i < 8; ++i) clients.push_back(std::make_unique<HelperProcess>());
+  const int64_t start = MonotonicMs() + 1500;
+  for (auto& client : clients) ASSERT_TRUE(client->Send("at " + std::to_string(start) + " ensure-login"));
+  for (auto& client : clients) EXPECT_EQ(client->ReadLine(), "result 0 ");
+  // Every one of them holds a valid token now (no request needed for it).
+  for (auto& client : clients) EXPECT_EQ(client->Call("username"), "result 0 ada");
+  EXPECT_EQ(service_->CountRequests("vclient/refresh"), 1);
+  EXPECT_EQ(service_->CountRequests("vclient/login"), 1);
+  for (auto& client : clients) EXPECT_EQ(client->Finish(), 0);
+}
+
+TEST_F(SignInTest, ProcessesRefreshingTogetherSendOneRequest) {
+  SignInAuthorised();
+  std::vector<std::unique_ptr<HelperProcess>> clients;
+  for (int i = 0; i < 8; ++i) clients.push_back(std::make_unique<HelperProcess>());
+  const int64_t start = MonotonicMs() + 1500;
+  for (auto& client : clients) ASSERT_TRUE(client->Send("at " + std::to_string(start) + " refresh"));
+  for (auto& client : clients) EXPECT_EQ(client->ReadLine(), "result 0 ");
+  EXPECT_EQ(service_->CountRequests("vclient/refresh"), 1);
+}
+
+TEST_F(SignInTest, RefusedRefreshOpensTheLoginWindow) {
+  SignInAuthorised();
+  ASSERT_TRUE(service_->Script("vclient/refresh", R"([{"status":401,"body":"{\"error\":\"expired\"}"}])"));
+  HelperProcess client;
+  // The helper's window has no one to answer it: it ends as cancelled.
+  EXPECT_EQ(client.Call("ensure-login"), "result -109 User clicked Cancel in Login window");
+  EXPECT_EQ(service_->CountRequests("vclient/refresh"), 1);
+}
+
+TEST_F(SignInTest, LogoutThenEnsureLoginOpensTheLoginWindow) {
+  SignInAuthorised();
+  HelperProcess client;
+  EXPECT_EQ(client.Call("ensure-login"), "result 0 ");
+  EXPECT_EQ(client.Call("logout"), "result 0 ");
+  const std::string stored = ReadSession();
+  EXPECT_NE(stored.find("\"username\":\"ada\""), std::string::npos);
+  EXPECT_NE(stored.find("\"local_token\""), std::string::npos);
+  EXPECT_EQ(stored.find("\"refresh_token\""), std::string::npos);
+  EXPECT_NE(client.Call("read").find(" {\"access_token\":\"\",\"expires_at\":0}"),
+            std::string::npos);
+  const int refreshes = service_->CountRequests("vclient/refresh");
+  EXPECT_EQ(client.Call("ensure-login"), "result -109 User clicked Cancel in Login window");
+  EXPECT_EQ(service_->CountRequests("vclient/refresh"), refreshes);
+}
+
+TEST_F(SignInTest, HolderPastTheTimeLimitMakesOthersTimeOut) {
+  SignInAuthorised();
+  HelperProcess holder;
+  HelperProcess client;
+  ASSERT_EQ(holder.Call("lock 0"), "locked");
+  ASSERT_EQ(client.Call("set-lock-wait 300"), "set");
+  EXPECT_EQ(client.Call("ensure-login"), "result -4 Timed out waiting for synchronization object");
+  EXPECT_EQ(client.Call("refresh"), "result -4 Timed out waiting for synchronization object");
+  EXPECT_EQ(client.Call("logout"), "result -4 Timed out waiting for synchronization object");
+  EXPECT_EQ(service_->CountRequests("vclient/refresh"), 0);
+  ASSERT_EQ(holder.Call("unlock"), "unlocked");
+  EXPECT_EQ(client.Call("ensure-login"), "result 0 ");
+}
+
+TEST_F(SignInTest, LockOfAKilledHolderIsTakenAtOnce) {
+  SignInAuthorised();
+  HelperProcess holder;
+  HelperProcess client;
+  ASSERT_EQ(holder.Call("lock 0"), "locked");
+  ASSERT_TRUE(client.Send("ensure-login"));
+  // Waiting behind the holder.
+  EXPECT_EQ(client.ReadLine(300), "");
+  holder.Kill();
+  EXPECT_EQ(client.ReadLine(10000), "result 0 ");
+}
+
+TEST_F(SignInTest, NewDeviceIsAuthorisedWithAnEmailedCode) {
+  HelperProcess client;
+  ASSERT_EQ(client.Call(LoginCommand()), "result 0 ");
+  // No local token yet: the requests go without one.
+  EXPECT_EQ(client.Call("email-code"), "result 0 ");
+  const auto codes = service_->OutboxCodes();
+  ASSERT_EQ(codes.size(), 1u);
+  EXPECT_EQ(client.Call("authorize " + codes[0] + " my-laptop"), "result 0 ");
+  const auto auth = Requests("vclient/deviceauth");
+  ASSERT_EQ(auth.size(), 1u);
+  EXPECT_EQ(auth[0]["field_order"], nlohmann::json::array({"access_token", "local_id", "code", "name"}));
+  EXPECT_EQ(auth[0]["fields"]["name"], "my-laptop");
+  EXPECT_NE(ReadSession().find("\"local_token\""), std::string::npos);
+  // Authorised: data requests work, with the local token along.
+  const std::string data = client.Call("get-data tandory 1.0");
+  EXPECT_EQ(data.rfind("result 0 {", 0), 0u) << data;
+  const auto requests = Requests("vclient/data");
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0]["field_order"],
+            nlohmann::json::array({"p", "v", "access_token", "local_id", "local_token"}));
+}
+
+TEST_F(SignInTest, WrongDeviceCodeChangesNothing) {
+  HelperProcess client;
+  ASSERT_EQ(client.Call(LoginCommand()), "result 0 ");
+  const std::string before = ReadSession();
+  const std::string answer = client.Call("authorize 000000 my-laptop");
+  EXPECT_EQ(answer.rfind("result -106 ", 0), 0u) << answer;
+  EXPECT_EQ(ReadSession(), before);
+}
+
+TEST_F(SignInTest, RequestsWithoutTheirTokensFailAtOnce) {
+  HelperProcess client;
+  EXPECT_EQ(client.Call("refresh"), "result -105 Refresh Token Required");
+  EXPECT_EQ(client.Call("email-code"), "result -100 Access Token Required");
+  EXPECT_EQ(client.Call("get-data p v"), "result -100 Access Token Required");
+  EXPECT_EQ(client.Call("authorize 123456 name"), "result -100 Access Token Required");
+  EXPECT_EQ(client.Call("username"), "result -100 Refresh Token Required");
+  ASSERT_EQ(client.Call(LoginCommand()), "result 0 ");
+  // Signed in on a device that is not authorised yet.
+  EXPECT_EQ(client.Call("get-data p v"), "result -104 Local Token Required");
+  EXPECT_EQ(service_->RequestLog().size(), 1u);
+}
+
+TEST_F(SignInTest, RefreshWithoutALocalTokenIsRefused) {
+  {
+    HelperProcess setup;
+    ASSERT_EQ(setup.Call(LoginCommand()), "result 0 ");
+  }
+  HelperProcess client;
+  EXPECT_EQ(client.Call("refresh"), "result -104 Local Token Required");
+  EXPECT_EQ(service_->CountRequests("vclient/refresh"), 0);
+}
+
+TEST(AuthorizeDeviceTest, EmptyCodeOrNameIsRefusedAtOnce) {
+  VendraClient::VClient client;
+  std::u16string error;
+  EXPECT_EQ(client.AuthorizeDevice(u"123456", u"", error), VendraClient::eVClientResult::InvalidArgument);
+  EXPECT_EQ(client.AuthorizeDevice(u"", u"name", error), VendraClient::eVClientResult::InvalidArgument);
+  EXPECT_EQ(error, u"");
+}
+
+}  // namespace
