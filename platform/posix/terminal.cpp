@@ -15,6 +15,22 @@ namespace {
 
 constexpr uint32_t kInvalidHandle = 6;
 
+// A standard stream that was closed when the program started would be taken
+// by the next file the program opens (the session file, a lock), and the
+// dialogs would read answers from it or print into it. Before any other
+// initialiser runs, each closed one is held by the null device opened for
+// writing only: output is discarded, and input counts as absent.
+__attribute__((constructor(101))) void HoldClosedStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1) continue;
+    const int held = ::open("/dev/null", O_WRONLY);
+    if (held >= 0 && held != fd) {
+      ::dup2(held, fd);
+      ::close(held);
+    }
+  }
+}
+
 void Wipe(std::string& bytes) {
   volatile char* p = bytes.data();
   for (size_t i = 0; i < bytes.size(); ++i) p[i] = 0;
