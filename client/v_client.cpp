@@ -24,36 +24,8 @@ bool VClient::GetDataPath(const std::u16string& relative, std::u16string& path) 
   return true;
 }
 
-eVClientResult VClient::GetBuilds(const std::string&, const std::string&, uint32_t, VendraJSON::VSJObject**, std::u16string& error) {
-  return NotBuilt("GetBuilds", error);
-}
-
-eVClientResult VClient::GetBuild(const std::string&, const std::string&, const std::string&, const std::u16string&, VendraJSON::VSJObject**, std::u16string& error) {
-  return NotBuilt("GetBuild", error);
-}
-
-eVClientResult VClient::GetUtilityManifest(const std::string&, VendraJSON::VSJObject**, std::u16string& error) {
-  return NotBuilt("GetUtilityManifest", error);
-}
-
 eVClientResult VClient::DownloadBuildAsync(VendraJSON::VSJObject*, VendraJSON::VSJArray*, const std::u16string&, VAsync**, std::u16string& error) {
   return NotBuilt("DownloadBuildAsync", error);
-}
-
-eVClientResult VClient::DownloadFileAsync(VendraJSON::VSJObject*, VendraJSON::VSJObject*, VAsync**, std::u16string& error) {
-  return NotBuilt("DownloadFileAsync", error);
-}
-
-eVClientResult VClient::DownloadFile(VendraJSON::VSJObject*, VendraJSON::VSJObject*, VAsync*, VAsyncListener*, std::u16string& error) {
-  return NotBuilt("DownloadFile", error);
-}
-
-eVClientResult VClient::DownloadUtilityAsync(VendraJSON::VSJObject*, VAsync**, std::u16string& error) {
-  return NotBuilt("DownloadUtilityAsync", error);
-}
-
-eVClientResult VClient::DownloadUtilityFile(VendraJSON::VSJObject*, VAsync*, VAsyncListener*, std::u16string& error) {
-  return NotBuilt("DownloadUtilityFile", error);
 }
 
 eVClientResult VClient::ReportCrash(VendraJSON::VSJObject*, std::u16string& error) {

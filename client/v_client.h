@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "client/data_folder.h"
@@ -11,6 +12,8 @@
 #include "client/token_record.h"
 
 namespace VendraClient {
+
+class VClientTransfer;
 
 // The one service client of the process. Operations whose subsystems are not
 // part of this build answer NotSupported (-3) with a text that says so; none
@@ -90,6 +93,13 @@ class VClient : public IVClient {
   void SetSessionLockWait(uint32_t milliseconds) { sessionLockWaitMs_ = milliseconds; }
 
  private:
+  // The guards of the authenticated catalogue requests; the session lock
+  // stays held in lock until the request is done.
+  eVClientResult EnterAuthenticatedRequest(std::optional<NamedMutexLockGuard>& lock,
+                                           VClientTransfer& transfer, std::u16string& error);
+  // "access_token", "local_id" and, when there is one, "local_token".
+  void AddAuthenticationFields(VClientTransfer& transfer);
+
   ModuleInstance moduleInstance_ = nullptr;
   std::u16string userName_;
   std::string deviceId_ = ComputeDeviceIdentity();

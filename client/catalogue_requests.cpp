@@ -1,0 +1,218 @@
+// The catalogue and download requests of the service client, and the
+// factories that wrap the downloads in jobs.
+#include <optional>
+
+#include "async/v_async_download_file.h"
+#include "async/v_async_download_utility.h"
+#include "client/curl_file_writer.h"
+#include "client/string_request.h"
+#include "client/text_conversion.h"
+#include "client/transfer.h"
+#include "client/v_client.h"
+#include "common/text/format.h"
+#include "json/object.h"
+#include "platform/local_path.h"
+#include "platform/paths.h"
+
+namespace VendraClient {
+namespace {
+
+using VendraJSON::VSJObject;
+
+constexpr char16_t kAccessTokenRequired[] = u"Access Token Required";
+constexpr char16_t kLocalTokenRequired[] = u"Local Token Required";
+
+// A member's text as UTF-8; a missing member reads as empty.
+std::string NarrowMember(const VSJObject* object, std::u16string_view key) {
+  std::string text;
+  if (!object->GetStringA(key, text)) text.clear();
+  return text;
+}
+
+std::u16string WideMember(const VSJObject* object, std::u16string_view key) {
+  std::u16string text;
+  if (!object->GetString(key, text)) text.clear();
+  return text;
+}
+
+// A file name from the catalogue is joined under a local folder: one that
+// could reach outside it is refused before anything is sent or written.
+eVClientResult RefuseUnsafeName(const char16_t* what, const std::u16string& name,
+                                std::u16string& error) {
+  error = VendraText::Format(u"Refused unsafe %ls file name \"%ls\"", what, name);
+  return eVClientResult::Failed;
+}
+
+// Streams a download into destination through the file writer.
+eVClientResult PerformIntoFile(VClientTransfer& transfer, const std::u16string& destination,
+                               VAsync* job, VAsyncListener* listener, std::u16string& error) {
+  VClient_CurlWriter_File writer(job, listener);
+  if (!writer.Open(destination, error)) return eVClientResult::FileOpenFailed;
+  uint32_t status = 0;
+  const eVClientResult code = transfer.PerformRequest(writer, status, error);
+  return writer.Finish(code, status, error);
+}
+
+}  // namespace
+
+// The guards every authenticated catalogue request passes: a valid access
+// token, the session lock, the stored session re-read, a valid local token
+// and a transfer. The lock stays held in `lock` until the caller is done.
+eVClientResult VClient::EnterAuthenticatedRequest(std::optional<NamedMutexLockGuard>& lock,
+                                                  VClientTransfer& transfer,
+                                                  std::u16string& error) {
+  if (!accessToken_.IsValid()) {
+    error = kAccessTokenRequired;
+    return eVClientResult::AccessTokenRequired;
+  }
+  lock.emplace(SessionLock(), sessionLockWaitMs_);
+  if (!lock->acquired()) {
+    lock.reset();
+    return SessionLockTimedOut(error);
+  }
+  LoadSession();
+  if (!localToken_.IsValid()) {
+    error = kLocalTokenRequired;
+    return eVClientResult::LocalTokenRequired;
+  }
+  return transfer.CreateTransfer(error);
+}
+
+void VClient::AddAuthenticationFields(VClientTransfer& transfer) {
+  transfer.AddFormField("access_token", accessToken_.token());
+  transfer.AddFormField("local_id", deviceId_);
+  if (!localToken_.token().empty()) transfer.AddFormField("local_token", localToken_.token());
+}
+
+eVClientResult VClient::GetBuilds(const std::string& product, const std::string& description,
+                                  uint32_t number, VSJObject** buildList, std::u16string& error) {
+  if (!accessToken_.IsValid()) {
+    error = u"Accss Token Required";
+    return eVClientResult::AccessTokenRequired;
+  }
+  VClientTransfer transfer;
+  if (const eVClientResult code = transfer.CreateTransfer(error); code != eVClientResult::Success)
+    return code;
+  transfer.SetRequestPath("vclient/builds");
+  transfer.AddFormField("p", product);
+  transfer.AddFormField("v", description);
+  transfer.AddFormField("n", VendraText::Format("%u", number));
+  transfer.AddFormField("access_token", accessToken_.token());
+  Vendra::RefPtr<VSJObject> reply;
+  const eVClientResult code = PerformStringRequest(transfer, reply, error);
+  if (buildList) *buildList = reply.Detach();
+  return code;
+}
+
+eVClientResult VClient::GetBuild(const std::string& product, const std::string& branch,
+                                 const std::string& version, const std::u16string& folder,
+                                 VSJObject** build, std::u16string& error) {
+  if (product.empty() || branch.empty() || version.empty()) return eVClientResult::InvalidArgument;
+  std::optional<NamedMutexLockGuard> lock;
+  VClientTransfer transfer;
+  if (const eVClientResult code = EnterAuthenticatedRequest(lock, transfer, error);
+      code != eVClientResult::Success)
+    return code;
+  transfer.SetRequestPath("vclient/build");
+  AddAuthenticationFields(transfer);
+  transfer.AddFormField("p", product);
+  transfer.AddFormField("b", branch);
+  transfer.AddFormField("v", version);
+  Vendra::RefPtr<VSJObject> reply;
+  const eVClientResult code = PerformStringRequest(transfer, reply, error);
+  lock.reset();
+  // Without a folder there is nowhere to keep the copy; the reply still goes
+  // to the caller.
+  if (code == eVClientResult::Success && reply && !folder.empty()) {
+    const std::u16string path = VendraPlatform::PathAppend(folder, u"build.json");
+    uint32_t ignored = 0;
+    VendraPlatform::CreateLocalPath(path, ignored);
+    int errorCode = 0;
+    reply->SaveFile(errorCode, path);
+  }
+  if (build) *build = reply.Detach();
+  return code;
+}
+
+eVClientResult VClient::GetUtilityManifest(const std::string& utility, VSJObject** manifest,
+                                           std::u16string& error) {
+  if (utility.empty()) return eVClientResult::InvalidArgument;
+  std::optional<NamedMutexLockGuard> lock;
+  VClientTransfer transfer;
+  if (const eVClientResult code = EnterAuthenticatedRequest(lock, transfer, error);
+      code != eVClientResult::Success)
+    return code;
+  transfer.SetRequestPath("vclient/utility");
+  AddAuthenticationFields(transfer);
+  transfer.AddFormField("u", utility);
+  Vendra::RefPtr<VSJObject> reply;
+  const eVClientResult code = PerformStringRequest(transfer, reply, error);
+  if (manifest) *manifest = reply.Detach();
+  return code;
+}
+
+eVClientResult VClient::DownloadFileAsync(VSJObject* build, VSJObject* file, VAsync** job,
+                                          std::u16string&) {
+  if (!build || !file || !job) return eVClientResult::InvalidArgument;
+  *job = new VAsync_DownloadFile(this, build, file);
+  return eVClientResult::Success;
+}
+
+eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* job,
+                                     VAsyncListener* listener, std::u16string& error) {
+  if (!build || !file) return eVClientResult::InvalidArgument;
+  const std::u16string fileName = WideMember(file, u"filename");
+  if (!VendraPlatform::IsContainedRelativePath(fileName))
+    return RefuseUnsafeName(u"build", fileName, error);
+  std::optional<NamedMutexLockGuard> lock;
+  VClientTransfer transfer;
+  if (const eVClientResult code = EnterAuthenticatedRequest(lock, transfer, error);
+      code != eVClientResult::Success)
+    return code;
+  const std::u16string destination = WideMember(file, u"local_compressed_filename");
+  transfer.SetRequestPath("vclient/download");
+  AddAuthenticationFields(transfer);
+  transfer.AddFormField("software", NarrowMember(build, u"software"));
+  transfer.AddFormField("branch", NarrowMember(build, u"branch"));
+  transfer.AddFormField("version", NarrowMember(build, u"version"));
+  transfer.AddFormField("filename", NarrowMember(file, u"filename"));
+  return PerformIntoFile(transfer, destination, job, listener, error);
+}
+
+eVClientResult VClient::DownloadUtilityAsync(VSJObject* manifest, VAsync** job, std::u16string&) {
+  if (!manifest || !job) return eVClientResult::InvalidArgument;
+  *job = new VAsync_DownloadUtility(this, manifest);
+  return eVClientResult::Success;
+}
+
+eVClientResult VClient::DownloadUtilityFile(VSJObject* manifest, VAsync* job,
+                                            VAsyncListener* listener, std::u16string& error) {
+  if (!manifest) return eVClientResult::InvalidArgument;
+  NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
+  if (!lock.acquired()) return SessionLockTimedOut(error);
+  LoadSession();
+  const std::string name = NarrowMember(manifest, u"name");
+  const std::u16string fileName = WideMember(manifest, u"filename");
+  if (!VendraPlatform::IsContainedRelativePath(fileName))
+    return RefuseUnsafeName(u"utility", fileName, error);
+  std::u16string destination;
+  GetDataPath(u"utils\\" + fileName, destination);
+  destination += u".z";
+  if (!accessToken_.IsValid()) {
+    error = kAccessTokenRequired;
+    return eVClientResult::AccessTokenRequired;
+  }
+  if (!localToken_.IsValid()) {
+    error = kLocalTokenRequired;
+    return eVClientResult::LocalTokenRequired;
+  }
+  VClientTransfer transfer;
+  if (const eVClientResult code = transfer.CreateTransfer(error); code != eVClientResult::Success)
+    return code;
+  transfer.SetRequestPath("vclient/download");
+  AddAuthenticationFields(transfer);
+  transfer.AddFormField("utility", name);
+  return PerformIntoFile(transfer, destination, job, listener, error);
+}
+
+}  // namespace VendraClient
