@@ -1,10 +1,9 @@
 #include "install/uninstall_entry.h"
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "common/text/utf.h"
+#include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
 
@@ -25,7 +24,7 @@ TEST(UninstallEntry, ConstructionDefaults) {
 TEST(UninstallEntry, UnopenableKeyGivesAccessDeniedWithTheErrorNumber) {
   if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
   VendraTest::TempFolder machine;  // owned by root: the store cannot be created below it
-  ::setenv("VENDRA_MACHINE_ROOT", machine.path().c_str(), 1);
+  VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", machine.path());
   const int code = VendraTest::RunUnprivileged([] {
     std::u16string error;
     const UninstallEntry e(u"Tandory", u"icon", u"uninstall", u"modify", 7);
@@ -33,6 +32,6 @@ TEST(UninstallEntry, UnopenableKeyGivesAccessDeniedWithTheErrorNumber) {
     if (error != u"Failed to open registry key for writing (5)") return 2;
     return r == eVClientResult::AccessDenied ? 0 : 1;
   });
-  ::unsetenv("VENDRA_MACHINE_ROOT");
+  VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", "");
   EXPECT_EQ(code, 0);
 }

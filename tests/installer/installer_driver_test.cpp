@@ -1,7 +1,5 @@
 #include "installer/installer_driver.h"
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "common/text/utf.h"
@@ -9,6 +7,7 @@
 #include "platform/known_folders.h"
 #include "platform/paths.h"
 #include "tests/installer/driver_fakes.h"
+#include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 
 using namespace VendraTest;
@@ -45,8 +44,8 @@ struct Harness {
 
 class Driver : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+  void SetUp() override { SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path()); }
+  void TearDown() override { SetEnvironment("VENDRA_MACHINE_ROOT", ""); }
 
   int Run() { return h_.Run(install_.wpath()); }
 

@@ -16,19 +16,19 @@ std::u16string Native(std::u16string s) {
 }  // namespace
 
 TEST(PathAppend, JoinsWithOneSeparator) {
-  EXPECT_EQ(PathAppend(u"/data", u"localStorage.json"), Native(u"/data/localStorage.json"));
+  EXPECT_EQ(PathAppend(Native(u"/data"), u"localStorage.json"), Native(u"/data/localStorage.json"));
   EXPECT_EQ(PathAppend(Native(u"/data/"), u"x"), Native(u"/data/x"));
-  EXPECT_EQ(PathAppend(u"/data", u"\\x"), Native(u"/data/x"));
+  EXPECT_EQ(PathAppend(Native(u"/data"), u"\\x"), Native(u"/data/x"));
 }
 
 TEST(PathAppend, AcceptsBothSeparatorsAndKeepsATrailingOne) {
-  EXPECT_EQ(PathAppend(u"/data", u"utils\\VendraBuild.exe"), Native(u"/data/utils/VendraBuild.exe"));
-  EXPECT_EQ(PathAppend(u"/data", u"utils\\"), Native(u"/data/utils/"));
-  EXPECT_EQ(PathAppend(u"/data", u"utils/"), Native(u"/data/utils/"));
+  EXPECT_EQ(PathAppend(Native(u"/data"), u"utils\\VendraBuild.exe"), Native(u"/data/utils/VendraBuild.exe"));
+  EXPECT_EQ(PathAppend(Native(u"/data"), u"utils\\"), Native(u"/data/utils/"));
+  EXPECT_EQ(PathAppend(Native(u"/data"), u"utils/"), Native(u"/data/utils/"));
 }
 
 TEST(PathAppend, EmptyPartsChangeNothing) {
-  EXPECT_EQ(PathAppend(u"/data", u""), u"/data");
+  EXPECT_EQ(PathAppend(Native(u"/data"), u""), Native(u"/data"));
   EXPECT_EQ(PathAppend(u"", u"a\\b"), Native(u"a/b"));
 }
 
