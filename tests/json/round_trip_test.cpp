@@ -60,7 +60,7 @@ class TreeMaker {
   VSJValue* Make(int depth) {
     const int kind = Pick(depth > 4 ? 5 : 7);
     switch (kind) {
-      case 0: return VSJInteger::Create(static_cast<int64_t>(random_()) - (int64_t{1} << 62));
+      case 0: return VSJInteger::Create(static_cast<int64_t>(random_() >> 1) - (int64_t{1} << 62));
       case 1: return VSJNumber::Create(static_cast<double>(Pick(2000001) - 1000000) / 64.0);
       case 2: return VSJString::Create(Text());
       case 3: return Pick(2) ? static_cast<VSJValue*>(VSJTrue::Create()) : VSJFalse::Create();
