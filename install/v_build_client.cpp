@@ -62,12 +62,6 @@ eVClientResult VBuildClient::InstallBuildAsync(VendraJSON::VSJObject*, VendraJSO
   return eVClientResult::NotSupported;
 }
 
-eVClientResult VBuildClient::InstallFileAsync(VendraJSON::VSJObject*, VendraJSON::VSJObject*,
-                                              const std::u16string&, const std::u16string&,
-                                              VAsync**) {
-  return eVClientResult::NotSupported;
-}
-
 eVClientResult VBuildClient::InstallFile(VendraJSON::VSJObject*, VendraJSON::VSJObject*,
                                          const std::u16string&, const std::u16string&, VAsync*,
                                          VAsyncListener*, std::u16string& error) {
@@ -89,18 +83,6 @@ eVClientResult VBuildClient::GetBuildFilesToInstall(VendraJSON::VSJObject*,
 eVClientResult VBuildClient::CheckFile(VendraJSON::VSJObject*, const std::u16string&,
                                        std::u16string& error) {
   return NotBuilt("CheckFile", error);
-}
-
-eVClientResult VBuildClient::CheckUtilityFile(VendraJSON::VSJObject*, std::u16string& error) {
-  return NotBuilt("CheckUtilityFile", error);
-}
-
-eVClientResult VBuildClient::CheckUtilityDownload(VendraJSON::VSJObject*, std::u16string& error) {
-  return NotBuilt("CheckUtilityDownload", error);
-}
-
-eVClientResult VBuildClient::InstallUtilityFile(VendraJSON::VSJObject*, std::u16string& error) {
-  return NotBuilt("InstallUtilityFile", error);
 }
 
 eVClientResult VBuildClient::GetFilesToDownload(VendraJSON::VSJObject*, VendraJSON::VSJArray*,

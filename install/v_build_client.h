@@ -65,6 +65,11 @@ class VBuildClient : public IVBuildClient {
                                     std::u16string& error) override;
 
  private:
+  // The installed utility's path for a manifest; false with a message for a
+  // file name that could reach outside the utils folder.
+  bool UtilityPath(const VendraJSON::VSJObject* manifest, std::u16string& path,
+                   std::u16string& error);
+
   DataFolder dataFolder_;
 };
 

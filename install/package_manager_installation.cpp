@@ -1,0 +1,91 @@
+#include "install/package_manager_installation.h"
+
+#include <atomic>
+
+#include "async/v_async.h"
+#include "async/v_async_listener.h"
+#include "common/memory/ref_ptr.h"
+#include "json/object.h"
+#include "platform/thread.h"
+
+namespace VendraClient {
+namespace {
+
+constexpr char kUtilityName[] = "vendrabuild";
+constexpr uint32_t kPollMs = 10;
+// A service that keeps renewing tokens that are refused at once would
+// otherwise keep the installer downloading for ever.
+constexpr int kMostSignInRounds = 3;
+
+// The download's listener lives in the waiting procedure's own storage: its
+// count only counts, and nothing it hears needs an answer.
+class VAsyncListener_DownloadUtility final : public VAsyncListener {
+ public:
+  int AddRef() override { return ++references_; }
+  int Release() override { return --references_; }
+  void OnStarted(VAsync*) override {}
+  void OnProgress(VAsync*, VendraJSON::VSJObject* progress) override {
+    if (progress) progress->Release();
+  }
+  void OnSucceeded(VAsync*, int32_t, const char16_t*) override {}
+  void OnFailed(VAsync*, int32_t, const char16_t*) override {}
+
+ private:
+  std::atomic<int> references_{1};
+};
+
+}  // namespace
+
+eVClientResult PackageManagerInstallation::DownloadUtility(VendraJSON::VSJObject* manifest,
+                                                           std::u16string& error) {
+  VAsyncListener_DownloadUtility listener;
+  for (int round = 0;; ++round) {
+    if (buildClient_.CheckUtilityDownload(manifest, error) == eVClientResult::Success)
+      return eVClientResult::Success;
+
+    Vendra::RefPtr<VAsync> job;
+    const eVClientResult made = client_.DownloadUtilityAsync(manifest, job.Receive(), error);
+    if (!job) return made;
+    const int32_t started = job->Start(&listener);
+    if (started != ToInt(eVClientResult::Running)) return FromInt(started);
+    int32_t status = job->GetStatus();
+    while (status == ToInt(eVClientResult::Running)) {
+      VendraPlatform::SleepMilliseconds(kPollMs);
+      status = job->GetStatus();
+    }
+    if (status == ToInt(eVClientResult::Success)) return eVClientResult::Success;
+
+    job->GetErrorText(error);
+    const eVClientResult code = FromInt(status);
+    if (code != eVClientResult::AccessTokenRequired || round + 1 >= kMostSignInRounds) return code;
+    error.clear();
+    if (client_.RefreshToken(error) != eVClientResult::Success) {
+      error.clear();
+      const eVClientResult signedIn = client_.ShowLoginWindow(error);
+      if (signedIn != eVClientResult::Success) return signedIn;
+    }
+  }
+}
+
+eVClientResult PackageManagerInstallation::EnsurePackageManager(std::u16string& error) {
+  if (utilityReady_) return eVClientResult::Success;
+  Vendra::RefPtr<VendraJSON::VSJObject> manifest;
+  const eVClientResult asked = client_.GetUtilityManifest(kUtilityName, manifest.Receive(), error);
+  if (asked != eVClientResult::Success) return asked;
+  if (!manifest) {
+    error = u"GetUtilityManifest failed for VendraBuild";
+    return eVClientResult::Failed;
+  }
+  if (buildClient_.CheckUtilityFile(manifest.get(), error) != eVClientResult::Success) {
+    if (const eVClientResult downloaded = DownloadUtility(manifest.get(), error);
+        downloaded != eVClientResult::Success)
+      return downloaded;
+    if (const eVClientResult installed = buildClient_.InstallUtilityFile(manifest.get(), error);
+        installed != eVClientResult::Success)
+      return installed;
+  }
+  utilityReady_ = true;
+  return eVClientResult::Success;
+}
+
+}  // namespace VendraClient

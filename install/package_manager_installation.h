@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include "client/iv_client.h"
+#include "install/iv_build_client.h"
+
+namespace VendraClient {
+
+// Makes sure the package-manager utility in the data folder's utils folder is
+// installed and current: compares it with the service's manifest, downloads
+// the compressed file on a worker thread only when that is not current
+// either, and expands it into place. Once it has succeeded it answers 0 at
+// once for the rest of the process.
+class PackageManagerInstallation {
+ public:
+  PackageManagerInstallation(IVClient& client, IVBuildClient& buildClient)
+      : client_(client), buildClient_(buildClient) {}
+
+  eVClientResult EnsurePackageManager(std::u16string& error);
+  // 0 when the compressed file was current or has been downloaded. A job
+  // that fails for want of an access token leads to a token refresh (or the
+  // Login window) and a fresh start, a few times at most.
+  eVClientResult DownloadUtility(VendraJSON::VSJObject* manifest, std::u16string& error);
+
+ private:
+  IVClient& client_;
+  IVBuildClient& buildClient_;
+  bool utilityReady_ = false;
+};
+
+}  // namespace VendraClient

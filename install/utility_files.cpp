@@ -1,0 +1,124 @@
+// The build client's side of the utility installation: comparing the
+// installed utility and its compressed download with the manifest, and
+// expanding the download into place.
+#include <string>
+
+#include "client/session_lock.h"
+#include "common/text/format.h"
+#include "install/file_digest.h"
+#include "install/v_build_client.h"
+#include "json/object.h"
+#include "platform/executable.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+namespace VendraClient {
+namespace {
+
+using VendraJSON::VSJObject;
+
+// How long the build client's file operations wait for the session lock.
+constexpr uint32_t kBuildClientLockWaitMs = 10000;
+
+std::u16string WideMember(const VSJObject* object, std::u16string_view key) {
+  std::u16string text;
+  if (!object->GetString(key, text)) text.clear();
+  return text;
+}
+
+uint32_t SizeMember(const VSJObject* object, std::u16string_view key) {
+  uint32_t size = 0;
+  if (!object->GetUInt(key, size)) size = 0;
+  return size;
+}
+
+// Compares a file with an expected size and digest, measuring and hashing it
+// every time: nothing cached is trusted.
+bool IsCurrent(const std::u16string& path, uint32_t size, const std::u16string& digest) {
+  uint32_t sizeCache = 0;
+  std::string digestCache;
+  std::string expected;
+  for (char16_t c : digest) expected += c < 0x80 ? static_cast<char>(c) : '?';
+  return VerifyFile(path, size, sizeCache, expected, digestCache) == kVerifyFileMatches;
+}
+
+// Paths are compared as the system compares them: without regard to case,
+// and with either separator.
+bool SamePath(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i], y = b[i];
+    if (VendraPlatform::IsPathSeparator(x) && VendraPlatform::IsPathSeparator(y)) continue;
+    if (x >= u'A' && x <= u'Z') x = x - u'A' + u'a';
+    if (y >= u'A' && y <= u'Z') y = y - u'A' + u'a';
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The installed utility's path for a manifest; false for a file name that
+// could reach outside the utils folder.
+bool VBuildClient::UtilityPath(const VSJObject* manifest, std::u16string& path,
+                               std::u16string& error) {
+  const std::u16string fileName = WideMember(manifest, u"filename");
+  if (!VendraPlatform::IsContainedRelativePath(fileName)) {
+    error = VendraText::Format(u"Refused unsafe utility file name \"%ls\"", fileName);
+    return false;
+  }
+  GetDataPath(u"utils\\" + fileName, path);
+  return true;
+}
+
+eVClientResult VBuildClient::CheckUtilityFile(VSJObject* manifest, std::u16string& error) {
+  if (!manifest) return eVClientResult::InvalidArgument;
+  NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
+  if (!lock.acquired()) return SessionLockTimedOut(error);
+  std::u16string installed;
+  std::u16string ignored;
+  if (!UtilityPath(manifest, installed, ignored)) return eVClientResult::VerifyFailed;
+  return IsCurrent(installed, SizeMember(manifest, u"file_size"),
+                   WideMember(manifest, u"file_sha256"))
+             ? eVClientResult::Success
+             : eVClientResult::VerifyFailed;
+}
+
+eVClientResult VBuildClient::CheckUtilityDownload(VSJObject* manifest, std::u16string& error) {
+  if (!manifest) return eVClientResult::InvalidArgument;
+  NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
+  if (!lock.acquired()) return SessionLockTimedOut(error);
+  std::u16string installed;
+  std::u16string ignored;
+  if (!UtilityPath(manifest, installed, ignored)) return eVClientResult::VerifyFailed;
+  return IsCurrent(installed + u".z", SizeMember(manifest, u"compressed_file_size"),
+                   WideMember(manifest, u"compressed_file_sha256"))
+             ? eVClientResult::Success
+             : eVClientResult::VerifyFailed;
+}
+
+eVClientResult VBuildClient::InstallUtilityFile(VSJObject* manifest, std::u16string& error) {
+  if (!manifest) return eVClientResult::InvalidArgument;
+  NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
+  if (!lock.acquired()) return SessionLockTimedOut(error);
+  std::u16string installed;
+  if (!UtilityPath(manifest, installed, error)) return eVClientResult::Failed;
+  const std::u16string compressed = installed + u".z";
+  const std::u16string backup = installed + u".bak";
+
+  // A running program's file cannot be replaced in place: it moves aside.
+  if (SamePath(VendraPlatform::ModuleFileName(), installed))
+    VendraPlatform::MoveFileReplacing(installed, backup);
+  int32_t expandedSize = 0;
+  const eVClientResult code =
+      InflateFile(compressed, SizeMember(manifest, u"file_size"), installed, expandedSize, error);
+  if (code != eVClientResult::Success) {
+    VendraPlatform::MoveFileReplacing(backup, installed);
+    return code;
+  }
+  VendraPlatform::MarkExecutable(installed);
+  return code;
+}
+
+}  // namespace VendraClient
