@@ -1,6 +1,8 @@
 #include "client/session_lock.h"
 #include "client/v_client.h"
 #include "common/text/format.h"
+#include "install/package_manager_installation.h"
+#include "install/v_build_client.h"
 #include "installer/installer_driver.h"
 #include "installer/package_manager_step.h"
 #include "platform/elevation.h"
@@ -15,17 +17,22 @@ namespace {
 // destroyed at normal exit.
 VendraClient::VClient g_client;
 
+// The process-wide build client, made after the service client.
+VendraClient::VBuildClient g_buildClient;
+
 // The session lock over the machine-wide mutex, made after the clients and
 // kept until normal exit like them.
 [[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
-// The utility installation is not part of this build; the step says so.
-class UnavailablePackageManagerStep final : public VendraInstaller::IPackageManagerStep {
+// The utility installation over the two process-wide clients.
+class PackageManagerStep final : public VendraInstaller::IPackageManagerStep {
  public:
   VendraClient::eVClientResult EnsurePackageManager(std::u16string& error) override {
-    error = u"EnsurePackageManager is not available in this build of the installer";
-    return VendraClient::eVClientResult::NotSupported;
+    return installation_.EnsurePackageManager(error);
   }
+
+ private:
+  VendraClient::PackageManagerInstallation installation_{g_client, g_buildClient};
 };
 
 constexpr char16_t kRightsCaption[] = u"Tandory Installer";
@@ -41,7 +48,7 @@ int VendraMain(void* moduleInstance) {
     return 0;
   }
   g_client.SetModuleInstance(moduleInstance);
-  UnavailablePackageManagerStep packageManager;
+  PackageManagerStep packageManager;
   VendraInstaller::DriverServices services{g_client, packageManager,
                                            VendraPlatform::SystemLauncher(),
                                            VendraPlatform::SystemMessageBox(),

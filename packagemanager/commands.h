@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "client/iv_client.h"
+#include "install/iv_build_client.h"
+
+namespace VendraBuild {
+
+// What every command works with: the process's two clients.
+struct Clients {
+  VendraClient::IVClient& client;
+  VendraClient::IVBuildClient& buildClient;
+};
+
+// Each command prints what it does and answers the process exit code: 0 on
+// success, 1 on failure (with the reason printed).
+
+// Signs in through the shared session, fetches the build, downloads and
+// checks its files and expands them into folder.
+int InstallCommand(Clients clients, const std::string& product, const std::string& branch,
+                   const std::string& version, const std::u16string& folder,
+                   const std::u16string& executable);
+
+// Removes what an install put into folder, and the product's uninstall entry.
+int UninstallCommand(const std::u16string& key, const std::u16string& folder);
+
+// Repairs an install: installs again the version the folder's record names.
+int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder);
+
+}  // namespace VendraBuild

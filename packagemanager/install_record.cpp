@@ -1,0 +1,64 @@
+#include "packagemanager/install_record.h"
+
+#include "common/memory/ref_ptr.h"
+#include "common/text/format.h"
+#include "json/array.h"
+#include "json/files.h"
+#include "json/object.h"
+#include "json/string_value.h"
+#include "json/type_names.h"
+#include "json/value_container.h"
+#include "platform/paths.h"
+
+namespace VendraBuild {
+
+using VendraJSON::VSJArray;
+using VendraJSON::VSJObject;
+using VendraJSON::VSJValue;
+
+bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord& record,
+                       std::u16string& error) {
+  auto object = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  object->SetStringA(u"product", record.product);
+  object->SetStringA(u"branch", record.branch);
+  object->SetStringA(u"version", record.version);
+  auto files = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+  for (const auto& name : record.files)
+    files->AppendAdopted(VendraJSON::VSJString::Create(name));
+  object->Set(u"files", files.get());
+  const std::u16string path = VendraPlatform::JoinFileName(installFolder, kInstallRecordName);
+  int errorCode = 0;
+  if (!object->SaveFile(errorCode, path)) {
+    error = VendraText::Format(u"Failed to write %ls (error %d)", path, errorCode);
+    return false;
+  }
+  return true;
+}
+
+bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& record,
+                       std::u16string& error) {
+  const std::u16string path = VendraPlatform::JoinFileName(installFolder, kInstallRecordName);
+  Vendra::RefPtr<VSJValue> value;
+  if (!VendraJSON::LoadFile(path, value.Receive(), error)) return false;
+  if (!value || value->GetType() != VendraJSON::kTypeObject) {
+    error = VendraText::Format(u"%ls does not hold an install record", path);
+    return false;
+  }
+  const auto* object = static_cast<const VSJObject*>(value.get());
+  object->GetStringA(u"product", record.product);
+  object->GetStringA(u"branch", record.branch);
+  object->GetStringA(u"version", record.version);
+  Vendra::RefPtr<VSJArray> files;
+  record.files.clear();
+  if (object->GetArray(u"files", files.Receive())) {
+    for (size_t i = 0; i < files->Count(); ++i) {
+      Vendra::RefPtr<VSJValue> name;
+      std::u16string text;
+      if (files->At(i)->GetValue(name.Receive()) && name->ToString(text))
+        record.files.push_back(text);
+    }
+  }
+  return true;
+}
+
+}  // namespace VendraBuild

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace VendraBuild {
+
+// What the package manager put into an install folder, kept in the folder
+// itself so that uninstall and modify know what belongs to the product.
+struct InstallRecord {
+  std::string product;
+  std::string branch;
+  std::string version;
+  // The installed files, relative to the install folder.
+  std::vector<std::u16string> files;
+};
+
+// The record's file name inside the install folder.
+inline constexpr char16_t kInstallRecordName[] = u"VendraBuild.install.json";
+
+bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord& record,
+                       std::u16string& error);
+bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& record,
+                       std::u16string& error);
+
+}  // namespace VendraBuild

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "common/memory/ref_ptr.h"
+#include "common/text/utf.h"
+#include "install/v_build_client.h"
+#include "json/array.h"
+#include "json/files.h"
+#include "json/object.h"
+#include "tests/support/service_process.h"
+#include "tests/support/signed_in_session.h"
+#include "tests/support/temp_folder.h"
+
+namespace VendraTest {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int RunCommand(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// The product in its install folder as the package manager left it, checked
+// against the build's own file list: nothing missing, nothing different.
+size_t FilesNotMatching(const std::string& installFolder, const std::string& buildJson) {
+  Vendra::RefPtr<VendraJSON::VSJValue> build;
+  std::u16string error;
+  if (!VendraJSON::LoadFile(VendraText::Utf8ToUtf16(buildJson), build.Receive(), error))
+    return 999;
+  VendraClient::VBuildClient buildClient;
+  Vendra::RefPtr<VendraJSON::VSJArray> differing;
+  if (buildClient.GetBuildFilesToInstall(static_cast<VendraJSON::VSJObject*>(build.get()),
+                                         VendraText::Utf8ToUtf16(installFolder),
+                                         differing.Receive(), error) !=
+      VendraClient::eVClientResult::Success)
+    return 998;
+  return differing->Count();
+}
+
+// A machine of its own with the installer in an empty install folder, the
+// service with the product's catalogue and the package manager as its
+// utility, and a session signed in and authorised earlier on this machine.
+class InstallRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+    WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
+    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " " + Quoted(serviceRoot_.path()) + " " +
+                  Quoted(VENDRA_BUILD_PROGRAM) + " 2.5.1 > /dev/null"),
+              0);
+    service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
+    ASSERT_TRUE(service_->ok());
+    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
+    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    std::string failure;
+    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    installFolder_ = folder_.Sub("Tandory");
+    fs::create_directories(installFolder_);
+    fs::copy_file(VENDRA_INSTALLER_PROGRAM, installFolder_ + "/TandoryInstaller");
+    dataFolder_ = machine_.path() + "/ProgramData/Vendra Software";
+  }
+  void TearDown() override {
+    ::unsetenv("VENDRA_SERVICE_URL");
+    ::unsetenv("VENDRA_CA_FILE");
+    ::unsetenv("VENDRA_MACHINE_ROOT");
+  }
+
+  // Runs the installer; its output and the package manager's go to log_.
+  int RunInstaller() {
+    return RunCommand(Quoted(installFolder_ + "/TandoryInstaller") + " < /dev/null >> " + Quoted(log_) +
+               " 2>&1");
+  }
+
+  // The package manager goes on alone after the hand-over: wait for its word.
+  bool WaitForPackageManager(const std::string& word) {
+    for (int i = 0; i < 1200; ++i) {
+      if (ReadFile(log_).find(word) != std::string::npos) return true;
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+
+  TempFolder machine_;
+  TempFolder serviceRoot_;
+  TempFolder folder_;
+  std::unique_ptr<ServiceProcess> service_;
+  SignedInSession session_;
+  std::string installFolder_;
+  std::string dataFolder_;
+  std::string log_ = folder_.Sub("run.log");
+};
+
+TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManager) {
+  ASSERT_EQ(RunInstaller(), 0);
+  ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << ReadFile(log_);
+  const std::string log = ReadFile(log_);
+  EXPECT_EQ(log.find("failed"), std::string::npos) << log;
+  EXPECT_NE(log.find("downloaded data\\assets.bin"), std::string::npos) << log;
+
+  // The utility went where the installer runs it from, and runs.
+  EXPECT_EQ(ReadFile(dataFolder_ + "/utils/VendraBuild.exe"), ReadFile(VENDRA_BUILD_PROGRAM));
+  // The product: every file of the live build, as published.
+  EXPECT_EQ(FilesNotMatching(installFolder_,
+                             dataFolder_ + "/downloads/tdy/live/2.5.1/build.json"),
+            0u);
+  EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"), "Welcome to Tandory 2.5.1.\n");
+  EXPECT_EQ(RunCommand(Quoted(installFolder_ + "/Tandory.exe") + " > " + Quoted(folder_.Sub("ran")) +
+                " 2>&1"),
+            0);
+  EXPECT_EQ(ReadFile(folder_.Sub("ran")), "Tandory 2.5.1 is running\n");
+
+  // One sign-in of the session and one pass over the catalogue.
+  EXPECT_EQ(service_->CountRequests("vclient/login"), 1) << "only the stored session's";
+  EXPECT_EQ(service_->CountRequests("vclient/builds"), 1);
+  EXPECT_EQ(service_->CountRequests("vclient/build"), 1);
+  EXPECT_EQ(service_->CountRequests("vclient/download"), 4);
+
+  // A second run finds the utility and the product current: nothing is
+  // downloaded again.
+  ASSERT_EQ(RunInstaller(), 0);
+  ASSERT_TRUE(WaitForPackageManager("Installing 0 file(s)")) << ReadFile(log_);
+  EXPECT_EQ(service_->CountRequests("vclient/download"), 4);
+}
+
+TEST_F(InstallRunTest, TheUninstallCommandOfTheEntryRemovesTheProductAndTheEntry) {
+  ASSERT_EQ(RunInstaller(), 0);
+  ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << ReadFile(log_);
+  const std::string entry = machine_.path() +
+                            "/Registry/HKEY_LOCAL_MACHINE/k_software/k_wow6432node/k_microsoft/"
+                            "k_windows/k_currentversion/k_uninstall/k_tandory";
+  const std::string uninstall = ReadFile(entry + "/v_uninstallstring");
+  ASSERT_NE(uninstall.find("uninstall tandory"), std::string::npos) << uninstall;
+
+  ASSERT_EQ(RunCommand(Quoted(dataFolder_ + "/utils/VendraBuild.exe") + " uninstall tandory " +
+                Quoted(installFolder_) + " >> " + Quoted(log_) + " 2>&1"),
+            0)
+      << ReadFile(log_);
+  EXPECT_FALSE(fs::exists(installFolder_ + "/Tandory.exe"));
+  EXPECT_FALSE(fs::exists(installFolder_ + "/data/assets.bin"));
+  EXPECT_TRUE(fs::exists(installFolder_ + "/TandoryInstaller")) << "not the package's file";
+  EXPECT_FALSE(fs::exists(entry + "/v_uninstallstring"));
+  EXPECT_FALSE(fs::exists(entry + "/v_displayname"));
+}
+
+}  // namespace
+}  // namespace VendraTest
