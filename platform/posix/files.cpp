@@ -211,6 +211,10 @@ uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   const size_t cut = target.find_last_of('/');
   const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : target.substr(0, cut));
   if (!IsFolder(folder)) return SysError::kPathNotFound;
+  // A file its reader may not write stays as it is, as when it is opened for
+  // writing in place; the rename below would otherwise replace it.
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+    return SysError::kAccessDenied;
   // The new file must land in the target's folder, so the final rename stays
   // on one file system and is atomic.
   std::string temp = target + ".XXXXXX";

@@ -109,6 +109,18 @@ TEST(WriteFileAtomically, ReplacesWholeAndLeavesNothingBehind) {
   EXPECT_EQ(files, 1u);
 }
 
+TEST(WriteFileAtomically, LeavesAReadOnlyFileAlone) {
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
+  VendraTest::TempFolder tmp;
+  ::chmod(tmp.path().c_str(), 0777);
+  WriteTextFile(tmp.Sub("locked.json"), "old");
+  ::chmod(tmp.Sub("locked.json").c_str(), 0444);
+  const int code = VendraTest::RunUnprivileged(
+      [&] { return static_cast<int>(WriteFileAtomically(tmp.WSub("locked.json"), "new")); });
+  EXPECT_EQ(code, static_cast<int>(SysError::kAccessDenied));
+  EXPECT_EQ(ReadTextFile(tmp.Sub("locked.json")), "old");
+}
+
 TEST(ListFolder, ReportsSizesBeyondFourGigabytes) {
   VendraTest::TempFolder tmp;
   ASSERT_EQ(::truncate((WriteTextFile(tmp.Sub("sparse"), ""), tmp.Sub("sparse")).c_str(),
