@@ -50,45 +50,10 @@ eVClientResult VBuildClient::VerifySignature(const std::u16string& path, std::u1
   return VendraClient::VerifySignature(path, error);
 }
 
-eVClientResult VBuildClient::CompressFiles(const std::u16string&, const std::u16string&,
-                                           VendraJSON::VSJArray*, VendraJSON::VSJArray**,
-                                           std::u16string& error) {
-  return NotBuilt("CompressFiles", error);
-}
-
 eVClientResult VBuildClient::InstallBuildAsync(VendraJSON::VSJObject*, VendraJSON::VSJArray*,
                                                const std::u16string&, const std::u16string&,
                                                VAsync**) {
   return eVClientResult::NotSupported;
-}
-
-eVClientResult VBuildClient::InstallFile(VendraJSON::VSJObject*, VendraJSON::VSJObject*,
-                                         const std::u16string&, const std::u16string&, VAsync*,
-                                         VAsyncListener*, std::u16string& error) {
-  return NotBuilt("InstallFile", error);
-}
-
-eVClientResult VBuildClient::GetFilesToInstall(VendraJSON::VSJArray*, const std::u16string&,
-                                               VendraJSON::VSJArray**, std::u16string& error) {
-  return NotBuilt("GetFilesToInstall", error);
-}
-
-eVClientResult VBuildClient::GetBuildFilesToInstall(VendraJSON::VSJObject*,
-                                                    const std::u16string&,
-                                                    VendraJSON::VSJArray**,
-                                                    std::u16string& error) {
-  return NotBuilt("GetBuildFilesToInstall", error);
-}
-
-eVClientResult VBuildClient::CheckFile(VendraJSON::VSJObject*, const std::u16string&,
-                                       std::u16string& error) {
-  return NotBuilt("CheckFile", error);
-}
-
-eVClientResult VBuildClient::GetFilesToDownload(VendraJSON::VSJObject*, VendraJSON::VSJArray*,
-                                                const std::u16string&, VendraJSON::VSJArray**,
-                                                std::u16string& error) {
-  return NotBuilt("GetFilesToDownload", error);
 }
 
 }  // namespace VendraClient

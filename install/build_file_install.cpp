@@ -1,0 +1,87 @@
+// Checking one file against its entry, and installing one downloaded file by
+// expanding its ".z" copy into the place GetFilesToInstall recorded.
+#include <string>
+
+#include "client/session_lock.h"
+#include "common/text/format.h"
+#include "install/build_file_entry.h"
+#include "install/codec.h"
+#include "install/file_digest.h"
+#include "install/v_build_client.h"
+#include "json/object.h"
+#include "platform/local_path.h"
+#include "platform/paths.h"
+#include "platform/sys_error.h"
+
+namespace VendraClient {
+
+using VendraJSON::VSJObject;
+
+namespace {
+
+// Equal paths, either separator standing for the other.
+bool SameSpelling(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    if (!VendraPlatform::IsPathSeparator(a[i]) || !VendraPlatform::IsPathSeparator(b[i]))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+eVClientResult VBuildClient::CheckFile(VSJObject* file, const std::u16string& path,
+                                       std::u16string& error) {
+  if (!file || path.empty()) return eVClientResult::InvalidArgument;
+  NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
+  if (!lock.acquired()) return SessionLockTimedOut(error);
+  uint32_t sizeCache = 0;
+  std::string digestCache;
+  const int found = VerifyFile(path, EntrySize(file, u"size"), sizeCache,
+                               EntryTextA(file, u"sha256"), digestCache);
+  return found == kVerifyFileMatches ? eVClientResult::Success : eVClientResult::VerifyFailed;
+}
+
+eVClientResult VBuildClient::InstallFile(VSJObject* build, VSJObject* file,
+                                         const std::u16string& downloadFolder,
+                                         const std::u16string& installFolder, VAsync*,
+                                         VAsyncListener*, std::u16string& error) {
+  if (!build || !file || downloadFolder.empty()) return eVClientResult::InvalidArgument;
+
+  std::u16string source;
+  if (!EntryPath(file, downloadFolder, u".z", source, error)) return eVClientResult::Failed;
+  const std::u16string destination = EntryText(file, u"local_filename");
+  // The destination travels in the entry; when the caller names the install
+  // folder, it must be the place GetFilesToInstall gave the entry's name there,
+  // so that an entry with a "local_filename" of its own writes nowhere else.
+  if (!installFolder.empty() && !destination.empty()) {
+    std::u16string expected;
+    if (!EntryPath(file, installFolder, u"", expected, error)) return eVClientResult::Failed;
+    if (!SameSpelling(destination, expected)) {
+      error = VendraText::Format(u"Refused destination %ls outside the install folder %ls",
+                                 destination, installFolder);
+      return eVClientResult::Failed;
+    }
+  }
+
+  NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
+  if (!lock.acquired()) return SessionLockTimedOut(error);
+
+  uint32_t folderError = 0;
+  if (!VendraPlatform::CreateLocalPath(destination, folderError)) {
+    if (folderError == VendraPlatform::SysError::kAccessDenied) {
+      error = u"CreateLocalPath failed due to lack of permissions. Elevated permissions required?";
+      return eVClientResult::AccessDenied;
+    }
+    error = VendraText::Format(u"Failed to create folder for %ls (%d)", destination,
+                               static_cast<int32_t>(folderError));
+    return eVClientResult::Failed;
+  }
+  int32_t outputSize = 0;
+  return VendraClient::InflateFile(source, EntrySize(file, u"size"), destination, outputSize,
+                                   error);
+}
+
+}  // namespace VendraClient
