@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/memory/wipe.h"
+
 namespace VendraClient {
 namespace {
 
@@ -57,6 +59,8 @@ void Compress(uint32_t hash[4], const uint8_t* block) {
   hash[1] += b;
   hash[2] += c;
   hash[3] += d;
+  // The words may hold a password being digested.
+  Vendra::WipeBytes(x, sizeof x);
 }
 
 }  // namespace
@@ -95,6 +99,7 @@ Md5Digest Md5Finish(Md5State& state) {
   Md5Add(state, padding, padSize + 8);
   Md5Digest digest;
   for (int i = 0; i < 16; ++i) digest[i] = static_cast<uint8_t>(state.hash[i / 4] >> (8 * (i % 4)));
+  Vendra::WipeBytes(state.block, sizeof state.block);
   return digest;
 }
 

@@ -3,7 +3,7 @@
 // possible.
 #include <string>
 
-#include "client/secret_text.h"
+#include "common/memory/wipe.h"
 #include "client/sign_in_challenge.h"
 #include "client/string_request.h"
 #include "client/text_conversion.h"
@@ -62,7 +62,7 @@ eVClientResult VClient::LoginW(const std::u16string& user, const std::u16string&
   ToNarrow(password, narrowPassword);
   const eVClientResult result =
       Login(narrowUser, narrowPassword, passwordIsDigest, sessionSeconds, error);
-  WipeText(narrowPassword);
+  Vendra::WipeText(narrowPassword);
   return result;
 }
 

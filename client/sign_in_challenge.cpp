@@ -1,7 +1,7 @@
 #include "client/sign_in_challenge.h"
 
 #include "client/md5.h"
-#include "client/secret_text.h"
+#include "common/memory/wipe.h"
 #include "common/text/format.h"
 
 namespace VendraClient {
@@ -17,8 +17,8 @@ std::string Md5TextWiped(std::string_view bytes) {
   Md5Add(state, bytes.data(), bytes.size());
   Md5Digest digest = Md5Finish(state);
   std::string text = Md5DigestText(digest);
-  WipeBytes(&state, sizeof state);
-  WipeBytes(digest.data(), digest.size());
+  Vendra::WipeBytes(&state, sizeof state);
+  Vendra::WipeBytes(digest.data(), digest.size());
   return text;
 }
 
@@ -34,8 +34,8 @@ SignInChallenge MakeSignInChallenge(std::string_view password, bool passwordIsDi
                            : Md5TextWiped(password);
   std::string keyInput = challenge.iv + digest;
   challenge.key = Md5TextWiped(keyInput);
-  WipeText(keyInput);
-  WipeText(digest);
+  Vendra::WipeText(keyInput);
+  Vendra::WipeText(digest);
   return challenge;
 }
 

@@ -10,7 +10,4 @@ namespace VendraUi {
 // before it is freed (passwords pass through it). No trimming.
 std::u16string ReadControlText(IDialogHost& host, int id);
 
-// Overwrites the text's units with zeros and empties it.
-void WipeText(std::u16string& text);
-
 }  // namespace VendraUi

@@ -1,5 +1,6 @@
 #include "ui/device_authorization_dialog.h"
 
+#include "common/memory/wipe.h"
 #include "common/text/format.h"
 #include "ui/control_text.h"
 #include "ui/dialog_ids.h"
@@ -84,7 +85,7 @@ void DeviceAuthorizationDialog::Submit(IDialogHost& host) {
     return;
   }
   state_.result = client_.AuthorizeDevice(code, deviceName, state_.error);
-  WipeText(code);
+  Vendra::WipeText(code);
   host.End(kEndOk);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/memory/wipe.h"
 #include "ui/control_text.h"
 
 namespace VendraUi {
@@ -22,8 +23,8 @@ DialogModel::DialogModel(const DialogTemplate& dialog) : dialog_(dialog) {
 
 DialogModel::~DialogModel() {
   for (auto& [id, control] : controls_) {
-    WipeText(control.text);
-    for (ComboEntry& entry : control.entries) WipeText(entry.text);
+    Vendra::WipeText(control.text);
+    for (ComboEntry& entry : control.entries) Vendra::WipeText(entry.text);
   }
 }
 
@@ -53,7 +54,7 @@ size_t DialogModel::CopyText(int id, char16_t* buffer, size_t capacity) {
 
 void DialogModel::SetText(int id, std::u16string_view text) {
   if (Control* c = Find(id)) {
-    WipeText(c->text);
+    Vendra::WipeText(c->text);
     c->text.assign(text);
   }
 }

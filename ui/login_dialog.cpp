@@ -1,5 +1,6 @@
 #include "ui/login_dialog.h"
 
+#include "common/memory/wipe.h"
 #include "common/text/utf.h"
 #include "ui/control_text.h"
 #include "ui/dialog_ids.h"
@@ -61,7 +62,7 @@ void LoginDialog::Submit(IDialogHost& host) {
   std::u16string user = ReadControlText(host, Ids::kUserName);
   std::u16string password = ReadControlText(host, Ids::kPassword);
   if (user.empty()) {
-    WipeText(password);
+    Vendra::WipeText(password);
     host.ShowMessage(MessageOwner::None, kErrorCaption, kNeedUserName);
     return;
   }
@@ -71,7 +72,7 @@ void LoginDialog::Submit(IDialogHost& host) {
   }
   const uint32_t seconds = ChosenSessionSeconds(host);
   state_.result = client_.LoginW(user, password, false, seconds, state_.error);
-  WipeText(password);
+  Vendra::WipeText(password);
   host.End(kEndOk);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/memory/wipe.h"
 #include "common/text/format.h"
 #include "common/text/utf.h"
 #include "ui/control_text.h"
@@ -136,7 +137,7 @@ class Session {
     std::u16string line;
     if (!terminal_.ReadLine(prompt, line, c.Has(kPassword))) return false;
     if (!line.empty()) host_.Type(c.id, line);
-    WipeText(line);
+    Vendra::WipeText(line);
     return true;
   }
 

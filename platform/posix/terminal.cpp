@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/memory/wipe.h"
+
 #include "platform/posix/posix_text.h"
 
 namespace VendraPlatform {
@@ -29,12 +31,6 @@ __attribute__((constructor(101))) void HoldClosedStandardStreams() {
       ::close(held);
     }
   }
-}
-
-void Wipe(std::string& bytes) {
-  volatile char* p = bytes.data();
-  for (size_t i = 0; i < bytes.size(); ++i) p[i] = 0;
-  bytes.clear();
 }
 
 // Echo is switched off for one line and restored on every way out.
@@ -97,7 +93,7 @@ class StdioTerminal final : public ITerminal {
     }
     if (!bytes.empty() && bytes.back() == '\r') bytes.pop_back();
     line = Posix::FromNative(bytes);
-    Wipe(bytes);
+    Vendra::WipeText(bytes);
     return true;
   }
 };

@@ -1,6 +1,6 @@
-#include "client/secret_text.h"
+#include "common/memory/wipe.h"
 
-namespace VendraClient {
+namespace Vendra {
 
 void WipeBytes(void* data, size_t size) {
   volatile unsigned char* bytes = static_cast<volatile unsigned char*>(data);
@@ -17,4 +17,4 @@ void WipeText(std::u16string& text) {
   text.clear();
 }
 
-}  // namespace VendraClient
+}  // namespace Vendra
