@@ -1,20 +1,9 @@
 #include "install/v_build_client.h"
 
-#include "common/text/format.h"
 #include "install/codec.h"
 #include "install/signature_verification.h"
 
 namespace VendraClient {
-namespace {
-
-// Operations whose subsystem is not in this build say so instead of succeeding.
-eVClientResult NotBuilt(const char* operation, std::u16string& error) {
-  error = VendraText::Format(u"%hs is not available in this build of the client", operation);
-  return eVClientResult::NotSupported;
-}
-
-}  // namespace
-
 VBuildClient::VBuildClient() = default;
 VBuildClient::~VBuildClient() = default;
 
