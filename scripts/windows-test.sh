@@ -52,8 +52,9 @@ failures=0
 log "running the test programs under Wine"
 (cd "$build" && ctest --output-on-failure -j1 --timeout 300) || failures=$((failures + 1))
 
-# The installer in an empty folder: it writes its uninstall entry, then stops
-# at sign-in with the failure box, which the helper reads and closes.
+# The installer in an empty folder: it writes its uninstall entry and, with
+# no stored session, opens the Login window; the helper cancels it, then reads
+# and closes the sign-in failure box.
 log "running TandoryInstaller.exe"
 install_dir=$(mktemp -d /tmp/vendra-install.XXXXXX)
 cp "$build/installer/TandoryInstaller.exe" "$install_dir/"
@@ -62,10 +63,11 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tandory'
 # A value some earlier program left behind, which the entry must remove.
 wine reg add "$uninstall_key" /v DisplayVersion /t REG_SZ /d 9.9 /f /reg:32 >/dev/null 2>&1
 wineserver -w
-box=$(cd "$install_dir" && xvfb-run -a sh -c '
+box=$(cd "$install_dir" && timeout 300 xvfb-run -a sh -c '
   wine ./TandoryInstaller.exe & installer=$!
-  wine "$0" close-box "Tandory Installer failed" 90; closed=$?
-  wait $installer; echo "exit=$? closed=$closed"' "$helper" 2>/dev/null | tr -d '\r') || true
+  wine "$0" cancel-window "Vendra Software" 90; cancelled=$?
+  wine "$0" close-box "Tandory Installer failed" 60; closed=$?
+  wait $installer; echo "exit=$? cancelled=$cancelled closed=$closed"' "$helper" 2>/dev/null | tr -d '\r') || true
 wineserver -w
 entry=$(wine reg query "$uninstall_key" /reg:32 2>/dev/null | tr -d '\r') || true
 
@@ -79,9 +81,13 @@ check_absent() {
 }
 win_dir=$(winepath -w "$install_dir" 2>/dev/null | tr -d '\r') || true
 utility='C:\ProgramData\Vendra Software\utils\VendraBuild.exe'
-check "installer exit code 0 after the box was closed" "$box" "exit=0 closed=0"
+check "installer exit code 0 after the box was closed" "$box" "exit=0 cancelled=0 closed=0"
 check "sign-in failure box" "$box" "Vendra Software Login failed"
-check "error code line" "$box" "Error Code "
+check "error code line" "$box" "Error Code -109"
+check "cancel reason" "$box" "User clicked Cancel in Login window"
+if [ "$(sed -n 1p <<<"$box")" = "Vendra Software Login failed" ] && [ -z "$(sed -n 2p <<<"$box")" ] &&
+  [ "$(sed -n 3p <<<"$box")" = "Error Code -109" ]; then log "ok: heading, empty line, error code"; else
+  log "FAILED: heading, empty line, error code in:"; echo "$box" >&2; failures=$((failures + 1)); fi
 check "entry: display name" "$entry" "DisplayName    REG_SZ    Tandory"
 check "entry: install location" "$entry" "InstallLocation    REG_SZ    $win_dir"
 check "entry: display icon" "$entry" "DisplayIcon    REG_SZ    $win_dir\\Tandory.exe"

@@ -9,6 +9,8 @@
 //   close-box CAPTION SECONDS       waits for a message box with CAPTION, prints its
 //                                   text on standard output, presses its OK button;
 //                                   1 when none appeared in time
+//   cancel-window CAPTION SECONDS   waits for a dialog window with CAPTION and presses
+//                                   its Cancel button; 1 when none appeared in time
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <shellapi.h>
@@ -53,23 +55,34 @@ int Record(const std::u16string& marker, const std::vector<std::u16string>& args
   return ::MoveFileExW(W(temp), W(marker), MOVEFILE_REPLACE_EXISTING) ? 0 : 3;
 }
 
-int CloseBox(const std::u16string& caption, int seconds) {
+// Dialog windows, message boxes among them, are of the system class "#32770".
+HWND WaitForDialog(const std::u16string& caption, int seconds) {
   for (int waited = 0; waited < seconds * 10; ++waited) {
-    // Message boxes are dialogs of the system class "#32770".
-    if (HWND box = ::FindWindowW(L"#32770", W(caption))) {
-      wchar_t text[4096] = {};
-      // The box's text is its static control with id 0xFFFF.
-      ::GetDlgItemTextW(box, 0xFFFF, text, 4096);
-      const std::string utf8 = VendraText::Utf16ToUtf8(reinterpret_cast<const char16_t*>(text));
-      std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-      std::fputc('\n', stdout);
-      std::fflush(stdout);
-      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-      return 0;
-    }
+    if (HWND dialog = ::FindWindowW(L"#32770", W(caption))) return dialog;
     ::Sleep(100);
   }
-  return 1;
+  return nullptr;
+}
+
+int CancelWindow(const std::u16string& caption, int seconds) {
+  HWND dialog = WaitForDialog(caption, seconds);
+  if (!dialog) return 1;
+  ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return 0;
+}
+
+int CloseBox(const std::u16string& caption, int seconds) {
+  HWND box = WaitForDialog(caption, seconds);
+  if (!box) return 1;
+  wchar_t text[4096] = {};
+  // The box's text is its static control with id 0xFFFF.
+  ::GetDlgItemTextW(box, 0xFFFF, text, 4096);
+  const std::string utf8 = VendraText::Utf16ToUtf8(reinterpret_cast<const char16_t*>(text));
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return 0;
 }
 
 }  // namespace
@@ -96,5 +109,7 @@ int main() {
   }
   if (mode == u"record" && args.size() >= 3) return Record(args[2], args);
   if (mode == u"close-box" && args.size() == 4) return CloseBox(args[2], std::stoi(VendraText::Utf16ToUtf8(args[3])));
+  if (mode == u"cancel-window" && args.size() == 4)
+    return CancelWindow(args[2], std::stoi(VendraText::Utf16ToUtf8(args[3])));
   return 91;
 }
