@@ -1,0 +1,3 @@
+// A small program that the build signs, so the trust provider has a signed
+// file to judge.
+int main() { return 0; }
