@@ -15,12 +15,15 @@ int VAsyncBase::Release() {
 }
 
 int32_t VAsyncBase::Start(VAsyncListener* listener) {
+  // A job runs once: a second Start must not disturb the worker that runs.
+  int32_t created = ToInt(eVClientResult::Created);
+  if (!status_.compare_exchange_strong(created, ToInt(eVClientResult::Running)))
+    return ToInt(eVClientResult::Failed);
   listener_ = Vendra::RefPtr<VAsyncListener>::Share(listener);
   // The worker's reference is taken before its thread exists, so that an
   // owner who releases the job at once cannot free it under a starting
   // worker.
   AddRef();
-  status_.store(ToInt(eVClientResult::Running));
   if (!Worker().Start()) {
     status_.store(ToInt(eVClientResult::Created));
     Release();

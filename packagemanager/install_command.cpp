@@ -115,7 +115,7 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
                 VendraText::Format(u"%u file(s) differ", static_cast<unsigned>(toInstall->Count())));
   VendraPlatform::MarkExecutable(executable);
 
-  InstallRecord record{product, branch, version, {}};
+  InstallRecord record{product, branch, version, executable, {}};
   ObjectRef data;
   ArrayRef files;
   if (build->GetObject(u"data", data.Receive()) && data->GetArray(u"files", files.Receive())) {

@@ -22,6 +22,7 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
   object->SetStringA(u"product", record.product);
   object->SetStringA(u"branch", record.branch);
   object->SetStringA(u"version", record.version);
+  object->SetString(u"executable", std::u16string_view(record.executable));
   auto files = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
   for (const auto& name : record.files)
     files->AppendAdopted(VendraJSON::VSJString::Create(name));
@@ -48,6 +49,7 @@ bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& recor
   object->GetStringA(u"product", record.product);
   object->GetStringA(u"branch", record.branch);
   object->GetStringA(u"version", record.version);
+  object->GetString(u"executable", record.executable);
   Vendra::RefPtr<VSJArray> files;
   record.files.clear();
   if (object->GetArray(u"files", files.Receive())) {

@@ -11,6 +11,8 @@ struct InstallRecord {
   std::string product;
   std::string branch;
   std::string version;
+  // The product's program, as the install command named it.
+  std::u16string executable;
   // The installed files, relative to the install folder.
   std::vector<std::u16string> files;
 };

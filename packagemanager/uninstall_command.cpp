@@ -78,7 +78,7 @@ int ModifyCommand(Clients clients, const std::u16string& key, const std::u16stri
     return 1;
   }
   return InstallCommand(clients, record.product, record.branch, record.version, folder,
-                        VendraPlatform::PathAppend(folder, u"Tandory.exe"));
+                        record.executable);
 }
 
 }  // namespace VendraBuild

@@ -12,6 +12,7 @@
 #include "async/v_async_download_utility.h"
 #include "async/v_async_listeners.h"
 #include "client/v_client.h"
+#include "install/v_build_client.h"
 #include "common/memory/ref_ptr.h"
 #include "json/object.h"
 
@@ -202,8 +203,52 @@ TEST(AsyncJobTest, AbortLeavesARunningJobToEndNormally) {
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(job->Abort(), -3);
   EXPECT_EQ(job->GetStatus(), 2);
+  EXPECT_EQ(job->Start(listener.get()), -1) << "a job runs once";
+  EXPECT_EQ(job->GetStatus(), 2);
   client.open = true;
   EXPECT_EQ(WaitWhileRunning(job.get()), 0);
+}
+
+// The real build client with its file installation failing.
+class FailingBuildClient final : public VendraClient::VBuildClient {
+ public:
+  eVClientResult InstallFile(VSJObject*, VSJObject*, const std::u16string&,
+                             const std::u16string&, VendraClient::VAsync*,
+                             VendraClient::VAsyncListener*, std::u16string& error) override {
+    error = u"Failed to create folder for x (3)";
+    return eVClientResult::Failed;
+  }
+};
+
+TEST(AsyncInstallJobTest, AFailedInstallHandsOutWhatItWasGiven) {
+  FailingBuildClient buildClient;
+  auto build = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  auto file = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  file->SetStringA(u"filename", "bin/x");
+  Vendra::RefPtr<VendraClient::VAsync> job;
+  EXPECT_EQ(buildClient.InstallFileAsync(build.get(), nullptr, u"d", u"i", job.Receive()),
+            eVClientResult::InvalidArgument);
+  ASSERT_EQ(buildClient.InstallFileAsync(build.get(), file.get(), u"downloads", u"install",
+                                         job.Receive()),
+            eVClientResult::Success);
+  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  ASSERT_EQ(job->Start(listener.get()), 2);
+  EXPECT_EQ(WaitWhileRunning(job.get()), -1);
+  VSJObject* result = nullptr;
+  EXPECT_EQ(job->GetResult(&result), -1);
+  ASSERT_NE(result, nullptr);
+  auto held = Vendra::RefPtr<VSJObject>::Adopt(result);
+  ASSERT_EQ(held->Count(), 4u);
+  EXPECT_TRUE(held->Has(u"build"));
+  EXPECT_TRUE(held->Has(u"file"));
+  std::u16string path;
+  EXPECT_TRUE(held->GetString(u"download_path", path));
+  EXPECT_EQ(path, u"downloads");
+  EXPECT_TRUE(held->GetString(u"install_path", path));
+  EXPECT_EQ(path, u"install");
+  Vendra::RefPtr<VSJObject> sameFile;
+  ASSERT_TRUE(held->GetObject(u"file", sameFile.Receive()));
+  EXPECT_EQ(sameFile.get(), file.get()) << "the entry itself, shared";
 }
 
 TEST(AsyncJobTest, ReleaseOnACountOfZeroFreesNothing) {

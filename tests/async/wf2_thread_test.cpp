@@ -28,14 +28,17 @@ class PollingThread final : public Wrenfield2::WF2Thread {
   std::atomic<int> steps{0};
 };
 
-// Returns as soon as it is let go.
+// Returns as soon as it is let go. While it waits it holds no lock of the
+// runtime (the system's own sleep, no heap), so it may be ended by force there.
 class GatedThread final : public Wrenfield2::WF2Thread {
  public:
   int32_t Run() override {
-    while (!open) std::this_thread::sleep_for(1ms);
+    waiting = true;
+    while (!open) VendraPlatform::SleepMilliseconds(1);
     ++runs;
     return 0;
   }
+  std::atomic<bool> waiting{false};
   std::atomic<bool> open{false};
   std::atomic<int> runs{0};
 };
@@ -109,6 +112,9 @@ TEST(WF2ThreadTest, StopWithATimeLimitAnswersFalseForABodyThatIgnoresIt) {
 TEST(WF2ThreadTest, KillEndsTheThreadOnlyWhereTheSystemCan) {
   GatedThread thread;
   ASSERT_TRUE(thread.Start());
+  // A thread ended while still starting up, or inside the heap, would leave
+  // the loader's or the heap's lock held for good: it is ended in its body.
+  ASSERT_TRUE(WaitFor([&] { return thread.waiting.load(); }));
   const bool killed = thread.Kill(0);
 #ifdef _WIN32
   EXPECT_TRUE(killed);

@@ -141,16 +141,29 @@ TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManage
   EXPECT_EQ(service_->CountRequests("vclient/download"), 4);
 }
 
-TEST_F(InstallRunTest, TheUninstallCommandOfTheEntryRemovesTheProductAndTheEntry) {
+TEST_F(InstallRunTest, TheEntrysModifyRepairsAndItsUninstallRemovesTheProductAndTheEntry) {
   ASSERT_EQ(RunInstaller(), 0);
   ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << ReadFile(log_);
+  const std::string packageManager = Quoted(dataFolder_ + "/utils/VendraBuild.exe");
+
+  // A damaged install is repaired from the downloads kept in the data folder.
+  fs::remove(installFolder_ + "/data/welcome.txt");
+  std::ofstream(installFolder_ + "/Tandory.exe", std::ios::app) << "tampered";
+  ASSERT_EQ(RunCommand(packageManager + " modify tandory " + Quoted(installFolder_) + " >> " +
+                       Quoted(log_) + " 2>&1"),
+            0)
+      << ReadFile(log_);
+  EXPECT_NE(ReadFile(log_).find("Installing 2 file(s)"), std::string::npos) << ReadFile(log_);
+  EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"), "Welcome to Tandory 2.5.1.\n");
+  EXPECT_EQ(service_->CountRequests("vclient/download"), 4) << "nothing fetched again";
+
   const std::string entry = machine_.path() +
                             "/Registry/HKEY_LOCAL_MACHINE/k_software/k_wow6432node/k_microsoft/"
                             "k_windows/k_currentversion/k_uninstall/k_tandory";
   const std::string uninstall = ReadFile(entry + "/v_uninstallstring");
   ASSERT_NE(uninstall.find("uninstall tandory"), std::string::npos) << uninstall;
 
-  ASSERT_EQ(RunCommand(Quoted(dataFolder_ + "/utils/VendraBuild.exe") + " uninstall tandory " +
+  ASSERT_EQ(RunCommand(packageManager + " uninstall tandory " +
                 Quoted(installFolder_) + " >> " + Quoted(log_) + " 2>&1"),
             0)
       << ReadFile(log_);
