@@ -18,15 +18,20 @@ void VSJValue::Delete() {
 
 void VSJValue::OnDelete() {}
 
-int VSJValue::AddRef() { return ++refs_; }
+int VSJValue::AddRef() { return refs_.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 int VSJValue::Release() {
-  if (refs_ == 0) return 0;
-  if (--refs_ == 0) {
+  int32_t count = refs_.load(std::memory_order_relaxed);
+  // A count already at 0 stays there: a surplus Release frees nothing.
+  do {
+    if (count == 0) return 0;
+  } while (!refs_.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel,
+                                        std::memory_order_relaxed));
+  if (count == 1) {
     Delete();
     return 0;
   }
-  return refs_;
+  return count - 1;
 }
 
 }  // namespace VendraJSON

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -58,7 +59,7 @@ class VSJValue {
 
   // The type code without a virtual call; equal to GetType().
   int Kind() const { return kind_; }
-  int RefCount() const { return refs_; }
+  int RefCount() const { return refs_.load(std::memory_order_relaxed); }
 
  protected:
   explicit VSJValue(int kind) : kind_(static_cast<uint8_t>(kind)) {}
@@ -74,7 +75,9 @@ class VSJValue {
   }
 
  private:
-  int32_t refs_ = 1;
+  // Jobs hand values to worker threads, and either thread may drop the last
+  // reference, so the count changes atomically.
+  std::atomic<int32_t> refs_{1};
   uint8_t kind_;
   uint16_t blockBytes_ = 0;  // size of the block, 0 for a large one
 };

@@ -261,6 +261,23 @@ TEST(AsyncJobTest, ReleaseOnACountOfZeroFreesNothing) {
   EXPECT_EQ(destroyed, 1);
 }
 
+TEST(AsyncJobTest, AValueSharedWithWorkersKeepsAnExactCount) {
+  // Jobs keep references to the owner's objects and drop them on their
+  // workers while the owner goes on taking and dropping its own.
+  auto shared = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 20; ++round) {
+        for (int i = 0; i < 50000; ++i) shared->AddRef();
+        for (int i = 0; i < 50000; ++i) shared->Release();
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(shared->RefCount(), 1);
+}
+
 TEST(AsyncJobTest, ManyJobsReleasedAtOnceAreEachDestroyedOnce) {
   GatedClient client;
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
