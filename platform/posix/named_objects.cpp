@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/files.h"
 #include "platform/posix/posix_text.h"
 
 namespace VendraPlatform::Posix {
@@ -22,6 +23,9 @@ constexpr char kSystemObjectFolder[] = "/dev/shm";
 std::string ObjectFolder() {
   const char* root = std::getenv("VENDRA_MACHINE_ROOT");
   if (!root || !*root) return kSystemObjectFolder;
+  // The relocated root may not exist yet when the first object is made,
+  // before anything else of the program has run.
+  CreateFolderTree(FromNative(root));
   const std::string folder = std::string(root) + "/Objects";
   if (::mkdir(folder.c_str(), 01777) == 0) ::chmod(folder.c_str(), 01777);
   return folder;
