@@ -14,7 +14,8 @@ if [ "$(id -u)" != 0 ]; then sudo_cmd=(sudo); fi
 log() { echo "windows-test: $*" >&2; }
 
 packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  wine64 wine xvfb xauth cmake ninja-build dpkg-dev autoconf automake libtool make googletest)
+  wine64 wine xvfb xauth cmake ninja-build dpkg-dev autoconf automake libtool make googletest
+  osslsigncode openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
