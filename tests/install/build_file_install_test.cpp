@@ -6,6 +6,7 @@
 
 #include "common/text/utf.h"
 #include "json/string_value.h"
+#include "platform/paths.h"
 #include "tests/install/build_files_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
@@ -232,7 +233,8 @@ TEST_F(CompressFilesTest, MissingSourceOrUnsafeNameFailsWithoutAList) {
                                   files.Receive(), error),
             eVClientResult::Failed);
   EXPECT_FALSE(files);
-  EXPECT_EQ(error, u"Failed to open file " + source_.WSub("gone.txt") + u" for reading (err=2)");
+  EXPECT_EQ(error, u"Failed to open file " + VendraPlatform::PathAppend(source_.wpath(), u"gone.txt") +
+                       u" for reading (err=2)");
   EXPECT_FALSE(std::filesystem::exists(download_.Sub("gone.txt.z")));
 
   ArrayRef climbing = ArrayRef::Adopt(VSJArray::Create());

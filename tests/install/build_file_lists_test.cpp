@@ -50,7 +50,7 @@ TEST_F(FilesToInstallTest, MissingFileIsListedWithItsPlaceOnly) {
   ASSERT_EQ(ToInstall(list.get(), out), eVClientResult::Success);
   ASSERT_EQ(out->Count(), 1u);
   const VSJObject* entry = EntryAt(out.get(), 0);
-  EXPECT_EQ(Text(entry, u"local_filename"), install_.Sub("sub/alpha.txt"));
+  EXPECT_EQ(Text(entry, u"local_filename"), Joined(install_, "sub/alpha.txt"));
   EXPECT_FALSE(entry->Has(u"local_size"));
   EXPECT_FALSE(entry->Has(u"local_sha256"));
   // The rest of the entry travels along; the caller's entry is not touched.
@@ -122,7 +122,7 @@ TEST_F(FilesToInstallTest, EntriesThatCannotMatchAreAlwaysListed) {
   ArrayRef out;
   ASSERT_EQ(ToInstall(list.get(), out), eVClientResult::Success);
   ASSERT_EQ(out->Count(), 2u);
-  EXPECT_EQ(Text(EntryAt(out.get(), 0), u"local_filename"), install_.Sub("nodigest.txt"));
+  EXPECT_EQ(Text(EntryAt(out.get(), 0), u"local_filename"), Joined(install_, "nodigest.txt"));
   // The empty file opens and has the right length, but cannot be read to hash.
   EXPECT_FALSE(EntryAt(out.get(), 1)->Has(u"local_size"));
   EXPECT_FALSE(EntryAt(out.get(), 1)->Has(u"local_sha256"));
@@ -233,12 +233,12 @@ TEST_F(FilesToDownloadTest, CompressedCopiesAreComparedAndRecorded) {
             eVClientResult::Success);
   ASSERT_EQ(out->Count(), 2u);
   const VSJObject* changed = EntryAt(out.get(), 0);
-  EXPECT_EQ(Text(changed, u"local_compressed_filename"), download_.Sub("bin/beta.dll.z"));
+  EXPECT_EQ(Text(changed, u"local_compressed_filename"), Joined(download_, "bin/beta.dll.z"));
   EXPECT_EQ(Number(changed, u"local_compressed_size"), static_cast<int64_t>(wrong.size()));
   // A copy of another length is not hashed.
   EXPECT_FALSE(changed->Has(u"local_compressed_sha256"));
   const VSJObject* missing = EntryAt(out.get(), 1);
-  EXPECT_EQ(Text(missing, u"local_compressed_filename"), download_.Sub("gamma.bin.z"));
+  EXPECT_EQ(Text(missing, u"local_compressed_filename"), Joined(download_, "gamma.bin.z"));
   EXPECT_FALSE(missing->Has(u"local_compressed_size"));
 
   // Fed back, the recorded length is believed; with the right length, the

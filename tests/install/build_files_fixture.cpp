@@ -2,8 +2,11 @@
 #include <zlib.h>
 
 #include "tests/install/build_files_fixture.h"
+
+#include "common/text/utf.h"
 #include "install/sha256.h"
 #include "json/value_container.h"
+#include "platform/paths.h"
 #include "tests/support/environment.h"
 
 namespace VendraTest {
@@ -63,6 +66,11 @@ int64_t Number(const VendraJSON::VSJObject* object, const char16_t* key) {
 void UseTestMachineRoot() {
   static TempFolder root;
   SetEnvironment("VENDRA_MACHINE_ROOT", root.path());
+}
+
+std::string Joined(const TempFolder& folder, const char* relative) {
+  return VendraText::Utf16ToUtf8(
+      VendraPlatform::PathAppend(folder.wpath(), VendraText::Utf8ToUtf16(relative)));
 }
 
 }  // namespace VendraTest

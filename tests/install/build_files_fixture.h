@@ -29,6 +29,8 @@ ArrayRef MakeList(std::initializer_list<VendraJSON::VSJValue*> values);
 // The array element i as an object (no reference of its own).
 VendraJSON::VSJObject* EntryAt(const VendraJSON::VSJArray* list, size_t i);
 std::string Text(const VendraJSON::VSJObject* object, const char16_t* key);
+// folder joined with a relative name by the product's own path rule, as UTF-8.
+std::string Joined(const TempFolder& folder, const char* relative);
 int64_t Number(const VendraJSON::VSJObject* object, const char16_t* key);
 
 // Points VENDRA_MACHINE_ROOT at one folder for the whole test program, so the
