@@ -19,6 +19,9 @@ using Win32::WidePath;
 
 namespace {
 
+constexpr int kReplaceAttempts = 50;
+constexpr DWORD kReplaceRetryMs = 10;
+
 // The shell's folder creation takes only full paths.
 std::wstring FullPath(std::u16string_view path) {
   const std::wstring wide = WidePath(path);
@@ -217,9 +220,18 @@ uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   if (!err) err = file.Flush();
   const uint32_t closed = file.Close();
   if (!err) err = closed;
-  if (!err && !::MoveFileExW(WidePath(temp).c_str(), WidePath(path).c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    err = ::GetLastError();
+  // Another process reading the target at this moment (the vendor's other
+  // programs, a virus scanner) can refuse the replacement for a short while:
+  // try again briefly before giving up.
+  for (int attempt = 0; !err; ++attempt) {
+    if (::MoveFileExW(WidePath(temp).c_str(), WidePath(path).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      break;
+    const DWORD moveError = ::GetLastError();
+    const bool transient = moveError == ERROR_ACCESS_DENIED || moveError == ERROR_SHARING_VIOLATION;
+    if (!transient || attempt >= kReplaceAttempts) err = moveError;
+    else ::Sleep(kReplaceRetryMs);
+  }
   if (err) ::DeleteFileW(WidePath(temp).c_str());
   return err;
 }
