@@ -160,11 +160,14 @@ class SlowStoppingThread final : public Wrenfield2::WF2Thread {
  public:
   explicit SlowStoppingThread(std::atomic<bool>& finished) : finished_(finished) {}
   int32_t Run() override {
+    // Taken before the loop: once the owner's destruction has begun, only the
+    // base part of this object is left to use.
+    std::atomic<bool>& finished = finished_;
     started = true;
     while (SleepUnlessStopped(1)) {
     }
     std::this_thread::sleep_for(100ms);
-    finished_ = true;
+    finished = true;
     return 0;
   }
   std::atomic<bool> started{false};

@@ -113,7 +113,9 @@ TEST_F(NamedMutexLockTest, TwoThreadsKeepTheCountRight) {
 }
 
 TEST_F(NamedMutexLockTest, LockWithoutItsMutexNeverSucceeds) {
-  ::setenv("VENDRA_MACHINE_ROOT", root_.Sub("missing/folder").c_str(), 1);
+  // Below a plain file no folder can be made, so the mutex cannot exist.
+  VendraTest::WriteTextFile(root_.Sub("plain-file"), "x");
+  ::setenv("VENDRA_MACHINE_ROOT", root_.Sub("plain-file/folder").c_str(), 1);
   NamedMutexLock lock(u"", kSessionName);
   EXPECT_FALSE(lock.Acquire(0));
   EXPECT_FALSE(lock.Acquire(50));
