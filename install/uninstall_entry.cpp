@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/text/format.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 
@@ -11,14 +12,6 @@ namespace {
 
 constexpr char16_t kUninstallKeyFormat[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%ls";
 constexpr char16_t kPublisher[] = u"Vendra Software, LLC";
-
-// The folder of the running program, without a trailing separator.
-std::u16string OwnFolder() {
-  std::u16string path = VendraPlatform::ModuleFileName();
-  const size_t cut = path.find_last_of(u"\\/");
-  if (cut != std::u16string::npos) path.resize(cut);
-  return path;
-}
 
 void WriteText(VendraPlatform::RegistryKey& key, std::u16string_view name,
                const std::u16string& value) {
@@ -35,7 +28,7 @@ UninstallEntry::UninstallEntry(std::u16string displayName_, std::u16string displ
     : displayIcon(std::move(displayIcon_)),
       displayName(std::move(displayName_)),
       estimatedSize(estimatedSize_),
-      installLocation(OwnFolder()),
+      installLocation(VendraPlatform::FolderOf(VendraPlatform::ModuleFileName())),
       modifyPath(std::move(modifyPath_)),
       publisher(kPublisher),
       uninstallString(std::move(uninstallString_)) {}

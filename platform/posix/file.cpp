@@ -15,15 +15,6 @@ namespace VendraPlatform {
 
 using Posix::SysErrorFromErrno;
 
-namespace {
-std::string NativeFilePath(std::u16string_view path) {
-  std::string out = Posix::Native(path);
-  for (char& c : out)
-    if (c == '\\') c = '/';
-  return out;
-}
-}  // namespace
-
 File::~File() { Close(); }
 
 File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
@@ -38,7 +29,7 @@ File& File::operator=(File&& other) noexcept {
 
 uint32_t File::OpenForReading(std::u16string_view path) {
   Close();
-  const int fd = ::open(NativeFilePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(Posix::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return SysErrorFromErrno(errno);
   struct stat st;
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -51,7 +42,7 @@ uint32_t File::OpenForReading(std::u16string_view path) {
 
 uint32_t File::CreateForWriting(std::u16string_view path) {
   Close();
-  const int fd = ::open(NativeFilePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = ::open(Posix::NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     const int err = errno;
     return err == ENOENT ? SysError::kPathNotFound : SysErrorFromErrno(err);

@@ -21,6 +21,7 @@ namespace VendraPlatform {
 const char16_t kPathSeparator = u'/';
 
 using Posix::Native;
+using Posix::NativePath;
 using Posix::SysErrorFromErrno;
 
 namespace {
@@ -28,14 +29,6 @@ namespace {
 // Folders of ours are written only by their owner; see CreateSharedFolder for
 // the one folder every user may add files to.
 constexpr mode_t kFolderMode = 0755;
-
-// Turns the path separators the system's relative paths use into '/'.
-std::string NativePath(std::u16string_view path) {
-  std::string out = Native(path);
-  for (char& c : out)
-    if (c == '\\') c = '/';
-  return out;
-}
 
 bool IsFolder(const std::string& path) {
   struct stat st;

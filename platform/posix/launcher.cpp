@@ -17,15 +17,10 @@
 namespace VendraPlatform {
 namespace {
 
+using Posix::NativePath;
+
 // What the shell answers for a started program: any value above 32.
 constexpr uint32_t kLaunched = 42;
-
-std::string NativePath(std::u16string_view path) {
-  std::string out = Posix::Native(path);
-  for (char& c : out)
-    if (c == '\\') c = '/';
-  return out;
-}
 
 // The shell's answers for the ways a start can fail.
 uint32_t LaunchAnswer(int err, const std::string& program, bool folderMissing) {

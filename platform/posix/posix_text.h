@@ -10,5 +10,8 @@ namespace VendraPlatform::Posix {
 
 std::string Native(std::u16string_view text);
 std::u16string FromNative(std::string_view text);
+// A path for the POSIX calls: UTF-8, with the backslashes of the system's
+// relative paths turned into '/'.
+std::string NativePath(std::u16string_view path);
 
 }  // namespace VendraPlatform::Posix
