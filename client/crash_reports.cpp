@@ -1,32 +1,74 @@
-#include "client/v_client.h"
+// The crash-report operations: building a report, showing it and handing it
+// to the crash reporter, and posting it to the service.
+#include <string>
 
-#include "common/text/format.h"
+#include "client/string_request.h"
+#include "client/v_client.h"
+#include "crash/crash_report_object.h"
+#include "crash/crash_report_submission.h"
+#include "json/object.h"
 
 namespace VendraClient {
-namespace {
 
-// Operations whose subsystem is not in this build say so instead of succeeding.
-eVClientResult NotBuilt(const char* operation, std::u16string& error) {
-  error = VendraText::Format(u"%hs is not available in this build of the client", operation);
-  return eVClientResult::NotSupported;
+eVClientResult VClient::ReportCrash(VendraJSON::VSJObject* report, std::u16string& error) {
+  return VendraCrash::ReportCrashOnSystem(*this, report, error);
 }
 
-}  // namespace
-
-eVClientResult VClient::ReportCrash(VendraJSON::VSJObject*, std::u16string& error) {
-  return NotBuilt("ReportCrash", error);
+eVClientResult VClient::ReportCrashW(const std::string& project, const std::string& version,
+                                     int32_t build, const std::u16string& executable,
+                                     int64_t executableTime, const std::u16string& module,
+                                     int64_t address, int64_t exception, const std::string& report,
+                                     std::u16string& error) {
+  const auto object = VendraCrash::MakeCrashReport(
+      {project, version, static_cast<uint32_t>(build), executable, executableTime, module, address,
+       exception, report});
+  return ReportCrash(object.get(), error);
 }
 
-eVClientResult VClient::ReportCrashW(const std::string&, const std::string&, int32_t, const std::u16string&, int64_t, const std::u16string&, int64_t, int64_t, const std::string&, std::u16string& error) {
-  return NotBuilt("ReportCrashW", error);
+eVClientResult VClient::ReportCrashA(const std::string& project, const std::string& version,
+                                     int32_t build, const std::string& executable,
+                                     int64_t executableTime, const std::string& module,
+                                     int64_t address, int64_t exception, const std::string& report,
+                                     std::u16string& error) {
+  const auto object = VendraCrash::MakeCrashReport(
+      {project, version, static_cast<uint32_t>(build), executable, executableTime, module, address,
+       exception, report});
+  return ReportCrash(object.get(), error);
 }
 
-eVClientResult VClient::ReportCrashA(const std::string&, const std::string&, int32_t, const std::string&, int64_t, const std::string&, int64_t, int64_t, const std::string&, std::u16string& error) {
-  return NotBuilt("ReportCrashA", error);
-}
+eVClientResult VClient::SendCrashReport(VendraJSON::VSJObject* report, std::u16string& error) {
+  if (!report) {
+    error = u"CrashReport Required";
+    return eVClientResult::Failed;
+  }
+  if (!accessToken_.IsValid()) {
+    error = u"Access Token Required";
+    return eVClientResult::AccessTokenRequired;
+  }
+  VClientTransfer transfer;
+  const eVClientResult created = transfer.CreateTransfer(error);
+  if (created != eVClientResult::Success) return created;
+  transfer.SetRequestPath("vclient/crashreport");
 
-eVClientResult VClient::SendCrashReport(VendraJSON::VSJObject*, std::u16string& error) {
-  return NotBuilt("SendCrashReport", error);
+  const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
+  if (!lock.acquired()) return SessionLockTimedOut(error);
+  LoadSession();
+  if (!localToken_.IsValid()) {
+    error = u"Local Token Required";
+    return eVClientResult::LocalTokenRequired;
+  }
+  AddAuthenticationFields(transfer);
+  std::string json;
+  report->WriteJSONA(json, false, 0, "");
+  transfer.AddFormField("json", json);
+  Vendra::RefPtr<VendraJSON::VSJObject> reply;
+  const eVClientResult result = PerformStringRequest(transfer, reply, error);
+  if (reply) {
+    localToken_.ReadFrom(reply.get(), u"local_token");
+    refreshToken_.ReadFrom(reply.get(), u"refresh_token");
+    SaveSession();
+  }
+  return result;
 }
 
 }  // namespace VendraClient

@@ -23,5 +23,7 @@ constexpr uint32_t kInvalidName = 123;
 constexpr uint32_t kAlreadyExists = 183;
 constexpr uint32_t kFilenameTooLong = 206;
 constexpr uint32_t kNotSupported = 50;
+constexpr uint32_t kBrokenPipe = 109;
+constexpr uint32_t kTimeout = 1460;
 
 }  // namespace VendraPlatform::SysError

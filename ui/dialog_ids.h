@@ -31,6 +31,12 @@ inline constexpr int kUserName = 1014;
 inline constexpr int kNotYou = 1015;
 }  // namespace DeviceIds
 
+namespace CrashIds {
+inline constexpr int kResource = 102;
+inline constexpr int kReport = 1006;
+inline constexpr int kNotes = 1007;
+}  // namespace CrashIds
+
 // Where the dialogs place themselves on the screen, in pixels.
 inline constexpr int kWindowX = 320;
 inline constexpr int kWindowY = 240;

@@ -28,6 +28,8 @@ enum ControlStyle : uint32_t {
   kCentered = 1u << 3,      // static text centred in its rectangle
   kVerticalScroll = 1u << 4,
   kDropDown = 1u << 5,      // combo box with an edit field and a list
+  kMultiLine = 1u << 6,     // edit box of several lines
+  kWantReturn = 1u << 7,    // multi-line edit box where Enter makes a new line
 };
 
 // Geometry is in dialog units.

@@ -47,6 +47,21 @@ constexpr ControlTemplate kDeviceControls[] = {
     {kIdCancel, K::PushButton, u"Cancel", 252, 124, 50, 14, kStyleNone},
 };
 
+constexpr ControlTemplate kCrashControls[] = {
+    {kNoControlId, K::Static,
+     u"A crash has been detected in our software.  Please let us know about it!  Below is the "
+     u"information that will be sent, if you select \"Report Error\"",
+     7, 7, 456, 8, kStyleNone},
+    {CrashIds::kReport, K::Edit, u"", 7, 19, 476, 186, kMultiLine | kReadOnly | kVerticalScroll},
+    {kNoControlId, K::Static,
+     u"What were you doing when this crash occurred? (If you're up to it, exactly how do we "
+     u"reproduce it?)",
+     7, 209, 323, 8, kStyleNone},
+    {CrashIds::kNotes, K::Edit, u"", 7, 221, 476, 43, kMultiLine | kWantReturn | kVerticalScroll},
+    {kIdCancel, K::PushButton, u"Heck No!", 378, 269, 50, 14, kStyleNone},
+    {kIdOk, K::DefaultPushButton, u"Report Error", 433, 269, 50, 14, kStyleNone},
+};
+
 constexpr DialogTemplate kLogin{LoginIds::kResource, u"Vendra Software", kShellFont, 8, 285, 86,
                                 kLoginControls};
 constexpr DialogTemplate kDevice{DeviceIds::kResource,
@@ -57,12 +72,16 @@ constexpr DialogTemplate kDevice{DeviceIds::kResource,
                                  145,
                                  kDeviceControls};
 
-constexpr const DialogTemplate* kAll[] = {&kLogin, &kDevice};
+constexpr DialogTemplate kCrash{CrashIds::kResource, u"Vendra Software Crash Reporter", kShellFont,
+                                8, 490, 290, kCrashControls};
+
+constexpr const DialogTemplate* kAll[] = {&kLogin, &kCrash, &kDevice};
 
 }  // namespace
 
 const DialogTemplate& LoginTemplate() { return kLogin; }
 const DialogTemplate& DeviceAuthorizationTemplate() { return kDevice; }
+const DialogTemplate& CrashReportTemplate() { return kCrash; }
 std::span<const DialogTemplate* const> AllTemplates() { return kAll; }
 
 }  // namespace VendraUi

@@ -6,6 +6,7 @@ namespace VendraUi {
 
 const DialogTemplate& LoginTemplate();
 const DialogTemplate& DeviceAuthorizationTemplate();
+const DialogTemplate& CrashReportTemplate();
 
 // Every template, in resource-number order (what the resource script holds).
 std::span<const DialogTemplate* const> AllTemplates();

@@ -17,9 +17,12 @@ std::string Styles(const ControlTemplate& c) {
     out += style;
   };
   if (c.kind == ControlKind::Edit) {
+    if (c.Has(kMultiLine)) add("ES_MULTILINE");
+    if (c.Has(kWantReturn)) add("ES_WANTRETURN");
     if (c.Has(kReadOnly)) add("ES_READONLY");
     if (c.Has(kPassword)) add("ES_PASSWORD");
     if (c.Has(kAutoHScroll)) add("ES_AUTOHSCROLL");
+    if (c.Has(kVerticalScroll)) add("WS_VSCROLL");
   } else if (c.kind == ControlKind::ComboBox) {
     add(c.Has(kDropDown) ? "CBS_DROPDOWN" : "CBS_DROPDOWNLIST");
     if (c.Has(kVerticalScroll)) add("WS_VSCROLL");

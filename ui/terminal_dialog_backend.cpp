@@ -33,8 +33,13 @@ bool Asks(const ControlTemplate& c) {
 
 bool Shows(const ControlTemplate& c) { return c.kind == ControlKind::Edit && c.Has(kReadOnly); }
 
+// How far above a control its caption line may end, in dialog units.
+constexpr int kCaptionGap = 6;
+
 // A control's label is the static text that a reader sees on its left, on
 // the same row: the nearest one whose rectangle overlaps it vertically.
+// Without one, a static text just above it that starts at its left edge
+// (the caption line of a large box) is its label.
 const ControlTemplate* LabelOf(const DialogTemplate& dialog, const ControlTemplate& control) {
   const ControlTemplate* best = nullptr;
   for (const ControlTemplate& s : dialog.controls) {
@@ -43,7 +48,13 @@ const ControlTemplate* LabelOf(const DialogTemplate& dialog, const ControlTempla
     if (!sameRow || s.x + s.width > control.x) continue;
     if (!best || s.x + s.width > best->x + best->width) best = &s;
   }
-  return best;
+  if (best) return best;
+  for (const ControlTemplate& s : dialog.controls) {
+    if (s.kind != ControlKind::Static) continue;
+    const int gap = control.y - (s.y + s.height);
+    if (gap >= 0 && gap <= kCaptionGap && s.x == control.x) return &s;
+  }
+  return nullptr;
 }
 
 std::u16string LabelText(const DialogTemplate& dialog, const ControlTemplate& control) {

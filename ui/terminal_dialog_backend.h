@@ -11,7 +11,9 @@ namespace VendraUi {
 // read-only boxes, then asks one line per editable control in template order
 // (an empty line keeps the current text; a list takes an entry's text or
 // number), then one line naming a button (empty: the default button). End of
-// input presses Cancel. Message boxes go to the message box given.
+// input presses Cancel. A multi-line edit box takes one line too: the
+// terminal has no way to end a text of several lines that a script could
+// share. Message boxes go to the message box given.
 class TerminalDialogBackend final : public IDialogBackend {
  public:
   TerminalDialogBackend(VendraPlatform::ITerminal& terminal,

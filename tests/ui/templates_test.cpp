@@ -26,9 +26,12 @@ TEST(DialogTemplates, EveryAddressedControlHasOneIdAndTheButtonsOneDefault) {
     }
     EXPECT_EQ(defaults, 1) << d->resourceId;
     ASSERT_NE(d->Find(kIdOk), nullptr);
-    EXPECT_EQ(d->Find(kIdOk)->text, u"OK");
     ASSERT_NE(d->Find(kIdCancel), nullptr);
-    EXPECT_EQ(d->Find(kIdCancel)->text, u"Cancel");
+    EXPECT_EQ(d->Find(kIdOk)->kind, ControlKind::DefaultPushButton) << d->resourceId;
+    if (d != &CrashReportTemplate()) {
+      EXPECT_EQ(d->Find(kIdOk)->text, u"OK");
+      EXPECT_EQ(d->Find(kIdCancel)->text, u"Cancel");
+    }
     EXPECT_EQ(d->fontName, u"MS Shell Dlg");
     EXPECT_EQ(d->pointSize, 8);
   }

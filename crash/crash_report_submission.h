@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "client/iv_client.h"
+#include "json/object.h"
+#include "ui/crash_report_window.h"
+
+namespace VendraCrash {
+
+// What a crash report is shown and handed over with.
+struct CrashReportServices {
+  VendraUi::IDialogBackend& backend;
+  VendraUi::CrashWindowState& state;
+};
+
+// Shows report in the Crash Report window and, unless the user declines,
+// hands it to the crash reporter program below the client's data folder.
+VendraClient::eVClientResult ReportCrash(VendraClient::IVClient& client,
+                                         VendraJSON::VSJObject* report,
+                                         const CrashReportServices& services,
+                                         std::u16string& error);
+
+// The same on this system's dialog backend with the process-wide record.
+VendraClient::eVClientResult ReportCrashOnSystem(VendraClient::IVClient& client,
+                                                 VendraJSON::VSJObject* report,
+                                                 std::u16string& error);
+
+}  // namespace VendraCrash
