@@ -74,7 +74,7 @@ void VAsyncBase::RunStep() {
     result_ = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(MakeFailureResult());
   }
   status_.store(ToInt(code));
-  listener->OnFailed(this, ToInt(code), error.c_str());
+  if (AnnouncesFailure()) listener->OnFailed(this, ToInt(code), error.c_str());
 }
 
 }  // namespace VendraClient

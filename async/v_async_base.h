@@ -45,6 +45,9 @@ class VAsyncBase : public VAsync {
   virtual eVClientResult Perform(VAsyncListener* listener, std::u16string& error) = 0;
   // The result object a failed step leaves for the owner, or none.
   virtual VendraJSON::VSJObject* MakeFailureResult() { return nullptr; }
+  // Whether the listener hears OnFailed when the step fails. Kinds that walk
+  // a list leave their failures to the status, or to the per-file listeners.
+  virtual bool AnnouncesFailure() const { return true; }
 
  private:
   void RunStep();

@@ -126,4 +126,9 @@ uint32_t WF2Thread::ThreadId() {
   return threadId_;
 }
 
+bool WF2Thread::IsCurrentThread() {
+  WF2Locked locked(lock_);
+  return thread_ && thread_->IsCurrent();
+}
+
 }  // namespace Wrenfield2

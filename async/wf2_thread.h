@@ -42,6 +42,8 @@ class WF2Thread {
 
   // The running thread's identifier, 0 when none runs.
   uint32_t ThreadId();
+  // True when called on this object's own running thread.
+  bool IsCurrentThread();
 
  private:
   // Lets the entry routine learn, after the body returned, whether the object

@@ -1,20 +1,16 @@
+// The service client's factory for the job that downloads a whole build.
+#include "async/v_async_download_build.h"
 #include "client/v_client.h"
 
-#include "common/text/format.h"
-
 namespace VendraClient {
-namespace {
 
-// Operations whose subsystem is not in this build say so instead of succeeding.
-eVClientResult NotBuilt(const char* operation, std::u16string& error) {
-  error = VendraText::Format(u"%hs is not available in this build of the client", operation);
-  return eVClientResult::NotSupported;
-}
-
-}  // namespace
-
-eVClientResult VClient::DownloadBuildAsync(VendraJSON::VSJObject*, VendraJSON::VSJArray*, const std::u16string&, VAsync**, std::u16string& error) {
-  return NotBuilt("DownloadBuildAsync", error);
+eVClientResult VClient::DownloadBuildAsync(VendraJSON::VSJObject* build,
+                                           VendraJSON::VSJArray* files,
+                                           const std::u16string& downloadFolder, VAsync** job,
+                                           std::u16string&) {
+  if (!build || !files || !job || downloadFolder.empty()) return eVClientResult::InvalidArgument;
+  *job = new VAsync_DownloadBuild(this, build, files, downloadFolder);
+  return eVClientResult::Success;
 }
 
 }  // namespace VendraClient

@@ -1,5 +1,6 @@
 #include "install/v_build_client.h"
 
+#include "async/v_async_install_build.h"
 #include "install/codec.h"
 #include "install/signature_verification.h"
 
@@ -39,10 +40,15 @@ eVClientResult VBuildClient::VerifySignature(const std::u16string& path, std::u1
   return VendraClient::VerifySignature(path, error);
 }
 
-eVClientResult VBuildClient::InstallBuildAsync(VendraJSON::VSJObject*, VendraJSON::VSJArray*,
-                                               const std::u16string&, const std::u16string&,
-                                               VAsync**) {
-  return eVClientResult::NotSupported;
+eVClientResult VBuildClient::InstallBuildAsync(VendraJSON::VSJObject* build,
+                                               VendraJSON::VSJArray* files,
+                                               const std::u16string& downloadFolder,
+                                               const std::u16string& installFolder,
+                                               VAsync** job) {
+  if (!build || !files || !job || downloadFolder.empty() || installFolder.empty())
+    return eVClientResult::InvalidArgument;
+  *job = new VAsync_InstallBuild(this, build, files, downloadFolder, installFolder);
+  return eVClientResult::Success;
 }
 
 }  // namespace VendraClient

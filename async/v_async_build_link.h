@@ -1,0 +1,59 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace Wrenfield2 {
+class WF2Thread;
+}
+
+namespace VendraJSON {
+class VSJObject;
+}
+
+namespace VendraClient {
+
+class VAsync;
+class VAsyncListener;
+
+// How a per-file listener reaches the build-wide job that made it. The job
+// closes the link when it is done with the file; from then on nothing is
+// passed on, so a sub-job the walk gave up on, which may run and report for
+// a while yet, can never reach a job that is gone.
+//
+// Passing a notice on and closing the link exclude each other: a notice
+// under way is delivered in full before Close returns. The build job's
+// listener must therefore not wait for the build job's worker.
+class VAsyncBuildLink {
+ public:
+  // job and listener stay valid until Close.
+  VAsyncBuildLink(VAsync* job, VAsyncListener* listener) : job_(job), listener_(listener) {}
+  VAsyncBuildLink(const VAsyncBuildLink&) = delete;
+  VAsyncBuildLink& operator=(const VAsyncBuildLink&) = delete;
+
+  // Passes progress on with the build job as its sender; takes over the
+  // progress object's reference either way.
+  void ForwardProgress(VendraJSON::VSJObject* progress);
+  // Passes a failure on; the sub-job has nothing more to say after it.
+  void ForwardFailure(int32_t code, const char16_t* text);
+  // The sub-job succeeded: nothing to pass on, but nothing more will come.
+  void NoteSuccess();
+
+  // Ends the link. With awaitLastNotice, first waits for the sub-job's last
+  // notice (its success or failure), which follows the sub-job's final
+  // status closely, so that the build job's listener has heard a failure
+  // before the build job reports it. The wait gives way to a stop request
+  // on worker.
+  void Close(bool awaitLastNotice, Wrenfield2::WF2Thread& worker);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable lastNoticeHeard_;
+  // Both cleared by Close; guarded by mutex_.
+  VAsync* job_;
+  VAsyncListener* listener_;
+  bool ended_ = false;
+};
+
+}  // namespace VendraClient

@@ -1,0 +1,204 @@
+#include "tests/async/build_jobs_fixture.h"
+
+#include <zlib.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "common/text/utf.h"
+#include "json/parser.h"
+#include "json/value_container.h"
+
+namespace VendraTest {
+
+namespace {
+
+HeardNotice Notice(std::string kind, VendraClient::VAsync* job, int32_t code = 0,
+                   const char16_t* text = nullptr) {
+  HeardNotice notice;
+  notice.kind = std::move(kind);
+  notice.sender = job;
+  notice.code = code;
+  // A text where none belongs shows up as a marker.
+  if (text) notice.text = notice.kind == "succeeded" ? u"(text)" : text;
+  return notice;
+}
+
+}  // namespace
+
+void NoticeRecorder::OnStarted(VendraClient::VAsync* job) { Keep(Notice("started", job)); }
+
+void NoticeRecorder::OnProgress(VendraClient::VAsync* job, VendraJSON::VSJObject* progress) {
+  HeardNotice notice = Notice("progress", job);
+  std::u16string filename;
+  progress->GetString(u"filename", filename);
+  notice.filename = VendraText::Utf16ToUtf8(filename);
+  progress->GetInteger(u"received_total", notice.receivedTotal);
+  progress->GetInteger(u"total_size", notice.totalSize);
+  progress->Release();
+  Keep(std::move(notice));
+}
+
+void NoticeRecorder::OnSucceeded(VendraClient::VAsync* job, int32_t code, const char16_t* text) {
+  Keep(Notice("succeeded", job, code, text));
+}
+
+void NoticeRecorder::OnFailed(VendraClient::VAsync* job, int32_t code, const char16_t* text) {
+  Keep(Notice("failed", job, code, text));
+}
+
+std::vector<HeardNotice> NoticeRecorder::Notices() {
+  std::lock_guard<std::mutex> locked(mutex_);
+  return notices_;
+}
+
+std::vector<std::string> NoticeRecorder::Outline() {
+  std::vector<std::string> outline;
+  for (const HeardNotice& notice : Notices()) {
+    if (notice.kind == "progress" && !outline.empty() && outline.back() == "progress") continue;
+    outline.push_back(notice.kind);
+  }
+  return outline;
+}
+
+NoticeRecorder::~NoticeRecorder() {
+  if (destroyed_) ++*destroyed_;
+}
+
+void NoticeRecorder::Keep(HeardNotice notice) {
+  std::lock_guard<std::mutex> locked(mutex_);
+  notices_.push_back(std::move(notice));
+}
+
+void BuildJobsTest::SetUp() {
+  ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+  WriteServiceFile(machine_.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
+  service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
+  ASSERT_TRUE(service_->ok());
+  ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
+  ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+  std::string failure;
+  ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+  WriteServiceFile(serviceRoot_.path(), "catalogue/tdy/live/1.2.3/build.json",
+                   R"({"software": "tdy", "branch": "live", "version": "1.2.3",
+                       "data": {"files": []}})");
+  client_ = std::make_unique<VendraClient::VClient>();
+  client_->LoadSession();
+}
+
+void BuildJobsTest::TearDown() {
+  client_.reset();
+  ::unsetenv("VENDRA_SERVICE_URL");
+  ::unsetenv("VENDRA_CA_FILE");
+  ::unsetenv("VENDRA_MACHINE_ROOT");
+}
+
+ObjectRef BuildJobsTest::Publish(const std::string& name, const std::string& content) {
+  const std::string compressed = Compress(content);
+  WriteServiceFile(serviceRoot_.path(), "catalogue/tdy/live/1.2.3/files/" + name + ".z",
+                   compressed);
+  auto entry = ObjectRef::Adopt(VendraJSON::VSJObject::Create());
+  entry->SetStringA(u"filename", name);
+  entry->SetInteger(u"size", static_cast<int64_t>(content.size()));
+  entry->SetStringA(u"sha256", "unchecked");
+  entry->SetInteger(u"compressed_size", static_cast<int64_t>(compressed.size()));
+  entry->SetStringA(u"compressed_sha256", "unchecked");
+  return entry;
+}
+
+ObjectRef BuildJobsTest::Build(VendraJSON::VSJArray* files) {
+  ObjectRef build;
+  std::u16string error;
+  EXPECT_TRUE(VendraJSON::ParseObjectA(
+      R"({"software": "tdy", "branch": "live", "version": "1.2.3", "data": {}})", build.Receive(),
+      error));
+  ObjectRef data;
+  EXPECT_TRUE(build->GetObject(u"data", data.Receive()));
+  data->Set(u"files", files);
+  return build;
+}
+
+ArrayRef BuildJobsTest::ToDownload(VendraJSON::VSJObject* build, VendraJSON::VSJArray* files) {
+  ArrayRef list;
+  std::u16string error;
+  EXPECT_EQ(buildClient_.GetFilesToDownload(build, files, downloads_.wpath(), list.Receive(), error),
+            VendraClient::eVClientResult::Success)
+      << VendraText::Utf16ToUtf8(error);
+  return list;
+}
+
+std::string Compress(const std::string& bytes) {
+  uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+  std::string out(size, '\0');
+  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                      reinterpret_cast<const Bytef*>(bytes.data()),
+                      static_cast<uLong>(bytes.size()), 6),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+
+std::string NoiseBytes(size_t length, unsigned seed) {
+  std::string bytes(length, '\0');
+  uint32_t state = seed * 2654435761u + 1;
+  for (char& byte : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    byte = static_cast<char>(state);
+  }
+  return bytes;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool FileExists(const std::string& path) { return std::ifstream(path).good(); }
+
+ArrayRef ParseArray(const char* text) {
+  Vendra::RefPtr<VendraJSON::VSJValue> value;
+  std::u16string error;
+  EXPECT_TRUE(VendraJSON::ParseValueA(text, value.Receive(), error));
+  EXPECT_EQ(value->Kind(), VendraJSON::kTypeArray);
+  return ArrayRef::Adopt(static_cast<VendraJSON::VSJArray*>(value.Detach()));
+}
+
+ArrayRef ListOf(std::initializer_list<VendraJSON::VSJValue*> values) {
+  auto list = ArrayRef::Adopt(VendraJSON::VSJArray::Create());
+  for (VendraJSON::VSJValue* value : values) list->Append(value);
+  return list;
+}
+
+ObjectRef EntryAt(VendraJSON::VSJArray* list, size_t index) {
+  VendraJSON::VSJValue* value = list->At(index)->Value();
+  EXPECT_EQ(value->Kind(), VendraJSON::kTypeObject);
+  return ObjectRef::Share(static_cast<VendraJSON::VSJObject*>(value));
+}
+
+bool Eventually(const std::function<bool()>& done) {
+  for (int i = 0; i < 20000; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
+
+int32_t AwaitEnd(VendraClient::VAsync* job) {
+  int32_t status = job->GetStatus();
+  Eventually([&] { return (status = job->GetStatus()) != 2; });
+  return status;
+}
+
+int OtherReferences(VendraJSON::VSJValue* value) {
+  value->AddRef();
+  return value->Release() - 1;
+}
+
+}  // namespace VendraTest
