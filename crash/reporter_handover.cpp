@@ -72,8 +72,10 @@ eVClientResult HandOverCrashReport(VendraPlatform::ICrashHandover& handover,
     error = VendraText::Format(kNotCopied, static_cast<int32_t>(delivered));
     result = eVClientResult::MemoryCopyFailed;
   }
-  if (const uint32_t released = handover.Release())
+  if (const uint32_t released = handover.Release()) {
     std::printf(kNotReleased, static_cast<int>(released));
+    std::fflush(stdout);
+  }
   return result;
 }
 

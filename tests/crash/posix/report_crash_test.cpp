@@ -1,0 +1,255 @@
+// Reporting a crash end to end: the Crash Report window on a scripted
+// backend, the real crash reporter program started below the data folder,
+// and the service on loopback where the report lands.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "client/v_client.h"
+#include "common/text/utf.h"
+#include "crash/crash_report_object.h"
+#include "crash/crash_report_submission.h"
+#include "crash/reporter_handover.h"
+#include "tests/support/service_process.h"
+#include "tests/support/signed_in_session.h"
+#include "tests/support/temp_folder.h"
+#include "tests/ui/scripted_dialogs.h"
+#include "ui/dialog_ids.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using VendraClient::eVClientResult;
+using VendraTest::WriteServiceFile;
+using VendraUiTest::Press;
+using VendraUiTest::TypeAndPress;
+
+class ReportCrashTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Begin(machine_.path()); }
+
+  void Begin(const std::string& machineRoot) {
+    ::setenv("VENDRA_MACHINE_ROOT", machineRoot.c_str(), 1);
+    WriteServiceFile(machineRoot, "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
+    service_ = std::make_unique<VendraTest::ServiceProcess>(serviceRoot_.path());
+    ASSERT_TRUE(service_->ok());
+    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
+    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    std::string failure;
+    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    client_ = std::make_unique<VendraClient::VClient>();
+  }
+  void TearDown() override {
+    VendraCrash::SetReporterWindowWaitForTesting(VendraCrash::kReporterWindowWait);
+    client_.reset();
+    ::unsetenv("VENDRA_SERVICE_URL");
+    ::unsetenv("VENDRA_CA_FILE");
+    ::unsetenv("VENDRA_MACHINE_ROOT");
+  }
+
+  std::string DataPath(const std::u16string& relative) {
+    std::u16string path;
+    client_->GetDataPath(relative, path);
+    return VendraText::Utf16ToUtf8(path);
+  }
+
+  // Puts a shell script where the reporter belongs.
+  void InstallReporterScript(const std::string& body) {
+    const std::string path = DataPath(VendraCrash::kReporterRelativePath);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    VendraTest::WriteTextFile(path, "#!/bin/sh\n" + body + "\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0755), 0);
+  }
+  // The real reporter, started after a pause of delay.
+  void InstallReporter(const std::string& delay = "") {
+    InstallReporterScript((delay.empty() ? "" : "sleep " + delay + "\n") + "exec '" +
+                          VENDRA_CRASH_REPORTER + "' \"$@\"");
+  }
+
+  Vendra::RefPtr<VendraJSON::VSJObject> Report() {
+    VendraCrash::CrashFacts facts;
+    facts.project = "Tandory";
+    facts.version = "1.2.3";
+    facts.build = 77;
+    facts.executable = std::u16string(u"Tand\u00f6ry.exe");
+    facts.executableTime = 1700000000;
+    facts.module = std::string("render.dll");
+    facts.addressInModule = 0x1234;
+    facts.exception = 0xC0000005LL;
+    facts.report = "Access violation\nin render.dll \xe2\x9c\x93";
+    return VendraCrash::MakeCrashReport(facts);
+  }
+
+  eVClientResult Report(VendraJSON::VSJObject* report, std::u16string& error) {
+    return VendraCrash::ReportCrash(*client_, report, {backend_, state_}, error);
+  }
+
+  // The reports the service has stored, waiting up to timeout for count.
+  std::vector<nlohmann::json> StoredReports(size_t count, std::chrono::seconds timeout = 20s) {
+    const auto folder = std::filesystem::path(serviceRoot_.path()) / "crashreports";
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    std::vector<nlohmann::json> reports;
+    do {
+      reports.clear();
+      std::error_code ignored;
+      if (std::filesystem::exists(folder, ignored))
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+          reports.push_back(nlohmann::json::parse(VendraTest::ReadTextFile(entry.path().string()),
+                                                  nullptr, false));
+      if (reports.size() >= count) break;
+      std::this_thread::sleep_for(50ms);
+    } while (std::chrono::steady_clock::now() < until);
+    return reports;
+  }
+
+  VendraTest::TempFolder machine_;
+  VendraTest::TempFolder serviceRoot_;
+  std::unique_ptr<VendraTest::ServiceProcess> service_;
+  VendraTest::SignedInSession session_;
+  std::unique_ptr<VendraClient::VClient> client_;
+  VendraUiTest::ScriptedBackend backend_;
+  VendraUi::CrashWindowState state_;
+};
+
+TEST_F(ReportCrashTest, AnAcceptedReportWithNotesLandsAtTheServiceIntact) {
+  InstallReporter();
+  backend_.Then(TypeAndPress({{VendraUi::CrashIds::kNotes, u"I pressed \u201cSave\u201d"}},
+                             VendraUi::kIdOk));
+  const auto report = Report();
+  std::u16string error = u"stale";
+  ASSERT_EQ(Report(report.get(), error), eVClientResult::Success) << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(error, u"");
+  const auto stored = StoredReports(1);
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0]["username"], session_.user);
+  const nlohmann::json& r = stored[0]["report"];
+  EXPECT_EQ(r["project"], "Tandory");
+  EXPECT_EQ(r["build"], 77);
+  EXPECT_EQ(r["executable"], "Tand\xc3\xb6ry.exe");
+  EXPECT_EQ(r["exception"], 3221225477LL);
+  EXPECT_EQ(r["report"], "Access violation\nin render.dll \xe2\x9c\x93");
+  EXPECT_EQ(r["user_notes"], "I pressed \xe2\x80\x9cSave\xe2\x80\x9d");
+}
+
+TEST_F(ReportCrashTest, ReportErrorWithEmptyNotesSendsNoNotesKey) {
+  InstallReporter();
+  backend_.Then(Press(VendraUi::kIdOk));
+  std::u16string error;
+  ASSERT_EQ(Report(Report().get(), error), eVClientResult::Success);
+  const auto stored = StoredReports(1);
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_TRUE(stored[0]["report"].contains("report"));
+  EXPECT_FALSE(stored[0]["report"].contains("user_notes"));
+}
+
+TEST_F(ReportCrashTest, DecliningGivesMinusFiveAndStartsNoReporter) {
+  const std::string marker = machine_.Sub("reporter-started");
+  InstallReporterScript("touch '" + marker + "'");
+  backend_.Then(Press(VendraUi::kIdCancel));
+  std::u16string error;
+  EXPECT_EQ(Report(Report().get(), error), eVClientResult::Cancelled);
+  EXPECT_EQ(error, u"User clicked Cancel in Crash Report window");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST_F(ReportCrashTest, AWindowThatCannotBeMadeStillHandsTheReportOverWithoutNotes) {
+  InstallReporter();
+  backend_.FailNext(1400);
+  std::u16string error;
+  EXPECT_EQ(Report(Report().get(), error), eVClientResult::Success);
+  EXPECT_EQ(error, u"");
+  const auto stored = StoredReports(1);
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0]["report"]["project"], "Tandory");
+}
+
+TEST_F(ReportCrashTest, AMissingReporterProgramGivesFileNotFound) {
+  backend_.Then(Press(VendraUi::kIdOk));
+  std::u16string error;
+  EXPECT_EQ(Report(Report().get(), error), eVClientResult::LaunchFailed);
+  EXPECT_EQ(error, u"CreateProcess Failed. GetLastError() = 2");
+}
+
+TEST_F(ReportCrashTest, AReporterThatNeverOpensItsWindowGivesUpAfterTheWait) {
+  InstallReporterScript("sleep 5");
+  VendraCrash::SetReporterWindowWaitForTesting(1000ms);
+  backend_.Then(Press(VendraUi::kIdOk));
+  std::u16string error;
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(Report(Report().get(), error), eVClientResult::LaunchFailed);
+  EXPECT_GE(std::chrono::steady_clock::now() - began, 1000ms);
+  EXPECT_EQ(error, u"CreateProcess failed. No Crash Reporter window found!");
+}
+
+TEST_F(ReportCrashTest, AWindowOpenedJustInsideTheWaitIsUsed) {
+  InstallReporter("2");
+  VendraCrash::SetReporterWindowWaitForTesting(4000ms);
+  backend_.Then(Press(VendraUi::kIdOk));
+  std::u16string error;
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(Report(Report().get(), error), eVClientResult::Success)
+      << VendraText::Utf16ToUtf8(error);
+  EXPECT_GE(std::chrono::steady_clock::now() - began, 2000ms);
+  EXPECT_EQ(StoredReports(1).size(), 1u);
+}
+
+TEST_F(ReportCrashTest, AReportTheServiceCannotTakeIsKeptInTheDataFolder) {
+  InstallReporter();
+  service_->Stop();
+  backend_.Then(Press(VendraUi::kIdOk));
+  std::u16string error;
+  ASSERT_EQ(Report(Report().get(), error), eVClientResult::Success);
+  const auto folder = std::filesystem::path(DataPath(u"crashreports"));
+  std::string kept;
+  for (int i = 0; i < 400 && kept.empty(); ++i) {
+    std::error_code ignored;
+    if (std::filesystem::exists(folder, ignored))
+      for (const auto& entry : std::filesystem::directory_iterator(folder))
+        kept = VendraTest::ReadTextFile(entry.path().string());
+    if (kept.empty()) std::this_thread::sleep_for(50ms);
+  }
+  const nlohmann::json report = nlohmann::json::parse(kept, nullptr, false);
+  ASSERT_TRUE(report.is_object()) << kept;
+  EXPECT_EQ(report["project"], "Tandory");
+  EXPECT_EQ(report["report"], "Access violation\nin render.dll \xe2\x9c\x93");
+}
+
+TEST_F(ReportCrashTest, NoReportObjectIsRefusedBeforeAnyWindow) {
+  std::u16string error;
+  EXPECT_EQ(Report(nullptr, error), eVClientResult::Failed);
+  EXPECT_EQ(error, u"CrashReport Required");
+  EXPECT_TRUE(backend_.shown.empty());
+}
+
+// A data folder whose path is longer than 512 characters: the command line
+// carries the whole path, so the reporter that starts is the right one.
+class DeepReportCrashTest : public ReportCrashTest {
+ protected:
+  void SetUp() override {
+    std::string deep = machine_.path();
+    for (int i = 0; i < 5; ++i) deep += "/" + std::string(110, static_cast<char>('a' + i));
+    Begin(deep);
+  }
+};
+
+TEST_F(DeepReportCrashTest, TheReporterBelowALongDataFolderIsStartedAndUsed) {
+  ASSERT_GT(DataPath(VendraCrash::kReporterRelativePath).size(), 512u);
+  InstallReporter();
+  backend_.Then(Press(VendraUi::kIdOk));
+  std::u16string error;
+  EXPECT_EQ(Report(Report().get(), error), eVClientResult::Success)
+      << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(StoredReports(1).size(), 1u);
+}
+
+}  // namespace
