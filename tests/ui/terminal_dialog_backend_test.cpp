@@ -6,6 +6,8 @@
 
 #include "common/text/utf.h"
 #include "tests/ui/fake_client.h"
+#include "json/object.h"
+#include "ui/crash_report_window.h"
 #include "ui/dialog_ids.h"
 #include "ui/terminal_dialog_backend.h"
 
@@ -216,3 +218,49 @@ TEST_F(TerminalDialogTest, NotYouThenEndOfInputCancelsBothWindows) {
   EXPECT_EQ(ShowDevice(error), eVClientResult::LoginCancelled);
   EXPECT_EQ(error, u"Login failed (-109): User clicked Cancel in Login window");
 }
+
+namespace {
+
+class TerminalCrashWindowTest : public ::testing::Test {
+ protected:
+  TerminalCrashWindowTest() {
+    report = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
+    report->SetStringA(u"report", "Access violation at 0x1234");
+  }
+  eVClientResult Show(std::u16string& error) {
+    return ShowCrashReportWindow(backend, nullptr, state, report.get(), error);
+  }
+
+  MemoryTerminal terminal;
+  RecordingMessageBox messages;
+  TerminalDialogBackend backend{terminal, messages};
+  CrashWindowState state;
+  Vendra::RefPtr<VendraJSON::VSJObject> report;
+};
+
+TEST_F(TerminalCrashWindowTest, ShowsTheReportAndTakesOneLineOfNotesUnderItsQuestion) {
+  terminal.lines = {"It crashed on save", ""};
+  std::u16string error;
+  EXPECT_EQ(Show(error), eVClientResult::Success);
+  EXPECT_NE(terminal.output.find("Vendra Software Crash Reporter\n"), std::string::npos);
+  EXPECT_NE(terminal.output.find("Access violation at 0x1234"), std::string::npos);
+  EXPECT_NE(terminal.output.find("exactly how do we reproduce it?): "), std::string::npos);
+  EXPECT_NE(terminal.output.find("Press a button (Heck No!, Report Error) [Report Error]: "),
+            std::string::npos);
+  std::u16string notes;
+  ASSERT_TRUE(report->GetString(u"user_notes", notes));
+  EXPECT_EQ(notes, u"It crashed on save");
+}
+
+TEST_F(TerminalCrashWindowTest, HeckNoAndEndOfInputDecline) {
+  terminal.lines = {"", "heck no!"};
+  std::u16string error;
+  EXPECT_EQ(Show(error), eVClientResult::Cancelled);
+  EXPECT_FALSE(report->Has(u"user_notes"));
+  terminal.lines = {"typed"};
+  EXPECT_EQ(Show(error), eVClientResult::Cancelled);
+  EXPECT_EQ(error, u"User clicked Cancel in Crash Report window");
+  EXPECT_FALSE(report->Has(u"user_notes"));
+}
+
+}  // namespace
