@@ -29,6 +29,14 @@ fi
 
 curl_prefix=$("$repo/scripts/build-curl-windows.sh" | tail -n 1)
 
+# The service stand-in is a Linux program; the Windows programs reach it on
+# loopback as they would reach the vendor's service.
+log "building the service stand-in (Linux)"
+"$repo/scripts/install-deps.sh"
+linux_build="$repo/build/default"
+[ -f "$linux_build/build.ninja" ] || cmake --preset default -S "$repo" >/dev/null
+cmake --build "$linux_build" --target vendra-service vendra-catalogue >/dev/null
+
 log "configuring and building"
 cmake --preset windows -S "$repo" -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix" >/dev/null
 cmake --build "$build" -j2
@@ -37,15 +45,50 @@ cmake --build "$build" -j2
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/vendra-wine.XXXXXX)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+service_root=$(mktemp -d /tmp/vendra-service.XXXXXX)
+display_file=$(mktemp /tmp/vendra-display.XXXXXX)
+service_pid=""
+xvfb_pid=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$WINEPREFIX"
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
+  rm -rf "$WINEPREFIX" "$service_root" "$display_file"
   [ -n "${install_dir:-}" ] && rm -rf "$install_dir"
+  [ -n "${product_dir:-}" ] && rm -rf "$product_dir"
 }
 trap cleanup EXIT
+# One X server for the whole run: Wine's desktop process stays bound to the
+# display it first met, so a display that goes away between programs breaks
+# the windows of the next one.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+export DISPLAY
+DISPLAY=":$(cat "$display_file")"
+[ "$DISPLAY" != ":" ] || { log "Xvfb did not start"; exit 1; }
 log "booting a fresh Wine prefix"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+
+# The service over plain HTTP (the Windows transport trusts only the
+# system's certificate store), with scripted faults for the download tests.
+# Its catalogue holds the Windows package manager as the "vendrabuild"
+# utility. One account for the test programs, one for the installer.
+service="$linux_build/service/vendra-service"
+"$service" add-user --root "$service_root" --user downloader --password "download pw" >/dev/null
+"$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
+"$linux_build/packagemanager/vendra-catalogue" "$service_root" \
+  "$build/packagemanager/VendraBuild.exe" 1.2.3 >/dev/null
+"$service" serve --root "$service_root" --listen 127.0.0.1:0 --faults >"$service_root/service.out" 2>&1 &
+service_pid=$!
+for _ in $(seq 100); do grep -q '^listening ' "$service_root/service.out" && break; sleep 0.1; done
+export VENDRA_SERVICE_URL
+VENDRA_SERVICE_URL=$(sed -n 's/^listening //p' "$service_root/service.out" | head -n 1)
+[ -n "$VENDRA_SERVICE_URL" ] || { log "the service did not start"; cat "$service_root/service.out" >&2; exit 1; }
+log "service: $VENDRA_SERVICE_URL"
+export VENDRA_TEST_SERVICE_ROOT VENDRA_TEST_USER=downloader VENDRA_TEST_PASSWORD="download pw"
+VENDRA_TEST_SERVICE_ROOT=$(winepath -w "$service_root" 2>/dev/null | tr -d '\r')
 
 failures=0
 
@@ -64,7 +107,7 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tandory'
 # A value some earlier program left behind, which the entry must remove.
 wine reg add "$uninstall_key" /v DisplayVersion /t REG_SZ /d 9.9 /f /reg:32 >/dev/null 2>&1
 wineserver -w
-box=$(cd "$install_dir" && timeout 300 xvfb-run -a sh -c '
+box=$(cd "$install_dir" && timeout 300 sh -c '
   wine ./TandoryInstaller.exe & installer=$!
   wine "$0" cancel-window "Vendra Software" 90; cancelled=$?
   wine "$0" close-box "Tandory Installer failed" 60; closed=$?
@@ -98,6 +141,40 @@ check "entry: publisher" "$entry" "Publisher    REG_SZ    Vendra Software, LLC"
 check "entry: estimated size" "$entry" "EstimatedSize    REG_DWORD    0x"
 check "entry: no modify" "$entry" "NoModify    REG_DWORD    0x0"
 check_absent "entry: old display version removed" "$entry" "DisplayVersion"
+
+# The installer signing in for real: the Login window filled and confirmed,
+# the device window's e-mail button pressed, the code read from the
+# service's outbox and confirmed; then the package manager is downloaded and
+# takes over, and the product lands in the folder.
+log "running TandoryInstaller.exe against the service"
+product_dir=$(mktemp -d /tmp/vendra-product.XXXXXX)
+cp "$build/installer/TandoryInstaller.exe" "$product_dir/"
+run=$(cd "$product_dir" && timeout 300 sh -c '
+  wine ./TandoryInstaller.exe & installer=$!
+  wine "$0" fill-window "Vendra Software" 90 1 1001 tester 1002 "wine pw"; echo "login=$?"
+  wine "$0" fill-window "Vendra Software - New Device Authorization" 90 1003; echo "email=$?"
+  wine "$0" close-box "Success: New Device Authorization e-mail sent!" 60 >/dev/null; echo "sent=$?"
+  code=$(sed -n "s/^code: //p" "$1"/outbox/*.txt | tail -n 1)
+  wine "$0" fill-window "Vendra Software - New Device Authorization" 30 1 1001 "$code"; echo "device=$?"
+  wait $installer; echo "exit=$?"' "$helper" "$service_root" 2>/dev/null | tr -d '\r') || true
+for _ in $(seq 120); do [ -f "$product_dir/VendraBuild.install.json" ] && break; sleep 1; done
+wineserver -w
+requests=$(cat "$service_root/requests.log")
+login=$(grep '"path":"vclient/login"' <<<"$requests" | grep '"username":"tester"' || true)
+authorisation=$(grep '"path":"vclient/deviceauth"' <<<"$requests" | grep -v '"Wine download test"' || true)
+record=$(cat "$product_dir/VendraBuild.install.json" 2>/dev/null || true)
+for step in login email sent device exit; do
+  check "installer run: $step" "$run" "$step=0"
+done
+check "the Login window's sign-in reached the service" "$login" '"status":200'
+check "the sign-in sent the challenge answer" "$login" '"key":'
+check_absent "no password reached the service" "$requests" "password_received"
+check_absent "the password is nowhere in the request log" "$requests" "wine pw"
+check "the device was authorised with the e-mailed code" "$authorisation" '"status":200'
+check "the package manager was downloaded" "$requests" '"utility":"vendrabuild"'
+check "the package manager installed the live build" "$record" '"version":"1.2.3"'
+check "the product's program is in place" "$(ls "$product_dir")" "Tandory.exe"
+check "the product's data is in place" "$(ls "$product_dir/data" 2>/dev/null)" "assets.bin"
 
 minutes=$(awk "BEGIN { printf \"%.1f\", ($(date +%s) - $start) / 60 }")
 log "finished in $minutes minutes with $failures failing part(s)"

@@ -12,8 +12,11 @@
 #include "client/shared_memory_channel.h"
 #include "client/v_client.h"
 #include "common/text/utf.h"
+#include "platform/local_path.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "tests/support/environment.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -122,9 +125,15 @@ TEST(SessionWin32Test, ChannelCarriesTextBetweenProcesses) {
 }
 
 TEST(SessionWin32Test, TwoProcessesSavingKeepTheFileComplete) {
+  // The stored session of a machine root of the test's own, which the
+  // helpers inherit; the machine's real data folder stays untouched.
+  VendraTest::TempFolder machineRoot;
+  VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", machineRoot.path());
   VendraClient::VClient client;
   std::u16string path;
   client.GetDataPath(u"localStorage.json", path);
+  uint32_t error = 0;
+  ASSERT_TRUE(VendraPlatform::CreateLocalPath(path, error)) << error;
   HANDLE file = ::CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   const std::string text = "{\"username\":\"ada\"}";
@@ -135,6 +144,7 @@ TEST(SessionWin32Test, TwoProcessesSavingKeepTheFileComplete) {
   Helper second(u"save-loop 50");
   EXPECT_EQ(first.Wait(), 0);
   EXPECT_EQ(second.Wait(), 0);
+  VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", "");
 }
 
 }  // namespace

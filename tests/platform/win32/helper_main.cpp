@@ -11,6 +11,11 @@
 //                                   1 when none appeared in time
 //   cancel-window CAPTION SECONDS   waits for a dialog window with CAPTION and presses
 //                                   its Cancel button; 1 when none appeared in time
+//   fill-window CAPTION SECONDS BUTTON [ID TEXT]...
+//                                   waits for a dialog window with CAPTION, types each
+//                                   TEXT into the control ID, then presses the button
+//                                   with id BUTTON; 1 when none appeared in time, 2
+//                                   when a control is missing
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <shellapi.h>
@@ -71,6 +76,20 @@ int CancelWindow(const std::u16string& caption, int seconds) {
   return 0;
 }
 
+int FillWindow(const std::u16string& caption, int seconds, int button,
+               const std::vector<std::u16string>& pairs) {
+  HWND dialog = WaitForDialog(caption, seconds);
+  if (!dialog) return 1;
+  for (size_t i = 0; i + 1 < pairs.size(); i += 2) {
+    HWND control = ::GetDlgItem(dialog, std::stoi(VendraText::Utf16ToUtf8(pairs[i])));
+    if (!control) return 2;
+    ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(W(pairs[i + 1])));
+  }
+  if (!::GetDlgItem(dialog, button)) return 2;
+  ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  return 0;
+}
+
 int CloseBox(const std::u16string& caption, int seconds) {
   HWND box = WaitForDialog(caption, seconds);
   if (!box) return 1;
@@ -111,5 +130,9 @@ int main() {
   if (mode == u"close-box" && args.size() == 4) return CloseBox(args[2], std::stoi(VendraText::Utf16ToUtf8(args[3])));
   if (mode == u"cancel-window" && args.size() == 4)
     return CancelWindow(args[2], std::stoi(VendraText::Utf16ToUtf8(args[3])));
+  if (mode == u"fill-window" && args.size() >= 5 && args.size() % 2 == 1)
+    return FillWindow(args[2], std::stoi(VendraText::Utf16ToUtf8(args[3])),
+                      std::stoi(VendraText::Utf16ToUtf8(args[4])),
+                      std::vector<std::u16string>(args.begin() + 5, args.end()));
   return 91;
 }
