@@ -19,6 +19,8 @@
 
 #include "tests/ui/fake_client.h"
 #include "tests/ui/win32/png_file.h"
+#include "json/object.h"
+#include "ui/crash_report_window.h"
 #include "ui/dialog_ids.h"
 #include "ui/dialog_templates.h"
 #include "ui/win32/win32_dialog_backend.h"
@@ -396,4 +398,68 @@ TEST_F(Win32DialogTest, AModuleWithoutTheResourcesCannotMakeTheWindows) {
   EXPECT_NE(error.substr(prefix.size()), u"0");
   EXPECT_EQ(ShowDevice(error), eVClientResult::Failed);
   EXPECT_EQ(error.rfind(u"Failed to create Device Auth window: GetLastError=", 0), 0u);
+}
+
+namespace {
+
+constexpr wchar_t kCrashCaption[] = L"Vendra Software Crash Reporter";
+
+class Win32CrashWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    report = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
+    report->SetStringA(u"report", "Access violation at 0x1234");
+  }
+  // Shows the window on this thread while drive works it from another.
+  eVClientResult Driven(std::u16string& error, std::function<void(DWORD uiThread)> drive) {
+    const DWORD uiThread = ::GetCurrentThreadId();
+    std::thread driver([&] {
+      drive(uiThread);
+      if (HWND w = ::FindWindowW(kDialogClass, kCrashCaption)) Press(w, kIdCancel);
+    });
+    const eVClientResult result =
+        ShowCrashReportWindow(backend, nullptr, state, report.get(), error);
+    driver.join();
+    return result;
+  }
+
+  Win32DialogBackend backend;
+  CrashWindowState state;
+  Vendra::RefPtr<VendraJSON::VSJObject> report;
+};
+
+}  // namespace
+
+TEST_F(Win32CrashWindowTest, ShowsTheReportTakesNotesOfSeveralLinesAndReports) {
+  std::u16string error;
+  const eVClientResult r = Driven(error, [](DWORD ui) {
+    HWND d = WaitForWindow(kCrashCaption);
+    ASSERT_NE(d, nullptr);
+    ExpectMatchesTemplate(d, CrashReportTemplate());
+    ExpectPlacedOnTop(d);
+    EXPECT_EQ(FocusOf(ui), ::GetDlgItem(d, CrashIds::kNotes));
+    EXPECT_EQ(TextOf(::GetDlgItem(d, CrashIds::kReport)), L"Access violation at 0x1234");
+    EXPECT_NE(::GetWindowLongW(::GetDlgItem(d, CrashIds::kNotes), GWL_STYLE) & ES_WANTRETURN, 0);
+    Type(d, CrashIds::kNotes, L"first line\r\nsecond line");
+    Screenshot(d, L"crash-report-window.png");
+    Press(d, kIdOk);
+    EXPECT_TRUE(WaitGone(d));
+  });
+  EXPECT_EQ(r, eVClientResult::Success);
+  std::u16string notes;
+  ASSERT_TRUE(report->GetString(u"user_notes", notes));
+  EXPECT_EQ(notes, u"first line\r\nsecond line");
+}
+
+TEST_F(Win32CrashWindowTest, EscapeDeclines) {
+  std::u16string error;
+  const eVClientResult r = Driven(error, [](DWORD) {
+    HWND d = WaitForWindow(kCrashCaption);
+    ASSERT_NE(d, nullptr);
+    Key(::GetDlgItem(d, CrashIds::kNotes), VK_ESCAPE);
+    EXPECT_TRUE(WaitGone(d));
+  });
+  EXPECT_EQ(r, eVClientResult::Cancelled);
+  EXPECT_EQ(error, u"User clicked Cancel in Crash Report window");
+  EXPECT_FALSE(report->Has(u"user_notes"));
 }
