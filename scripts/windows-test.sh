@@ -71,21 +71,35 @@ log "booting a fresh Wine prefix"
 wineboot -i >/dev/null 2>&1
 wineserver -w
 
-# The service over plain HTTP (the Windows transport trusts only the
-# system's certificate store), with scripted faults for the download tests.
-# Its catalogue holds the Windows package manager as the "vendrabuild"
-# utility. One account for the test programs, one for the installer.
+# The service over HTTPS with a throw-away CA that VENDRA_CA_FILE makes
+# trusted, and scripted faults for the download tests. The Windows transport
+# matches the certificate by host name, so the address names localhost. The
+# catalogue holds the Windows package manager as the "vendrabuild" utility.
+# One account for the test programs, one for the installer.
+tls="$service_root/tls"
+mkdir -p "$tls"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Vendra Test CA" \
+  -keyout "$tls/ca.key" -out "$tls/ca.pem" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
+  -keyout "$tls/server.key" -out "$tls/server.csr" 2>/dev/null
+printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\n' >"$tls/san.ext"
+openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.pem" -CAkey "$tls/ca.key" \
+  -CAcreateserial -days 2 -extfile "$tls/san.ext" -out "$tls/server.pem" 2>/dev/null
 service="$linux_build/service/vendra-service"
 "$service" add-user --root "$service_root" --user downloader --password "download pw" >/dev/null
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
 "$linux_build/packagemanager/vendra-catalogue" "$service_root" \
   "$build/packagemanager/VendraBuild.exe" 1.2.3 >/dev/null
-"$service" serve --root "$service_root" --listen 127.0.0.1:0 --faults >"$service_root/service.out" 2>&1 &
+"$service" serve --root "$service_root" --listen 127.0.0.1:0 --faults \
+  --tls-cert "$tls/server.pem" --tls-key "$tls/server.key" >"$service_root/service.out" 2>&1 &
 service_pid=$!
 for _ in $(seq 100); do grep -q '^listening ' "$service_root/service.out" && break; sleep 0.1; done
 export VENDRA_SERVICE_URL
 VENDRA_SERVICE_URL=$(sed -n 's/^listening //p' "$service_root/service.out" | head -n 1)
 [ -n "$VENDRA_SERVICE_URL" ] || { log "the service did not start"; cat "$service_root/service.out" >&2; exit 1; }
+VENDRA_SERVICE_URL=${VENDRA_SERVICE_URL/127.0.0.1/localhost}
+export VENDRA_CA_FILE
+VENDRA_CA_FILE=$(winepath -w "$tls/ca.pem" 2>/dev/null | tr -d '\r')
 log "service: $VENDRA_SERVICE_URL"
 export VENDRA_TEST_SERVICE_ROOT VENDRA_TEST_USER=downloader VENDRA_TEST_PASSWORD="download pw"
 VENDRA_TEST_SERVICE_ROOT=$(winepath -w "$service_root" 2>/dev/null | tr -d '\r')

@@ -1,6 +1,7 @@
 // Downloads on Windows against the service stand-in, which the Windows test
 // script runs natively on loopback and names in the environment:
-//   VENDRA_SERVICE_URL         the service's base address (plain HTTP)
+//   VENDRA_SERVICE_URL         the service's base address (HTTPS)
+//   VENDRA_CA_FILE             the CA that makes its certificate trusted
 //   VENDRA_TEST_SERVICE_ROOT   the service's root folder, as a Windows path
 //   VENDRA_TEST_USER, VENDRA_TEST_PASSWORD   an account of that service
 // The suite signs in with the password, authorises this machine with the
