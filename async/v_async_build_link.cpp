@@ -10,6 +10,9 @@ namespace VendraClient {
 
 // How often a wait for the last notice looks for a stop request.
 constexpr std::chrono::milliseconds kStopCheckPeriod{10};
+// The last notice follows the final status at once; a file job that never
+// gives one must not hold the walk for ever.
+constexpr std::chrono::milliseconds kLastNoticeWait{5000};
 
 void VAsyncBuildLink::ForwardProgress(VendraJSON::VSJObject* progress) {
   {
@@ -36,8 +39,10 @@ void VAsyncBuildLink::NoteSuccess() {
 }
 
 void VAsyncBuildLink::Close(bool awaitLastNotice, Wrenfield2::WF2Thread& worker) {
+  const auto giveUp = std::chrono::steady_clock::now() + kLastNoticeWait;
   std::unique_lock<std::mutex> locked(mutex_);
-  while (awaitLastNotice && !ended_ && worker.KeepRunning())
+  while (awaitLastNotice && !ended_ && worker.KeepRunning() &&
+         std::chrono::steady_clock::now() < giveUp)
     lastNoticeHeard_.wait_for(locked, kStopCheckPeriod);
   job_ = nullptr;
   listener_ = nullptr;

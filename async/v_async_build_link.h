@@ -44,7 +44,7 @@ class VAsyncBuildLink {
   // notice (its success or failure), which follows the sub-job's final
   // status closely, so that the build job's listener has heard a failure
   // before the build job reports it. The wait gives way to a stop request
-  // on worker.
+  // on worker, and ends after a few seconds without the notice.
   void Close(bool awaitLastNotice, Wrenfield2::WF2Thread& worker);
 
  private:
