@@ -6,9 +6,65 @@
 
 namespace VendraClient {
 
-bool Sha256HasShaExtensions() {
+namespace {
+
+// The processor's answers, asked once.
+bool HasShaExtensions() {
   static const bool has = Sha256Blocks::CpuHasShaExtensions();
   return has;
+}
+
+bool HasAvx2() {
+  static const bool has = Sha256Blocks::CpuHasAvx2();
+  return has;
+}
+
+Sha256BlockFunction RoutineOf(Sha256Path path) {
+  switch (path) {
+    case Sha256Path::ShaExtensions:
+      return Sha256Blocks::ShaExtensions;
+    case Sha256Path::Avx2:
+      return Sha256Blocks::Avx2;
+    case Sha256Path::Best:
+    case Sha256Path::Portable:
+      break;
+  }
+  return Sha256Blocks::Portable;
+}
+
+}  // namespace
+
+bool Sha256PathAvailable(Sha256Path path) {
+  switch (path) {
+    case Sha256Path::ShaExtensions:
+      return HasShaExtensions();
+    case Sha256Path::Avx2:
+      return HasAvx2();
+    case Sha256Path::Best:
+    case Sha256Path::Portable:
+      break;
+  }
+  return true;
+}
+
+Sha256Path Sha256BestPath(bool shaExtensions) {
+  if (shaExtensions && HasShaExtensions()) return Sha256Path::ShaExtensions;
+  if (HasAvx2()) return Sha256Path::Avx2;
+  return Sha256Path::Portable;
+}
+
+const char* Sha256PathName(Sha256Path path) {
+  switch (path) {
+    case Sha256Path::Best:
+      return "best";
+    case Sha256Path::Portable:
+      return "portable";
+    case Sha256Path::ShaExtensions:
+      return "sha-extensions";
+    case Sha256Path::Avx2:
+      return "avx2";
+  }
+  return "unknown";
 }
 
 void Sha256Start(Sha256State& state, Sha256Path path) {
@@ -18,9 +74,9 @@ void Sha256Start(Sha256State& state, Sha256Path path) {
   state.fill = 0;
   state.bitsLow = 0;
   state.bitsHigh = 0;
-  const bool extensions = path == Sha256Path::ShaExtensions ||
-                          (path == Sha256Path::Best && Sha256HasShaExtensions());
-  state.compress = extensions ? Sha256Blocks::ShaExtensions : Sha256Blocks::Portable;
+  state.compress = RoutineOf(Sha256PathAvailable(path) && path != Sha256Path::Best
+                                 ? path
+                                 : Sha256BestPath());
 }
 
 namespace {

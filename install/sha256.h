@@ -8,14 +8,20 @@
 // written as 64 lower-case hexadecimal digits.
 namespace VendraClient {
 
-// Which compression routine a digest uses. Best takes the x86 SHA extensions
-// when the processor has them and the portable routine otherwise; the other
-// two force one routine, so that both can be checked and measured on the same
-// machine. ShaExtensions must only be asked for when
-// Sha256HasShaExtensions() is true.
-enum class Sha256Path { Best, Portable, ShaExtensions };
+// Which compression routine a digest uses. Best takes the fastest one the
+// processor has: the x86 SHA extensions, then AVX2 with BMI2, then the
+// portable routine. The others force one routine, so that each can be checked
+// and measured on the same machine; one the processor lacks is replaced by
+// Best's choice rather than run.
+enum class Sha256Path { Best, Portable, ShaExtensions, Avx2 };
 
-bool Sha256HasShaExtensions();
+// Whether this processor can run the routine; Best and Portable always can.
+bool Sha256PathAvailable(Sha256Path path);
+// The routine Best stands for here. With shaExtensions false, the one it
+// would stand for if this processor lacked the SHA extensions.
+Sha256Path Sha256BestPath(bool shaExtensions = true);
+// "portable", "sha-extensions", "avx2" ("best" for Best), for reports.
+const char* Sha256PathName(Sha256Path path);
 
 using Sha256BlockFunction = void (*)(uint32_t hash[8], const uint8_t* blocks, size_t count);
 

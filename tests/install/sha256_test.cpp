@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "install/sha256_blocks.h"
 
 namespace {
 
@@ -31,12 +37,20 @@ std::string Mixed(size_t size) {
   return bytes;
 }
 
-// Every case runs on both compression routines.
+// Every routine this processor can run, the portable one first.
+std::vector<Sha256Path> RunnablePaths() {
+  std::vector<Sha256Path> paths;
+  for (Sha256Path path : {Sha256Path::Portable, Sha256Path::ShaExtensions, Sha256Path::Avx2})
+    if (VendraClient::Sha256PathAvailable(path)) paths.push_back(path);
+  return paths;
+}
+
+// Every case runs on every compression routine.
 class Sha256OnPath : public ::testing::TestWithParam<Sha256Path> {
  protected:
   void SetUp() override {
-    if (GetParam() == Sha256Path::ShaExtensions && !VendraClient::Sha256HasShaExtensions())
-      GTEST_SKIP() << "this processor has no SHA extensions";
+    if (!VendraClient::Sha256PathAvailable(GetParam()))
+      GTEST_SKIP() << "this processor cannot run " << VendraClient::Sha256PathName(GetParam());
   }
   std::string Of(std::string_view message) { return Digest(GetParam(), message); }
 };
@@ -87,20 +101,133 @@ TEST_P(Sha256OnPath, PiecewiseAddingMatchesWhole) {
   }
 }
 
+// A block count that is odd leaves the pairwise routine one block of its own.
+TEST_P(Sha256OnPath, BlockCountsOddAndEven) {
+  const std::pair<size_t, const char*> cases[] = {
+      {128, "6836cf13bac400e9105071cd6af47084dfacad4e5e302c94bfed24e013afb73e"},
+      {192, "7cee24628d290c16183532716cc5a8a889bc951b4b0a1507c32b8e29cee01052"},
+      {320, "fee1a848cb6763c3088a0e523541b46ac171af2677b062178a9116c4612b352f"},
+      {1000, "41edece42d63e8d9bf515a9ba6932e1c20cbc9f5a5d134645adb5db1b9737ea3"},
+  };
+  for (const auto& [size, digest] : cases) EXPECT_EQ(Of(std::string(size, 'a')), digest) << size;
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, Sha256OnPath,
-                         ::testing::Values(Sha256Path::Portable, Sha256Path::ShaExtensions),
+                         ::testing::Values(Sha256Path::Portable, Sha256Path::ShaExtensions,
+                                           Sha256Path::Avx2),
                          [](const ::testing::TestParamInfo<Sha256Path>& param) {
-                           return param.param == Sha256Path::Portable ? "Portable"
-                                                                     : "ShaExtensions";
+                           switch (param.param) {
+                             case Sha256Path::ShaExtensions:
+                               return "ShaExtensions";
+                             case Sha256Path::Avx2:
+                               return "Avx2";
+                             default:
+                               return "Portable";
+                           }
                          });
 
-TEST(Sha256, BothRoutinesAgreeOnEveryLength) {
-  if (!VendraClient::Sha256HasShaExtensions()) GTEST_SKIP() << "no SHA extensions here";
-  const std::string message = Mixed(700);
+// Every message length up to 4096 bytes digests alike on every routine.
+TEST(Sha256, AllRoutinesAgreeOnEveryLength) {
+  const std::vector<Sha256Path> paths = RunnablePaths();
+  if (paths.size() < 2) GTEST_SKIP() << "only the portable routine runs here";
+  const std::string message = Mixed(4096);
   for (size_t size = 0; size <= message.size(); ++size) {
     const std::string_view part(message.data(), size);
-    ASSERT_EQ(Digest(Sha256Path::Portable, part), Digest(Sha256Path::ShaExtensions, part)) << size;
+    const std::string reference = Digest(Sha256Path::Portable, part);
+    for (Sha256Path path : paths)
+      ASSERT_EQ(Digest(path, part), reference) << VendraClient::Sha256PathName(path) << " " << size;
   }
+}
+
+// The routines themselves, from random chaining values over random runs of
+// random blocks, so that nothing depends on the initial hash or on padding.
+TEST(Sha256, AllRoutinesAgreeOnRandomBlocks) {
+  const std::vector<Sha256Path> paths = RunnablePaths();
+  if (paths.size() < 2) GTEST_SKIP() << "only the portable routine runs here";
+  std::mt19937 random(20240611);
+  for (int trial = 0; trial < 300; ++trial) {
+    const size_t count = 1 + random() % 11;
+    std::vector<uint8_t> blocks(64 * count);
+    for (uint8_t& byte : blocks) byte = static_cast<uint8_t>(random());
+    uint32_t start[8];
+    for (uint32_t& word : start) word = static_cast<uint32_t>(random());
+    uint32_t reference[8];
+    std::copy(start, start + 8, reference);
+    VendraClient::Sha256Blocks::Portable(reference, blocks.data(), count);
+    for (Sha256Path path : paths) {
+      VendraClient::Sha256State state;
+      VendraClient::Sha256Start(state, path);
+      uint32_t hash[8];
+      std::copy(start, start + 8, hash);
+      state.compress(hash, blocks.data(), count);
+      ASSERT_TRUE(std::equal(hash, hash + 8, reference))
+          << VendraClient::Sha256PathName(path) << " " << count << " blocks, trial " << trial;
+    }
+  }
+}
+
+// Long random messages added in random pieces, as files are read.
+TEST(Sha256, AllRoutinesAgreeOnRandomMessagesInPieces) {
+  const std::vector<Sha256Path> paths = RunnablePaths();
+  if (paths.size() < 2) GTEST_SKIP() << "only the portable routine runs here";
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 20; ++trial) {
+    const std::string message = Mixed(random() % 300000);
+    const std::string reference = Digest(Sha256Path::Portable, message);
+    for (Sha256Path path : paths) {
+      VendraClient::Sha256State state;
+      VendraClient::Sha256Start(state, path);
+      for (size_t at = 0; at < message.size();) {
+        const size_t piece = std::min<size_t>(random() % 5000, message.size() - at);
+        VendraClient::Sha256Add(state, message.data() + at, piece);
+        at += piece;
+      }
+      std::string text;
+      VendraClient::Sha256Text(state, text);
+      ASSERT_EQ(text, reference) << VendraClient::Sha256PathName(path) << " " << message.size();
+    }
+  }
+}
+
+// The processor's feature flags as the Linux kernel reports them; empty
+// where there is no such report.
+std::set<std::string> CpuFlags() {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(cpuinfo, line)) {
+    if (line.rfind("flags", 0) != 0) continue;
+    std::istringstream words(line.substr(line.find(':') + 1));
+    std::set<std::string> flags;
+    for (std::string flag; words >> flag;) flags.insert(flag);
+    return flags;
+  }
+  return {};
+}
+
+// The dispatcher picks the SHA extensions first, then AVX2, then the
+// portable routine, by what the processor really has.
+TEST(Sha256, DispatchFollowsTheProcessorFeatures) {
+  const std::set<std::string> flags = CpuFlags();
+  if (flags.empty()) GTEST_SKIP() << "no /proc/cpuinfo here";
+  const bool sha = flags.count("sha_ni") && flags.count("ssse3") && flags.count("sse4_1");
+  const bool avx2 = flags.count("avx2") && flags.count("bmi1") && flags.count("bmi2") &&
+                    flags.count("ssse3");
+  EXPECT_EQ(VendraClient::Sha256PathAvailable(Sha256Path::ShaExtensions), sha);
+  EXPECT_EQ(VendraClient::Sha256PathAvailable(Sha256Path::Avx2), avx2);
+  EXPECT_EQ(VendraClient::Sha256BestPath(false), avx2 ? Sha256Path::Avx2 : Sha256Path::Portable);
+  EXPECT_EQ(VendraClient::Sha256BestPath(),
+            sha ? Sha256Path::ShaExtensions : VendraClient::Sha256BestPath(false));
+}
+
+// Best really compresses with the routine the dispatcher names.
+TEST(Sha256, BestStartsTheChosenRoutine) {
+  VendraClient::Sha256State best, chosen, portable;
+  VendraClient::Sha256Start(best);
+  VendraClient::Sha256Start(chosen, VendraClient::Sha256BestPath());
+  VendraClient::Sha256Start(portable, Sha256Path::Portable);
+  EXPECT_EQ(best.compress, chosen.compress);
+  EXPECT_EQ(portable.compress == best.compress,
+            VendraClient::Sha256BestPath() == Sha256Path::Portable);
 }
 
 TEST(Sha256, FinishWritesTheDigestBytesInOrder) {
