@@ -18,10 +18,11 @@ bool NamedMutexLock::Acquire(uint32_t milliseconds) {
   using Clock = std::chrono::steady_clock;
   const bool forever = milliseconds == NamedMutex::kInfinite;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-  std::unique_lock<std::timed_mutex> guard(guard_, std::defer_lock);
+  std::unique_lock<std::mutex> guard(guard_);
+  const auto ourTurn = [this] { return !waiting_; };
   if (forever) {
-    guard.lock();
-  } else if (!guard.try_lock_until(deadline)) {
+    turn_.wait(guard, ourTurn);
+  } else if (!turn_.wait_until(guard, deadline, ourTurn)) {
     return false;
   }
   if (depth_ > 0) {
@@ -35,26 +36,28 @@ bool NamedMutexLock::Acquire(uint32_t milliseconds) {
     const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     left = remaining.count() > 0 ? static_cast<uint32_t>(remaining.count()) : 0;
   }
-  switch (mutex_.Wait(left)) {
-    case NamedMutex::WaitResult::Acquired:
-    case NamedMutex::WaitResult::Abandoned:
-      depth_ = 1;
-      return true;
-    case NamedMutex::WaitResult::TimedOut:
-    case NamedMutex::WaitResult::Failed:
-      break;
-  }
-  return false;
+  // The machine-wide wait happens without the guard, so Depth() answers
+  // meanwhile; the other threads of the process wait for their turn.
+  waiting_ = true;
+  guard.unlock();
+  const NamedMutex::WaitResult result = mutex_.Wait(left);
+  guard.lock();
+  waiting_ = false;
+  const bool acquired = result == NamedMutex::WaitResult::Acquired ||
+                        result == NamedMutex::WaitResult::Abandoned;
+  if (acquired) depth_ = 1;
+  turn_.notify_all();
+  return acquired;
 }
 
 void NamedMutexLock::Release() {
-  std::lock_guard<std::timed_mutex> guard(guard_);
+  std::lock_guard<std::mutex> guard(guard_);
   if (depth_ <= 0) return;
   if (--depth_ == 0) mutex_.Release();
 }
 
 int32_t NamedMutexLock::Depth() {
-  std::lock_guard<std::timed_mutex> guard(guard_);
+  std::lock_guard<std::mutex> guard(guard_);
   return depth_;
 }
 

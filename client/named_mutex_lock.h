@@ -1,5 +1,6 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string_view>
@@ -31,7 +32,11 @@ class NamedMutexLock {
  private:
   // Orders the threads of this process around the count and the mutex, so
   // that two of them never both wait for the mutex or both give it up.
-  std::timed_mutex guard_;
+  // (A plain mutex and a condition rather than a timed mutex: thread
+  // checkers follow these.)
+  std::mutex guard_;
+  std::condition_variable turn_;
+  bool waiting_ = false;
   int32_t depth_ = 0;
   VendraPlatform::NamedMutex mutex_;
 };
