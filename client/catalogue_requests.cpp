@@ -5,6 +5,7 @@
 #include "async/v_async_download_file.h"
 #include "async/v_async_download_utility.h"
 #include "client/curl_file_writer.h"
+#include "client/session_tokens.h"
 #include "client/string_request.h"
 #include "client/text_conversion.h"
 #include "client/transfer.h"
@@ -19,8 +20,6 @@ namespace {
 
 using VendraJSON::VSJObject;
 
-constexpr char16_t kAccessTokenRequired[] = u"Access Token Required";
-constexpr char16_t kLocalTokenRequired[] = u"Local Token Required";
 
 // A member's text as UTF-8; a missing member reads as empty.
 std::string NarrowMember(const VSJObject* object, std::u16string_view key) {
@@ -61,20 +60,14 @@ eVClientResult PerformIntoFile(VClientTransfer& transfer, const std::u16string& 
 eVClientResult VClient::EnterAuthenticatedRequest(std::optional<NamedMutexLockGuard>& lock,
                                                   VClientTransfer& transfer,
                                                   std::u16string& error) {
-  if (!accessToken_.IsValid()) {
-    error = kAccessTokenRequired;
-    return eVClientResult::AccessTokenRequired;
-  }
+  if (!accessToken_.IsValid()) return AccessTokenRequired(error);
   lock.emplace(SessionLock(), sessionLockWaitMs_);
   if (!lock->acquired()) {
     lock.reset();
     return SessionLockTimedOut(error);
   }
   LoadSession();
-  if (!localToken_.IsValid()) {
-    error = kLocalTokenRequired;
-    return eVClientResult::LocalTokenRequired;
-  }
+  if (!localToken_.IsValid()) return LocalTokenRequired(error);
   return transfer.CreateTransfer(error);
 }
 
@@ -198,14 +191,8 @@ eVClientResult VClient::DownloadUtilityFile(VSJObject* manifest, VAsync* job,
   std::u16string destination;
   GetDataPath(u"utils\\" + fileName, destination);
   destination += u".z";
-  if (!accessToken_.IsValid()) {
-    error = kAccessTokenRequired;
-    return eVClientResult::AccessTokenRequired;
-  }
-  if (!localToken_.IsValid()) {
-    error = kLocalTokenRequired;
-    return eVClientResult::LocalTokenRequired;
-  }
+  if (!accessToken_.IsValid()) return AccessTokenRequired(error);
+  if (!localToken_.IsValid()) return LocalTokenRequired(error);
   VClientTransfer transfer;
   if (const eVClientResult code = transfer.CreateTransfer(error); code != eVClientResult::Success)
     return code;

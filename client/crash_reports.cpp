@@ -2,6 +2,7 @@
 // to the crash reporter, and posting it to the service.
 #include <string>
 
+#include "client/session_tokens.h"
 #include "client/string_request.h"
 #include "client/v_client.h"
 #include "crash/crash_report_object.h"
@@ -41,10 +42,7 @@ eVClientResult VClient::SendCrashReport(VendraJSON::VSJObject* report, std::u16s
     error = u"CrashReport Required";
     return eVClientResult::Failed;
   }
-  if (!accessToken_.IsValid()) {
-    error = u"Access Token Required";
-    return eVClientResult::AccessTokenRequired;
-  }
+  if (!accessToken_.IsValid()) return AccessTokenRequired(error);
   VClientTransfer transfer;
   const eVClientResult created = transfer.CreateTransfer(error);
   if (created != eVClientResult::Success) return created;
@@ -53,21 +51,14 @@ eVClientResult VClient::SendCrashReport(VendraJSON::VSJObject* report, std::u16s
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
   if (!lock.acquired()) return SessionLockTimedOut(error);
   LoadSession();
-  if (!localToken_.IsValid()) {
-    error = u"Local Token Required";
-    return eVClientResult::LocalTokenRequired;
-  }
+  if (!localToken_.IsValid()) return LocalTokenRequired(error);
   AddAuthenticationFields(transfer);
   std::string json;
   report->WriteJSONA(json, false, 0, "");
   transfer.AddFormField("json", json);
   Vendra::RefPtr<VendraJSON::VSJObject> reply;
   const eVClientResult result = PerformStringRequest(transfer, reply, error);
-  if (reply) {
-    localToken_.ReadFrom(reply.get(), u"local_token");
-    refreshToken_.ReadFrom(reply.get(), u"refresh_token");
-    SaveSession();
-  }
+  KeepReplyTokens(reply.get());
   return result;
 }
 

@@ -1,6 +1,7 @@
 // "vclient/data": one general request whose reply goes to the caller.
 #include <string>
 
+#include "client/session_tokens.h"
 #include "client/string_request.h"
 #include "client/v_client.h"
 #include "json/object.h"
@@ -9,10 +10,7 @@ namespace VendraClient {
 
 eVClientResult VClient::GetData(const std::string& p, const std::string& v, int32_t,
                                 VendraJSON::VSJObject** out, std::u16string& error) {
-  if (!accessToken_.IsValid()) {
-    error = u"Access Token Required";
-    return eVClientResult::AccessTokenRequired;
-  }
+  if (!accessToken_.IsValid()) return AccessTokenRequired(error);
   VClientTransfer transfer;
   const eVClientResult created = transfer.CreateTransfer(error);
   if (created != eVClientResult::Success) return created;
@@ -21,23 +19,14 @@ eVClientResult VClient::GetData(const std::string& p, const std::string& v, int3
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
   if (!lock.acquired()) return SessionLockTimedOut(error);
   LoadSession();
-  if (!localToken_.IsValid()) {
-    error = u"Local Token Required";
-    return eVClientResult::LocalTokenRequired;
-  }
+  if (!localToken_.IsValid()) return LocalTokenRequired(error);
   transfer.AddFormField("p", p);
   transfer.AddFormField("v", v);
-  transfer.AddFormField("access_token", accessToken_.token());
-  transfer.AddFormField("local_id", deviceId_);
-  if (!localToken_.token().empty()) transfer.AddFormField("local_token", localToken_.token());
+  AddAuthenticationFields(transfer);
   Vendra::RefPtr<VendraJSON::VSJObject> reply;
   const eVClientResult result = PerformStringRequest(transfer, reply, error);
-  if (reply) {
-    localToken_.ReadFrom(reply.get(), u"local_token");
-    refreshToken_.ReadFrom(reply.get(), u"refresh_token");
-    SaveSession();
-    if (out) *out = reply.Detach();
-  }
+  KeepReplyTokens(reply.get());
+  if (reply && out) *out = reply.Detach();
   return result;
 }
 

@@ -7,24 +7,13 @@
 // the refresh token), which are stored as after any other request.
 #include <string>
 
+#include "client/session_tokens.h"
 #include "client/string_request.h"
 #include "client/text_conversion.h"
 #include "client/v_client.h"
 #include "json/object.h"
 
 namespace VendraClient {
-namespace {
-
-constexpr char16_t kRefreshTokenKey[] = u"refresh_token";
-constexpr char16_t kLocalTokenKey[] = u"local_token";
-
-eVClientResult AccessTokenRequired(std::u16string& error) {
-  error = u"Access Token Required";
-  return eVClientResult::AccessTokenRequired;
-}
-
-}  // namespace
-
 eVClientResult VClient::EmailDeviceCode(std::u16string& error) {
   if (!accessToken_.IsValid()) return AccessTokenRequired(error);
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
@@ -35,9 +24,7 @@ eVClientResult VClient::EmailDeviceCode(std::u16string& error) {
   const eVClientResult created = transfer.CreateTransfer(error);
   if (created != eVClientResult::Success) return created;
   transfer.SetRequestPath("vclient/emaildevicecode");
-  transfer.AddFormField("access_token", accessToken_.token());
-  transfer.AddFormField("local_id", deviceId_);
-  if (!localToken_.token().empty()) transfer.AddFormField("local_token", localToken_.token());
+  AddAuthenticationFields(transfer);
   Vendra::RefPtr<VendraJSON::VSJObject> reply;
   return PerformStringRequest(transfer, reply, error);
 }
@@ -59,19 +46,12 @@ eVClientResult VClient::AuthorizeDevice(const std::u16string& code,
   ToNarrow(code, narrowCode);
   ToNarrow(deviceName, narrowName);
   transfer.SetRequestPath("vclient/deviceauth");
-  transfer.AddFormField("access_token", accessToken_.token());
-  transfer.AddFormField("local_id", deviceId_);
-  if (!localToken_.token().empty()) transfer.AddFormField("local_token", localToken_.token());
+  AddAuthenticationFields(transfer);
   transfer.AddFormField("code", narrowCode);
   transfer.AddFormField("name", narrowName);
   Vendra::RefPtr<VendraJSON::VSJObject> reply;
   const eVClientResult result = PerformStringRequest(transfer, reply, error);
-  if (reply) {
-    localToken_.ReadFrom(reply.get(), kLocalTokenKey);
-    refreshToken_.ReadFrom(reply.get(), kRefreshTokenKey);
-    reply.Reset();
-    SaveSession();
-  }
+  KeepReplyTokens(reply.get());
   return result;
 }
 

@@ -2,6 +2,7 @@
 // refresh token, local token) and the shared memory channel (access token).
 #include <string>
 
+#include "client/session_tokens.h"
 #include "client/v_client.h"
 #include "json/files.h"
 #include "json/object.h"
@@ -14,8 +15,6 @@ namespace {
 
 constexpr char16_t kSessionFile[] = u"localStorage.json";
 constexpr char16_t kUserNameKey[] = u"username";
-constexpr char16_t kRefreshTokenKey[] = u"refresh_token";
-constexpr char16_t kLocalTokenKey[] = u"local_token";
 
 }  // namespace
 
@@ -56,6 +55,13 @@ bool VClient::SaveSession() {
 
   accessToken_.SaveToChannel();
   return written;
+}
+
+void VClient::KeepReplyTokens(const VendraJSON::VSJObject* reply) {
+  if (!reply) return;
+  localToken_.ReadFrom(reply, kLocalTokenKey);
+  refreshToken_.ReadFrom(reply, kRefreshTokenKey);
+  SaveSession();
 }
 
 }  // namespace VendraClient

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/memory/wipe.h"
+#include "client/session_tokens.h"
 #include "client/sign_in_challenge.h"
 #include "client/string_request.h"
 #include "client/text_conversion.h"
@@ -15,9 +16,6 @@
 namespace VendraClient {
 namespace {
 
-constexpr char16_t kAccessTokenKey[] = u"access_token";
-constexpr char16_t kRefreshTokenKey[] = u"refresh_token";
-constexpr char16_t kLocalTokenKey[] = u"local_token";
 
 }  // namespace
 
@@ -113,11 +111,9 @@ eVClientResult VClient::RefreshToken(std::u16string& error) {
     // Another run or program may have renewed it while this one waited.
     if (accessToken_.IsValid()) return eVClientResult::Success;
     if (!refreshToken_.IsValid()) {
-      error = u"Refresh Token Required";
-      result = eVClientResult::RefreshTokenRequired;
+      result = RefreshTokenRequired(error);
     } else if (!localToken_.IsValid()) {
-      error = u"Local Token Required";
-      result = eVClientResult::LocalTokenRequired;
+      result = LocalTokenRequired(error);
     } else {
       transfer.AddFormField("local_id", deviceId_);
       transfer.AddFormField("local_token", localToken_.token());

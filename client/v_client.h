@@ -99,6 +99,9 @@ class VClient : public IVClient {
                                            VClientTransfer& transfer, std::u16string& error);
   // "access_token", "local_id" and, when there is one, "local_token".
   void AddAuthenticationFields(VClientTransfer& transfer);
+  // The local and refresh tokens that a reply object hands out (each when
+  // present) are taken and the session is stored; nothing without a reply.
+  void KeepReplyTokens(const VendraJSON::VSJObject* reply);
 
   ModuleInstance moduleInstance_ = nullptr;
   std::u16string userName_;
