@@ -18,13 +18,7 @@ trap cleanup EXIT
 echo "demo folder: $work"
 
 # A throw-away certificate authority and a certificate for localhost.
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Demo CA" \
-  -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
-  -keyout "$work/server.key" -out "$work/server.csr" 2>/dev/null
-printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\n' > "$work/san.ext"
-openssl x509 -req -in "$work/server.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" \
-  -CAcreateserial -days 2 -extfile "$work/san.ext" -out "$work/server.pem" 2>/dev/null
+./scripts/make-certificates.sh "$work"
 
 service="$repo/build/default/service/vendra-service"
 mkdir -p "$work/service"

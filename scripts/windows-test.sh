@@ -77,14 +77,7 @@ wineserver -w
 # catalogue holds the Windows package manager as the "vendrabuild" utility.
 # One account for the test programs, one for the installer.
 tls="$service_root/tls"
-mkdir -p "$tls"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Vendra Test CA" \
-  -keyout "$tls/ca.key" -out "$tls/ca.pem" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" \
-  -keyout "$tls/server.key" -out "$tls/server.csr" 2>/dev/null
-printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\n' >"$tls/san.ext"
-openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.pem" -CAkey "$tls/ca.key" \
-  -CAcreateserial -days 2 -extfile "$tls/san.ext" -out "$tls/server.pem" 2>/dev/null
+"$repo/scripts/make-certificates.sh" "$tls"
 service="$linux_build/service/vendra-service"
 "$service" add-user --root "$service_root" --user downloader --password "download pw" >/dev/null
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
