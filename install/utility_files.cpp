@@ -72,30 +72,29 @@ bool VBuildClient::UtilityPath(const VSJObject* manifest, std::u16string& path,
   return true;
 }
 
-eVClientResult VBuildClient::CheckUtilityFile(VSJObject* manifest, std::u16string& error) {
+eVClientResult VBuildClient::CheckUtilityCopy(VSJObject* manifest, std::u16string_view suffix,
+                                              std::u16string_view sizeKey,
+                                              std::u16string_view digestKey,
+                                              std::u16string& error) {
   if (!manifest) return eVClientResult::InvalidArgument;
   NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
   if (!lock.acquired()) return SessionLockTimedOut(error);
   std::u16string installed;
   std::u16string ignored;
   if (!UtilityPath(manifest, installed, ignored)) return eVClientResult::VerifyFailed;
-  return IsCurrent(installed, SizeMember(manifest, u"file_size"),
-                   WideMember(manifest, u"file_sha256"))
+  return IsCurrent(installed + std::u16string(suffix), SizeMember(manifest, sizeKey),
+                   WideMember(manifest, digestKey))
              ? eVClientResult::Success
              : eVClientResult::VerifyFailed;
 }
 
+eVClientResult VBuildClient::CheckUtilityFile(VSJObject* manifest, std::u16string& error) {
+  return CheckUtilityCopy(manifest, u"", u"file_size", u"file_sha256", error);
+}
+
 eVClientResult VBuildClient::CheckUtilityDownload(VSJObject* manifest, std::u16string& error) {
-  if (!manifest) return eVClientResult::InvalidArgument;
-  NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
-  std::u16string installed;
-  std::u16string ignored;
-  if (!UtilityPath(manifest, installed, ignored)) return eVClientResult::VerifyFailed;
-  return IsCurrent(installed + u".z", SizeMember(manifest, u"compressed_file_size"),
-                   WideMember(manifest, u"compressed_file_sha256"))
-             ? eVClientResult::Success
-             : eVClientResult::VerifyFailed;
+  return CheckUtilityCopy(manifest, u".z", u"compressed_file_size", u"compressed_file_sha256",
+                          error);
 }
 
 eVClientResult VBuildClient::InstallUtilityFile(VSJObject* manifest, std::u16string& error) {

@@ -69,6 +69,11 @@ class VBuildClient : public IVBuildClient {
   // file name that could reach outside the utils folder.
   bool UtilityPath(const VendraJSON::VSJObject* manifest, std::u16string& path,
                    std::u16string& error);
+  // Whether the utility's file with suffix ("" for the program, ".z" for its
+  // download) has the manifest's size and digest under the keys given.
+  eVClientResult CheckUtilityCopy(VendraJSON::VSJObject* manifest, std::u16string_view suffix,
+                                  std::u16string_view sizeKey, std::u16string_view digestKey,
+                                  std::u16string& error);
 
   DataFolder dataFolder_;
 };
