@@ -54,9 +54,7 @@ ServiceReply HandleBuilds(ServiceContext& context, const ServiceRequest& request
 
 ServiceReply HandleBuild(ServiceContext& context, const ServiceRequest& request) {
   ServiceReply failure;
-  auto session = RequireAccess(context, request, failure);
-  if (!session) return failure;
-  if (!RequireDevice(context, request, session->username, failure)) return failure;
+  if (!RequireAuthorisedDevice(context, request, failure)) return failure;
   auto folder =
       BuildFolder(context, request.FieldOr("p"), request.FieldOr("b"), request.FieldOr("v"));
   std::optional<std::filesystem::path> path;
@@ -66,9 +64,7 @@ ServiceReply HandleBuild(ServiceContext& context, const ServiceRequest& request)
 
 ServiceReply HandleUtility(ServiceContext& context, const ServiceRequest& request) {
   ServiceReply failure;
-  auto session = RequireAccess(context, request, failure);
-  if (!session) return failure;
-  if (!RequireDevice(context, request, session->username, failure)) return failure;
+  if (!RequireAuthorisedDevice(context, request, failure)) return failure;
   const std::string name = request.FieldOr("u");
   std::optional<std::filesystem::path> path;
   if (IsSafeName(name)) path = context.root / "utilities" / name / "manifest.json";
@@ -77,9 +73,7 @@ ServiceReply HandleUtility(ServiceContext& context, const ServiceRequest& reques
 
 ServiceReply HandleDownload(ServiceContext& context, const ServiceRequest& request) {
   ServiceReply failure;
-  auto session = RequireAccess(context, request, failure);
-  if (!session) return failure;
-  if (!RequireDevice(context, request, session->username, failure)) return failure;
+  if (!RequireAuthorisedDevice(context, request, failure)) return failure;
 
   if (auto utility = request.Field("utility")) {
     if (!IsSafeName(*utility)) return ErrorReply(404, "Unknown utility");

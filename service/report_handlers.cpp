@@ -10,9 +10,8 @@ namespace VendraService {
 
 ServiceReply HandleData(ServiceContext& context, const ServiceRequest& request) {
   ServiceReply failure;
-  auto session = RequireAccess(context, request, failure);
+  auto session = RequireAuthorisedDevice(context, request, failure);
   if (!session) return failure;
-  if (!RequireDevice(context, request, session->username, failure)) return failure;
   nlohmann::ordered_json reply = nlohmann::ordered_json::object();
   const std::string p = request.FieldOr("p");
   if (IsSafeName(p)) {
@@ -24,9 +23,8 @@ ServiceReply HandleData(ServiceContext& context, const ServiceRequest& request) 
 
 ServiceReply HandleCrashReport(ServiceContext& context, const ServiceRequest& request) {
   ServiceReply failure;
-  auto session = RequireAccess(context, request, failure);
+  auto session = RequireAuthorisedDevice(context, request, failure);
   if (!session) return failure;
-  if (!RequireDevice(context, request, session->username, failure)) return failure;
   auto report = nlohmann::ordered_json::parse(request.FieldOr("json"), nullptr, false);
   if (report.is_discarded() || !report.is_object()) {
     return ErrorReply(400, "Field json must hold a JSON object");

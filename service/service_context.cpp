@@ -34,6 +34,14 @@ bool RequireDevice(ServiceContext& context, const ServiceRequest& request,
   return authorised;
 }
 
+std::optional<Session> RequireAuthorisedDevice(ServiceContext& context,
+                                               const ServiceRequest& request,
+                                               ServiceReply& failure) {
+  auto session = RequireAccess(context, request, failure);
+  if (session && !RequireDevice(context, request, session->username, failure)) return std::nullopt;
+  return session;
+}
+
 std::optional<std::pair<std::string, int64_t>> LocalTokenFor(ServiceContext& context,
                                                              const ServiceRequest& request,
                                                              const std::string& username) {

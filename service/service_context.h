@@ -52,6 +52,11 @@ std::optional<Session> RequireAccess(ServiceContext& context, const ServiceReque
 bool RequireDevice(ServiceContext& context, const ServiceRequest& request,
                    const std::string& username, ServiceReply& failure);
 
+// Both checks, for the requests that need a signed-in, authorised device.
+std::optional<Session> RequireAuthorisedDevice(ServiceContext& context,
+                                               const ServiceRequest& request,
+                                               ServiceReply& failure);
+
 // A local token for the request's device when that device is authorised for
 // the account: the presented "local_token" when it is still good, else a new
 // one. Nothing when the device is not authorised.
