@@ -93,7 +93,7 @@ std::string FormatInteger(const Conversion& s, const FormatArg& arg) {
   if (s.alt && magnitude != 0) {
     if (s.conv == 'x') prefix += "0x";
     if (s.conv == 'X') prefix += "0X";
-    if (s.conv == 'o' && (body.empty() || body[0] != '0')) body.insert(0, "0");
+    if (s.conv == 'o' && (body.empty() || body[0] != '0')) body = "0" + body;
   }
   const bool zeroPad = s.zero && !s.left && s.precision < 0;
   const int len = static_cast<int>(prefix.size() + body.size());
