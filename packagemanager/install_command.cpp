@@ -43,12 +43,6 @@ std::string Text(const VSJObject* entry, std::u16string_view key) {
   return text;
 }
 
-uint64_t Number(const VSJObject* entry, std::u16string_view key) {
-  int64_t value = 0;
-  entry->GetInteger(key, value);
-  return value > 0 ? static_cast<uint64_t>(value) : 0;
-}
-
 }  // namespace
 
 int InstallCommand(Clients clients, const std::string& product, const std::string& branch,
@@ -76,34 +70,26 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
                                                 toDownload.Receive(), error);
   if (code != eVClientResult::Success) return Fail("Failed to list the downloads", code, error);
   std::printf("Downloading %zu file(s)\n", toDownload->Count());
-  for (size_t i = 0; i < toDownload->Count(); ++i) {
-    ObjectRef entry = EntryAt(toDownload.get(), i);
-    if (!entry) continue;
-    Vendra::RefPtr<VendraClient::VAsync> job;
-    code = clients.client.DownloadFileAsync(build.get(), entry.get(), job.Receive(), error);
-    if (code != eVClientResult::Success) return Fail("Failed to download", code, error);
-    const std::string name = Text(entry.get(), u"filename");
-    code = RunJob(job.Detach(), name, Number(entry.get(), u"compressed_size"), error);
-    if (code != eVClientResult::Success) return Fail("Failed to download", code, error);
-    std::printf("  downloaded %s\n", name.c_str());
-  }
+  std::fflush(stdout);
+  Vendra::RefPtr<VendraClient::VAsync> job;
+  code = clients.client.DownloadBuildAsync(build.get(), toDownload.get(), downloads,
+                                           job.Receive(), error);
+  if (code == eVClientResult::Success) code = RunBuildJob(job.Detach(), toDownload.get(), error);
+  if (code != eVClientResult::Success) return Fail("Failed to download", code, error);
 
   ArrayRef toInstall;
   code = clients.buildClient.GetBuildFilesToInstall(build.get(), folder, toInstall.Receive(),
                                                     error);
   if (code != eVClientResult::Success) return Fail("Failed to list the files", code, error);
   std::printf("Installing %zu file(s)\n", toInstall->Count());
+  std::fflush(stdout);
+  code = clients.buildClient.InstallBuildAsync(build.get(), toInstall.get(), downloads, folder,
+                                               job.Receive());
+  if (code == eVClientResult::Success) code = RunBuildJob(job.Detach(), toInstall.get(), error);
+  if (code != eVClientResult::Success) return Fail("Failed to install", code, error);
   for (size_t i = 0; i < toInstall->Count(); ++i) {
-    ObjectRef entry = EntryAt(toInstall.get(), i);
-    if (!entry) continue;
-    Vendra::RefPtr<VendraClient::VAsync> job;
-    code = clients.buildClient.InstallFileAsync(build.get(), entry.get(), downloads, folder,
-                                                job.Receive());
-    if (code != eVClientResult::Success) return Fail("Failed to install", code, error);
-    const std::string name = Text(entry.get(), u"filename");
-    code = RunJob(job.Detach(), name, Number(entry.get(), u"size"), error);
-    if (code != eVClientResult::Success) return Fail("Failed to install", code, error);
-    std::printf("  installed %s\n", name.c_str());
+    if (ObjectRef entry = EntryAt(toInstall.get(), i))
+      std::printf("  installed %s\n", Text(entry.get(), u"filename").c_str());
   }
 
   // Everything installed must now match the build, byte for byte.
