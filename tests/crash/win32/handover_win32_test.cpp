@@ -53,12 +53,13 @@ TEST(HandoverWin32, TheReportArrivesWithItsTerminatingZeroThroughTheWindow) {
   ASSERT_TRUE(found);
   EXPECT_EQ(handover->Deliver(VendraCrash::kReportMessage), 0u);
   EXPECT_EQ(handover->Release(), 0u);
+  const std::string expected(text.c_str(), text.size() + 1);
   std::string got;
-  for (int i = 0; i < 500 && got.empty(); ++i) {
+  for (int i = 0; i < 500 && got.size() < expected.size(); ++i) {
     got = ReadAll(out);
-    if (got.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (got.size() < expected.size()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  EXPECT_EQ(got, std::string(text.c_str(), text.size() + 1));
+  EXPECT_EQ(got, expected);
 }
 
 TEST(HandoverWin32, AMissingProgramIsFileNotFoundAndTheSequenceSaysSo) {

@@ -10,6 +10,7 @@
 #include "platform/crash_handover.h"
 #include "platform/entry_point.h"
 #include "platform/program_arguments.h"
+#include "platform/thread.h"
 
 int VendraMain(void*) {
   const std::vector<std::u16string> args = VendraPlatform::ProgramArguments();
@@ -22,5 +23,9 @@ int VendraMain(void*) {
   if (!out) return 5;
   std::fwrite(bytes.data(), 1, bytes.size(), out);
   std::fclose(out);
+  // A reporter lives on after taking the report (it posts it), and the
+  // sender frees the memory it placed here only after the message returns:
+  // ending at once would make that release race the process's exit.
+  VendraPlatform::SleepMilliseconds(3000);
   return 0;
 }
