@@ -91,7 +91,12 @@ eVClientResult VBuildClient::GetFilesToDownload(VSJObject* build, VSJArray* file
   if (!build || !toDownload || downloadFolder.empty()) return eVClientResult::InvalidArgument;
   if (!files) {
     Vendra::RefPtr<VSJArray> buildFiles = BuildFiles(build);
-    if (!buildFiles) return eVClientResult::InvalidArgument;
+    // The code stays an argument fault, as callers know it; the text says
+    // which part of the build was missing.
+    if (!buildFiles) {
+      error = u"Build data missing file list";
+      return eVClientResult::InvalidArgument;
+    }
     return GetFilesToDownload(build, buildFiles.get(), downloadFolder, toDownload, error);
   }
 

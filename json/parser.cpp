@@ -327,8 +327,9 @@ bool ParseValue(const char16_t* text, VSJValue** out, std::u16string& error) {
 }
 
 bool ParseValueA(const char* text, size_t length, VSJValue** out, std::u16string& error) {
+  // An empty text (or only a byte-order mark) fails like one of white space
+  // only, with the message, so that every caller can say why.
   const std::string_view utf8 = SkipByteOrderMark(UpToZero(text, length));
-  if (utf8.empty()) return false;
   Parser<char> parser(utf8.data(), utf8.size(), error);
   return parser.Parse(out);
 }

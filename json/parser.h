@@ -20,7 +20,7 @@ constexpr unsigned kMaxNestingDepth = 1000;
 // is handed out together with false and the message.
 bool ParseValue(const char16_t* text, VSJValue** out, std::u16string& error);
 // UTF-8 text, a leading byte-order mark skipped; invalid sequences become
-// U+FFFD. False with no message for an empty text.
+// U+FFFD. An empty text fails as one of white space only does.
 bool ParseValueA(const char* text, VSJValue** out, std::u16string& error);
 // The text must start with '{' (no white space before it) and be an object;
 // nothing is handed out on any failure.

@@ -116,6 +116,11 @@ ServiceReply HandleDeviceAuth(ServiceContext& context, const ServiceRequest& req
   const std::string device = request.FieldOr("local_id");
   const std::string code = request.FieldOr("code");
   const std::string name = request.FieldOr("name");
+  // Without the device's identifier no local token could be issued, and the
+  // client would only fail later for want of one.
+  if (device.empty()) {
+    return ErrorReply(400, "Missing field local_id: the device to authorize must be named");
+  }
   if (code.empty()) return ErrorReply(400, "Missing field code");
   if (name.empty()) return ErrorReply(400, "Missing field name");
   auto account = context.accounts.Find(session->username);

@@ -269,13 +269,17 @@ TEST_F(FilesToDownloadTest, WithoutAListTheBuildsFilesAreUsed) {
             eVClientResult::Success);
   EXPECT_EQ(out->Count(), 1u);
 
-  // A build without its file list is an argument fault here, without a text.
+  // A build without its file list is an argument fault here, and says so.
   ObjectRef bare = ObjectRef::Adopt(VSJObject::Create());
-  EXPECT_EQ(client_.GetFilesToDownload(bare.get(), nullptr, download_.wpath(), out.Receive(),
-                                       error),
-            eVClientResult::InvalidArgument);
-  EXPECT_TRUE(error.empty());
-  EXPECT_FALSE(out);
+  ObjectRef noFiles = ObjectRef::Adopt(VSJObject::Create());
+  noFiles->Set(u"data", ObjectRef::Adopt(VSJObject::Create()).get());
+  for (VSJObject* broken : {bare.get(), noFiles.get()}) {
+    error.clear();
+    EXPECT_EQ(client_.GetFilesToDownload(broken, nullptr, download_.wpath(), out.Receive(), error),
+              eVClientResult::InvalidArgument);
+    EXPECT_EQ(error, u"Build data missing file list");
+    EXPECT_FALSE(out);
+  }
   EXPECT_EQ(client_.GetFilesToDownload(build.get(), nullptr, u"", out.Receive(), error),
             eVClientResult::InvalidArgument);
   EXPECT_EQ(client_.GetFilesToDownload(nullptr, files.get(), download_.wpath(), out.Receive(),

@@ -27,7 +27,12 @@ VendraJSON::VSJObject* BuildList(const char16_t* version) {
 
 // One run's worth of scripted services.
 struct Harness {
-  Harness() { client.makeBuildList = [] { return BuildList(u"1.4.2"); }; }
+  Harness() {
+    client.makeBuildList = [] { return BuildList(u"1.4.2"); };
+    client.order = packageManager.order = launcher.order = box.order = terminator.order = &order;
+  }
+  Harness(const Harness&) = delete;
+  Harness& operator=(const Harness&) = delete;
 
   int Run(const std::u16string& installFolder) {
     VendraInstaller::DriverServices services{client, packageManager, launcher, box, terminator};
@@ -40,6 +45,7 @@ struct Harness {
   RecordingLauncher launcher;
   RecordingMessageBox box;
   RecordingTerminator terminator;
+  CallOrder order;
 };
 
 class Driver : public ::testing::Test {
@@ -73,36 +79,46 @@ TEST_F(Driver, CancelledSignInShowsTheLoginBoxAndStops) {
   EXPECT_EQ(box_.captions[0], kCaption);
   EXPECT_EQ(box_.texts[0],
             u"Vendra Software Login failed\n\nError Code -109\nUser clicked Cancel in Login window");
-  EXPECT_EQ(client_.calls, std::vector<std::string>{"EnsureLogin"});
+  EXPECT_EQ(h_.order, (CallOrder{"EnsureLogin", "Show"}));
   EXPECT_EQ(packageManager_.calls, 0);
   EXPECT_EQ(launcher_.launches, 0);
   EXPECT_TRUE(terminator_.codes.empty()) << "a failed step ends with a normal exit";
 }
 
 TEST_F(Driver, EachFailingStepHasItsHeading) {
+  // Each failure comes after the steps before it and stops the run at once.
+  const CallOrder toDevice{"EnsureLogin", "EnsureDeviceAuthorized", "Show"};
+  const CallOrder toPackageManager{"EnsureLogin", "EnsureDeviceAuthorized",
+                                   "EnsurePackageManager", "Show"};
+  const CallOrder toBuildList{"EnsureLogin", "EnsureDeviceAuthorized", "EnsurePackageManager",
+                              "GetBuilds", "Show"};
   struct Case {
     std::function<void(Harness&)> fail;
     std::u16string text;
+    CallOrder order;
   } cases[] = {
       {[](Harness& d) {
          d.client.deviceResult = eVClientResult::LocalTokenRequired;
          d.client.deviceError = u"Local Token Required";
        },
-       u"Vendra Software Device authorization failed\n\nError Code -104\nLocal Token Required"},
+       u"Vendra Software Device authorization failed\n\nError Code -104\nLocal Token Required",
+       toDevice},
       {[](Harness& d) {
          d.packageManager.result = eVClientResult::VerifyFailed;
          d.packageManager.errorText = u"checksum";
        },
        u"Failed to download Vendra Software Package Manager (VendraBuild.exe)\n\nError Code -112\n"
-       u"checksum"},
+       u"checksum",
+       toPackageManager},
       {[](Harness& d) {
          d.client.buildsResult = eVClientResult::AccessTokenRequired;
          d.client.buildsError = u"Accss Token Required";
          d.client.makeBuildList = nullptr;
        },
-       u"Failed to get latest build list\n\nError Code -100\nAccss Token Required"},
+       u"Failed to get latest build list\n\nError Code -100\nAccss Token Required", toBuildList},
       {[](Harness& d) { d.client.makeBuildList = nullptr; },
-       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data."},
+       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data.",
+       toBuildList},
       {[](Harness& d) {
          d.client.makeBuildList = [] {
            auto* list = VendraJSON::VSJObject::Create();
@@ -110,11 +126,14 @@ TEST_F(Driver, EachFailingStepHasItsHeading) {
            return list;
          };
        },
-       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data."},
+       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data.",
+       toBuildList},
       {[](Harness& d) { d.client.makeBuildList = [] { return VendraJSON::VSJObject::Create(); }; },
-       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data."},
+       u"Failed to get latest build list\n\nBuild list missing latest 'live' build data.",
+       toBuildList},
       {[](Harness& d) { d.client.makeBuildList = [] { return BuildList(nullptr); }; },
-       u"Failed to get latest build list\n\nBuild list missing latest 'live' build version."},
+       u"Failed to get latest build list\n\nBuild list missing latest 'live' build version.",
+       toBuildList},
   };
   for (auto& c : cases) {
     Harness h;
@@ -123,6 +142,7 @@ TEST_F(Driver, EachFailingStepHasItsHeading) {
     ASSERT_EQ(h.box.texts.size(), 1u) << VendraText::Utf16ToUtf8(c.text);
     EXPECT_EQ(h.box.captions[0], kCaption);
     EXPECT_EQ(h.box.texts[0], c.text);
+    EXPECT_EQ(h.order, c.order) << VendraText::Utf16ToUtf8(c.text);
     EXPECT_EQ(h.launcher.launches, 0);
     EXPECT_TRUE(h.terminator.codes.empty());
   }
@@ -131,6 +151,10 @@ TEST_F(Driver, EachFailingStepHasItsHeading) {
 TEST_F(Driver, HandsOverToThePackageManagerAndEndsTheProcess) {
   EXPECT_EQ(Run(), 0);
   EXPECT_TRUE(box_.texts.empty());
+  // Signed in, then the device, then the package manager is in place before
+  // the build list is asked for and the package manager is started.
+  EXPECT_EQ(h_.order, (CallOrder{"EnsureLogin", "EnsureDeviceAuthorized", "EnsurePackageManager",
+                                 "GetBuilds", "Open", "Terminate"}));
   ASSERT_EQ(client_.calls.size(), 3u);
   EXPECT_EQ(client_.calls[2], "GetBuilds TDY-UPLINK | Tandory Installer 1.00 | 0");
   const std::u16string utils = VendraPlatform::PathAppend(DataFolder(), u"utils\\");
@@ -176,6 +200,11 @@ TEST_F(Driver, LaunchAnswersAreShownAndTheProcessEndsWithZeroEveryTime) {
                 u"Failed to launch Vendra Software Package Manager (VendraBuild.exe) to complete "
                 u"installation.\n\n" + detail);
     }
+    // The box is read before the process ends.
+    CallOrder tail{"Open", "Terminate"};
+    if (!detail.empty()) tail.insert(tail.begin() + 1, "Show");
+    ASSERT_GE(h.order.size(), tail.size());
+    EXPECT_EQ(CallOrder(h.order.end() - tail.size(), h.order.end()), tail) << answer;
     EXPECT_EQ(h.terminator.codes, std::vector<uint32_t>{0}) << answer;
   }
 }

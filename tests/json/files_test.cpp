@@ -114,6 +114,7 @@ TEST(LoadFile, ByteOrderMarkAnyValueAndTextEndingAtZero) {
 TEST(LoadFile, FailuresAndTheirMessages) {
   TempFolder folder;
   VendraTest::WriteTextFile(folder.Sub("empty.json"), "");
+  VendraTest::WriteTextFile(folder.Sub("mark.json"), "\xEF\xBB\xBF");
   VendraTest::WriteTextFile(folder.Sub("bad.json"), "{\"a\" 1}");
   std::filesystem::create_directory(folder.Sub("dir.json"));
   struct Case {
@@ -122,6 +123,7 @@ TEST(LoadFile, FailuresAndTheirMessages) {
   } cases[] = {
       {"missing.json", u"JSON: Could not open file for reading (file not found)"},
       {"empty.json", u"JSON: Unexpected end of file"},
+      {"mark.json", u"No initial non-whitespace token found."},
       {"dir.json", u"JSON: Could not open existing file for reading"},
       {"bad.json",
        u"Unexpected character 1 in JSON object at position 5 after key; expected :value"},

@@ -233,11 +233,13 @@ TEST(ParserUtf8, ByteOrderMarkConversionAndEmptyText) {
   ASSERT_TRUE(ParseValueA("\"a\xFF" "b\xC3\"", value.Receive(), error));
   EXPECT_EQ(static_cast<VSJString*>(value.get())->Text(), u"a\uFFFDb\uFFFD");
 
-  // An empty text converts to nothing: false without a message.
-  EXPECT_FALSE(ParseValueA("", value.Receive(), error));
-  EXPECT_FALSE(ParseValueA("\xEF\xBB\xBF", value.Receive(), error));
-  EXPECT_EQ(error, u"untouched");
-  EXPECT_FALSE(value);
+  // An empty text, or one with nothing after the mark, says why it fails.
+  for (const char* empty : {"", "\xEF\xBB\xBF", "\xEF\xBB\xBF \r\n"}) {
+    error = u"untouched";
+    EXPECT_FALSE(ParseValueA(empty, value.Receive(), error));
+    EXPECT_EQ(error, u"No initial non-whitespace token found.");
+    EXPECT_FALSE(value);
+  }
 
   // Positions count UTF-16 code units of the converted text, after the mark.
   EXPECT_FALSE(ParseValueA("\xEF\xBB\xBF[\"\xF0\x9F\x98\x80\" @]", value.Receive(), error));

@@ -100,10 +100,18 @@ TEST_F(DeviceAuthTest, EmailedCodeAuthorisesOnce) {
   EXPECT_EQ(Authorize(access, codes[0]).status, 403);
 }
 
-TEST_F(DeviceAuthTest, DeviceRequestsNeedAnAccessToken) {
+TEST_F(DeviceAuthTest, DeviceRequestsNeedAnAccessTokenAndADevice) {
   EXPECT_EQ(Post("vclient/emaildevicecode", {{"local_id", kDevice}}).status, 401);
   EXPECT_EQ(Authorize("bogus", "123456").status, 401);
   EXPECT_TRUE(service_->OutboxCodes().empty());
+
+  // A valid code for no device is refused, with a reason, and authorises nothing.
+  const std::string access = Token(Json(Login("vclient-5")), "access_token");
+  const std::string code = AuthenticatorCode(kTotpSecret, std::time(nullptr));
+  const HttpReply empty = Authorize(access, code, "");
+  EXPECT_EQ(empty.status, 400);
+  EXPECT_NE(Json(empty).value("error", "").find("local_id"), std::string::npos) << empty.body;
+  EXPECT_EQ(ReadTextFile(root_.Sub("accounts/ada.json")).find("test machine"), std::string::npos);
 }
 
 TEST_F(DeviceAuthTest, AuthorisedDeviceGetsLocalTokenAtSignInAndRefresh) {
