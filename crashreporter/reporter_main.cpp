@@ -6,6 +6,7 @@
 
 #include "client/session_lock.h"
 #include "client/v_client.h"
+#include "common/text/terminal_text.h"
 #include "common/text/utf.h"
 #include "crashreporter/crash_reporter.h"
 #include "platform/entry_point.h"
@@ -19,7 +20,7 @@ VendraClient::VClient g_client;
 [[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
 void Say(const std::u16string& text) {
-  std::printf("%s\n", VendraText::Utf16ToUtf8(text).c_str());
+  std::printf("%s\n", VendraText::ShownOnTerminalUtf8(text).c_str());
   std::fflush(stdout);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text/terminal_text.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/utf.h"
@@ -31,7 +32,7 @@ struct Packed {
 };
 
 bool Fail(const std::u16string& what) {
-  std::fprintf(stderr, "vendra-catalogue: %s\n", VendraText::Utf16ToUtf8(what).c_str());
+  std::fprintf(stderr, "vendra-catalogue: %s\n", VendraText::ShownOnTerminalUtf8(what).c_str());
   return false;
 }
 
@@ -151,6 +152,6 @@ int VendraMain(void*) {
   const std::string version = args.size() == 3 ? VendraText::Utf16ToUtf8(args[2]) : "1.0.0";
   if (!MakeCatalogue(args[0], args[1], version)) return 1;
   std::printf("catalogue: Tandory %s (live) and the package manager in %s\n", version.c_str(),
-              VendraText::Utf16ToUtf8(args[0]).c_str());
+              VendraText::ShownOnTerminalUtf8(args[0]).c_str());
   return 0;
 }

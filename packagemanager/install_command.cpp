@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/text/terminal_text.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/utf.h"
@@ -24,7 +25,7 @@ using ArrayRef = Vendra::RefPtr<VSJArray>;
 
 int Fail(const char* heading, eVClientResult code, const std::u16string& error) {
   std::printf("%s\nError Code %d\n%s\n", heading, VendraClient::ToInt(code),
-              VendraText::Utf16ToUtf8(error).c_str());
+              VendraText::ShownOnTerminalUtf8(error).c_str());
   std::fflush(stdout);
   return 1;
 }
@@ -49,7 +50,7 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
                    const std::string& version, const std::u16string& folder,
                    const std::u16string& executable) {
   std::printf("Installing %s %s %s into %s\n", product.c_str(), branch.c_str(), version.c_str(),
-              VendraText::Utf16ToUtf8(folder).c_str());
+              VendraText::ShownOnTerminalUtf8(folder).c_str());
   std::u16string error;
   eVClientResult code = clients.client.EnsureLogin(error);
   if (code != eVClientResult::Success) return Fail("Sign-in failed", code, error);
@@ -89,7 +90,8 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
   if (code != eVClientResult::Success) return Fail("Failed to install", code, error);
   for (size_t i = 0; i < toInstall->Count(); ++i) {
     if (ObjectRef entry = EntryAt(toInstall.get(), i))
-      std::printf("  installed %s\n", Text(entry.get(), u"filename").c_str());
+      std::printf("  installed %s\n",
+                  VendraText::ShownOnTerminal(Text(entry.get(), u"filename")).c_str());
   }
 
   // Everything installed must now match the build, byte for byte.

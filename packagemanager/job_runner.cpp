@@ -5,6 +5,7 @@
 #include <string>
 
 #include "async/v_async_listeners.h"
+#include "common/text/terminal_text.h"
 #include "common/memory/ref_ptr.h"
 #include "json/array.h"
 #include "json/object.h"
@@ -55,10 +56,10 @@ class ProgressPrinter final : public VendraClient::VAsyncListenerCounted {
       reported_ = 0;
     }
     if (size > 0 && received >= size) {
-      std::printf("  downloaded %s\n", Leaf(name).c_str());
+      std::printf("  downloaded %s\n", VendraText::ShownOnTerminal(Leaf(name)).c_str());
     } else if (received - reported_ >= kReportEveryBytes) {
       reported_ = received;
-      std::printf("  %s: %lld of %lld bytes\n", Leaf(name).c_str(),
+      std::printf("  %s: %lld of %lld bytes\n", VendraText::ShownOnTerminal(Leaf(name)).c_str(),
                   static_cast<long long>(received), static_cast<long long>(size));
     } else {
       return;

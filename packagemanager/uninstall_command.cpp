@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/text/terminal_text.h"
 #include "common/text/format.h"
 #include "common/text/utf.h"
 #include "packagemanager/commands.h"
@@ -36,12 +37,12 @@ void RemoveUninstallEntry(const std::u16string& key) {
 }  // namespace
 
 int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
-  std::printf("Uninstalling %s from %s\n", VendraText::Utf16ToUtf8(key).c_str(),
-              VendraText::Utf16ToUtf8(folder).c_str());
+  std::printf("Uninstalling %s from %s\n", VendraText::ShownOnTerminalUtf8(key).c_str(),
+              VendraText::ShownOnTerminalUtf8(folder).c_str());
   InstallRecord record;
   std::u16string error;
   if (!LoadInstallRecord(folder, record, error)) {
-    std::printf("Nothing to uninstall: %s\n", VendraText::Utf16ToUtf8(error).c_str());
+    std::printf("Nothing to uninstall: %s\n", VendraText::ShownOnTerminalUtf8(error).c_str());
     return 1;
   }
   int failures = 0;
@@ -51,12 +52,12 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
     const std::u16string path = VendraPlatform::PathAppend(folder, name);
     const uint32_t removed = VendraPlatform::DeleteFile(path);
     if (removed != 0 && VendraPlatform::FileExists(path)) {
-      std::printf("  could not remove %s (error %u)\n", VendraText::Utf16ToUtf8(name).c_str(),
-                  removed);
+      std::printf("  could not remove %s (error %u)\n",
+                  VendraText::ShownOnTerminalUtf8(name).c_str(), removed);
       ++failures;
       continue;
     }
-    std::printf("  removed %s\n", VendraText::Utf16ToUtf8(name).c_str());
+    std::printf("  removed %s\n", VendraText::ShownOnTerminalUtf8(name).c_str());
   }
   if (failures > 0) {
     std::printf("%d file(s) could not be removed; the product stays registered\n", failures);
@@ -64,17 +65,17 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
   }
   VendraPlatform::DeleteFile(VendraPlatform::JoinFileName(folder, kInstallRecordName));
   RemoveUninstallEntry(key);
-  std::printf("Uninstalled %s\n", VendraText::Utf16ToUtf8(key).c_str());
+  std::printf("Uninstalled %s\n", VendraText::ShownOnTerminalUtf8(key).c_str());
   return 0;
 }
 
 int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder) {
-  std::printf("Repairing %s in %s\n", VendraText::Utf16ToUtf8(key).c_str(),
-              VendraText::Utf16ToUtf8(folder).c_str());
+  std::printf("Repairing %s in %s\n", VendraText::ShownOnTerminalUtf8(key).c_str(),
+              VendraText::ShownOnTerminalUtf8(folder).c_str());
   InstallRecord record;
   std::u16string error;
   if (!LoadInstallRecord(folder, record, error)) {
-    std::printf("Nothing to repair: %s\n", VendraText::Utf16ToUtf8(error).c_str());
+    std::printf("Nothing to repair: %s\n", VendraText::ShownOnTerminalUtf8(error).c_str());
     return 1;
   }
   return InstallCommand(clients, record.product, record.branch, record.version, folder,

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "common/text/terminal_text.h"
 #include "platform/posix/posix_text.h"
 
 namespace VendraPlatform {
@@ -10,7 +11,7 @@ namespace VendraPlatform {
 // POSIX has no debugger output channel; standard error is where a developer
 // running the program looks.
 void DebugOutput(std::u16string_view text) {
-  const std::string line = Posix::Native(text);
+  const std::string line = Posix::Native(VendraText::ShownOnTerminal(text));
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }

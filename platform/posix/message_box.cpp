@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/text/terminal_text.h"
 #include "platform/posix/posix_text.h"
 
 namespace VendraPlatform {
@@ -17,9 +18,9 @@ namespace {
 class TerminalMessageBox final : public IMessageBox {
  public:
   void Show(std::u16string_view caption, std::u16string_view text) override {
-    std::string out = Posix::Native(caption);
+    std::string out = Posix::Native(VendraText::ShownOnTerminal(caption));
     out += '\n';
-    out += Posix::Native(text);
+    out += Posix::Native(VendraText::ShownOnTerminal(text));
     out += "\n[OK]\n";
     std::fwrite(out.data(), 1, out.size(), stderr);
     std::fflush(stderr);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/memory/wipe.h"
+#include "common/text/terminal_text.h"
 
 #include "platform/posix/posix_text.h"
 
@@ -69,7 +70,7 @@ class StdioTerminal final : public ITerminal {
   }
 
   void Write(std::u16string_view text) override {
-    const std::string out = Posix::Native(text);
+    const std::string out = Posix::Native(VendraText::ShownOnTerminal(text));
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
   }

@@ -1,7 +1,9 @@
 // Shows one of the client's sign-in windows on the real terminal, with the
 // service's requests replaced by a record of their arguments, so that tests
 // can drive the windows through pipes and pseudo-terminals.
-//   ui_dialog_probe login|login-twice|device RECORD_FILE
+//   ui_dialog_probe login|login-twice|device|device-hostile RECORD_FILE
+// "device-hostile" plays a service whose texts carry terminal escape
+// sequences: the user name and the failed e-mail request's error.
 // The outcome is printed last: "outcome <code> <text>".
 #include <cstdio>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "client/v_client.h"
 #include "common/text/format.h"
+#include "common/text/terminal_text.h"
 #include "common/text/utf.h"
 
 namespace {
@@ -17,7 +20,9 @@ using VendraClient::eVClientResult;
 
 class ProbeClient final : public VendraClient::VClient {
  public:
-  explicit ProbeClient(std::string record) : record_(std::move(record)) {}
+  ProbeClient(std::string record, bool hostile) : record_(std::move(record)), hostile_(hostile) {
+    if (hostile_) user_ = kHostileUser;
+  }
 
   eVClientResult GetDeviceName(std::u16string& name, std::u16string&) override {
     name = u"probe-host";
@@ -39,9 +44,11 @@ class ProbeClient final : public VendraClient::VClient {
     Record(VendraText::Format("AuthorizeDevice [%ls] [%ls]", code, name));
     return eVClientResult::Success;
   }
-  eVClientResult EmailDeviceCode(std::u16string&) override {
+  eVClientResult EmailDeviceCode(std::u16string& error) override {
     Record("EmailDeviceCode");
-    return eVClientResult::Success;
+    if (!hostile_) return eVClientResult::Success;
+    error = kHostileError;
+    return eVClientResult::HttpForbidden;
   }
   eVClientResult Logout(std::u16string&) override {
     Record("Logout");
@@ -58,7 +65,11 @@ class ProbeClient final : public VendraClient::VClient {
     }
   }
 
+  static constexpr char16_t kHostileUser[] = u"mallory\x1b]0;owned\a";
+  static constexpr char16_t kHostileError[] = u"\x1b[2J\x1b[Hdenied\r\x9b" u"1;1H";
+
   std::string record_;
+  bool hostile_;
   std::u16string user_ = u"alice";
 };
 
@@ -66,19 +77,21 @@ class ProbeClient final : public VendraClient::VClient {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s login|login-twice|device RECORD_FILE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s login|login-twice|device|device-hostile RECORD_FILE\n",
+                 argv[0]);
     return 2;
   }
-  ProbeClient client(argv[2]);
   const std::string which = argv[1];
+  ProbeClient client(argv[2], which == "device-hostile");
   // "login-twice" shows the Login window two times in one run.
   const int showings = which == "login-twice" ? 2 : 1;
   for (int i = 0; i < showings; ++i) {
     std::u16string error;
-    const eVClientResult result = which == "device" ? client.ShowDeviceAuthorizationWindow(error)
-                                                    : client.ShowLoginWindow(error);
+    const eVClientResult result = which.rfind("device", 0) == 0
+                                      ? client.ShowDeviceAuthorizationWindow(error)
+                                      : client.ShowLoginWindow(error);
     std::printf("outcome %d %s\n", VendraClient::ToInt(result),
-                VendraText::Utf16ToUtf8(error).c_str());
+                VendraText::ShownOnTerminalUtf8(error).c_str());
     std::fflush(stdout);
   }
   return 0;

@@ -103,6 +103,29 @@ TEST(TerminalSession, PipedDeviceWindowSwitchesAccountThroughTheClientsLoginWind
             "Logout\nLoginW [bob] [pw] 0 15552000\nAuthorizeDevice [123456] [probe-host]\n");
 }
 
+// A service that puts escape sequences into its texts (a user name shown in a
+// field, an error shown in a message box) must not reach the terminal: the
+// texts are shown with their control characters replaced.
+TEST(TerminalSession, EscapeSequencesFromTheServiceAreShownNotObeyed) {
+  TempFolder dir;
+  ChildSession s(Mode::Pipes, Probe("device-hostile", dir.Sub("record")));
+  ASSERT_TRUE(s.started());
+  ASSERT_TRUE(s.WaitFor("[probe-host]: ")) << s.output();
+  s.Send("\n\nSend me a code via E-mail\n");
+  ASSERT_TRUE(s.WaitFor("denied")) << s.output();
+  s.CloseInput();
+  EXPECT_EQ(s.Finish(), 0);
+  const std::string& out = s.output();
+  EXPECT_NE(out.find("Vendra Software username: mallory\xEF\xBF\xBD]0;owned\xEF\xBF\xBD\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("\xEF\xBF\xBD[2J\xEF\xBF\xBD[Hdenied\xEF\xBF\xBD\xEF\xBF\xBD" "1;1H"),
+            std::string::npos)
+      << out;
+  for (const char* control : {"\x1b", "\a", "\r", "\xC2\x9B"})
+    EXPECT_EQ(out.find(control), std::string::npos) << out;
+}
+
 TEST(TerminalSession, AtATerminalThePasswordIsNotEchoedAndEchoComesBack) {
   TempFolder dir;
   ChildSession s(Mode::PseudoTerminal, Probe("login", dir.Sub("record")));
