@@ -18,6 +18,7 @@ BodySource::BodySource(const ServiceReply& reply, BodyShaping shaping, StopSigna
     memory_ = reply.body;
     size_ = memory_.size();
   } else {
+    fromFile_ = true;
     fd_ = ::open(reply.filePath.c_str(), O_RDONLY | O_CLOEXEC);
     size_ = reply.fileSize;
     buffer_.resize(kBlockSize);
@@ -28,7 +29,12 @@ BodySource::~BodySource() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool BodySource::IsReady() const { return memory_.size() == size_ || fd_ >= 0; }
+bool BodySource::IsReady() const { return !fromFile_ || fd_ >= 0; }
+
+void BodySource::Restrict(uint64_t first, uint64_t length) {
+  first_ = first;
+  size_ = length;
+}
 
 bool BodySource::Provide(size_t offset, size_t length, httplib::DataSink& sink) {
   if (stop_.Raised()) return false;
@@ -39,13 +45,13 @@ bool BodySource::Provide(size_t offset, size_t length, httplib::DataSink& sink) 
   }
   const char* data = nullptr;
   if (fd_ < 0) {
-    data = memory_.data() + offset;
+    data = memory_.data() + first_ + offset;
   } else {
     if (buffer_.size() < step) buffer_.resize(step);
     size_t done = 0;
     while (done < step) {
       const ssize_t got = ::pread(fd_, buffer_.data() + done, step - done,
-                                  static_cast<off_t>(offset + done));
+                                  static_cast<off_t>(first_ + offset + done));
       if (got <= 0) return false;  // the file shrank or broke under us
       done += static_cast<size_t>(got);
     }

@@ -25,6 +25,9 @@ struct BodyShaping {
 class BodySource {
  public:
   BodySource(const ServiceReply& reply, BodyShaping shaping, StopSignal& stop);
+  // Serves only length bytes from first on (a range request); the shaping's
+  // closeAfter counts the bytes of this reply.
+  void Restrict(uint64_t first, uint64_t length);
   ~BodySource();
   BodySource(const BodySource&) = delete;
   BodySource& operator=(const BodySource&) = delete;
@@ -36,7 +39,9 @@ class BodySource {
 
  private:
   std::string memory_;
+  bool fromFile_ = false;
   int fd_ = -1;
+  uint64_t first_ = 0;
   uint64_t size_ = 0;
   BodyShaping shaping_;
   StopSignal& stop_;

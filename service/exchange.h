@@ -15,6 +15,7 @@ struct ServiceRequest {
   std::string path;  // without the leading slash: "vclient/login"
   std::vector<std::pair<std::string, std::string>> fields;  // in arrival order
   std::string remoteAddress;
+  std::string range;  // the "Range" header, as sent
 
   // The first field of that name, if the request has one.
   std::optional<std::string> Field(const std::string& name) const;

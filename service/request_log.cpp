@@ -79,6 +79,7 @@ void RequestLog::Append(const ServiceRequest& request, int status, bool scripted
   line["field_order"] = nlohmann::ordered_json::array();
   for (const auto& field : request.fields) line["field_order"].push_back(field.first);
   line["status"] = status;
+  if (!request.range.empty()) line["range"] = request.range;
   if (scripted) line["scripted"] = true;
   if (passwordSeen) line["password_received"] = true;
   if (digestSeen) line["password_digest_received"] = true;

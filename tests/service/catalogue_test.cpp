@@ -24,13 +24,14 @@ class CatalogueTest : public ServiceTest {
   std::vector<std::pair<std::string, std::string>> Auth() const {
     return {{"access_token", access_}, {"local_id", kDevice}, {"local_token", local_}};
   }
-  HttpReply Download(const std::string& filename, const std::string& version = "1.2.3") {
+  HttpReply Download(const std::string& filename, const std::string& version = "1.2.3",
+                     const std::string& range = "") {
     auto fields = Auth();
     fields.insert(fields.end(), {{"software", "TDY"},
                                  {"branch", "main"},
                                  {"version", version},
                                  {"filename", filename}});
-    return Post("vclient/download", fields);
+    return PostForm(service_->url() + "vclient/download", service_->caFile(), fields, 30, range);
   }
 
   std::string access_;
@@ -85,6 +86,34 @@ TEST_F(CatalogueTest, DownloadRefusesNamesOutsideTheCatalogue) {
     EXPECT_EQ(Json(reply).value("error", ""), "File not found") << name;
   }
   EXPECT_EQ(Download("bin/app.exe", "..").status, 404);
+}
+
+TEST_F(CatalogueTest, DownloadServesByteRanges) {
+  WriteServiceFile(root_.path(), "catalogue/TDY/main/1.2.3/files/digits.z", "0123456789");
+  struct Case {
+    const char* range;
+    long status;
+    const char* contentRange;
+    const char* body;
+  };
+  for (const Case& c : {Case{"0-", 206, "bytes 0-9/10", "0123456789"},
+                        Case{"3-5", 206, "bytes 3-5/10", "345"},
+                        Case{"7-100", 206, "bytes 7-9/10", "789"},
+                        Case{"-4", 206, "bytes 6-9/10", "6789"},
+                        Case{"-40", 206, "bytes 0-9/10", "0123456789"},
+                        Case{"10-", 416, "bytes */10", nullptr},
+                        Case{"50-60", 416, "bytes */10", nullptr},
+                        Case{"1-2,4-5", 200, "", "0123456789"}}) {
+    const HttpReply reply = Download("digits", "1.2.3", c.range);
+    EXPECT_EQ(reply.status, c.status) << c.range;
+    EXPECT_EQ(reply.contentRange, c.contentRange) << c.range;
+    if (c.body) EXPECT_EQ(reply.body, c.body) << c.range;
+    else EXPECT_FALSE(Json(reply).value("error", "").empty()) << c.range;
+  }
+  // Failures are never cut to the range: their error object stays whole.
+  const HttpReply missing = Download("absent", "1.2.3", "2-");
+  EXPECT_EQ(missing.status, 404);
+  EXPECT_EQ(Json(missing).value("error", ""), "File not found");
 }
 
 TEST_F(CatalogueTest, DownloadNeedsAnAuthorisedDevice) {

@@ -108,17 +108,37 @@ TEST_F(FaultInjectionTest, ConnectionCutAfterSomeBytes) {
   EXPECT_EQ(reply.body, "0123456");
 }
 
-TEST_F(FaultInjectionTest, CutAppliesToTheRealDownload) {
+// A real download cut at a chosen byte, then continued by a range request
+// that is itself cut: the pieces join up to the file, and the log shows
+// which bytes each request asked for.
+TEST_F(FaultInjectionTest, CutAppliesToTheRealDownloadAndItsRanges) {
   const auto [access, local] = SignInAuthorised();
+  std::string file(100000, 'z');
+  for (size_t i = 0; i < file.size(); i += 7) file[i] = static_cast<char>('a' + i % 26);
   WriteServiceFile(root_.path(), "utilities/u/manifest.json", R"({"filename":"u.exe"})");
-  WriteServiceFile(root_.path(), "utilities/u/u.exe.z", std::string(100000, 'z'));
-  ASSERT_TRUE(service_->Script("vclient/download", R"([{"close_after":50000}])"));
-  const HttpReply reply =
-      PostForm(service_->url() + "vclient/download", service_->caFile(),
-               {{"access_token", access}, {"local_id", kDevice}, {"local_token", local},
-                {"utility", "u"}});
-  EXPECT_NE(reply.curlCode, 0);
-  EXPECT_EQ(reply.body, std::string(50000, 'z'));
+  WriteServiceFile(root_.path(), "utilities/u/u.exe.z", file);
+  ASSERT_TRUE(service_->Script("vclient/download", R"([{"close_after":50000},{"close_after":30000}])"));
+  const auto fetch = [&](const std::string& range) {
+    return PostForm(service_->url() + "vclient/download", service_->caFile(),
+                    {{"access_token", access}, {"local_id", kDevice}, {"local_token", local},
+                     {"utility", "u"}},
+                    30, range);
+  };
+  const HttpReply first = fetch("");
+  EXPECT_NE(first.curlCode, 0);
+  EXPECT_EQ(first.body, file.substr(0, 50000));
+  const HttpReply second = fetch("50000-");
+  EXPECT_NE(second.curlCode, 0);
+  EXPECT_EQ(second.contentRange, "bytes 50000-99999/100000");
+  EXPECT_EQ(second.body, file.substr(50000, 30000));
+  const HttpReply third = fetch("80000-");
+  EXPECT_EQ(third.curlCode, 0);
+  EXPECT_EQ(third.status, 206);
+  EXPECT_EQ(first.body + second.body + third.body, file);
+  const auto log = service_->RequestLog();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 2].value("range", ""), "bytes=50000-");
+  EXPECT_EQ(log.back().value("range", ""), "bytes=80000-");
 }
 
 TEST_F(FaultInjectionTest, SlowBodyArrivesWholeInSteps) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -59,12 +60,36 @@ size_t AppendBody(char* data, size_t size, size_t count, void* body) {
   return size * count;
 }
 
+size_t KeepContentRange(char* data, size_t size, size_t count, void* reply) {
+  const std::string line(data, size * count);
+  constexpr char kName[] = "content-range:";
+  std::string lower = line.substr(0, sizeof(kName) - 1);
+  for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == kName) {
+    std::string value = line.substr(sizeof(kName) - 1);
+    while (!value.empty() && std::isspace(static_cast<unsigned char>(value.front())))
+      value.erase(0, 1);
+    while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back())))
+      value.pop_back();
+    static_cast<HttpReply*>(reply)->contentRange = value;
+  }
+  return size * count;
+}
+
 HttpReply Post(const std::string& url, const std::string& caFile, std::nullptr_t,
                const std::string* rawBody,
                const std::vector<std::pair<std::string, std::string>>* fields,
-               long timeoutSeconds) {
+               long timeoutSeconds, const std::string& range = "") {
   HttpReply reply;
   CURL* curl = curl_easy_init();
+  // libcurl's own range option turns into Content-Range on a POST.
+  curl_slist* headers = nullptr;
+  if (!range.empty()) {
+    headers = curl_slist_append(headers, ("Range: bytes=" + range).c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  }
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepContentRange);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply);
   curl_mime* mime = nullptr;
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   if (!caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
@@ -87,6 +112,7 @@ HttpReply Post(const std::string& url, const std::string& caFile, std::nullptr_t
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
   curl_mime_free(mime);
   curl_easy_cleanup(curl);
+  curl_slist_free_all(headers);
   return reply;
 }
 
@@ -225,8 +251,8 @@ void WriteServiceFile(const std::string& root, const std::string& relative,
 
 HttpReply PostForm(const std::string& url, const std::string& caFile,
                    const std::vector<std::pair<std::string, std::string>>& fields,
-                   long timeoutSeconds) {
-  return Post(url, caFile, nullptr, nullptr, &fields, timeoutSeconds);
+                   long timeoutSeconds, const std::string& range) {
+  return Post(url, caFile, nullptr, nullptr, &fields, timeoutSeconds, range);
 }
 
 }  // namespace VendraTest

@@ -71,10 +71,12 @@ struct HttpReply {
   int curlCode = 0;
   long status = 0;
   std::string body;
+  std::string contentRange;  // the reply's Content-Range header, if any
 };
+// range, when not empty, is sent as "Range: bytes=RANGE".
 HttpReply PostForm(const std::string& url, const std::string& caFile,
                    const std::vector<std::pair<std::string, std::string>>& fields,
-                   long timeoutSeconds = 30);
+                   long timeoutSeconds = 30, const std::string& range = "");
 
 // The path of the vendra-service program that the tests run.
 std::string ServiceProgram();
