@@ -16,8 +16,8 @@ std::u16string ShownOnTerminal(std::u16string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-    out.push_back(c == u'\t' || c == u'\n' || !IsControl(c) ? c : kReplacement);
+    const bool lineEnd = c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
+    out.push_back(c == u'\t' || c == u'\n' || lineEnd || !IsControl(c) ? c : kReplacement);
   }
   return out;
 }

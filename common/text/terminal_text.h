@@ -10,8 +10,8 @@
 namespace VendraText {
 
 // Replaces every control character (C0, DEL and C1) other than tab and line
-// feed with U+FFFD; a carriage return directly before a line feed is dropped,
-// so Windows line ends still end lines.
+// feed with U+FFFD. A carriage return directly before a line feed stays:
+// that Windows line end only ends the line.
 std::u16string ShownOnTerminal(std::u16string_view text);
 // The same for UTF-8 text; invalid sequences become U+FFFD as well.
 std::string ShownOnTerminal(std::string_view utf8);

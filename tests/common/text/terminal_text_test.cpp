@@ -16,7 +16,7 @@ TEST(TerminalText, ControlsAreReplacedAndTextKept) {
   } cases[] = {
       {u"plain text \u00e9\u4e2d\U0001F600", u"plain text \u00e9\u4e2d\U0001F600"},
       {u"a\tb\nc", u"a\tb\nc"},
-      {u"line\r\nnext", u"line\nnext"},
+      {u"line\r\nnext", u"line\r\nnext"},
       {u"\x1b]0;owned\a\x1b[2J", u"\uFFFD]0;owned\uFFFD\uFFFD[2J"},
       {u"over\rwrite", u"over\uFFFDwrite"},
       {u"back\bspace\x7f", u"back\uFFFDspace\uFFFD"},
