@@ -205,8 +205,14 @@ uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : target.substr(0, cut));
   if (!IsFolder(folder)) return SysError::kPathNotFound;
   // A file its reader may not write stays as it is, as when it is opened for
-  // writing in place; the rename below would otherwise replace it.
+  // writing in place; the rename below would otherwise replace it. A file
+  // nobody may write is read-only even for the administrator, who passes
+  // every access check.
   if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+    return SysError::kAccessDenied;
+  struct stat existing;
+  if (::lstat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+      (existing.st_mode & 0222) == 0)
     return SysError::kAccessDenied;
   // The new file must land in the target's folder, so the final rename stays
   // on one file system and is atomic.

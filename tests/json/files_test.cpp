@@ -63,8 +63,9 @@ TEST(SaveFile, MissingFolderGivesTwo) {
 }
 
 TEST(SaveFile, UnwritableTargetGivesThirteenAndKeepsTheOldFile) {
-  // The folder and the file belong to root and only root may write them; the
-  // save runs as an unprivileged user, for whom permissions apply.
+  // The folder and the file belong to root and nobody may write the file: an
+  // unprivileged user is refused by the permissions, and root, who passes
+  // every permission check, by the file being read-only.
   if (!VendraTest::CanDropPrivileges())
     GTEST_SKIP() << "needs a child process under another user: root on POSIX, no fork on Windows";
   TempFolder folder;
@@ -77,6 +78,9 @@ TEST(SaveFile, UnwritableTargetGivesThirteenAndKeepsTheOldFile) {
     return error;
   });
   EXPECT_EQ(code, 13);
+  int asRoot = -1;
+  EXPECT_FALSE(Session()->SaveFile(asRoot, path));
+  EXPECT_EQ(asRoot, 13);
   EXPECT_EQ(VendraTest::ReadTextFile(folder.Sub("locked.json")), "{\"old\":true}");
   EXPECT_EQ(EntriesIn(folder.path()), 1u);
 }
