@@ -15,6 +15,8 @@ int VAsyncBase::Release() {
 }
 
 int32_t VAsyncBase::Start(VAsyncListener* listener) {
+  // The worker tells the listener everything; without one there is no job.
+  if (!listener) return ToInt(eVClientResult::InvalidArgument);
   // A job runs once: a second Start must not disturb the worker that runs.
   int32_t created = ToInt(eVClientResult::Created);
   if (!status_.compare_exchange_strong(created, ToInt(eVClientResult::Running)))

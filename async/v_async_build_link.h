@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "common/memory/ref_ptr.h"
+
 namespace Wrenfield2 {
 class WF2Thread;
 }
@@ -22,9 +24,13 @@ class VAsyncListener;
 // passed on, so a sub-job the walk gave up on, which may run and report for
 // a while yet, can never reach a job that is gone.
 //
-// Passing a notice on and closing the link exclude each other: a notice
-// under way is delivered in full before Close returns. The build job's
-// listener must therefore not wait for the build job's worker.
+// A notice is passed on without holding the link's lock, with references on
+// the build job and its listener for the call: the listener may stop the
+// build job from inside a notice, and the build job's worker, closing the
+// link on its way out, does not wait for that notice to return. Close waits
+// for notices under way unless the worker was asked to stop; after a stop, a
+// notice that had already started may still finish after Close, on objects
+// its references keep alive.
 class VAsyncBuildLink {
  public:
   // job and listener stay valid until Close.
@@ -48,11 +54,19 @@ class VAsyncBuildLink {
   void Close(bool awaitLastNotice, Wrenfield2::WF2Thread& worker);
 
  private:
+  // The build job and its listener with a reference each, or nothing once
+  // the link is closed; counts the notice as under way.
+  bool BeginNotice(Vendra::RefPtr<VAsync>& job, Vendra::RefPtr<VAsyncListener>& listener);
+  // A notice is over: began when BeginNotice counted it, last when it was
+  // the sub-job's last.
+  void EndNotice(bool began, bool last);
+
   std::mutex mutex_;
-  std::condition_variable lastNoticeHeard_;
+  std::condition_variable changed_;
   // Both cleared by Close; guarded by mutex_.
   VAsync* job_;
   VAsyncListener* listener_;
+  int noticesUnderWay_ = 0;
   bool ended_ = false;
 };
 

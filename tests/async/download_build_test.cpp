@@ -12,6 +12,33 @@ namespace {
 
 using VendraClient::eVClientResult;
 
+// Stops the build job it listens to from inside the first progress or
+// failure notice it hears, and keeps what Stop answered.
+class StoppingListener final : public VendraClient::VAsyncListenerCounted {
+ public:
+  explicit StoppingListener(bool onProgress) : onProgress_(onProgress) {}
+  void OnStarted(VendraClient::VAsync*) override {}
+  void OnProgress(VendraClient::VAsync* job, VendraJSON::VSJObject* progress) override {
+    progress->Release();
+    if (onProgress_) StopOnce(job);
+  }
+  void OnSucceeded(VendraClient::VAsync*, int32_t, const char16_t*) override {}
+  void OnFailed(VendraClient::VAsync* job, int32_t, const char16_t*) override {
+    if (!onProgress_) StopOnce(job);
+  }
+  std::atomic<int> stopAnswer{-1};
+
+ private:
+  void StopOnce(VendraClient::VAsync* job) {
+    if (stopAnswer != -1) return;
+    // Generous: the worker ends within milliseconds unless it waits for
+    // this very notice to return.
+    auto* build = static_cast<VendraClient::VAsync_DownloadBuild*>(job);
+    stopAnswer = build->Worker().Stop(3000) ? 1 : 0;
+  }
+  bool onProgress_;
+};
+
 class DownloadBuildTest : public BuildJobsTest {
  protected:
   JobRef MakeJob(VendraJSON::VSJObject* build, VendraJSON::VSJArray* files) {
@@ -175,6 +202,27 @@ TEST_F(DownloadBuildTest, ASecondFileFailingKeepsTheFirstAndReportsItsOwnCodeAnd
   VendraJSON::VSJObject* result = nullptr;
   EXPECT_EQ(job->GetResult(&result), status);
   EXPECT_EQ(result, nullptr) << "a download keeps no result object";
+}
+
+// The owner's listener may stop its own build job from a notice: the job's
+// worker ends without waiting for that notice, so Stop answers true.
+TEST_F(DownloadBuildTest, AListenerStopsItsOwnJobFromAProgressOrFailureNotice) {
+  for (const bool onProgress : {true, false}) {
+    ObjectRef first = Publish("bin/Tandory.exe", NoiseBytes(64 * 1024, 31));
+    ObjectRef missing = Publish("bin/missing.dll", "never served");
+    std::filesystem::remove(serviceRoot_.Sub("catalogue/tdy/live/1.2.3/files/bin/missing.dll.z"));
+    ObjectRef build = Build(nullptr);
+    ArrayRef files = ToDownload(build.get(), ListOf({first.get(), missing.get()}).get());
+    JobRef job = MakeJob(build.get(), files.get());
+    auto listener = Vendra::RefPtr<StoppingListener>::Adopt(new StoppingListener(onProgress));
+    ASSERT_EQ(job->Start(listener.get()), 2);
+    ASSERT_TRUE(Eventually([&] { return listener->stopAnswer != -1; })) << onProgress;
+    EXPECT_EQ(listener->stopAnswer, 1) << (onProgress ? "from OnProgress" : "from OnFailed");
+    const int32_t status = AwaitEnd(job.get());
+    if (onProgress) EXPECT_EQ(status, -5);
+    else EXPECT_TRUE(status == -404 || status == -5) << status;
+    std::filesystem::remove_all(downloads_.path());
+  }
 }
 
 TEST_F(DownloadBuildTest, AStopDuringAFileEndsTheJobWhileTheFileRunsToItsEnd) {

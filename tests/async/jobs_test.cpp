@@ -136,6 +136,19 @@ TEST(AsyncJobTest, ASucceedingDownloadRunsOnItsWorkerAndReportsInOrder) {
   ASSERT_TRUE(WaitFor([&] { return ExtraReferences(manifest.get()) == 0; }));
 }
 
+TEST(AsyncJobTest, StartWithoutAListenerIsRefusedAndTheJobCanStillStart) {
+  GatedClient client;
+  auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+  auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
+      new VendraClient::VAsync_DownloadUtility(&client, manifest.get()));
+  EXPECT_EQ(job->Start(nullptr), -2);
+  EXPECT_EQ(job->GetStatus(), 1) << "nothing ran";
+  EXPECT_FALSE(client.entered);
+  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  ASSERT_EQ(job->Start(listener.get()), 2);
+  EXPECT_EQ(WaitWhileRunning(job.get()), 0);
+}
+
 TEST(AsyncJobTest, AFailingOperationBecomesTheStatusAndTheErrorText) {
   GatedClient client;
   client.answer = eVClientResult::HttpForbidden;
