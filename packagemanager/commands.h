@@ -13,6 +13,12 @@ struct Clients {
   VendraClient::IVBuildClient& buildClient;
 };
 
+// Choices of the install command beyond what to install where.
+struct InstallOptions {
+  // A version lower than the installed one is refused without it.
+  bool allowDowngrade = false;
+};
+
 // Each command prints what it does and answers the process exit code: 0 on
 // success, 1 on failure (with the reason printed).
 
@@ -20,7 +26,7 @@ struct Clients {
 // checks its files and expands them into folder.
 int InstallCommand(Clients clients, const std::string& product, const std::string& branch,
                    const std::string& version, const std::u16string& folder,
-                   const std::u16string& executable);
+                   const std::u16string& executable, const InstallOptions& options = {});
 
 // Removes what an install put into folder, and the product's uninstall entry.
 int UninstallCommand(const std::u16string& key, const std::u16string& folder);

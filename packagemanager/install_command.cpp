@@ -12,6 +12,8 @@
 #include "packagemanager/commands.h"
 #include "packagemanager/install_record.h"
 #include "packagemanager/job_runner.h"
+#include "packagemanager/program_signatures.h"
+#include "packagemanager/release_gate.h"
 #include "platform/executable.h"
 
 namespace VendraBuild {
@@ -48,7 +50,7 @@ std::string Text(const VSJObject* entry, std::u16string_view key) {
 
 int InstallCommand(Clients clients, const std::string& product, const std::string& branch,
                    const std::string& version, const std::u16string& folder,
-                   const std::u16string& executable) {
+                   const std::u16string& executable, const InstallOptions& options) {
   std::printf("Installing %s %s %s into %s\n", product.c_str(), branch.c_str(), version.c_str(),
               VendraText::ShownOnTerminalUtf8(folder).c_str());
   std::u16string error;
@@ -61,10 +63,16 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
   clients.client.GetDataPath(VendraText::Format(u"downloads\\%hs\\%hs\\%hs", product, branch,
                                                 version),
                              downloads);
+  // No copy is kept until the build has passed the release checks.
   ObjectRef build;
-  code = clients.client.GetBuild(product, branch, version, downloads, build.Receive(), error);
+  code = clients.client.GetBuild(product, branch, version, u"", build.Receive(), error);
   if (code != eVClientResult::Success || !build)
     return Fail("Failed to get the build", code, error);
+  int64_t releaseCounter = 0;
+  if (!AdmitBuild(build.get(), product, branch, version, folder, options.allowDowngrade,
+                  releaseCounter, error))
+    return Fail("The build was refused", eVClientResult::VerifyFailed, error);
+  KeepBuildCopy(build.get(), downloads);
 
   ArrayRef toDownload;
   code = clients.buildClient.GetFilesToDownload(build.get(), nullptr, downloads,
@@ -77,6 +85,8 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
                                            job.Receive(), error);
   if (code == eVClientResult::Success) code = RunBuildJob(job.Detach(), toDownload.get(), error);
   if (code != eVClientResult::Success) return Fail("Failed to download", code, error);
+  if (!CheckDownloadedPrograms(clients.buildClient, build.get(), downloads, error))
+    return Fail("The build was refused", eVClientResult::VerifyFailed, error);
 
   ArrayRef toInstall;
   code = clients.buildClient.GetBuildFilesToInstall(build.get(), folder, toInstall.Receive(),
@@ -101,9 +111,11 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
   if (toInstall->Count() != 0)
     return Fail("Installed files do not match the build", eVClientResult::VerifyFailed,
                 VendraText::Format(u"%u file(s) differ", static_cast<unsigned>(toInstall->Count())));
+  if (!CheckInstalledPrograms(clients.buildClient, build.get(), folder, error))
+    return Fail("The build was refused", eVClientResult::VerifyFailed, error);
   VendraPlatform::MarkExecutable(executable);
 
-  InstallRecord record{product, branch, version, executable, {}};
+  InstallRecord record{product, branch, version, executable, {}, releaseCounter};
   ObjectRef data;
   ArrayRef files;
   if (build->GetObject(u"data", data.Receive()) && data->GetArray(u"files", files.Receive())) {

@@ -27,6 +27,7 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
   for (const auto& name : record.files)
     files->AppendAdopted(VendraJSON::VSJString::Create(name));
   object->Set(u"files", files.get());
+  object->SetInteger(u"release_counter", record.releaseCounter);
   const std::u16string path = VendraPlatform::JoinFileName(installFolder, kInstallRecordName);
   int errorCode = 0;
   if (!object->SaveFile(errorCode, path)) {
@@ -50,6 +51,8 @@ bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& recor
   object->GetStringA(u"branch", record.branch);
   object->GetStringA(u"version", record.version);
   object->GetString(u"executable", record.executable);
+  record.releaseCounter = 0;
+  object->GetInteger(u"release_counter", record.releaseCounter);
   Vendra::RefPtr<VSJArray> files;
   record.files.clear();
   if (object->GetArray(u"files", files.Receive())) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct InstallRecord {
   std::u16string executable;
   // The installed files, relative to the install folder.
   std::vector<std::u16string> files;
+  // The publisher's release counter of the installed build (0: unsigned), so
+  // that an older signed build is never installed over a newer one.
+  int64_t releaseCounter = 0;
 };
 
 // The record's file name inside the install folder.

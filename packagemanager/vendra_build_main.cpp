@@ -22,7 +22,7 @@ VendraClient::VBuildClient g_buildClient;
 
 int Usage() {
   std::printf(
-      "usage: VendraBuild install PRODUCT BRANCH VERSION FOLDER EXECUTABLE\n"
+      "usage: VendraBuild install [--allow-downgrade] PRODUCT BRANCH VERSION FOLDER EXECUTABLE\n"
       "       VendraBuild uninstall KEY FOLDER\n"
       "       VendraBuild modify KEY FOLDER\n");
   return 2;
@@ -32,14 +32,20 @@ int Usage() {
 
 int VendraMain(void* moduleInstance) {
   g_client.SetModuleInstance(moduleInstance);
-  const std::vector<std::u16string> args = VendraPlatform::ProgramArguments();
+  std::vector<std::u16string> args = VendraPlatform::ProgramArguments();
   if (args.empty()) return Usage();
+  VendraBuild::InstallOptions options;
+  if (args[0] == u"install" && args.size() > 1 && args[1] == u"--allow-downgrade") {
+    options.allowDowngrade = true;
+    args.erase(args.begin() + 1);
+  }
   const VendraBuild::Clients clients{g_client, g_buildClient};
   const std::u16string& command = args[0];
   if (command == u"install" && args.size() == 6) {
     return VendraBuild::InstallCommand(clients, VendraText::Utf16ToUtf8(args[1]),
                                        VendraText::Utf16ToUtf8(args[2]),
-                                       VendraText::Utf16ToUtf8(args[3]), args[4], args[5]);
+                                       VendraText::Utf16ToUtf8(args[3]), args[4], args[5],
+                                       options);
   }
   if (command == u"uninstall" && args.size() == 3)
     return VendraBuild::UninstallCommand(args[1], args[2]);

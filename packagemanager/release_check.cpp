@@ -1,0 +1,186 @@
+#include "packagemanager/release_check.h"
+
+#include "common/memory/ref_ptr.h"
+#include "common/text/format.h"
+#include "common/text/utf.h"
+#include "json/array.h"
+#include "json/files.h"
+#include "json/object.h"
+#include "json/value_container.h"
+#include "packagemanager/base64.h"
+#include "packagemanager/ed25519.h"
+#include "packagemanager/install_record.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+namespace VendraBuild {
+namespace {
+
+using VendraJSON::VSJObject;
+
+std::u16string TrustConfigPath() {
+  std::u16string named = VendraPlatform::EnvironmentVariable("VENDRA_BUILD_CONFIG");
+  if (!named.empty()) return named;
+  return VendraPlatform::JoinFileName(VendraPlatform::FolderOf(VendraPlatform::ModuleFileName()),
+                                      kTrustConfigName);
+}
+
+bool IsDigits(const std::string& text) {
+  if (text.empty()) return false;
+  for (const char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+std::vector<std::string> VersionParts(const std::string& version) {
+  std::vector<std::string> parts(1);
+  for (const char c : version) {
+    if (c == '.' || c == '-') parts.emplace_back();
+    else parts.back().push_back(c);
+  }
+  return parts;
+}
+
+}  // namespace
+
+bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
+  config = TrustConfig();
+  const std::u16string path = TrustConfigPath();
+  if (!VendraPlatform::FileExists(path)) return true;
+  Vendra::RefPtr<VendraJSON::VSJValue> value;
+  std::u16string parseError;
+  if (!VendraJSON::LoadFile(path, value.Receive(), parseError) ||
+      value->GetType() != VendraJSON::kTypeObject) {
+    error = u"The package manager's configuration " + path + u" cannot be read: " + parseError;
+    return false;
+  }
+  const auto* object = static_cast<const VSJObject*>(value.get());
+  Vendra::RefPtr<VendraJSON::VSJArray> keys;
+  if (object->Has(u"publisher_keys")) {
+    bool good = object->GetArray(u"publisher_keys", keys.Receive());
+    for (size_t i = 0; good && i < keys->Count(); ++i) {
+      Vendra::RefPtr<VendraJSON::VSJValue> key;
+      std::string text, raw;
+      good = keys->At(i)->GetValue(key.Receive()) &&
+             key->GetType() == VendraJSON::kTypeString && key->ToStringA(text) &&
+             Base64Decode(text, raw) && raw.size() == kEd25519PublicKeySize;
+      if (good) config.publisherKeys.push_back(raw);
+    }
+    if (!good) {
+      error = u"The package manager's configuration " + path +
+              u" is wrong: \"publisher_keys\" must list Ed25519 public keys in base64.";
+      return false;
+    }
+  }
+  if (object->Has(u"accept_unsigned_builds")) {
+    Vendra::RefPtr<VendraJSON::VSJValue> accept;
+    object->Get(u"accept_unsigned_builds", accept.Receive());
+    const int type = accept ? accept->GetType() : VendraJSON::kTypeNull;
+    if (type != VendraJSON::kTypeTrue && type != VendraJSON::kTypeFalse) {
+      error = u"The package manager's configuration " + path +
+              u" is wrong: \"accept_unsigned_builds\" must be true or false.";
+      return false;
+    }
+    config.acceptUnsigned = type == VendraJSON::kTypeTrue;
+  }
+  return true;
+}
+
+bool CheckRelease(const VSJObject* build, const TrustConfig& config,
+                  const ReleaseRequest& request, int64_t& counter, std::u16string& error) {
+  SignedRelease release;
+  const SignatureVerdict verdict =
+      VerifyBuildSignature(build, config.publisherKeys, release, error);
+  if (verdict == SignatureVerdict::kUnsigned && config.acceptUnsigned) {
+    counter = 0;
+    return true;
+  }
+  if (verdict == SignatureVerdict::kUnsigned) {
+    error += u" Unsigned builds are refused unless the package manager's configuration sets "
+             u"\"accept_unsigned_builds\".";
+    return false;
+  }
+  if (verdict != SignatureVerdict::kValid) return false;
+
+  // The signature vouches for these; the top-level members the client goes
+  // by must say the same.
+  std::string software, branch, version;
+  build->GetStringA(u"software", software);
+  build->GetStringA(u"branch", branch);
+  build->GetStringA(u"version", version);
+  if (release.product != request.product || release.branch != request.branch ||
+      release.version != request.version || software != release.product ||
+      branch != release.branch || version != release.version) {
+    error = VendraText::Format(
+        u"The signed build is %hs %hs %hs, not the requested %hs %hs %hs.", release.product,
+        release.branch, release.version, request.product, request.branch, request.version);
+    return false;
+  }
+  if (request.now >= release.expires) {
+    error = VendraText::Format(
+        u"The build's signature expired at %hs: the service offers a stale release.",
+        UtcText(release.expires));
+    return false;
+  }
+  const InstallRecord* installed = request.installed;
+  if (installed && installed->product == request.product) {
+    if (release.counter < installed->releaseCounter) {
+      error = VendraText::Format(
+          u"Rollback refused: the build's release counter %I64d is lower than %I64d of the "
+          u"installed %hs.",
+          release.counter, installed->releaseCounter, installed->version);
+      return false;
+    }
+    if (!request.allowDowngrade && CompareVersions(release.version, installed->version) < 0) {
+      error = VendraText::Format(
+          u"Downgrade refused: version %hs is lower than the installed %hs (pass "
+          u"--allow-downgrade to install it anyway).",
+          release.version, installed->version);
+      return false;
+    }
+  }
+  counter = release.counter;
+  return true;
+}
+
+int CompareVersions(const std::string& a, const std::string& b) {
+  const std::vector<std::string> left = VersionParts(a), right = VersionParts(b);
+  for (size_t i = 0; i < left.size() && i < right.size(); ++i) {
+    const std::string& x = left[i];
+    const std::string& y = right[i];
+    if (IsDigits(x) && IsDigits(y)) {
+      const size_t xs = x.find_first_not_of('0'), ys = y.find_first_not_of('0');
+      const std::string xv = xs == std::string::npos ? "" : x.substr(xs);
+      const std::string yv = ys == std::string::npos ? "" : y.substr(ys);
+      if (xv.size() != yv.size()) return xv.size() < yv.size() ? -1 : 1;
+      if (const int order = xv.compare(yv)) return order;
+    } else if (const int order = x.compare(y)) {
+      return order;
+    }
+  }
+  return left.size() == right.size() ? 0 : (left.size() < right.size() ? -1 : 1);
+}
+
+std::string UtcText(int64_t unixSeconds) {
+  int64_t days = unixSeconds / 86400, seconds = unixSeconds % 86400;
+  if (seconds < 0) {
+    seconds += 86400;
+    --days;
+  }
+  // Civil date from days since 1970-01-01 (proleptic Gregorian calendar).
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t dayOfEra = days - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+  const int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  const int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+  const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  return VendraText::Utf16ToUtf8(VendraText::Format(
+      u"%04I64d-%02I64d-%02I64d %02I64d:%02I64d:%02I64d UTC", year, month, day, seconds / 3600,
+      seconds / 60 % 60, seconds % 60));
+}
+
+}  // namespace VendraBuild

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "packagemanager/release_signature.h"
+
+namespace VendraJSON {
+class VSJObject;
+}
+
+namespace VendraBuild {
+
+struct InstallRecord;
+
+// Whom the package manager trusts for builds: its configuration file,
+// VendraBuild.config.json beside the program (or the file the environment
+// variable VENDRA_BUILD_CONFIG names, for tests and demonstrations):
+//   {"publisher_keys": [BASE64 raw Ed25519 public key, ...],
+//    "accept_unsigned_builds": false}
+struct TrustConfig {
+  std::vector<std::string> publisherKeys;
+  bool acceptUnsigned = false;
+};
+
+inline constexpr char16_t kTrustConfigName[] = u"VendraBuild.config.json";
+
+// A missing file is the empty configuration (no key; unsigned builds
+// refused); a file that cannot be read or understood is an error.
+bool LoadTrustConfig(TrustConfig& config, std::u16string& error);
+
+// What the user asked for, and what the install folder holds already.
+struct ReleaseRequest {
+  std::string product;
+  std::string branch;
+  std::string version;
+  const InstallRecord* installed = nullptr;  // null: nothing installed there
+  bool allowDowngrade = false;
+  int64_t now = 0;  // Unix seconds
+};
+
+// Decides, before anything is downloaded, whether build may be installed:
+// signed by a trusted key, for what was asked, not expired, not older than
+// what is installed. The release counter of an accepted build goes to
+// counter (0 for an unsigned build the configuration accepts). error names
+// the check that failed.
+bool CheckRelease(const VendraJSON::VSJObject* build, const TrustConfig& config,
+                  const ReleaseRequest& request, int64_t& counter, std::u16string& error);
+
+// Negative, 0 or positive as version a is lower than, equal to or higher
+// than b: dot- or dash-separated parts, numeric parts by value, others by
+// their bytes; a version that continues where the other ends is higher.
+int CompareVersions(const std::string& a, const std::string& b);
+
+// "2026-12-08 06:16:43 UTC".
+std::string UtcText(int64_t unixSeconds);
+
+}  // namespace VendraBuild

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace VendraJSON {
+class VSJObject;
+}
+
+namespace VendraBuild {
+
+// The install command's one call before anything is downloaded: the
+// package manager's trust configuration, the release already installed in
+// folder (its record) and the clock against build's signature. On success
+// the build's release counter goes to counter; else error says which check
+// refused the build.
+bool AdmitBuild(const VendraJSON::VSJObject* build, const std::string& product,
+                const std::string& branch, const std::string& version,
+                const std::u16string& folder, bool allowDowngrade, int64_t& counter,
+                std::u16string& error);
+
+// Keeps the admitted build object as build.json in the download folder.
+void KeepBuildCopy(const VendraJSON::VSJObject* build, const std::u16string& downloadFolder);
+
+}  // namespace VendraBuild

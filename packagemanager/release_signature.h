@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/memory/ref_ptr.h"
+
+namespace VendraJSON {
+class VSJObject;
+}
+
+namespace VendraBuild {
+
+// The member of a build object that carries the publisher's signature:
+//   "release_signature": {
+//     "algorithm": "ed25519", "key_id": HEX, "product": P, "branch": B,
+//     "version": V, "expires": UNIX_SECONDS, "counter": N,
+//     "key_chain": [ROTATION, ...],      (optional)
+//     "value": BASE64 }
+// The signature covers the canonical text of the whole build object with
+// this member's "value" left out, after a fixed prefix that keeps a build
+// signature from ever being taken for any other signed statement.
+inline constexpr char16_t kReleaseSignatureMember[] = u"release_signature";
+
+// A key rotation statement: {"public_key": BASE64, "signed_by": KEY_ID,
+// "value": BASE64}, the signature of the key signed_by names over the
+// statement without "value" (with its own prefix).
+inline constexpr char kBuildSignaturePrefix[] = "vendra-release-signature-1\n";
+inline constexpr char kRotationSignaturePrefix[] = "vendra-key-rotation-1\n";
+
+// What the publisher vouches for, besides the build object's content.
+struct SignedRelease {
+  std::string product;
+  std::string branch;
+  std::string version;
+  int64_t expires = 0;  // Unix seconds
+  int64_t counter = 0;  // grows with every release of the product
+  std::string keyId;
+};
+
+// The key id: the first 16 bytes of the SHA-256 of the raw public key, in
+// lower-case hex.
+std::string KeyId(std::string_view publicKey);
+
+// The bytes a signature covers: prefix + canonical text of object with the
+// member "value" left out (of object itself for a rotation statement, of
+// its signature member for a build).
+bool BuildSigningMessage(const VendraJSON::VSJObject* build, std::string& message,
+                         std::u16string& error);
+bool RotationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
+                            std::u16string& error);
+
+enum class SignatureVerdict {
+  kValid,
+  kUnsigned,      // no signature member
+  kMalformed,     // a member missing or of the wrong form
+  kUnknownKey,    // signed by a key neither pinned nor reached by rotation
+  kBrokenChain,   // a rotation statement not signed by a trusted key
+  kBadSignature,  // the content is not what was signed
+  kUnverifiable,  // this program cannot check Ed25519 signatures
+};
+
+// Checks build's signature against the pinned raw public keys and the
+// rotation statements it carries. release is filled when the verdict is
+// kValid; error describes every other verdict.
+SignatureVerdict VerifyBuildSignature(const VendraJSON::VSJObject* build,
+                                      const std::vector<std::string>& pinnedKeys,
+                                      SignedRelease& release, std::u16string& error);
+
+// A copy of object (sharing the members' values) without key.
+Vendra::RefPtr<VendraJSON::VSJObject> ObjectWithout(const VendraJSON::VSJObject* object,
+                                                    std::u16string_view key);
+
+}  // namespace VendraBuild

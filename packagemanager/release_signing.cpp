@@ -1,0 +1,36 @@
+#include "packagemanager/release_signing.h"
+
+#include "json/array.h"
+#include "json/object.h"
+#include "packagemanager/base64.h"
+#include "packagemanager/publisher_key.h"
+
+namespace VendraBuild {
+
+bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
+               const SignedRelease& release, std::u16string& error) {
+  auto signature = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
+  signature->SetStringA(u"algorithm", "ed25519");
+  signature->SetStringA(u"key_id", key.keyId());
+  signature->SetStringA(u"product", release.product);
+  signature->SetStringA(u"branch", release.branch);
+  signature->SetStringA(u"version", release.version);
+  signature->SetInteger(u"expires", release.expires);
+  signature->SetInteger(u"counter", release.counter);
+  if (key.chain() && key.chain()->Count() != 0) {
+    Vendra::RefPtr<VendraJSON::VSJValue> chain;
+    key.chain()->Clone(chain.Receive());
+    signature->Set(u"key_chain", chain.get());
+  }
+  build->Set(kReleaseSignatureMember, signature.get());
+  std::string message, value;
+  if (!BuildSigningMessage(build, message, error)) return false;
+  if (!key.Sign(message, value)) {
+    error = u"cannot sign the build with the publisher's key";
+    return false;
+  }
+  signature->SetStringA(u"value", Base64Encode(value));
+  return true;
+}
+
+}  // namespace VendraBuild
