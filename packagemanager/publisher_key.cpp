@@ -18,6 +18,7 @@
 #include "packagemanager/release_signature.h"
 #include "platform/files.h"
 #include "platform/secret_file.h"
+#include "platform/sys_error.h"
 
 namespace VendraBuild {
 namespace {
@@ -129,8 +130,13 @@ bool PublisherKey::Generate(const std::u16string& path, const PublisherKey* sign
   std::string pemText(text, static_cast<size_t>(size));
   const uint32_t err = VendraPlatform::CreateSecretFile(path, pemText);
   Vendra::WipeText(pemText);
+  if (err == VendraPlatform::SysError::kAlreadyExists ||
+      err == VendraPlatform::SysError::kFileExists) {
+    error = path + u" exists already: a key file is never replaced; choose a new name";
+    return false;
+  }
   if (err) {
-    error = u"cannot create " + path + u" (it must not exist yet; system error " +
+    error = u"cannot create " + path + u" (system error " +
             VendraText::Utf8ToUtf16(std::to_string(err)) + u")";
     return false;
   }
