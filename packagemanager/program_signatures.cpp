@@ -45,17 +45,14 @@ std::u16string Refusal(const VSJObject* program, const std::u16string& reason) {
                             VendraClient::EntryText(program, u"filename"), reason);
 }
 
-// Expands one entry's ".z" in the download folder beside itself, as the
-// entry's name followed by suffix.
+// Expands one entry's ".z" in the download folder to target.
 bool Expand(VendraClient::IVBuildClient& buildClient, const VSJObject* entry,
-            const std::u16string& downloadFolder, const std::u16string& suffix,
-            std::u16string& path, std::u16string& error) {
+            const std::u16string& downloadFolder, const std::u16string& target,
+            std::u16string& error) {
   std::u16string source;
-  if (!VendraClient::EntryPath(entry, downloadFolder, u".z", source, error) ||
-      !VendraClient::EntryPath(entry, downloadFolder, suffix, path, error))
-    return false;
+  if (!VendraClient::EntryPath(entry, downloadFolder, u".z", source, error)) return false;
   int32_t size = 0;
-  return buildClient.InflateFile(source, VendraClient::EntrySize(entry, u"size"), path, size,
+  return buildClient.InflateFile(source, VendraClient::EntrySize(entry, u"size"), target, size,
                                  error) == eVClientResult::Success;
 }
 
@@ -68,18 +65,22 @@ bool CheckDownloadedPrograms(VendraClient::IVBuildClient& buildClient, const VSJ
     if (!IsMarkedSigned(program.get())) continue;
     // The copy under check sits beside the program's download with its
     // detached signature next to it, as VerifySignature looks for it.
-    std::u16string path, signaturePath, reason;
-    bool passed = Expand(buildClient, program.get(), downloadFolder, kCheckSuffix, path, reason);
+    std::u16string path, reason;
+    bool passed =
+        VendraClient::EntryPath(program.get(), downloadFolder, kCheckSuffix, path, reason) &&
+        Expand(buildClient, program.get(), downloadFolder, path, reason);
+    const std::u16string signaturePath = path + kDetachedSuffix;
     const std::u16string detached =
         VendraClient::EntryText(program.get(), u"filename") + kDetachedSuffix;
     for (const ObjectRef& other : entries) {
       if (passed && VendraClient::EntryText(other.get(), u"filename") == detached)
-        passed = Expand(buildClient, other.get(), downloadFolder,
-                        std::u16string(kCheckSuffix) + kDetachedSuffix, signaturePath, reason);
+        passed = Expand(buildClient, other.get(), downloadFolder, signaturePath, reason);
     }
     if (passed) passed = buildClient.VerifySignature(path, reason) == eVClientResult::Success;
-    if (!path.empty()) VendraPlatform::DeleteFile(path);
-    if (!signaturePath.empty()) VendraPlatform::DeleteFile(signaturePath);
+    if (!path.empty()) {
+      VendraPlatform::DeleteFile(path);
+      VendraPlatform::DeleteFile(signaturePath);
+    }
     if (!passed) {
       error = Refusal(program.get(), reason);
       return false;

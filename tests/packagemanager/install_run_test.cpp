@@ -64,8 +64,20 @@ class InstallRunTest : public ::testing::Test {
   void SetUp() override {
     ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
     WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
-    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " " + Quoted(serviceRoot_.path()) + " " +
-                  Quoted(VENDRA_BUILD_PROGRAM) + " 2.5.1 > /dev/null"),
+    // The publisher's throw-away key signs the build; the package manager is
+    // pinned to it through its configuration.
+    const std::string key = folder_.Sub("publisher.key");
+    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(key) + " > " +
+                         Quoted(folder_.Sub("key.txt"))),
+              0);
+    const std::string keyText = ReadFile(folder_.Sub("key.txt"));
+    WriteTextFile(folder_.Sub("config.json"), R"({"publisher_keys": [")" +
+                                                  keyText.substr(11, keyText.find('\n') - 11) +
+                                                  "\"]}");
+    ::setenv("VENDRA_BUILD_CONFIG", folder_.Sub("config.json").c_str(), 1);
+    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " --key " + Quoted(key) + " " +
+                         Quoted(serviceRoot_.path()) + " " + Quoted(VENDRA_BUILD_PROGRAM) +
+                         " 2.5.1 > /dev/null"),
               0);
     service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
     ASSERT_TRUE(service_->ok());
@@ -82,6 +94,7 @@ class InstallRunTest : public ::testing::Test {
     ::unsetenv("VENDRA_SERVICE_URL");
     ::unsetenv("VENDRA_CA_FILE");
     ::unsetenv("VENDRA_MACHINE_ROOT");
+    ::unsetenv("VENDRA_BUILD_CONFIG");
   }
 
   // Runs the installer; its output and the package manager's go to log_.

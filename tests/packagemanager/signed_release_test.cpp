@@ -1,0 +1,331 @@
+// Signed releases end to end: the publisher tool signs builds and their
+// programs, the service stand-in serves them (or what an attacker made of
+// them), and the package manager installs only what the publisher signed.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "common/memory/ref_ptr.h"
+#include "common/text/utf.h"
+#include "install/codec.h"
+#include "install/file_digest.h"
+#include "install/v_build_client.h"
+#include "json/array.h"
+#include "json/files.h"
+#include "json/object.h"
+#include "json/value_container.h"
+#include "packagemanager/publisher_key.h"
+#include "packagemanager/release_signing.h"
+#include "tests/support/service_process.h"
+#include "tests/support/signed_in_session.h"
+#include "tests/support/temp_folder.h"
+
+namespace VendraTest {
+namespace {
+
+namespace fs = std::filesystem;
+using VendraJSON::VSJObject;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Runs a shell command; its output is appended to out.
+int RunShell(const std::string& command, std::string* out = nullptr) {
+  TempFolder folder;
+  const int status = std::system((command + " > " + Quoted(folder.Sub("out")) + " 2>&1").c_str());
+  if (out) *out += ReadFile(folder.Sub("out"));
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Vendra::RefPtr<VSJObject> LoadObject(const std::string& path) {
+  Vendra::RefPtr<VendraJSON::VSJValue> value;
+  std::u16string error;
+  if (!VendraJSON::LoadFile(VendraText::Utf8ToUtf16(path), value.Receive(), error) ||
+      value->GetType() != VendraJSON::kTypeObject)
+    return {};
+  return Vendra::RefPtr<VSJObject>::Share(static_cast<VSJObject*>(value.get()));
+}
+
+// The install folder against a build's file list: how many files differ.
+size_t FilesNotMatching(const std::string& installFolder, const std::string& buildJson) {
+  auto build = LoadObject(buildJson);
+  if (!build) return 999;
+  VendraClient::VBuildClient buildClient;
+  Vendra::RefPtr<VendraJSON::VSJArray> differing;
+  std::u16string error;
+  if (buildClient.GetBuildFilesToInstall(build.get(), VendraText::Utf8ToUtf16(installFolder),
+                                         differing.Receive(), error) !=
+      VendraClient::eVClientResult::Success)
+    return 998;
+  return differing->Count();
+}
+
+// A code-signing authority the machine trusts, one it does not, and a
+// signer issued by each.
+bool MakeCodeSigners(const TempFolder& pki) {
+  auto authority = [&](const std::string& name) {
+    return RunShell("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout " +
+               Quoted(pki.Sub(name + ".key")) + " -out " + Quoted(pki.Sub(name + ".pem")) +
+               " -days 2 -subj '/CN=" + name + "' -addext basicConstraints=critical,CA:TRUE"
+               " -addext keyUsage=critical,keyCertSign") == 0;
+  };
+  auto signer = [&](const std::string& name, const std::string& issuer) {
+    WriteTextFile(pki.Sub(name + ".ext"),
+                  "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature\n"
+                  "extendedKeyUsage=codeSigning\n");
+    return RunShell("openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout " +
+               Quoted(pki.Sub(name + ".key")) + " -out " + Quoted(pki.Sub(name + ".csr")) +
+               " -subj '/CN=" + name + "'") == 0 &&
+           RunShell("openssl x509 -req -in " + Quoted(pki.Sub(name + ".csr")) + " -CA " +
+               Quoted(pki.Sub(issuer + ".pem")) + " -CAkey " + Quoted(pki.Sub(issuer + ".key")) +
+               " -CAcreateserial -days 2 -out " + Quoted(pki.Sub(name + ".pem")) + " -extfile " +
+               Quoted(pki.Sub(name + ".ext"))) == 0;
+  };
+  return authority("publisher-ca") && authority("unknown-ca") &&
+         signer("publisher", "publisher-ca") && signer("impostor", "unknown-ca");
+}
+
+// A machine with the package manager pinned to the publisher's key and the
+// publisher's code-signing authority trusted; the service with tdy 2.4.0
+// (release 3) and 2.5.1 (release 5), both signed; 2.5.1 installed.
+class SignedReleaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+    WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
+    ASSERT_TRUE(MakeCodeSigners(pki_)) << "openssl could not make the test certificates";
+    fs::create_directories(machine_.Sub("etc/vendra/trusted"));
+    fs::copy_file(pki_.Sub("publisher-ca.pem"), machine_.Sub("etc/vendra/trusted/publisher.pem"));
+
+    std::string publisher, ignored;
+    ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(keys_.Sub("publisher")),
+                  &publisher),
+              0)
+        << publisher;
+    ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(keys_.Sub("stranger")),
+                  &ignored),
+              0);
+    const std::string publicKey = publisher.substr(11, publisher.find('\n') - 11);
+    WriteTextFile(keys_.Sub("config.json"), R"({"publisher_keys": [")" + publicKey + "\"]}");
+    ::setenv("VENDRA_BUILD_CONFIG", keys_.Sub("config.json").c_str(), 1);
+
+    ASSERT_EQ(Publish("2.4.0", "--counter 3"), 0);
+    ASSERT_EQ(Publish("2.5.1", "--counter 5"), 0);
+    service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
+    ASSERT_TRUE(service_->ok());
+    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
+    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    std::string failure;
+    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    installFolder_ = folder_.Sub("Tandory");
+  }
+  void TearDown() override {
+    for (const char* name :
+         {"VENDRA_SERVICE_URL", "VENDRA_CA_FILE", "VENDRA_MACHINE_ROOT", "VENDRA_BUILD_CONFIG"})
+      ::unsetenv(name);
+  }
+
+  // Publishes a version of tdy, by default signed with the publisher's key
+  // and its programs with the trusted code-signing certificate.
+  int Publish(const std::string& version, const std::string& options = "",
+              const std::string& key = "publisher", const std::string& codeSigner = "publisher") {
+    std::string command = Quoted(VENDRA_CATALOGUE_PROGRAM) + " " + options;
+    if (!key.empty()) command += " --key " + Quoted(keys_.Sub(key));
+    if (!codeSigner.empty())
+      command += " --code-sign-cert " + Quoted(pki_.Sub(codeSigner + ".pem")) +
+                 " --code-sign-key " + Quoted(pki_.Sub(codeSigner + ".key"));
+    std::string output;
+    const int code = RunShell(command + " " + Quoted(serviceRoot_.path()) + " " +
+                             Quoted(VENDRA_BUILD_PROGRAM) + " " + version,
+                         &output);
+    EXPECT_EQ(code, 0) << output;
+    return code;
+  }
+
+  std::string BuildJson(const std::string& version) const {
+    return serviceRoot_.Sub("catalogue/tdy/live/" + version + "/build.json");
+  }
+
+  int Install(const std::string& version, std::string& output,
+              const std::string& options = "") {
+    return RunShell(Quoted(VENDRA_BUILD_PROGRAM) + " install " + options + " tdy live " + version +
+                   " " + Quoted(installFolder_) + " " + Quoted(installFolder_ + "/Tandory.exe"),
+               &output);
+  }
+
+  // The next "vclient/build" reply is this text instead of the stored one.
+  void ServeBuildText(const std::string& text) {
+    ASSERT_TRUE(service_->Script(
+        "vclient/build", nlohmann::json::array({{{"status", 200}, {"body", text}}}).dump()));
+  }
+
+  // The program of version replaced by other bytes after it was code-signed;
+  // the build object lists the new bytes and is signed again, as a
+  // publisher's compromised build machine would hand it over.
+  void AlterProgramAfterSigning(const std::string& version) {
+    const std::string folder = serviceRoot_.Sub("catalogue/tdy/live/" + version + "/files");
+    WriteTextFile(folder_.Sub("evil.exe"), "#!/bin/sh\necho owned\n");
+    int32_t size = 0, compressedSize = 0;
+    std::u16string error;
+    ASSERT_EQ(VendraClient::DeflateFile(7, folder_.WSub("evil.exe"), size,
+                                        VendraText::Utf8ToUtf16(folder + "/Tandory.exe.z"),
+                                        compressedSize, error),
+              VendraClient::eVClientResult::Success);
+    std::string digest, compressedDigest;
+    ASSERT_TRUE(VendraClient::GetFileDigest(folder_.WSub("evil.exe"), digest));
+    ASSERT_TRUE(VendraClient::GetFileDigest(VendraText::Utf8ToUtf16(folder + "/Tandory.exe.z"),
+                                            compressedDigest));
+    auto build = LoadObject(BuildJson(version));
+    ASSERT_TRUE(build);
+    Vendra::RefPtr<VSJObject> data, signature;
+    Vendra::RefPtr<VendraJSON::VSJArray> files;
+    ASSERT_TRUE(build->GetObject(u"data", data.Receive()) &&
+                data->GetArray(u"files", files.Receive()) &&
+                build->GetObject(u"release_signature", signature.Receive()));
+    for (auto* holder : *files) {
+      Vendra::RefPtr<VendraJSON::VSJValue> value;
+      holder->GetValue(value.Receive());
+      auto* entry = static_cast<VSJObject*>(value.get());
+      std::string name;
+      if (!entry->GetStringA(u"filename", name) || name != "Tandory.exe") continue;
+      entry->SetInteger(u"size", size);
+      entry->SetStringA(u"sha256", digest);
+      entry->SetInteger(u"compressed_size", compressedSize);
+      entry->SetStringA(u"compressed_sha256", compressedDigest);
+    }
+    VendraBuild::SignedRelease release{"tdy", "live", version, 0, 0, ""};
+    ASSERT_TRUE(signature->GetInteger(u"expires", release.expires) &&
+                signature->GetInteger(u"counter", release.counter));
+    VendraBuild::PublisherKey key;
+    ASSERT_TRUE(key.Load(keys_.WSub("publisher"), error));
+    ASSERT_TRUE(VendraBuild::SignBuild(build.get(), key, release, error));
+    int errorCode = 0;
+    ASSERT_TRUE(build->SaveFile(errorCode, VendraText::Utf8ToUtf16(BuildJson(version))));
+  }
+
+  TempFolder machine_;
+  TempFolder serviceRoot_;
+  TempFolder folder_;
+  TempFolder keys_;
+  TempFolder pki_;
+  std::unique_ptr<ServiceProcess> service_;
+  SignedInSession session_;
+  std::string installFolder_;
+};
+
+TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeavesTheInstallAlone) {
+  std::string output;
+  ASSERT_EQ(Install("2.5.1", output), 0) << output;
+  ASSERT_EQ(FilesNotMatching(installFolder_, BuildJson("2.5.1")), 0u);
+  EXPECT_TRUE(fs::exists(installFolder_ + "/Tandory.exe.p7s")) << "the detached signature";
+  EXPECT_EQ(LoadObject(installFolder_ + "/VendraBuild.install.json") ? 0 : 1, 0);
+  const std::string record = ReadFile(installFolder_ + "/VendraBuild.install.json");
+  EXPECT_NE(record.find("\"release_counter\":5"), std::string::npos) << record;
+
+  const std::string now = std::to_string(std::time(nullptr));
+  struct Case {
+    const char* what;
+    std::function<void()> prepare;
+    std::string version;
+    std::string options;
+    const char* refusal;
+    bool downloadsFiles;  // refused only after the download, before placing
+  };
+  const Case cases[] = {
+      {"one byte of the build object changed",
+       [&] {
+         Publish("2.6.0");
+         // The signed release counter raised by one digit.
+         std::string text = ReadFile(BuildJson("2.6.0"));
+         const size_t counter = text.find("\"counter\":");
+         ASSERT_NE(counter, std::string::npos) << text;
+         text.insert(counter + 10, "9");
+         ServeBuildText(text);
+       },
+       "2.6.0", "", "does not match its signature", false},
+      {"a file's digest changed in the list",
+       [&] {
+         Publish("2.6.0");
+         const std::string text = ReadFile(BuildJson("2.6.0"));
+         const size_t digest = text.find("\"sha256\": \"") + 11;
+         ServeBuildText(text.substr(0, digest) + (text[digest] == '0' ? "1" : "0") +
+                        text.substr(digest + 1));
+       },
+       "2.6.0", "", "does not match its signature", false},
+      {"a build signed by another key", [&] { Publish("2.6.0", "", "stranger"); }, "2.6.0", "",
+       "not a trusted publisher key", false},
+      {"an expired signature", [&] { Publish("2.6.0", "--expires-at " + now); }, "2.6.0", "",
+       "expired", false},
+      {"an older signed build after a newer one", [] {}, "2.4.0", "--allow-downgrade",
+       "Rollback refused", false},
+      {"an older version", [&] { Publish("2.4.0", "--counter 40"); }, "2.4.0", "",
+       "Downgrade refused", false},
+      {"an older signed build served for a newer version",
+       [&] { ServeBuildText(ReadFile(BuildJson("2.5.1"))); }, "2.6.0", "",
+       "not the requested", false},
+      {"an unsigned build", [&] { Publish("2.6.0", "", ""); }, "2.6.0", "", "not signed", false},
+      {"a signed program altered after signing",
+       [&] {
+         Publish("2.6.0");
+         AlterProgramAfterSigning("2.6.0");
+       },
+       "2.6.0", "", "code signature of Tandory.exe was refused: Error code 0x80096010", true},
+      {"a program signed by an untrusted certificate",
+       [&] { Publish("2.6.0", "", "publisher", "impostor"); }, "2.6.0", "",
+       "code signature of Tandory.exe was refused: Error code 0x800b0109", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.prepare();
+    const int downloadsBefore = service_->CountRequests("vclient/download");
+    output.clear();
+    EXPECT_EQ(Install(c.version, output, c.options), 1) << output;
+    EXPECT_NE(output.find("The build was refused"), std::string::npos) << output;
+    EXPECT_NE(output.find(c.refusal), std::string::npos) << output;
+    if (!c.downloadsFiles) {
+      EXPECT_EQ(service_->CountRequests("vclient/download"), downloadsBefore)
+          << "refused before anything was downloaded";
+    }
+    // The installed release is as it was: every file of 2.5.1, its record.
+    EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson("2.5.1")), 0u);
+    EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"), "Welcome to Tandory 2.5.1.\n");
+    EXPECT_EQ(ReadFile(installFolder_ + "/VendraBuild.install.json"), record);
+    ASSERT_TRUE(service_->ClearScript());
+  }
+
+  // A good newer release still installs over it.
+  ASSERT_EQ(Publish("2.6.0"), 0);
+  output.clear();
+  ASSERT_EQ(Install("2.6.0", output), 0) << output;
+  EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"), "Welcome to Tandory 2.6.0.\n");
+  // Its counter, one more than the highest published so far, is recorded.
+  auto published = LoadObject(BuildJson("2.6.0"));
+  auto installed = LoadObject(installFolder_ + "/VendraBuild.install.json");
+  Vendra::RefPtr<VSJObject> signature;
+  int64_t counter = 0, recorded = 0;
+  ASSERT_TRUE(published && installed &&
+              published->GetObject(u"release_signature", signature.Receive()) &&
+              signature->GetInteger(u"counter", counter) &&
+              installed->GetInteger(u"release_counter", recorded));
+  EXPECT_GT(counter, 40);
+  EXPECT_EQ(recorded, counter);
+}
+
+}  // namespace
+}  // namespace VendraTest
