@@ -45,6 +45,8 @@ od -An -N16 -tx1 /dev/urandom | tr -d ' \n' > "$VENDRA_MACHINE_ROOT/etc/machine-
 echo >> "$VENDRA_MACHINE_ROOT/etc/machine-id"
 export VENDRA_SERVICE_URL="$url"
 export VENDRA_CA_FILE="$work/ca.pem"
+# The package manager trusts the demo publisher's key made with the catalogue.
+export VENDRA_BUILD_CONFIG="$work/service.vendrabuild-config.json"
 
 # The person at the installer, as a script: the Login window (user,
 # password, session length, OK), then the Device Authorisation window

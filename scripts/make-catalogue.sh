@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Fills a service root with the Tandory catalogue: the build list with a
 # "live" version, that build's files, and the package manager (VendraBuild)
-# as the "vendrabuild" utility.
+# as the "vendrabuild" utility. The build is signed with a throw-away
+# publisher key kept beside the service root (SERVICE_ROOT.publisher-key,
+# made on first use), and SERVICE_ROOT.vendrabuild-config.json pins the
+# package manager to it: point VENDRA_BUILD_CONFIG at that file.
 #
 #   scripts/make-catalogue.sh SERVICE_ROOT [VERSION] [BUILD_DIR]
 #
@@ -15,4 +18,10 @@ build="${3:-build/default}"
 
 cmake --build "$build" --target VendraBuild vendra-catalogue >/dev/null
 mkdir -p "$root"
-"$build/packagemanager/vendra-catalogue" "$root" "$build/packagemanager/VendraBuild" "$version"
+catalogue="$build/packagemanager/vendra-catalogue"
+key="${root%/}.publisher-key"
+if [ ! -f "$key" ]; then
+  public_key="$("$catalogue" keygen "$key" | sed -n 's/^public_key //p')"
+  printf '{"publisher_keys": ["%s"]}\n' "$public_key" > "${root%/}.vendrabuild-config.json"
+fi
+"$catalogue" --key "$key" "$root" "$build/packagemanager/VendraBuild" "$version"

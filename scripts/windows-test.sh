@@ -83,6 +83,11 @@ service="$linux_build/service/vendra-service"
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
 "$linux_build/packagemanager/vendra-catalogue" "$service_root" \
   "$build/packagemanager/VendraBuild.exe" 1.2.3 >/dev/null
+# The Windows package manager has no Ed25519 check: it is told to accept the
+# unsigned demo build.
+printf '{"accept_unsigned_builds": true}\n' > "$service_root/vendrabuild-config.json"
+export VENDRA_BUILD_CONFIG
+VENDRA_BUILD_CONFIG=$(winepath -w "$service_root/vendrabuild-config.json" 2>/dev/null | tr -d '\r')
 "$service" serve --root "$service_root" --listen 127.0.0.1:0 --faults \
   --tls-cert "$tls/server.pem" --tls-key "$tls/server.key" >"$service_root/service.out" 2>&1 &
 service_pid=$!
