@@ -25,6 +25,8 @@ struct InstallerRun {
 
   bool Prepare() {
     if (!AddServiceUser(serviceRoot.path(), kUser, kPassword)) return false;
+    // The service authorises only a named device.
+    WriteServiceFile(machine.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
     service = std::make_unique<ServiceProcess>(serviceRoot.path());
     if (!service->ok()) return false;
     program = install.Sub("TandoryInstaller");
