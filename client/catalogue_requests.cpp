@@ -44,9 +44,10 @@ eVClientResult RefuseUnsafeName(const char16_t* what, const std::u16string& name
 
 // Streams a download into destination through the file writer.
 eVClientResult PerformIntoFile(VClientTransfer& transfer, const std::u16string& destination,
-                               VAsync* job, VAsyncListener* listener, std::u16string& error) {
+                               const std::u16string& within, VAsync* job,
+                               VAsyncListener* listener, std::u16string& error) {
   VClient_CurlWriter_File writer(job, listener);
-  if (!writer.Open(destination, error)) return eVClientResult::FileOpenFailed;
+  if (!writer.Open(destination, within, error)) return eVClientResult::FileOpenFailed;
   uint32_t status = 0;
   const eVClientResult code = transfer.PerformRequest(writer, status, error);
   return writer.Finish(code, status, error);
@@ -163,13 +164,27 @@ eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* 
       code != eVClientResult::Success)
     return code;
   const std::u16string destination = WideMember(file, u"local_compressed_filename");
+  // The data folder's download cache is shared with every user: it is used
+  // only when it passes the trust rule, and nothing is written outside it.
+  std::u16string within;
+  const std::u16string cache = dataFolder_.Path(u"downloads");
+  if (destination.size() > cache.size() &&
+      destination.compare(0, cache.size(), cache) == 0 &&
+      VendraPlatform::IsPathSeparator(destination[cache.size()])) {
+    std::u16string ignored;
+    if (const eVClientResult trusted =
+            TrustedDataPath(dataFolder_.Path(u""), u"downloads", ignored, error);
+        trusted != eVClientResult::Success)
+      return trusted;
+    within = cache;
+  }
   transfer.SetRequestPath("vclient/download");
   AddAuthenticationFields(transfer);
   transfer.AddFormField("software", NarrowMember(build, u"software"));
   transfer.AddFormField("branch", NarrowMember(build, u"branch"));
   transfer.AddFormField("version", NarrowMember(build, u"version"));
   transfer.AddFormField("filename", NarrowMember(file, u"filename"));
-  return PerformIntoFile(transfer, destination, job, listener, error);
+  return PerformIntoFile(transfer, destination, within, job, listener, error);
 }
 
 eVClientResult VClient::DownloadUtilityAsync(VSJObject* manifest, VAsync** job, std::u16string&) {
@@ -189,8 +204,10 @@ eVClientResult VClient::DownloadUtilityFile(VSJObject* manifest, VAsync* job,
   if (!VendraPlatform::IsContainedRelativePath(fileName))
     return RefuseUnsafeName(u"utility", fileName, error);
   std::u16string destination;
-  GetDataPath(u"utils\\" + fileName, destination);
-  destination += u".z";
+  if (const eVClientResult trusted =
+          TrustedDataPath(dataFolder_.Path(u""), u"utils\\" + fileName + u".z", destination, error);
+      trusted != eVClientResult::Success)
+    return trusted;
   if (!accessToken_.IsValid()) return AccessTokenRequired(error);
   if (!localToken_.IsValid()) return LocalTokenRequired(error);
   VClientTransfer transfer;
@@ -199,7 +216,7 @@ eVClientResult VClient::DownloadUtilityFile(VSJObject* manifest, VAsync* job,
   transfer.SetRequestPath("vclient/download");
   AddAuthenticationFields(transfer);
   transfer.AddFormField("utility", name);
-  return PerformIntoFile(transfer, destination, job, listener, error);
+  return PerformIntoFile(transfer, destination, dataFolder_.Path(u"utils"), job, listener, error);
 }
 
 }  // namespace VendraClient

@@ -5,6 +5,7 @@
 #include "common/text/format.h"
 #include "json/json.h"
 #include "platform/local_path.h"
+#include "platform/sys_error.h"
 
 namespace VendraClient {
 
@@ -19,38 +20,33 @@ constexpr uint64_t kLargestErrorReply = 64 * 1024;
 VClient_CurlWriter_File::VClient_CurlWriter_File(VAsync* context, VAsyncListener* listener)
     : context_(context), listener_(listener) {}
 
-VClient_CurlWriter_File::~VClient_CurlWriter_File() {
-  Close();
-  // Opened but never finished (the caller gave up): leave nothing behind.
-  if (!finished_ && !tempPath_.empty()) RemoveFiles();
-}
+// Opened but never finished (the caller gave up): the temporary file goes
+// with file_.
+VClient_CurlWriter_File::~VClient_CurlWriter_File() = default;
 
-bool VClient_CurlWriter_File::Open(const std::u16string& target, std::u16string& error) {
-  uint32_t ignored = 0;
-  VendraPlatform::CreateLocalPath(target, ignored);
-  if (const uint32_t err = targetFile_.CreateForWriting(target)) {
-    error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
-    return false;
+bool VClient_CurlWriter_File::Open(const std::u16string& target, const std::u16string& within,
+                                   std::u16string& error) {
+  if (within.empty()) {
+    uint32_t ignored = 0;
+    VendraPlatform::CreateLocalPath(target, ignored);
   }
-  std::u16string temp;
-  uint32_t err = VendraPlatform::CreateTempFile(VendraPlatform::TempFolder(), u"", temp);
-  if (err == 0) err = tempFile_.CreateForWriting(temp);
-  if (err != 0) {
-    error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)",
-                               temp.empty() ? VendraPlatform::TempFolder() : temp, err);
-    targetFile_.Close();
-    VendraPlatform::DeleteFile(target);
-    if (!temp.empty()) VendraPlatform::DeleteFile(temp);
+  if (const uint32_t err = file_.Create(within, target)) {
+    if (err == VendraPlatform::kOutsideFolder) {
+      error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls", target,
+                                 within);
+    } else {
+      error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
+    }
     return false;
   }
   targetPath_ = target;
-  tempPath_ = temp;
+  tempPath_ = file_.TempPath();
   return true;
 }
 
 size_t VClient_CurlWriter_File::Write(const char* data, size_t size, size_t count) {
   const size_t bytes = size * count;
-  if (const uint32_t err = tempFile_.Write(data, bytes)) {
+  if (const uint32_t err = file_.Output().Write(data, bytes)) {
     writeError_ = err;
     return 0;
   }
@@ -64,36 +60,26 @@ size_t VClient_CurlWriter_File::Write(const char* data, size_t size, size_t coun
   return bytes;
 }
 
-void VClient_CurlWriter_File::Close() {
-  targetFile_.Close();
-  tempFile_.Close();
-}
-
-void VClient_CurlWriter_File::RemoveFiles() {
-  VendraPlatform::DeleteFile(tempPath_);
-  VendraPlatform::DeleteFile(targetPath_);
-}
+void VClient_CurlWriter_File::Close() { file_.Output().Close(); }
 
 eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t httpStatus,
                                                std::u16string& error) {
-  finished_ = true;
-  const uint32_t closeError = tempFile_.Close();
-  Close();
-  if (writeError_ != 0 || (closeError != 0 && code == eVClientResult::Success)) {
-    error = VendraText::Format(u"Failed to write file %ls (err=%d)", tempPath_,
-                               writeError_ != 0 ? writeError_ : closeError);
-    RemoveFiles();
+  if (writeError_ != 0) {
+    error = VendraText::Format(u"Failed to write file %ls (err=%d)", tempPath_, writeError_);
+    file_.Discard();
     return eVClientResult::FileOpenFailed;
   }
   if (code == eVClientResult::Success && httpStatus < 400) {
-    if (const uint32_t err = VendraPlatform::MoveFileReplacing(tempPath_, targetPath_)) {
+    if (const uint32_t err = file_.Place()) {
       error = VendraText::Format(u"Failed to move temporary file to %ls. GetLastError=%d",
                                  targetPath_, err);
-      RemoveFiles();
-      return eVClientResult::Failed;
+      file_.Discard();
+      return err == VendraPlatform::SysError::kDiskFull ? eVClientResult::FileOpenFailed
+                                                        : eVClientResult::Failed;
     }
     return code;
   }
+  file_.Output().Close();
   uint64_t size = 0;
   if (VendraPlatform::GetFileSize(tempPath_, size) == 0 && size <= kLargestErrorReply) {
     Vendra::RefPtr<VendraJSON::VSJValue> reply;
@@ -106,7 +92,7 @@ eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t htt
       }
     }
   }
-  RemoveFiles();
+  file_.Discard();
   return code;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/known_folders.h"
 #include "platform/paths.h"
+#include "platform/trusted_folder.h"
 
 namespace VendraClient {
 
@@ -14,6 +15,20 @@ std::u16string DataFolder::Path(const std::u16string& relative) {
   }
   if (relative.empty()) return folder_;
   return VendraPlatform::PathAppend(folder_, relative);
+}
+
+eVClientResult TrustedDataPath(std::u16string_view dataFolder, std::u16string_view relative,
+                               std::u16string& path, std::u16string& error) {
+  const size_t cut = relative.find_first_of(u"\\/");
+  const std::u16string folder =
+      VendraPlatform::PathAppend(dataFolder, relative.substr(0, cut));
+  std::u16string problem;
+  if (VendraPlatform::EnsureTrustedFolder(folder, problem) != 0) {
+    error = problem;
+    return eVClientResult::AccessDenied;
+  }
+  path = VendraPlatform::PathAppend(dataFolder, relative);
+  return eVClientResult::Success;
 }
 
 }  // namespace VendraClient

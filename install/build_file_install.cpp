@@ -9,7 +9,9 @@
 #include "install/file_digest.h"
 #include "install/v_build_client.h"
 #include "json/object.h"
+#include "platform/files.h"
 #include "platform/local_path.h"
+#include "platform/new_file.h"
 #include "platform/paths.h"
 #include "platform/sys_error.h"
 
@@ -69,8 +71,21 @@ eVClientResult VBuildClient::InstallFile(VSJObject* build, VSJObject* file,
   NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
   if (!lock.acquired()) return SessionLockTimedOut(error);
 
+  // Inside a named install folder, no folder on the way to the file may be a
+  // link that leads out of it (a planted "bin -> /elsewhere").
   uint32_t folderError = 0;
-  if (!VendraPlatform::CreateLocalPath(destination, folderError)) {
+  const bool folderMade =
+      installFolder.empty() || destination.empty()
+          ? VendraPlatform::CreateLocalPath(destination, folderError)
+          : (VendraPlatform::CreateFolderTree(installFolder),
+             (folderError = VendraPlatform::CreateFolderInside(
+                  installFolder, VendraPlatform::FolderOf(destination))) == 0);
+  if (!folderMade) {
+    if (folderError == VendraPlatform::kOutsideFolder) {
+      error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls",
+                                 destination, installFolder);
+      return eVClientResult::Failed;
+    }
     if (folderError == VendraPlatform::SysError::kAccessDenied) {
       error = u"CreateLocalPath failed due to lack of permissions. Elevated permissions required?";
       return eVClientResult::AccessDenied;
@@ -79,9 +94,17 @@ eVClientResult VBuildClient::InstallFile(VSJObject* build, VSJObject* file,
                                static_cast<int32_t>(folderError));
     return eVClientResult::Failed;
   }
+  // The download and the expanded file are checked against the entry before
+  // the file replaces the installed one.
+  ExpectedFile expected;
+  expected.path = destination;
+  if (!destination.empty()) expected.within = installFolder;
+  expected.size = EntrySize(file, u"size");
+  expected.sha256 = EntryTextA(file, u"sha256");
+  expected.compressedSize = EntrySize(file, u"compressed_size");
+  expected.compressedSha256 = EntryTextA(file, u"compressed_sha256");
   int32_t outputSize = 0;
-  return VendraClient::InflateFile(source, EntrySize(file, u"size"), destination, outputSize,
-                                   error);
+  return ExpandVerified(source, expected, outputSize, error);
 }
 
 }  // namespace VendraClient

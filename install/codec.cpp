@@ -5,6 +5,10 @@
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "install/crt_error.h"
+#include "install/sha256.h"
+#include "platform/local_path.h"
+#include "platform/new_file.h"
+#include "platform/sys_error.h"
 
 namespace VendraClient {
 namespace {
@@ -21,10 +25,66 @@ int32_t StreamRoom(z_stream& stream, int32_t size) {
   return room > INT32_MAX ? 0 : static_cast<int32_t>(room);
 }
 
-eVClientResult WriteOut(const BufferRef& buffer, const std::u16string& path, bool inflating,
-                            std::u16string& error) {
-  int errorNumber = 0;
-  if (buffer->WriteToFile(path, errorNumber)) return eVClientResult::Success;
+std::string DigestOf(const VBuffer& buffer) {
+  Sha256State state;
+  Sha256Start(state);
+  Sha256Add(state, buffer.Data(), static_cast<size_t>(buffer.Size()));
+  std::string text;
+  Sha256Text(state, text);
+  return text;
+}
+
+bool SameDigest(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Compares bytes held in memory (so what is checked is what gets written)
+// with an expected size and digest; the text says which file and how.
+bool Matches(const VBuffer& bytes, uint32_t size, const std::string& sha256, const char16_t* what,
+             const std::u16string& path, std::u16string& error) {
+  if (size != 0 && static_cast<uint32_t>(bytes.Size()) != size) {
+    error = VendraText::Format(u"%ls %ls is %d bytes where %u were expected", what, path,
+                               bytes.Size(), size);
+    return false;
+  }
+  if (sha256.empty()) return true;
+  const std::string actual = DigestOf(bytes);
+  if (SameDigest(actual, sha256)) return true;
+  error = VendraText::Format(u"%ls %ls has SHA-256 %hs where %hs was expected", what, path,
+                             actual.c_str(), sha256.c_str());
+  return false;
+}
+
+// Puts bytes in place of path through a new file beside it.
+eVClientResult PlaceBytes(const BufferRef& bytes, const ExpectedFile& target, bool inflating,
+                          std::u16string& error) {
+  if (target.within.empty()) {
+    uint32_t ignored = 0;
+    VendraPlatform::CreateLocalPath(target.path, ignored);
+  }
+  VendraPlatform::NewFile file;
+  const uint32_t created = file.Create(target.within, target.path);
+  uint32_t err = created;
+  if (created == VendraPlatform::kOutsideFolder) {
+    error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls", target.path,
+                               target.within.empty() ? std::u16string(u"its own folder")
+                                                     : target.within);
+    return eVClientResult::Failed;
+  }
+  if (err == 0) err = file.Output().Write(bytes->Data(), static_cast<size_t>(bytes->Size()));
+  if (err == 0) err = file.Place(target.executable);
+  if (err == 0) return eVClientResult::Success;
+  file.Discard();
+  // Only the opening has a runtime error number: a write that stops part-way
+  // reports 0, as the runtime's writer does.
+  const int errorNumber = CrtErrorNumber(created);
   if (errorNumber == kCrtAccessDenied) {
     error = inflating ? u"Inflate: WriteFile failed due to lack of permissions. Elevated "
                         u"permissions required?"
@@ -100,22 +160,37 @@ eVClientResult DeflateBuffer(int32_t level, VBuffer* input, VBuffer** output,
   return eVClientResult::Success;
 }
 
-eVClientResult InflateFile(const std::u16string& compressedPath, uint32_t expectedSize,
-                           const std::u16string& outputPath, int32_t& outputSize,
-                           std::u16string& error) {
+eVClientResult ExpandVerified(const std::u16string& compressedPath, const ExpectedFile& expected,
+                              int32_t& outputSize, std::u16string& error) {
   outputSize = 0;
   BufferRef compressed = BufferRef::Adopt(new VBuffer());
   // A file that cannot be opened or read in full leaves nothing to expand,
   // which fails as damaged data.
-  if (!compressed->ReadFromFile(compressedPath)) compressed->Resize(0);
+  const bool read = compressed->ReadFromFile(compressedPath);
+  if (!read) compressed->Resize(0);
+  if (read && !Matches(*compressed, expected.compressedSize, expected.compressedSha256, u"The download",
+               compressedPath, error))
+    return eVClientResult::VerifyFailed;
   BufferRef expanded;
   const eVClientResult inflated =
-      InflateBuffer(compressed.get(), expectedSize, expanded.Receive(), error);
+      InflateBuffer(compressed.get(), expected.size, expanded.Receive(), error);
   compressed.Reset();
   if (inflated != eVClientResult::Success) return inflated;
-  const eVClientResult written = WriteOut(expanded, outputPath, true, error);
+  if (!Matches(*expanded, expected.sha256.empty() ? 0 : expected.size, expected.sha256,
+               u"The file expanded for", expected.path, error))
+    return eVClientResult::VerifyFailed;
+  const eVClientResult written = PlaceBytes(expanded, expected, true, error);
   if (written == eVClientResult::Success) outputSize = expanded->Size();
   return written;
+}
+
+eVClientResult InflateFile(const std::u16string& compressedPath, uint32_t expectedSize,
+                           const std::u16string& outputPath, int32_t& outputSize,
+                           std::u16string& error) {
+  ExpectedFile expected;
+  expected.path = outputPath;
+  expected.size = expectedSize;
+  return ExpandVerified(compressedPath, expected, outputSize, error);
 }
 
 eVClientResult DeflateFile(int32_t level, const std::u16string& inputPath, int32_t& inputSize,
@@ -136,7 +211,9 @@ eVClientResult DeflateFile(int32_t level, const std::u16string& inputPath, int32
       DeflateBuffer(level, original.get(), compressed.Receive(), error);
   original.Reset();
   if (deflated != eVClientResult::Success) return deflated;
-  const eVClientResult written = WriteOut(compressed, outputPath, false, error);
+  ExpectedFile target;
+  target.path = outputPath;
+  const eVClientResult written = PlaceBytes(compressed, target, false, error);
   if (written == eVClientResult::Success) compressedSize = compressed->Size();
   return written;
 }

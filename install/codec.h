@@ -20,7 +20,30 @@ eVClientResult InflateBuffer(VBuffer* input, uint32_t expectedSize, VBuffer** ou
 eVClientResult DeflateBuffer(int32_t level, VBuffer* input, VBuffer** output,
                              std::u16string& error);
 
-// outputSize is the expanded length on success and 0 after any failure.
+// What a ".z" download and the file expanded from it must be before the file
+// replaces its target. An empty digest is not checked; a zero compressed size
+// is not checked either.
+struct ExpectedFile {
+  std::u16string path;
+  // The folder the file must stay in, links resolved; empty: its own folder.
+  std::u16string within;
+  uint32_t size = 0;
+  std::string sha256;
+  uint32_t compressedSize = 0;
+  std::string compressedSha256;
+  bool executable = false;
+};
+
+// Expands compressedPath into a new file beside expected.path, checks the
+// download and the expanded bytes against expected, and only then renames the
+// new file over the target: on any failure the old file is untouched and no
+// new file is left behind. VerifyFailed (-112) with a text naming the file
+// when either differs from what is expected.
+eVClientResult ExpandVerified(const std::u16string& compressedPath, const ExpectedFile& expected,
+                              int32_t& outputSize, std::u16string& error);
+
+// ExpandVerified with only the expected size. outputSize is the expanded
+// length on success and 0 after any failure.
 eVClientResult InflateFile(const std::u16string& compressedPath, uint32_t expectedSize,
                            const std::u16string& outputPath, int32_t& outputSize,
                            std::u16string& error);

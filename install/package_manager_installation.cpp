@@ -17,12 +17,18 @@ constexpr uint32_t kPollMs = 10;
 // otherwise keep the installer downloading for ever.
 constexpr int kMostSignInRounds = 3;
 
-// The download's listener lives in the waiting procedure's own storage: its
-// count only counts, and nothing it hears needs an answer.
+// The download's listener: nothing it hears needs an answer. It lives on the
+// heap and goes with its last reference, because the job's worker lets go of
+// it only after the waiting procedure has seen the outcome and may have
+// returned.
 class VAsyncListener_DownloadUtility final : public VAsyncListener {
  public:
   int AddRef() override { return ++references_; }
-  int Release() override { return --references_; }
+  int Release() override {
+    const int left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
   void OnStarted(VAsync*) override {}
   void OnProgress(VAsync*, VendraJSON::VSJObject* progress) override {
     if (progress) progress->Release();
@@ -38,7 +44,8 @@ class VAsyncListener_DownloadUtility final : public VAsyncListener {
 
 eVClientResult PackageManagerInstallation::DownloadUtility(VendraJSON::VSJObject* manifest,
                                                            std::u16string& error) {
-  VAsyncListener_DownloadUtility listener;
+  const auto listener =
+      Vendra::RefPtr<VAsyncListener>::Adopt(new VAsyncListener_DownloadUtility());
   for (int round = 0;; ++round) {
     if (buildClient_.CheckUtilityDownload(manifest, error) == eVClientResult::Success)
       return eVClientResult::Success;
@@ -46,7 +53,7 @@ eVClientResult PackageManagerInstallation::DownloadUtility(VendraJSON::VSJObject
     Vendra::RefPtr<VAsync> job;
     const eVClientResult made = client_.DownloadUtilityAsync(manifest, job.Receive(), error);
     if (!job) return made;
-    const int32_t started = job->Start(&listener);
+    const int32_t started = job->Start(listener.get());
     if (started != ToInt(eVClientResult::Running)) return FromInt(started);
     int32_t status = job->GetStatus();
     while (status == ToInt(eVClientResult::Running)) {

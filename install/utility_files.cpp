@@ -5,10 +5,10 @@
 
 #include "client/session_lock.h"
 #include "common/text/format.h"
+#include "install/codec.h"
 #include "install/file_digest.h"
 #include "install/v_build_client.h"
 #include "json/object.h"
-#include "platform/executable.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -27,6 +27,12 @@ std::u16string WideMember(const VSJObject* object, std::u16string_view key) {
   return text;
 }
 
+std::string NarrowMember(const VSJObject* object, std::u16string_view key) {
+  std::string text;
+  for (const char16_t c : WideMember(object, key)) text += c < 0x80 ? static_cast<char>(c) : '?';
+  return text;
+}
+
 uint32_t SizeMember(const VSJObject* object, std::u16string_view key) {
   uint32_t size = 0;
   if (!object->GetUInt(key, size)) size = 0;
@@ -35,12 +41,10 @@ uint32_t SizeMember(const VSJObject* object, std::u16string_view key) {
 
 // Compares a file with an expected size and digest, measuring and hashing it
 // every time: nothing cached is trusted.
-bool IsCurrent(const std::u16string& path, uint32_t size, const std::u16string& digest) {
+bool IsCurrent(const std::u16string& path, uint32_t size, const std::string& digest) {
   uint32_t sizeCache = 0;
   std::string digestCache;
-  std::string expected;
-  for (char16_t c : digest) expected += c < 0x80 ? static_cast<char>(c) : '?';
-  return VerifyFile(path, size, sizeCache, expected, digestCache) == kVerifyFileMatches;
+  return VerifyFile(path, size, sizeCache, digest, digestCache) == kVerifyFileMatches;
 }
 
 // Paths are compared as the system compares them: without regard to case,
@@ -60,7 +64,8 @@ bool SamePath(std::u16string_view a, std::u16string_view b) {
 }  // namespace
 
 // The installed utility's path for a manifest; false for a file name that
-// could reach outside the utils folder.
+// could reach outside the utils folder, and when the utils folder fails the
+// trust rule for folders programs are started from.
 bool VBuildClient::UtilityPath(const VSJObject* manifest, std::u16string& path,
                                std::u16string& error) {
   const std::u16string fileName = WideMember(manifest, u"filename");
@@ -68,8 +73,8 @@ bool VBuildClient::UtilityPath(const VSJObject* manifest, std::u16string& path,
     error = VendraText::Format(u"Refused unsafe utility file name \"%ls\"", fileName);
     return false;
   }
-  GetDataPath(u"utils\\" + fileName, path);
-  return true;
+  return TrustedDataPath(dataFolder_.Path(u""), u"utils\\" + fileName, path, error) ==
+         eVClientResult::Success;
 }
 
 eVClientResult VBuildClient::CheckUtilityCopy(VSJObject* manifest, std::u16string_view suffix,
@@ -83,7 +88,7 @@ eVClientResult VBuildClient::CheckUtilityCopy(VSJObject* manifest, std::u16strin
   std::u16string ignored;
   if (!UtilityPath(manifest, installed, ignored)) return eVClientResult::VerifyFailed;
   return IsCurrent(installed + std::u16string(suffix), SizeMember(manifest, sizeKey),
-                   WideMember(manifest, digestKey))
+                   NarrowMember(manifest, digestKey))
              ? eVClientResult::Success
              : eVClientResult::VerifyFailed;
 }
@@ -101,22 +106,27 @@ eVClientResult VBuildClient::InstallUtilityFile(VSJObject* manifest, std::u16str
   if (!manifest) return eVClientResult::InvalidArgument;
   NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
   if (!lock.acquired()) return SessionLockTimedOut(error);
-  std::u16string installed;
-  if (!UtilityPath(manifest, installed, error)) return eVClientResult::Failed;
-  const std::u16string compressed = installed + u".z";
-  const std::u16string backup = installed + u".bak";
+  ExpectedFile expected;
+  if (!UtilityPath(manifest, expected.path, error)) return eVClientResult::Failed;
+  const std::u16string compressed = expected.path + u".z";
+  const std::u16string backup = expected.path + u".bak";
+  expected.within = dataFolder_.Path(u"utils");
+  expected.size = SizeMember(manifest, u"file_size");
+  expected.sha256 = NarrowMember(manifest, u"file_sha256");
+  expected.compressedSize = SizeMember(manifest, u"compressed_file_size");
+  expected.compressedSha256 = NarrowMember(manifest, u"compressed_file_sha256");
+  expected.executable = true;
 
   // A running program's file cannot be replaced in place: it moves aside.
-  if (SamePath(VendraPlatform::ModuleFileName(), installed))
-    VendraPlatform::MoveFileReplacing(installed, backup);
+  // Only a backup this call made is ever moved back: an older one left by an
+  // earlier run must not replace the current program.
+  const bool backedUp =
+      SamePath(VendraPlatform::ModuleFileName(), expected.path) &&
+      VendraPlatform::MoveFileReplacing(expected.path, backup) == 0;
   int32_t expandedSize = 0;
-  const eVClientResult code =
-      InflateFile(compressed, SizeMember(manifest, u"file_size"), installed, expandedSize, error);
-  if (code != eVClientResult::Success) {
-    VendraPlatform::MoveFileReplacing(backup, installed);
-    return code;
-  }
-  VendraPlatform::MarkExecutable(installed);
+  const eVClientResult code = ExpandVerified(compressed, expected, expandedSize, error);
+  if (code != eVClientResult::Success && backedUp)
+    VendraPlatform::MoveFileReplacing(backup, expected.path);
   return code;
 }
 

@@ -39,7 +39,8 @@ uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entrie
 
 // The user's temporary folder, ending without a separator.
 std::u16string TempFolder();
-// Creates a new empty file with a unique name in folder; its path goes to out.
+// Creates a new empty file named prefix followed by a unique part inside
+// folder; its path goes to path.
 uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix, std::u16string& path);
 
 // An open file, closed when the holder goes away.
@@ -52,9 +53,10 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // "rb": existing file for reading.
+  // "rb": existing file for reading. Anything but a regular file (a folder,
+  // a pipe, a device) is refused with 5, without waiting for a writer.
   uint32_t OpenForReading(std::u16string_view path);
-  // "wb": creates or empties the file.
+  // "wb": creates or empties the file; as for reading, only a regular file.
   uint32_t CreateForWriting(std::u16string_view path);
 
   bool IsOpen() const;
@@ -68,6 +70,7 @@ class File {
   uint32_t Close();
 
  private:
+  friend class NewFile;
   intptr_t handle_ = -1;
 };
 

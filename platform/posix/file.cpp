@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 #include <utility>
 
 #include "platform/files.h"
@@ -27,28 +28,44 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-uint32_t File::OpenForReading(std::u16string_view path) {
-  Close();
-  const int fd = ::open(Posix::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return SysErrorFromErrno(errno);
+namespace {
+
+// Opens without waiting for the other end of a pipe and refuses anything but
+// a regular file, then turns blocking back on for the reads and writes.
+uint32_t OpenRegular(const std::string& path, int flags, intptr_t& handle) {
+  // The file is emptied only once it is known to be a regular file.
+  const int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    // A pipe without a reader answers ENXIO to a non-blocking writer.
+    if (errno == ENXIO) return SysError::kAccessDenied;
+    const int err = errno;
+    return (err == ENOENT && (flags & O_CREAT)) ? SysError::kPathNotFound : SysErrorFromErrno(err);
+  }
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return SysError::kAccessDenied;
   }
-  handle_ = fd;
+  if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return SysErrorFromErrno(err);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  handle = fd;
   return SysError::kSuccess;
+}
+
+}  // namespace
+
+uint32_t File::OpenForReading(std::u16string_view path) {
+  Close();
+  return OpenRegular(Posix::NativePath(path), O_RDONLY, handle_);
 }
 
 uint32_t File::CreateForWriting(std::u16string_view path) {
   Close();
-  const int fd = ::open(Posix::NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    const int err = errno;
-    return err == ENOENT ? SysError::kPathNotFound : SysErrorFromErrno(err);
-  }
-  handle_ = fd;
-  return SysError::kSuccess;
+  return OpenRegular(Posix::NativePath(path), O_WRONLY | O_CREAT | O_TRUNC, handle_);
 }
 
 bool File::IsOpen() const { return handle_ >= 0; }

@@ -191,7 +191,9 @@ std::u16string TempFolder() {
 
 uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix,
                         std::u16string& path) {
-  std::string pattern = NativePath(PathAppend(folder, prefix)) + "XXXXXX";
+  // The name is joined to the folder as it is, so an empty prefix still
+  // leaves the file inside the folder.
+  std::string pattern = NativePath(JoinFileName(folder, prefix)) + "XXXXXX";
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) return errno == ENOENT ? SysError::kPathNotFound : SysErrorFromErrno(errno);
   ::close(fd);

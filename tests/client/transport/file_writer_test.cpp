@@ -89,7 +89,7 @@ class FileWriterTest : public TransportTest {
     VendraClient::VClient_CurlWriter_File writer(reinterpret_cast<VendraClient::VAsync*>(this),
                                                  listener);
     const std::u16string target = VendraText::Utf8ToUtf16(target_);
-    if (!writer.Open(target, error)) return eVClientResult::FileOpenFailed;
+    if (!writer.Open(target, u"", error)) return eVClientResult::FileOpenFailed;
     VendraClient::VClientTransfer transfer;
     if (transfer.CreateTransfer(error) != eVClientResult::Success) return eVClientResult::Failed;
     transfer.SetRequestPath("vclient/download");
@@ -102,8 +102,18 @@ class FileWriterTest : public TransportTest {
     return writer.Finish(code, status, error);
   }
 
-  bool NothingLeftBehind() const {
-    return !std::filesystem::exists(target_) && std::filesystem::is_empty(temp_.path());
+  // Nothing in the target's folder (no target, no temporary file beside it)
+  // and nothing in the system's temporary folder.
+  bool NothingLeftBehind() const { return OnlyTheTargetHolds(""); }
+  bool OnlyTheTargetHolds(const std::string& content) const {
+    const std::filesystem::path folder = std::filesystem::path(target_).parent_path();
+    size_t entries = 0;
+    if (std::filesystem::exists(folder))
+      for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++entries;
+    const bool target = content.empty() ? !std::filesystem::exists(target_)
+                                        : entries == 1 && ReadTextFile(target_) == content;
+    return target && (content.empty() ? entries == 0 : true) &&
+           std::filesystem::is_empty(temp_.path());
   }
 
   TempFolder temp_;
@@ -143,7 +153,8 @@ TEST_F(FileWriterTest, RefusedDownloadLeavesNothingAndKeepsTheServiceText) {
   EXPECT_TRUE(NothingLeftBehind());
 }
 
-TEST_F(FileWriterTest, DownloadCutOffInTheMiddleLeavesNothing) {
+TEST_F(FileWriterTest, DownloadCutOffInTheMiddleKeepsTheEarlierFile) {
+  WriteServiceFile(downloads_.path(), "utils/vb.exe.z", "earlier");
   Script("vclient/download", R"([{"close_after":1048576}])");
   ProgressCounter listener;
   listener.expectedName = VendraText::Utf8ToUtf16(target_);
@@ -152,7 +163,7 @@ TEST_F(FileWriterTest, DownloadCutOffInTheMiddleLeavesNothing) {
   EXPECT_EQ(Download(error, &listener), eVClientResult::TransferFailed);
   EXPECT_EQ(error.rfind(u"curl error ", 0), 0u);
   EXPECT_GT(listener.chunks, 0);
-  EXPECT_TRUE(NothingLeftBehind());
+  EXPECT_TRUE(OnlyTheTargetHolds("earlier"));
 }
 
 TEST_F(FileWriterTest, DeviceAuthErrorOfADownload) {

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace VendraPlatform {
+
+// Answered when a path, once its links are resolved, leads outside the folder
+// it must stay in.
+inline constexpr uint32_t kOutsideFolder = 1921;
+
+// Creates the missing folders between within and folder. No level below
+// within is reached through a link that resolves outside within (answer
+// kOutsideFolder), and folder must be within or below it by its spelling.
+uint32_t CreateFolderInside(std::u16string_view within, std::u16string_view folder);
+
+// A file written as a new temporary file beside its target and put in place
+// by a rename only when complete, so that nothing partial ever carries the
+// target's name and a link or a special file planted at the target is
+// replaced, never followed or opened. The temporary file is created
+// exclusively and without following links; it is removed again unless
+// Place succeeded.
+class NewFile {
+ public:
+  NewFile() = default;
+  ~NewFile();
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  // Makes the target's missing folders (see CreateFolderInside; an empty
+  // within stands for the target's own folder) and the temporary file.
+  uint32_t Create(std::u16string_view within, std::u16string_view target);
+  File& Output() { return output_; }
+  const std::u16string& TempPath() const { return tempPath_; }
+  // Pushes the data to the disk, sets the permissions (executable: a program
+  // every user may start, otherwise a file every user may read) and renames
+  // the file over the target.
+  uint32_t Place(bool executable = false);
+  // Removes the temporary file; the target is untouched.
+  void Discard();
+
+ private:
+  File output_;
+  std::u16string tempPath_;
+  std::u16string target_;
+  // The target's folder, held open so that the file is created and renamed
+  // in the folder that was checked.
+  intptr_t folder_ = -1;
+};
+
+}  // namespace VendraPlatform
