@@ -46,8 +46,9 @@ class NewFile {
   File output_;
   std::u16string tempPath_;
   std::u16string target_;
-  // The target's folder, held open so that the file is created and renamed
-  // in the folder that was checked.
+  // While a temporary file exists: the target's folder, held open where the
+  // system allows it (POSIX), so that the file is created and renamed in the
+  // folder that was checked; elsewhere only a mark.
   intptr_t folder_ = -1;
 };
 

@@ -113,7 +113,7 @@ int main() {
   auto clientDownload = [&]() -> int {
     std::u16string error;
     VendraClient::VClient_CurlWriter_File writer(nullptr, nullptr);
-    if (!writer.Open(VendraText::Utf8ToUtf16(clientTarget), error)) return 2;
+    if (!writer.Open(VendraText::Utf8ToUtf16(clientTarget), u"", error)) return 2;
     VendraClient::VClientTransfer transfer;
     if (transfer.CreateTransfer(error) != VendraClient::eVClientResult::Success) return 3;
     transfer.SetRequestPath("vclient/download");

@@ -10,6 +10,17 @@ namespace VendraPlatform {
 namespace {
 HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 constexpr DWORD kMaxChunk = 1u << 30;
+
+// Only a file on disk is kept: a pipe or a device where a file is expected
+// is refused.
+uint32_t Adopt(HANDLE file, intptr_t& handle) {
+  if (::GetFileType(file) != FILE_TYPE_DISK) {
+    ::CloseHandle(file);
+    return SysError::kAccessDenied;
+  }
+  handle = reinterpret_cast<intptr_t>(file);
+  return SysError::kSuccess;
+}
 }  // namespace
 
 File::~File() { Close(); }
@@ -32,8 +43,7 @@ uint32_t File::OpenForReading(std::u16string_view path) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
-  handle_ = reinterpret_cast<intptr_t>(file);
-  return SysError::kSuccess;
+  return Adopt(file, handle_);
 }
 
 uint32_t File::CreateForWriting(std::u16string_view path) {
@@ -42,8 +52,7 @@ uint32_t File::CreateForWriting(std::u16string_view path) {
                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
-  handle_ = reinterpret_cast<intptr_t>(file);
-  return SysError::kSuccess;
+  return Adopt(file, handle_);
 }
 
 bool File::IsOpen() const { return handle_ != -1; }

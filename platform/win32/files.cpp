@@ -2,11 +2,11 @@
 #include "platform/files.h"
 
 
-#include <atomic>
 #include <string>
 
 #include "platform/paths.h"
 #include "platform/sys_error.h"
+#include "platform/win32/unique_name.h"
 #include "platform/win32/windows_api.h"
 
 namespace VendraPlatform {
@@ -16,6 +16,7 @@ const char16_t kPathSeparator = u'\\';
 using Win32::FromWide;
 using Win32::Wide;
 using Win32::WidePath;
+using Win32::UniqueSuffix;
 
 namespace {
 
@@ -37,27 +38,6 @@ std::wstring FullPath(std::u16string_view path) {
 bool IsFolderW(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// A name part that is not guessable from outside: the process id, the time
-// and a per-process counter, mixed.
-std::u16string UniqueSuffix(uint32_t attempt) {
-  static std::atomic<uint32_t> counter{0};
-  LARGE_INTEGER now;
-  ::QueryPerformanceCounter(&now);
-  uint64_t mix = static_cast<uint64_t>(now.QuadPart) ^
-                 (static_cast<uint64_t>(::GetCurrentProcessId()) << 32) ^
-                 (static_cast<uint64_t>(counter.fetch_add(1)) << 16) ^ attempt;
-  mix ^= mix >> 33;
-  mix *= 0xff51afd7ed558ccdULL;
-  mix ^= mix >> 33;
-  static constexpr char16_t kDigits[] = u"0123456789abcdefghijklmnopqrstuvwxyz";
-  std::u16string out;
-  for (int i = 0; i < 8; ++i) {
-    out.push_back(kDigits[mix % 36]);
-    mix /= 36;
-  }
-  return out;
 }
 
 // SID-based access list of the shared folder; see CreateSharedFolder.
@@ -188,7 +168,9 @@ std::u16string TempFolder() {
 
 uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix,
                         std::u16string& path) {
-  const std::u16string base = PathAppend(folder, prefix);
+  // The name is joined to the folder as it is, so an empty prefix still
+  // leaves the file inside the folder.
+  const std::u16string base = JoinFileName(folder, prefix);
   for (uint32_t attempt = 0; attempt < 100; ++attempt) {
     std::u16string candidate = base + UniqueSuffix(attempt);
     HANDLE file = ::CreateFileW(WidePath(candidate).c_str(), GENERIC_WRITE, 0, nullptr,

@@ -14,6 +14,9 @@
 // The shell's headers need windows.h first.
 #include <shellapi.h>
 #include <shlobj.h>
+// Owners and access lists of files and folders.
+#include <aclapi.h>
+#include <sddl.h>
 
 // The Windows headers name some calls with macros that would rename ours.
 #undef DeleteFile

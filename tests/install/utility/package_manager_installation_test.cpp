@@ -1,15 +1,20 @@
 #include "install/package_manager_installation.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "client/session_lock.h"
 #include "client/v_client.h"
 #include "common/text/utf.h"
 #include "install/codec.h"
@@ -19,6 +24,7 @@
 #include "tests/support/service_process.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 
 namespace VendraTest {
 namespace {
@@ -204,6 +210,243 @@ TEST_F(PackageManagerInstallationTest, AHostileUtilityFileNameWritesNothingOutsi
   client_->GetDataPath(u"", data);
   EXPECT_FALSE(Exists(VendraText::Utf16ToUtf8(data) + "/../escaped.exe.z"));
   EXPECT_FALSE(Exists(VendraText::Utf16ToUtf8(data) + "/../escaped.exe"));
+}
+
+// Another local user attacks the folder the elevated installer starts the
+// package manager from. The data folder is open to everyone; its utils
+// folder must be the program's own.
+class UtilityTrustTest : public PackageManagerInstallationTest {
+ protected:
+  void SetUp() override {
+    PackageManagerInstallationTest::SetUp();
+    client_->GetDataPath(u"", dataWide_);
+    data_ = VendraText::Utf16ToUtf8(dataWide_);
+    // The other user must be able to reach the shared data folder.
+    for (std::filesystem::path p = data_; p != std::filesystem::path(machine_.path()).parent_path();
+         p = p.parent_path())
+      if (p != data_) std::filesystem::permissions(p, std::filesystem::perms::others_exec,
+                                                   std::filesystem::perm_options::add);
+  }
+
+  bool UtilsIsTheProgramsOwn() const {
+    struct stat st {};
+    return ::lstat((data_ + "/utils").c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid() && (st.st_mode & 07777) == 0755;
+  }
+
+  std::vector<std::string> SetAside() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(data_))
+      if (e.path().filename().string().rfind("utils.untrusted-", 0) == 0)
+        names.push_back(e.path().string());
+    return names;
+  }
+
+  std::u16string dataWide_;
+  std::string data_;
+  TempFolder elsewhere_;
+};
+
+// utils made first by someone else, or open to them, is never used: it is
+// moved aside with what it holds, and a folder of the program's own made in
+// its place.
+TEST_F(UtilityTrustTest, AUtilsFolderSomeoneElseControlsIsMovedAsideAndRemade) {
+  if (!CanDropPrivileges()) GTEST_SKIP() << "needs root to play the other user";
+  const std::string planted = "#!/bin/sh\nid > /tmp/owned\n";
+  enum class Plant { OtherUsersFolder, WorldWritable, LinkToOtherUsersFolder };
+  for (const Plant plant : {Plant::OtherUsersFolder, Plant::WorldWritable,
+                            Plant::LinkToOtherUsersFolder}) {
+    SCOPED_TRACE(static_cast<int>(plant));
+    std::filesystem::remove_all(data_ + "/utils");
+    for (const auto& aside : SetAside()) std::filesystem::remove_all(aside);
+    const std::string otherFolder = elsewhere_.Sub("theirs" + std::to_string(static_cast<int>(plant)));
+    if (plant == Plant::WorldWritable) {
+      std::filesystem::create_directory(data_ + "/utils");
+      ::chmod((data_ + "/utils").c_str(), 0777);
+      WriteFile(data_ + "/utils/VendraBuild.exe", planted);
+    } else {
+      ::chmod(elsewhere_.path().c_str(), 01777);
+      ASSERT_EQ(RunUnprivileged([&] {
+                  const std::string folder =
+                      plant == Plant::OtherUsersFolder ? data_ + "/utils" : otherFolder;
+                  if (::mkdir(folder.c_str(), 0755) != 0) return 1;
+                  WriteFile(folder + "/VendraBuild.exe", planted);
+                  WriteFile(folder + "/VendraBuild.exe.z", compressedBytes_);
+                  if (plant == Plant::LinkToOtherUsersFolder &&
+                      ::symlink(folder.c_str(), (data_ + "/utils").c_str()) != 0)
+                    return 2;
+                  return 0;
+                }),
+                0);
+    }
+    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+    std::u16string error;
+    ASSERT_EQ(fresh.EnsurePackageManager(error), eVClientResult::Success)
+        << VendraText::Utf16ToUtf8(error);
+    EXPECT_TRUE(UtilsIsTheProgramsOwn());
+    EXPECT_EQ(ReadFile(Utils("VendraBuild.exe")), programBytes_);
+    ASSERT_EQ(SetAside().size(), 1u);
+    if (plant == Plant::LinkToOtherUsersFolder) {
+      EXPECT_EQ(ReadFile(otherFolder + "/VendraBuild.exe"), planted) << "nothing written through";
+    } else {
+      EXPECT_EQ(ReadFile(SetAside()[0] + "/VendraBuild.exe"), planted) << "set aside, not lost";
+    }
+  }
+}
+
+// Links found in the utils folder, whoever left them, are replaced by the
+// new files; the files they point at are never written.
+TEST_F(UtilityTrustTest, LinksInTheUtilsFolderAreReplacedNeverWrittenThrough) {
+  for (const std::string name : {"VendraBuild.exe.z", "VendraBuild.exe"}) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove_all(data_ + "/utils");
+    std::filesystem::create_directory(data_ + "/utils");
+    ::chmod((data_ + "/utils").c_str(), 0755);
+    const std::string victim = elsewhere_.Sub("victim");
+    WriteFile(victim, "precious");
+    ::chmod(victim.c_str(), 0600);
+    ASSERT_EQ(::symlink(victim.c_str(), Utils(name).c_str()), 0);
+    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+    std::u16string error;
+    ASSERT_EQ(fresh.EnsurePackageManager(error), eVClientResult::Success)
+        << VendraText::Utf16ToUtf8(error);
+    EXPECT_EQ(ReadFile(victim), "precious");
+    struct stat st {};
+    ASSERT_EQ(::lstat(victim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(::lstat(Utils(name).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(ReadFile(Utils("VendraBuild.exe")), programBytes_);
+  }
+}
+
+// The service hands out a valid stream of another program: with or without
+// a digest of the download in the manifest, the expanded file is checked
+// before it replaces anything.
+TEST_F(UtilityTrustTest, AValidStreamOfOtherContentIsRefusedAndTheOldProgramStays) {
+  std::u16string error;
+  ASSERT_EQ(Ensure(error), eVClientResult::Success);
+  const std::string installed = programBytes_;
+  for (const bool downloadDigest : {true, false}) {
+    SCOPED_TRACE(downloadDigest ? "download digest published" : "program digest only");
+    PublishUtility("#!/bin/sh\necho package manager version 2\n", true);
+    if (!downloadDigest) {
+      std::string digest;
+      ASSERT_TRUE(VendraClient::GetFileDigest(VendraText::Utf8ToUtf16(scratch_.Sub("program")),
+                                              digest));
+      WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/manifest.json",
+                       R"({"name": "vendrabuild", "filename": "VendraBuild.exe", "file_size": )" +
+                           std::to_string(programBytes_.size()) + R"(, "file_sha256": ")" +
+                           digest + R"("})");
+    }
+    // Same length, other bytes: only the digest tells them apart.
+    std::string other = programBytes_;
+    other[other.size() - 2] = '9';
+    WriteFile(scratch_.Sub("other"), other);
+    int32_t inSize = 0, outSize = 0;
+    ASSERT_EQ(VendraClient::DeflateFile(7, VendraText::Utf8ToUtf16(scratch_.Sub("other")), inSize,
+                                        VendraText::Utf8ToUtf16(scratch_.Sub("other.z")), outSize,
+                                        error),
+              eVClientResult::Success);
+    WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/VendraBuild.exe.z",
+                     ReadFile(scratch_.Sub("other.z")));
+    VendraClient::PackageManagerInstallation again(*client_, *buildClient_);
+    error.clear();
+    EXPECT_EQ(again.EnsurePackageManager(error), eVClientResult::VerifyFailed);
+    EXPECT_NE(error.find(u"VendraBuild.exe"), std::u16string::npos)
+        << VendraText::Utf16ToUtf8(error);
+    EXPECT_EQ(ReadFile(Utils("VendraBuild.exe")), installed);
+    for (const auto& e : std::filesystem::directory_iterator(data_ + "/utils"))
+      EXPECT_EQ(e.path().filename().string().find(".new-"), std::string::npos)
+          << "nothing half-done is left: " << e.path();
+  }
+}
+
+// A pipe planted where a file is expected is never opened for a wait: the
+// check answers at once, the pipe is replaced, and the session lock is free
+// again afterwards.
+TEST_F(UtilityTrustTest, APipeInPlaceOfAFileAnswersPromptlyAndFreesTheLock) {
+  for (const std::string name : {"VendraBuild.exe", "VendraBuild.exe.z"}) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove_all(data_ + "/utils");
+    std::filesystem::create_directory(data_ + "/utils");
+    ::chmod((data_ + "/utils").c_str(), 0755);
+    ASSERT_EQ(::mkfifo(Utils(name).c_str(), 0666), 0);
+    // A hang fails the test run instead of stalling it.
+    ::alarm(120);
+    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+    std::u16string error;
+    EXPECT_EQ(fresh.EnsurePackageManager(error), eVClientResult::Success)
+        << VendraText::Utf16ToUtf8(error);
+    ::alarm(0);
+    EXPECT_EQ(ReadFile(Utils("VendraBuild.exe")), programBytes_);
+    VendraClient::NamedMutexLockGuard lock(VendraClient::SessionLock(), 0);
+    EXPECT_TRUE(lock.acquired());
+  }
+}
+
+// The first half of the attack made utils the other user's; the second
+// swaps the program whenever the folder changes (driven by inotify), to be
+// quicker than the check-then-start. The program in place afterwards must be
+// the one that was checked, and no swap may have landed.
+TEST_F(UtilityTrustTest, ASwapperWatchingTheFolderNeverReplacesTheCheckedProgram) {
+  if (!CanDropPrivileges()) GTEST_SKIP() << "needs root to play the other user";
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const std::string stop = data_ + "/stop-swapping";
+  const std::string utils = data_ + "/utils";
+  const std::string evil = "#!/bin/sh\nid > /tmp/owned\n";
+  pid_t swapper = ::fork();
+  ASSERT_GE(swapper, 0);
+  if (swapper == 0) {
+    ::close(ready[0]);
+    ::_exit(RunUnprivileged([&] {
+      ::mkdir(utils.c_str(), 0777);
+      const int watch = ::inotify_init1(IN_NONBLOCK);
+      ::inotify_add_watch(watch, data_.c_str(), IN_ALL_EVENTS);
+      int landed = 0;
+      bool watchingUtils = false;
+      [[maybe_unused]] const ssize_t w = ::write(ready[1], "r", 1);
+      for (int spins = 0; spins < 200000 && ::access(stop.c_str(), F_OK) != 0; ++spins) {
+        char events[4096];
+        while (::read(watch, events, sizeof events) > 0) {
+        }
+        if (!watchingUtils)
+          watchingUtils = ::inotify_add_watch(watch, utils.c_str(), IN_ALL_EVENTS) >= 0;
+        const std::string mine = data_ + "/mine";
+        WriteFile(mine, evil);
+        ::chmod(mine.c_str(), 0755);
+        // Swaps into the folder it made itself do not count: that folder is
+        // set aside unused.
+        struct stat st {};
+        const bool theirs = ::lstat(utils.c_str(), &st) == 0 && st.st_uid != ::geteuid();
+        if (::rename(mine.c_str(), (utils + "/VendraBuild.exe").c_str()) == 0 && theirs) ++landed;
+        std::ofstream over(utils + "/VendraBuild.exe", std::ios::binary | std::ios::trunc);
+        if (over && (over << evil) && over.flush() && theirs) ++landed;
+        ::usleep(200);
+      }
+      return landed > 0 ? 1 : 0;
+    }));
+  }
+  ::close(ready[1]);
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  ::close(ready[0]);
+  std::u16string error;
+  VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+  const eVClientResult code = fresh.EnsurePackageManager(error);
+  const std::string placed = ReadFile(Utils("VendraBuild.exe"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::string later = ReadFile(Utils("VendraBuild.exe"));
+  WriteFile(stop, "");
+  int status = 0;
+  ASSERT_EQ(::waitpid(swapper, &status, 0), swapper);
+  ASSERT_EQ(code, eVClientResult::Success) << VendraText::Utf16ToUtf8(error);
+  EXPECT_TRUE(UtilsIsTheProgramsOwn());
+  EXPECT_EQ(placed, programBytes_);
+  EXPECT_EQ(later, programBytes_);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "a swap landed in the program's folder";
 }
 
 class ExpiringAccessTest : public PackageManagerInstallationTest {
