@@ -8,9 +8,6 @@ namespace VendraBuild {
 inline constexpr size_t kEd25519PublicKeySize = 32;
 inline constexpr size_t kEd25519SignatureSize = 64;
 
-// False when this build of the program has no Ed25519 implementation; every
-// signature is then unverifiable.
-bool Ed25519Available();
 // Whether signature (64 bytes) is publicKey's (32 raw bytes) over message.
 bool Ed25519Verify(std::string_view publicKey, std::string_view message,
                    std::string_view signature);

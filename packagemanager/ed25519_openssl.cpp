@@ -17,8 +17,6 @@ struct ContextFree {
 
 }  // namespace
 
-bool Ed25519Available() { return true; }
-
 bool Ed25519Verify(std::string_view publicKey, std::string_view message,
                    std::string_view signature) {
   if (publicKey.size() != kEd25519PublicKeySize || signature.size() != kEd25519SignatureSize)

@@ -193,10 +193,6 @@ SignatureVerdict VerifyBuildSignature(const VSJObject* build,
     error = u"The build's signature is malformed: " + what + u".";
     return SignatureVerdict::kMalformed;
   }
-  if (!Ed25519Available()) {
-    error = u"This package manager cannot check publisher signatures (no Ed25519 support).";
-    return SignatureVerdict::kUnverifiable;
-  }
   std::vector<std::string> trusted = pinnedKeys;
   if (const SignatureVerdict chain = FollowKeyChain(signature.get(), trusted, error);
       chain != SignatureVerdict::kValid)

@@ -59,7 +59,6 @@ enum class SignatureVerdict {
   kUnknownKey,    // signed by a key neither pinned nor reached by rotation
   kBrokenChain,   // a rotation statement not signed by a trusted key
   kBadSignature,  // the content is not what was signed
-  kUnverifiable,  // this program cannot check Ed25519 signatures
 };
 
 // Checks build's signature against the pinned raw public keys and the

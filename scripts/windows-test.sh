@@ -81,11 +81,13 @@ tls="$service_root/tls"
 service="$linux_build/service/vendra-service"
 "$service" add-user --root "$service_root" --user downloader --password "download pw" >/dev/null
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
-"$linux_build/packagemanager/vendra-catalogue" "$service_root" \
+# The build is signed with a throw-away publisher key, which the package
+# manager's configuration pins.
+public_key=$("$linux_build/packagemanager/vendra-catalogue" keygen "$service_root/publisher.key" |
+  sed -n 's/^public_key //p')
+printf '{"publisher_keys": ["%s"]}\n' "$public_key" > "$service_root/vendrabuild-config.json"
+"$linux_build/packagemanager/vendra-catalogue" --key "$service_root/publisher.key" "$service_root" \
   "$build/packagemanager/VendraBuild.exe" 1.2.3 >/dev/null
-# The Windows package manager has no Ed25519 check: it is told to accept the
-# unsigned demo build.
-printf '{"accept_unsigned_builds": true}\n' > "$service_root/vendrabuild-config.json"
 export VENDRA_BUILD_CONFIG
 VENDRA_BUILD_CONFIG=$(winepath -w "$service_root/vendrabuild-config.json" 2>/dev/null | tr -d '\r')
 "$service" serve --root "$service_root" --listen 127.0.0.1:0 --faults \
