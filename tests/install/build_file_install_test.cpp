@@ -114,6 +114,60 @@ TEST_F(InstallFileTest, HostileNamesAndPlacesAreRefused) {
   EXPECT_FALSE(std::filesystem::exists(install_.Sub("tool.exe")));
 }
 
+// Links already inside the install folder: a folder that leads out of it is
+// refused with a text naming both, a file link is replaced by the new file,
+// and nothing outside is written.
+TEST_F(InstallFileTest, LinksInTheInstallFolderAreNeverWrittenThrough) {
+  TempFolder elsewhere;
+  WriteTextFile(elsewhere.Sub("victim"), "precious");
+  std::filesystem::create_directory_symlink(elsewhere.path(), install_.Sub("bin"));
+  std::filesystem::create_symlink(elsewhere.Sub("victim"), install_.Sub("Tandory.cfg"));
+  std::filesystem::create_directories(download_.Sub("bin"));
+  WriteTextFile(download_.Sub("bin/engine.dll.z"), Compress(kProgram));
+  WriteTextFile(download_.Sub("Tandory.cfg.z"), Compress("setting=1\n"));
+
+  ObjectRef throughFolder = Listed("bin\\engine.dll", kProgram);
+  EXPECT_EQ(Install(throughFolder.get(), install_.wpath()), eVClientResult::Failed);
+  EXPECT_NE(error_.find(u"leads outside " + install_.wpath()), std::u16string::npos)
+      << VendraText::Utf16ToUtf8(error_);
+  EXPECT_NE(error_.find(u"engine.dll"), std::u16string::npos);
+
+  ObjectRef overLink = Listed("Tandory.cfg", "setting=1\n");
+  ASSERT_EQ(Install(overLink.get(), install_.wpath()), eVClientResult::Success)
+      << VendraText::Utf16ToUtf8(error_);
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(install_.Sub("Tandory.cfg"))));
+  EXPECT_EQ(ReadTextFile(install_.Sub("Tandory.cfg")), "setting=1\n");
+
+  EXPECT_EQ(ReadTextFile(elsewhere.Sub("victim")), "precious");
+  EXPECT_FALSE(std::filesystem::exists(elsewhere.Sub("engine.dll")));
+}
+
+// A valid stream of other content, with or without a digest of the download
+// in the entry: the installed file stays as it was and the answer is -112
+// with the file's name; no temporary file is left beside it.
+TEST_F(InstallFileTest, ADownloadOfOtherContentLeavesTheInstalledFileIntact) {
+  WriteTextFile(install_.Sub("tool.exe"), "version 1");
+  const std::string wanted = kProgram;
+  std::string other = kProgram;
+  other[5] = 'X';
+  for (const bool downloadDigest : {true, false}) {
+    SCOPED_TRACE(downloadDigest);
+    WriteTextFile(download_.Sub("tool.exe.z"), Compress(other));
+    ObjectRef entry = Listed("tool.exe", wanted);
+    if (!downloadDigest) {
+      entry->SetInteger(u"compressed_size", 0);
+      entry->SetStringA(u"compressed_sha256", "");
+    }
+    EXPECT_EQ(Install(entry.get(), install_.wpath()), eVClientResult::VerifyFailed);
+    EXPECT_NE(error_.find(u"tool.exe"), std::u16string::npos) << VendraText::Utf16ToUtf8(error_);
+    EXPECT_EQ(ReadTextFile(install_.Sub("tool.exe")), "version 1");
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(install_.path()))
+      ++entries;
+    EXPECT_EQ(entries, 1u);
+  }
+}
+
 TEST_F(InstallFileTest, MissingArgumentsAreRefused) {
   ObjectRef entry = Listed("tool.exe", kProgram);
   std::u16string error;

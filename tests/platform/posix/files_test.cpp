@@ -177,5 +177,11 @@ TEST(TempFile, IsCreatedUniqueInTheFolder) {
   ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", b), 0u);
   EXPECT_NE(a, b);
   EXPECT_TRUE(FileExists(a));
+  // With or without a prefix, the file lands inside the folder, never
+  // beside it with the folder's name as its start.
+  for (const std::u16string prefix : {u"vc", u""}) {
+    ASSERT_EQ(CreateTempFile(tmp.wpath(), prefix, a), 0u);
+    EXPECT_EQ(std::filesystem::path(VendraText::Utf16ToUtf8(a)).parent_path(), tmp.path());
+  }
   EXPECT_EQ(CreateTempFile(tmp.WSub("missing"), u"vc", a), SysError::kPathNotFound);
 }

@@ -1,0 +1,188 @@
+// New files beside their target, folders that must stay inside their root,
+// and the trust rule for the shared data folder's sub-folders, attacked the
+// way another local user would.
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "common/text/utf.h"
+#include "platform/files.h"
+#include "platform/new_file.h"
+#include "platform/sys_error.h"
+#include "platform/trusted_folder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
+
+using namespace VendraPlatform;
+using VendraTest::ReadTextFile;
+using VendraTest::WriteTextFile;
+
+namespace {
+
+size_t EntriesIn(const std::string& folder) {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++count;
+  return count;
+}
+
+uint32_t WriteNew(std::u16string_view within, std::u16string_view target, std::string_view bytes,
+                  bool place = true) {
+  NewFile file;
+  if (const uint32_t err = file.Create(within, target)) return err;
+  if (const uint32_t err = file.Output().Write(bytes.data(), bytes.size())) return err;
+  return place ? file.Place() : 0;
+}
+
+}  // namespace
+
+// Whatever stands at the target (a file, a link, a pipe) is replaced by the
+// rename; what a link points at is never written, and a file given up on
+// leaves nothing behind.
+TEST(NewFile, ReplacesWhatIsAtTheTargetWithoutFollowingIt) {
+  VendraTest::TempFolder tmp, elsewhere;
+  WriteTextFile(elsewhere.Sub("victim"), "precious");
+  enum class At { Nothing, File, Link, DanglingLink, Pipe };
+  for (const At at : {At::Nothing, At::File, At::Link, At::DanglingLink, At::Pipe}) {
+    SCOPED_TRACE(static_cast<int>(at));
+    const std::string target = tmp.Sub("sub/Tandory.cfg");
+    std::filesystem::remove_all(tmp.Sub("sub"));
+    std::filesystem::create_directory(tmp.Sub("sub"));
+    if (at == At::File) WriteTextFile(target, "old");
+    if (at == At::Link) std::filesystem::create_symlink(elsewhere.Sub("victim"), target);
+    if (at == At::DanglingLink) std::filesystem::create_symlink(elsewhere.Sub("planted"), target);
+    if (at == At::Pipe) {
+      ASSERT_EQ(::mkfifo(target.c_str(), 0666), 0);
+    }
+
+    EXPECT_EQ(WriteNew(tmp.wpath(), VendraText::Utf8ToUtf16(target), "abandoned", false), 0u);
+    EXPECT_EQ(EntriesIn(tmp.Sub("sub")), at == At::Nothing ? 0u : 1u) << "the abandoned file is gone";
+
+    ASSERT_EQ(WriteNew(tmp.wpath(), VendraText::Utf8ToUtf16(target), "new"), 0u);
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(target)));
+    EXPECT_EQ(ReadTextFile(target), "new");
+    EXPECT_EQ(EntriesIn(tmp.Sub("sub")), 1u);
+    EXPECT_EQ(ReadTextFile(elsewhere.Sub("victim")), "precious");
+    EXPECT_FALSE(std::filesystem::exists(elsewhere.Sub("planted")));
+  }
+}
+
+// A folder on the way to the file that is a link is entered only when it
+// resolves inside the root; nothing is created or written outside it.
+TEST(NewFile, FoldersThatLeadOutsideTheRootAreRefused) {
+  VendraTest::TempFolder install, elsewhere;
+  std::filesystem::create_directory(install.Sub("real"));
+  std::filesystem::create_directory_symlink(elsewhere.path(), install.Sub("bin"));
+  std::filesystem::create_directory_symlink(install.Sub("real"), install.Sub("inside"));
+  struct Case {
+    const char* target;
+    uint32_t expected;
+  } const cases[] = {
+      {"bin/engine.dll", kOutsideFolder},
+      {"bin/deeper/engine.dll", kOutsideFolder},
+      {"inside/engine.dll", 0},
+      {"inside/deeper/engine.dll", 0},
+      {"plain/deeper/engine.dll", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    EXPECT_EQ(WriteNew(install.wpath(), install.WSub(c.target), "x"), c.expected);
+  }
+  EXPECT_EQ(EntriesIn(elsewhere.path()), 0u);
+  EXPECT_EQ(ReadTextFile(install.Sub("real/deeper/engine.dll")), "x");
+  EXPECT_EQ(CreateFolderInside(install.wpath(), install.WSub("bin/made")), kOutsideFolder);
+  EXPECT_EQ(CreateFolderInside(install.wpath(), elsewhere.wpath()), kOutsideFolder);
+  EXPECT_EQ(CreateFolderInside(install.wpath(), install.WSub("a/../../escape")), kOutsideFolder);
+  EXPECT_EQ(EntriesIn(elsewhere.path()), 0u);
+}
+
+// A file its caller may not write is not replaced by the rename either.
+TEST(NewFile, AReadOnlyTargetStaysForAUserWhoMayNotWriteIt) {
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
+  VendraTest::TempFolder tmp;
+  ::chmod(tmp.path().c_str(), 0777);
+  WriteTextFile(tmp.Sub("fixed"), "kept");
+  ::chown(tmp.Sub("fixed").c_str(), VendraTest::UnprivilegedUid(), VendraTest::UnprivilegedUid());
+  ::chmod(tmp.Sub("fixed").c_str(), 0444);
+  const int code = VendraTest::RunUnprivileged(
+      [&] { return WriteNew(u"", tmp.WSub("fixed"), "new") == SysError::kAccessDenied ? 0 : 1; });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("fixed")), "kept");
+  EXPECT_EQ(EntriesIn(tmp.path()), 1u);
+}
+
+// The shared folder is open to everyone; its sub-folders are used only when
+// they are this program's own. A program run by root moves anything else
+// aside; a program without rights to do that refuses, naming the folder and
+// its owner.
+TEST(TrustedFolder, OnlyTheProgramsOwnFolderIsUsed) {
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to play the other user";
+  VendraTest::TempFolder root;
+  const std::string shared = root.Sub("shared");
+  ASSERT_TRUE(CreateSharedFolder(VendraText::Utf8ToUtf16(shared)));
+  ::chmod(root.path().c_str(), 0755);
+  const std::string utils = shared + "/utils";
+  const std::u16string wideUtils = VendraText::Utf8ToUtf16(utils);
+  std::u16string problem;
+
+  // Missing: made, owned by this program, closed to others.
+  ASSERT_EQ(EnsureTrustedFolder(wideUtils, problem), 0u);
+  struct stat st {};
+  ASSERT_EQ(::lstat(utils.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  EXPECT_EQ(EnsureTrustedFolder(wideUtils, problem), 0u) << "the program's own folder is kept";
+  EXPECT_EQ(EntriesIn(shared), 1u);
+
+  // Another user's folder, a folder others may write to, a link to another
+  // user's folder: each is set aside, with what it holds, and remade.
+  enum class Plant { OthersFolder, Writable, Link, File };
+  for (const Plant plant : {Plant::OthersFolder, Plant::Writable, Plant::Link, Plant::File}) {
+    SCOPED_TRACE(static_cast<int>(plant));
+    std::filesystem::remove_all(utils);
+    if (plant == Plant::Writable) {
+      ASSERT_EQ(::mkdir(utils.c_str(), 0777), 0);
+      ::chmod(utils.c_str(), 0777);
+    } else {
+      ASSERT_EQ(VendraTest::RunUnprivileged([&] {
+                  const std::string theirs = plant == Plant::Link ? shared + "/theirs" : utils;
+                  if (plant == Plant::File) return WriteTextFile(utils, "x"), 0;
+                  if (::mkdir(theirs.c_str(), 0755) != 0) return 1;
+                  WriteTextFile(theirs + "/VendraBuild.exe", "planted");
+                  return plant == Plant::Link && ::symlink(theirs.c_str(), utils.c_str()) != 0 ? 2 : 0;
+                }),
+                0);
+    }
+    ASSERT_EQ(EnsureTrustedFolder(wideUtils, problem), 0u) << VendraText::Utf16ToUtf8(problem);
+    ASSERT_EQ(::lstat(utils.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_EQ(EntriesIn(utils), 0u);
+    size_t aside = 0;
+    for (const auto& e : std::filesystem::directory_iterator(shared))
+      if (e.path().filename().string().rfind("utils.untrusted-", 0) == 0) {
+        ++aside;
+        std::filesystem::remove_all(e.path());
+      }
+    EXPECT_EQ(aside, 1u);
+  }
+
+  // Without root: a third user's folder cannot be moved out of the shared
+  // folder (its sticky bit), so the answer is a refusal that says why.
+  std::filesystem::remove_all(utils);
+  ASSERT_EQ(::mkdir(utils.c_str(), 0755), 0);
+  ASSERT_EQ(::chown(utils.c_str(), 54321, 54321), 0);
+  const int code = VendraTest::RunUnprivileged([&] {
+    std::u16string text;
+    if (EnsureTrustedFolder(wideUtils, text) != SysError::kAccessDenied) return 1;
+    const std::string said = VendraText::Utf16ToUtf8(text);
+    return said.find(utils) != std::string::npos && said.find("belongs to user 54321") != std::string::npos
+               ? 0
+               : 2;
+  });
+  EXPECT_EQ(code, 0);
+}
