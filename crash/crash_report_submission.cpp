@@ -2,6 +2,7 @@
 
 #include "crash/reporter_handover.h"
 #include "platform/crash_handover.h"
+#include "platform/trusted_folder.h"
 
 namespace VendraCrash {
 
@@ -19,6 +20,11 @@ eVClientResult ReportCrash(VendraClient::IVClient& client, VendraJSON::VSJObject
   // reporter; it goes without notes.
   if (shown != eVClientResult::Success && shown != eVClientResult::Failed) return shown;
   error.clear();
+  // The reporter is started from the shared data folder: only from a utils
+  // folder that no other user controls.
+  std::u16string utils;
+  client.GetDataPath(u"utils", utils);
+  if (VendraPlatform::EnsureTrustedFolder(utils, error) != 0) return eVClientResult::AccessDenied;
   std::u16string reporterPath;
   client.GetDataPath(kReporterRelativePath, reporterPath);
   const auto handover = VendraPlatform::NewCrashHandover();

@@ -1,10 +1,10 @@
 #include "crashreporter/crash_reporter.h"
 
+#include "client/data_folder.h"
 #include "common/text/format.h"
 #include "crash/reporter_handover.h"
 #include "json/parser.h"
 #include "platform/crash_handover.h"
-#include "platform/local_path.h"
 
 namespace VendraCrashReporter {
 
@@ -53,16 +53,24 @@ eVClientResult PostReport(VendraClient::IVClient& client, VendraJSON::VSJObject&
     message = u"The crash report has been sent.";
     return result;
   }
+  // Kept in the shared data folder only in a crashreports folder that no
+  // other user controls.
+  const std::u16string relative = u"crashreports\\" + std::u16string(token) + u".json";
   std::u16string kept;
-  client.GetDataPath(u"crashreports\\" + std::u16string(token) + u".json", kept);
-  uint32_t folderError = 0;
+  client.GetDataPath(relative, kept);
+  std::u16string data;
+  client.GetDataPath(u"", data);
+  std::u16string folderProblem;
   int fileError = 0;
   const bool saved =
-      VendraPlatform::CreateLocalPath(kept, folderError) && report.SaveFile(fileError, kept);
+      VendraClient::TrustedDataPath(data, relative, kept, folderProblem) ==
+          eVClientResult::Success &&
+      report.SaveFile(fileError, kept);
   message = VendraText::Format(u"The crash report could not be sent: Error Code %d\n%ls\n",
                                static_cast<int32_t>(result), error);
   message += saved ? VendraText::Format(u"It is kept in %ls", kept)
                    : VendraText::Format(u"It could not be kept in %ls either", kept);
+  if (!folderProblem.empty()) message += u"\n" + folderProblem;
   return result;
 }
 

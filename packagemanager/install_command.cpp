@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <string>
 
+#include "client/data_folder.h"
 #include "common/text/terminal_text.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
@@ -59,10 +60,15 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
   code = clients.client.EnsureDeviceAuthorized(error);
   if (code != eVClientResult::Success) return Fail("Device authorization failed", code, error);
 
+  // The download cache is in the shared data folder: used only when no other
+  // user controls it.
+  std::u16string dataFolder;
+  clients.client.GetDataPath(u"", dataFolder);
   std::u16string downloads;
-  clients.client.GetDataPath(VendraText::Format(u"downloads\\%hs\\%hs\\%hs", product, branch,
-                                                version),
-                             downloads);
+  code = VendraClient::TrustedDataPath(
+      dataFolder, VendraText::Format(u"downloads\\%hs\\%hs\\%hs", product, branch, version), downloads,
+      error);
+  if (code != eVClientResult::Success) return Fail("The download folder cannot be used", code, error);
   // No copy is kept until the build has passed the release checks.
   ObjectRef build;
   code = clients.client.GetBuild(product, branch, version, u"", build.Receive(), error);
