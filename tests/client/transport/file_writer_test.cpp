@@ -12,6 +12,7 @@
 #include "common/text/utf.h"
 #include "service/digest.h"
 #include "tests/client/transport/transport_fixture.h"
+#include "tests/support/unprivileged.h"
 
 namespace VendraTest {
 namespace {
@@ -185,6 +186,32 @@ TEST_F(FileWriterTest, TargetThatCannotBeOpened) {
             0u);
   EXPECT_EQ(service_->CountRequests("vclient/download"), 0);
   EXPECT_TRUE(std::filesystem::is_empty(temp_.path()));
+}
+
+// A user without root, with the system's temporary folder closed to it:
+// the download's temporary file goes beside the target, in the user's own
+// folder, and nowhere else.
+TEST_F(FileWriterTest, AUserWithoutRootDownloadsIntoItsOwnFolder) {
+  if (!CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
+  ::chmod(temp_.path().c_str(), 0700);
+  ::chmod(downloads_.path().c_str(), 0755);
+  std::filesystem::create_directories(downloads_.Sub("utils"));
+  ::chown(downloads_.Sub("utils").c_str(), UnprivilegedUid(), UnprivilegedUid());
+  const std::string ca = downloads_.Sub("ca.pem");
+  std::filesystem::copy_file(service_->caFile(), ca);
+  ::chmod(ca.c_str(), 0644);
+  ::setenv("VENDRA_CA_FILE", ca.c_str(), 1);
+  const int code = RunUnprivileged([&] {
+    std::u16string error;
+    const eVClientResult result = Download(error);
+    if (result != eVClientResult::Success) {
+      std::fprintf(stderr, "%s\n", VendraText::Utf16ToUtf8(error).c_str());
+      return 1;
+    }
+    return ReadTextFile(target_) == content_ ? 0 : 2;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(OnlyTheTargetHolds(content_));
 }
 
 // A disk that fills up mid-download: writes beyond a file-size limit fail
