@@ -14,9 +14,11 @@
 #include "platform/files.h"
 #include "platform/known_folders.h"
 #include "platform/local_path.h"
+#include "platform/new_file.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/sys_error.h"
+#include "platform/trusted_folder.h"
 #include "tests/platform/win32/win32_test_support.h"
 #include "tests/support/temp_folder.h"
 
@@ -233,6 +235,104 @@ TEST(TempFile, IsCreatedUniqueInTheFolder) {
   EXPECT_TRUE(FileExists(a));
   EXPECT_EQ(CreateTempFile(tmp.WSub("missing"), u"vc", a), SysError::kPathNotFound);
   EXPECT_TRUE(FolderExists(TempFolder()));
+  // Without a prefix the file still lands inside the folder.
+  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"", a), 0u);
+  EXPECT_EQ(std::u16string(FolderOf(a)), tmp.wpath());
+}
+
+namespace {
+size_t EntriesIn(const std::string& folder) {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(Native(folder))) ++count;
+  return count;
+}
+}  // namespace
+
+// A new file goes in place whole or not at all; a read-only target and a
+// device where a file is expected are refused.
+TEST(NewFile, PlacesWholeFilesAndLeavesNothingWhenGivenUp) {
+  VendraTest::TempFolder tmp;
+  WriteTextFile(tmp.Sub("Tandory.cfg"), "old");
+  {
+    NewFile abandoned;
+    ASSERT_EQ(abandoned.Create(tmp.wpath(), tmp.WSub("Tandory.cfg")), 0u);
+    ASSERT_EQ(abandoned.Output().Write("half", 4), 0u);
+  }
+  EXPECT_EQ(ReadTextFile(tmp.Sub("Tandory.cfg")), "old");
+  EXPECT_EQ(EntriesIn(tmp.path()), 1u);
+
+  NewFile file;
+  ASSERT_EQ(file.Create(tmp.wpath(), tmp.WSub("sub/deeper/Tandory.cfg")), 0u);
+  ASSERT_EQ(file.Output().Write("new", 3), 0u);
+  ASSERT_EQ(file.Place(), 0u);
+  EXPECT_EQ(ReadTextFile(tmp.Sub("sub/deeper/Tandory.cfg")), "new");
+  EXPECT_EQ(EntriesIn(tmp.Sub("sub/deeper")), 1u);
+
+  ASSERT_TRUE(::SetFileAttributesW(W(tmp.WSub("Tandory.cfg")), FILE_ATTRIBUTE_READONLY));
+  NewFile refused;
+  EXPECT_EQ(refused.Create(tmp.wpath(), tmp.WSub("Tandory.cfg")), SysError::kAccessDenied);
+  ::SetFileAttributesW(W(tmp.WSub("Tandory.cfg")), FILE_ATTRIBUTE_NORMAL);
+
+  EXPECT_EQ(CreateFolderInside(tmp.wpath(), tmp.WSub("a\\..\\..\\escape")), kOutsideFolder);
+  EXPECT_EQ(CreateFolderInside(tmp.WSub("sub"), tmp.WSub("other")), kOutsideFolder);
+
+  File device;
+  EXPECT_EQ(device.OpenForReading(u"NUL"), SysError::kAccessDenied);
+  EXPECT_EQ(device.CreateForWriting(u"NUL"), SysError::kAccessDenied);
+}
+
+// A missing folder is made with the program's own access list, and a folder
+// of the program's own is kept as it is on the next call. The access list
+// itself, and folders owned by other users, cannot be shown under Wine: it
+// keeps no access lists and runs everything as one user.
+TEST(TrustedFolder, IsMadeProtectedAndKept) {
+  VendraTest::TempFolder tmp;
+  std::u16string utils = tmp.WSub("utils");
+  for (char16_t& c : utils)
+    if (c == u'/') c = u'\\';
+  std::u16string problem;
+  ASSERT_EQ(EnsureTrustedFolder(utils, problem), 0u) << VendraText::Utf16ToUtf8(problem);
+  EXPECT_TRUE(FolderExists(utils));
+  WriteTextFile(tmp.Sub("utils/VendraBuild.exe"), "program");
+  ASSERT_EQ(EnsureTrustedFolder(utils, problem), 0u) << VendraText::Utf16ToUtf8(problem);
+  EXPECT_EQ(EntriesIn(tmp.path()), 1u) << "the program's own folder is not moved aside";
+  EXPECT_EQ(ReadTextFile(tmp.Sub("utils/VendraBuild.exe")), "program");
+
+  // A file where the folder should be is moved aside.
+  std::filesystem::remove_all(Native(tmp.Sub("utils")));
+  WriteTextFile(tmp.Sub("utils"), "not a folder");
+  ASSERT_EQ(EnsureTrustedFolder(utils, problem), 0u) << VendraText::Utf16ToUtf8(problem);
+  EXPECT_TRUE(FolderExists(utils));
+  EXPECT_EQ(EntriesIn(tmp.path()), 2u);
+
+  if (RunningUnderWine()) GTEST_SKIP() << "Wine keeps no access lists on files and folders";
+  std::filesystem::remove_all(Native(tmp.Sub("utils")));
+  ASSERT_EQ(EnsureTrustedFolder(utils, problem), 0u);
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(::GetNamedSecurityInfoW(W(utils), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, &dacl, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_NE(dacl, nullptr);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing is inherited from the shared folder";
+  bool usersRead = false;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(::GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    PSID sid = &ace->SidStart;
+    if (SameSid(sid, WinWorldSid)) ADD_FAILURE() << "Everyone has no place in the list";
+    if (SameSid(sid, WinBuiltinUsersSid)) {
+      usersRead = true;
+      EXPECT_EQ(ace->Mask & (FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | FILE_DELETE_CHILD |
+                             WRITE_DAC | WRITE_OWNER | GENERIC_ALL | GENERIC_WRITE),
+                0u);
+    }
+  }
+  ::LocalFree(descriptor);
+  EXPECT_TRUE(usersRead);
 }
 
 TEST(KnownFolders, MachineDataFolderIsTheSystemsOrTheRelocatedOne) {
