@@ -350,6 +350,8 @@ TEST_F(UtilityTrustTest, AValidStreamOfOtherContentIsRefusedAndTheOldProgramStay
               eVClientResult::Success);
     WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/VendraBuild.exe.z",
                      ReadFile(scratch_.Sub("other.z")));
+    // A backup left by an earlier run is not this run's to put back.
+    WriteFile(Utils("VendraBuild.exe.bak"), "stale program of an earlier run");
     VendraClient::PackageManagerInstallation again(*client_, *buildClient_);
     error.clear();
     EXPECT_EQ(again.EnsurePackageManager(error), eVClientResult::VerifyFailed);
@@ -359,6 +361,7 @@ TEST_F(UtilityTrustTest, AValidStreamOfOtherContentIsRefusedAndTheOldProgramStay
     for (const auto& e : std::filesystem::directory_iterator(data_ + "/utils"))
       EXPECT_EQ(e.path().filename().string().find(".new-"), std::string::npos)
           << "nothing half-done is left: " << e.path();
+    std::remove(Utils("VendraBuild.exe.bak").c_str());
   }
 }
 
