@@ -23,8 +23,9 @@ bool VClient::LoadSession() {
   GetDataPath(kSessionFile, path);
   Vendra::RefPtr<VendraJSON::VSJValue> value;
   std::u16string error;
-  // A missing, unreadable or damaged file leaves the session in memory as it is.
-  if (VendraJSON::LoadFile(path, value.Receive(), error) && value &&
+  // A missing, unreadable or damaged file leaves the session in memory as it
+  // is; so does a file another user planted.
+  if (VendraJSON::LoadPrivateFile(path, value.Receive(), error) && value &&
       value->GetType() == VendraJSON::kTypeObject) {
     const auto* file = static_cast<const VendraJSON::VSJObject*>(value.get());
     std::u16string userName;
@@ -50,8 +51,9 @@ bool VClient::SaveSession() {
   if (localToken_.ExpiresLater()) localToken_.WriteTo(file.get(), kLocalTokenKey);
   std::string text;
   file->WriteJSONA(text, true, 0, "\n");
-  // Replaced whole, so that no reader (nor a crash) ever meets half a file.
-  const bool written = VendraPlatform::WriteFileAtomically(path, text) == 0;
+  // Replaced whole, so that no reader (nor a crash) ever meets half a file;
+  // only its owner may read the tokens.
+  const bool written = VendraPlatform::WritePrivateFileAtomically(path, text) == 0;
 
   accessToken_.SaveToChannel();
   return written;

@@ -46,14 +46,11 @@ bool VSJObject::SaveFile(int& errorCode, std::u16string_view path) const {
   return error == SysError::kSuccess;
 }
 
-bool LoadFile(std::u16string_view path, VSJValue** out, std::u16string& error) {
-  VendraPlatform::File file;
-  if (file.OpenForReading(path) != SysError::kSuccess) {
-    const bool exists = VendraPlatform::FileExists(path) || VendraPlatform::FolderExists(path);
-    error = exists ? u"JSON: Could not open existing file for reading"
-                   : u"JSON: Could not open file for reading (file not found)";
-    return false;
-  }
+namespace {
+
+constexpr char16_t kNotFound[] = u"JSON: Could not open file for reading (file not found)";
+
+bool LoadOpenFile(VendraPlatform::File& file, VSJValue** out, std::u16string& error) {
   uint64_t size = 0;
   if (file.Size(size) != SysError::kSuccess) {
     error = u"JSON: Could not open existing file for reading";
@@ -84,6 +81,29 @@ bool LoadFile(std::u16string_view path, VSJValue** out, std::u16string& error) {
   file.Close();
   buffer[length] = '\0';
   return ParseValueA(buffer.get(), length, out, error);
+}
+
+}  // namespace
+
+bool LoadFile(std::u16string_view path, VSJValue** out, std::u16string& error) {
+  VendraPlatform::File file;
+  if (file.OpenForReading(path) != SysError::kSuccess) {
+    const bool exists = VendraPlatform::FileExists(path) || VendraPlatform::FolderExists(path);
+    error = exists ? u"JSON: Could not open existing file for reading" : kNotFound;
+    return false;
+  }
+  return LoadOpenFile(file, out, error);
+}
+
+bool LoadPrivateFile(std::u16string_view path, VSJValue** out, std::u16string& error) {
+  VendraPlatform::File file;
+  if (const uint32_t opened = file.OpenPrivateForReading(path)) {
+    error = opened == SysError::kFileNotFound || opened == SysError::kPathNotFound
+                ? kNotFound
+                : u"JSON: Could not open existing file for reading";
+    return false;
+  }
+  return LoadOpenFile(file, out, error);
 }
 
 }  // namespace VendraJSON

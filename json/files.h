@@ -16,4 +16,9 @@ class VSJValue;
 // VSJObject::SaveFile is the writing side.
 bool LoadFile(std::u16string_view path, VSJValue** out, std::u16string& error);
 
+// LoadFile for a file that holds a secret of this process's user: a file
+// another user owns, or one reached through a link, counts as missing
+// (VendraPlatform::File::OpenPrivateForReading).
+bool LoadPrivateFile(std::u16string_view path, VSJValue** out, std::u16string& error);
+
 }  // namespace VendraJSON

@@ -56,6 +56,12 @@ class File {
   // "rb": existing file for reading. Anything but a regular file (a folder,
   // a pipe, a device) is refused with 5, without waiting for a writer.
   uint32_t OpenForReading(std::u16string_view path);
+  // A file that holds a secret of this process's user (the session): opened
+  // only when it is a plain file, reached without a link, that belongs to
+  // that user or to the administrator. Anything else counts as absent (2),
+  // so that another user can neither read nor plant it. POSIX: an own file
+  // that others may read or write is narrowed to its owner on the way.
+  uint32_t OpenPrivateForReading(std::u16string_view path);
   // "wb": creates or empties the file; as for reading, only a regular file.
   uint32_t CreateForWriting(std::u16string_view path);
 
@@ -80,5 +86,11 @@ uint32_t ReadWholeFile(std::u16string_view path, std::string& bytes);
 // whole new one: the data goes to a new file beside the target, reaches the
 // disk, and is then renamed over it. Nothing is left behind on failure.
 uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes);
+
+// The same for a file that holds a secret of this process's user: the new
+// file may be read and written by its owner only (POSIX: mode 0600, given to
+// the session owner; Windows: the owner, SYSTEM and Administrators). A file
+// in its place that another user owns is replaced, never written through.
+uint32_t WritePrivateFileAtomically(std::u16string_view path, std::string_view bytes);
 
 }  // namespace VendraPlatform

@@ -11,7 +11,8 @@ namespace VendraPlatform {
 //
 // Windows: a named mutex that belongs to the thread that took it. POSIX: a
 // lock that belongs to the open object rather than to a thread, so any
-// thread of the owning process may give it up.
+// thread of the owning process may give it up. A mutex file another user
+// owns is refused (access denied): it is not ours to wait on.
 class NamedMutex {
  public:
   enum class WaitResult { Acquired, Abandoned, TimedOut, Failed };

@@ -14,8 +14,10 @@ namespace VendraPlatform {
 // memory file system; every process that has it open holds a shared lock on
 // it, and the one that closes it last removes it. A block left behind by
 // processes that ended without closing it is emptied by the next one to
-// open it. A block another user made open to anyone but its owner is
-// refused (it could be read by everyone), as is anything but a plain file.
+// open it. A block open to anyone but its owner is refused (it could be read
+// by everyone), as are a block another user owns (root's and the session
+// owner's count as ours; platform/posix/ownership.h) and anything but a plain
+// file: this process never writes the token into someone else's block.
 class SharedMemory {
  public:
   SharedMemory() = default;

@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/ownership.h"
 #include "platform/posix/posix_text.h"
 #include "platform/sys_error.h"
 
@@ -61,6 +62,26 @@ uint32_t OpenRegular(const std::string& path, int flags, intptr_t& handle) {
 uint32_t File::OpenForReading(std::u16string_view path) {
   Close();
   return OpenRegular(Posix::NativePath(path), O_RDONLY, handle_);
+}
+
+uint32_t File::OpenPrivateForReading(std::u16string_view path) {
+  Close();
+  const uint32_t opened = OpenRegular(Posix::NativePath(path), O_RDONLY | O_NOFOLLOW, handle_);
+  // A link, or anything but a plain file, in the place of a secret was put
+  // there by someone else.
+  if (opened == SysError::kAccessDenied || opened == SysErrorFromErrno(ELOOP))
+    return SysError::kFileNotFound;
+  if (opened != SysError::kSuccess) return opened;
+  const int fd = static_cast<int>(handle_);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !Posix::TrustedOwner(st.st_uid)) {
+    Close();
+    return SysError::kFileNotFound;
+  }
+  // Written before secrets were kept private: it stops being readable by
+  // everyone now, not only when it is next saved.
+  if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::fchmod(fd, st.st_mode & 0700);
+  return SysError::kSuccess;
 }
 
 uint32_t File::CreateForWriting(std::u16string_view path) {

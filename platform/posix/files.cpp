@@ -13,6 +13,7 @@
 
 #include "platform/paths.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/ownership.h"
 #include "platform/posix/posix_text.h"
 #include "platform/sys_error.h"
 
@@ -201,29 +202,43 @@ uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix,
   return SysError::kSuccess;
 }
 
-uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+namespace {
+
+enum class Privacy { Shared, Private };
+
+// Replaces target whole: the bytes go to a new file beside it, reach the
+// disk, and are renamed over it.
+uint32_t ReplaceFileWhole(std::u16string_view path, std::string_view bytes, Privacy privacy) {
   const std::string target = NativePath(path);
   const size_t cut = target.find_last_of('/');
   const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : target.substr(0, cut));
   if (!IsFolder(folder)) return SysError::kPathNotFound;
-  // A file its reader may not write stays as it is, as when it is opened for
+  struct stat existing;
+  const bool exists = ::lstat(target.c_str(), &existing) == 0;
+  // Another user's file in the place of a private one is not ours to keep:
+  // it is replaced like a missing one (the rename never writes into it).
+  const bool ours = !exists || privacy == Privacy::Shared || Posix::TrustedOwner(existing.st_uid);
+  // A file its writer may not write stays as it is, as when it is opened for
   // writing in place; the rename below would otherwise replace it. A file
   // nobody may write is read-only even for the administrator, who passes
   // every access check.
-  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+  if (ours && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
     return SysError::kAccessDenied;
-  struct stat existing;
-  if (::lstat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
-      (existing.st_mode & 0222) == 0)
+  if (ours && exists && S_ISREG(existing.st_mode) && (existing.st_mode & 0222) == 0)
     return SysError::kAccessDenied;
   // The new file must land in the target's folder, so the final rename stays
   // on one file system and is atomic.
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return SysErrorFromErrno(errno);
-  // mkstemp creates 0600; the replaced file is read by other users' programs.
-  ::fchmod(fd, 0644);
   int err = 0;
+  if (privacy == Privacy::Private) {
+    // mkstemp creates 0600 already: only the owner changes.
+    err = Posix::GiveToSessionOwner(fd);
+  } else {
+    // The replaced file is read by other users' programs.
+    ::fchmod(fd, 0644);
+  }
   for (size_t done = 0; done < bytes.size() && !err;) {
     const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (put < 0) {
@@ -241,6 +256,16 @@ uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   }
   SyncFolderOf(target);
   return SysError::kSuccess;
+}
+
+}  // namespace
+
+uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+  return ReplaceFileWhole(path, bytes, Privacy::Shared);
+}
+
+uint32_t WritePrivateFileAtomically(std::u16string_view path, std::string_view bytes) {
+  return ReplaceFileWhole(path, bytes, Privacy::Private);
 }
 
 }  // namespace VendraPlatform

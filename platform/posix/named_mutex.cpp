@@ -1,7 +1,6 @@
 // POSIX layer only.
 #include "platform/named_mutex.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +19,8 @@ using Posix::LockKind;
 using Posix::LockObject;
 
 // Any user's programs may take the mutex, as the Windows mutex grants every
-// user full access.
+// user full access; a mutex file only counts when its owner is trusted
+// (OpenNamedObject), so another user cannot make the one ours wait on.
 constexpr mode_t kMutexMode = 0666;
 
 // The first byte of the mutex file is 1 while an owner holds the mutex. An
@@ -60,11 +60,6 @@ uint32_t NamedMutex::Create(std::u16string_view name) {
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return Posix::SysErrorFromErrno(errno);
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return SysError::kAccessDenied;
-  }
   handle_ = fd;
   return SysError::kSuccess;
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "platform/posix/ownership.h"
 #include "platform/posix/posix_text.h"
 
 namespace VendraPlatform::Posix {
@@ -54,7 +55,17 @@ std::string NamedObjectPath(std::u16string_view name, std::string_view kind) {
 }
 
 int OpenNamedObject(const std::string& path) {
-  return ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ELOOP ? (errno = EACCES, -1) : -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !TrustedOwner(st.st_uid)) {
+    // Made by someone else: using it would hand them what it carries or
+    // guards. Another user could make such a file only to catch ours.
+    ::close(fd);
+    errno = EACCES;
+    return -1;
+  }
+  return fd;
 }
 
 int CreateNamedObject(const std::string& path, mode_t mode, const std::function<int(int)>& prepare) {
@@ -65,6 +76,9 @@ int CreateNamedObject(const std::string& path, mode_t mode, const std::function<
   if (fd < 0) return -1;
   // The creation mode went through the umask; the object's rights must be exact.
   int err = ::fchmod(fd, mode) == 0 ? 0 : errno;
+  // Made by root on behalf of the user who ran it through sudo: that user's
+  // own programs share it.
+  if (!err) err = GiveToSessionOwner(fd);
   if (!err) err = prepare(fd);
   if (!err && ::link(temp.c_str(), path.c_str()) != 0) err = errno;
   ::unlink(temp.c_str());

@@ -22,12 +22,15 @@ namespace VendraPlatform::Posix {
 std::string NamedObjectPath(std::u16string_view name, std::string_view kind);
 
 // Opens an existing object file for reading and writing, never through a
-// symbolic link. A descriptor, or -1 with errno set.
+// symbolic link. Only a plain file that belongs to a trusted owner
+// (ownership.h) is opened; anything else answers EACCES. A descriptor, or -1
+// with errno set.
 int OpenNamedObject(const std::string& path);
 
 // Makes a new object file with mode: prepare(fd) gets it under a unique
 // temporary name first (to size and lock it) and answers 0 or an errno; then
-// it is linked into place, so that no process ever sees it half made. A
+// it is linked into place, so that no process ever sees it half made. It
+// belongs to the session owner (ownership.h). A
 // descriptor, or -1 with errno set (EEXIST: another process made it first).
 int CreateNamedObject(const std::string& path, mode_t mode, const std::function<int(int)>& prepare);
 

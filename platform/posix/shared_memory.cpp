@@ -41,7 +41,7 @@ int OpenAndJoin(const std::string& path, bool& refused) {
   const int fd = Posix::OpenNamedObject(path);
   if (fd < 0) return -1;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & kOthersRights) != 0) {
+  if (::fstat(fd, &st) != 0 || (st.st_mode & kOthersRights) != 0) {
     // A block others may read or replace would hand the token to anyone: it
     // was not made by one of our programs.
     ::close(fd);

@@ -3,7 +3,10 @@
 
 #include "platform/files.h"
 #include "platform/sys_error.h"
+#include "platform/win32/ownership.h"
 #include "platform/win32/windows_api.h"
+
+#include <aclapi.h>
 
 namespace VendraPlatform {
 
@@ -44,6 +47,33 @@ uint32_t File::OpenForReading(std::u16string_view path) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
   return Adopt(file, handle_);
+}
+
+uint32_t File::OpenPrivateForReading(std::u16string_view path) {
+  Close();
+  // The link itself is opened, never what it points to, and read-control
+  // access lets the owner be asked.
+  HANDLE file = ::CreateFileW(Win32::WidePath(path).c_str(), GENERIC_READ | READ_CONTROL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
+  BY_HANDLE_FILE_INFORMATION info;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const bool plain = ::GetFileInformationByHandle(file, &info) &&
+                     !(info.dwFileAttributes &
+                       (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+  const bool trusted =
+      plain && ::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                                 nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+      Win32::TrustedOwner(owner);
+  if (descriptor) ::LocalFree(descriptor);
+  if (!trusted) {
+    ::CloseHandle(file);
+    return SysError::kFileNotFound;
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return SysError::kSuccess;
 }
 
 uint32_t File::CreateForWriting(std::u16string_view path) {

@@ -6,6 +6,7 @@
 
 #include "platform/paths.h"
 #include "platform/sys_error.h"
+#include "platform/win32/ownership.h"
 #include "platform/win32/unique_name.h"
 #include "platform/win32/windows_api.h"
 
@@ -186,7 +187,11 @@ uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix,
   return SysError::kFileExists;
 }
 
-uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+namespace {
+
+enum class Privacy { Shared, Private };
+
+uint32_t ReplaceFileWhole(std::u16string_view path, std::string_view bytes, Privacy privacy) {
   std::u16string_view folder = FolderOf(path);
   if (folder.empty()) folder = u".";
   if (!FolderExists(folder)) return SysError::kPathNotFound;
@@ -196,8 +201,11 @@ uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   const std::u16string name(cut == std::u16string_view::npos ? path : path.substr(cut + 1));
   std::u16string temp;
   if (const uint32_t err = CreateTempFile(folder, name + u".", temp)) return err;
+  // The folder lets every user read what is in it; a secret is closed to
+  // them before it is written.
+  uint32_t err = privacy == Privacy::Private ? Win32::MakePrivate(WidePath(temp)) : 0;
   File file;
-  uint32_t err = file.CreateForWriting(temp);
+  if (!err) err = file.CreateForWriting(temp);
   if (!err) err = file.Write(bytes.data(), bytes.size());
   if (!err) err = file.Flush();
   const uint32_t closed = file.Close();
@@ -216,6 +224,16 @@ uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
   }
   if (err) ::DeleteFileW(WidePath(temp).c_str());
   return err;
+}
+
+}  // namespace
+
+uint32_t WriteFileAtomically(std::u16string_view path, std::string_view bytes) {
+  return ReplaceFileWhole(path, bytes, Privacy::Shared);
+}
+
+uint32_t WritePrivateFileAtomically(std::u16string_view path, std::string_view bytes) {
+  return ReplaceFileWhole(path, bytes, Privacy::Private);
 }
 
 }  // namespace VendraPlatform

@@ -1,0 +1,25 @@
+#pragma once
+
+// POSIX layer only: whose secrets this process keeps. The session file, the
+// shared-memory block and the mutexes that guard them live in folders every
+// user may add files to, so each is trusted only for the owner checked here.
+
+#include <sys/types.h>
+
+namespace VendraPlatform::Posix {
+
+// The user whose session this process keeps: the user it runs as or, when it
+// runs as root through sudo, the user who invoked sudo.
+uid_t SessionOwner();
+
+// True when a file or object owned by owner may hold or guard this process's
+// session: root's (the administrator may read everything anyway), the
+// process's own user's and the session owner's. Another user's object is
+// treated as absent and never written through.
+bool TrustedOwner(uid_t owner);
+
+// Gives a file this process made for the session to the session owner, when
+// that is another user than the one it runs as. 0 or an errno.
+int GiveToSessionOwner(int fd);
+
+}  // namespace VendraPlatform::Posix
