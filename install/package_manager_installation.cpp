@@ -5,6 +5,7 @@
 #include "async/v_async.h"
 #include "async/v_async_listener.h"
 #include "common/memory/ref_ptr.h"
+#include "common/text/format.h"
 #include "json/object.h"
 #include "platform/thread.h"
 
@@ -81,6 +82,13 @@ eVClientResult PackageManagerInstallation::EnsurePackageManager(std::u16string& 
   if (asked != eVClientResult::Success) return asked;
   if (!manifest) {
     error = u"GetUtilityManifest failed for VendraBuild";
+    return eVClientResult::Failed;
+  }
+  std::u16string fileName;
+  if (!programFile_.empty() &&
+      (!manifest->GetString(u"filename", fileName) || fileName != programFile_)) {
+    error = VendraText::Format(u"Refused the package manager \"%ls\": the installer starts %ls",
+                               fileName, programFile_);
     return eVClientResult::Failed;
   }
   if (buildClient_.CheckUtilityFile(manifest.get(), error) != eVClientResult::Success) {

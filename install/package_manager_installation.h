@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "client/iv_client.h"
 #include "install/iv_build_client.h"
@@ -16,6 +17,12 @@ class PackageManagerInstallation {
  public:
   PackageManagerInstallation(IVClient& client, IVBuildClient& buildClient)
       : client_(client), buildClient_(buildClient) {}
+  // The file name the caller will start from the utils folder: a manifest
+  // naming another file is refused, so that the program started is the one
+  // that was checked. Empty (the default): any safe name.
+  PackageManagerInstallation(IVClient& client, IVBuildClient& buildClient,
+                             std::u16string programFile)
+      : client_(client), buildClient_(buildClient), programFile_(std::move(programFile)) {}
 
   eVClientResult EnsurePackageManager(std::u16string& error);
   // 0 when the compressed file was current or has been downloaded. A job
@@ -26,6 +33,7 @@ class PackageManagerInstallation {
  private:
   IVClient& client_;
   IVBuildClient& buildClient_;
+  std::u16string programFile_;
   bool utilityReady_ = false;
 };
 

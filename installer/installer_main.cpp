@@ -5,6 +5,7 @@
 #include "install/v_build_client.h"
 #include "installer/installer_driver.h"
 #include "installer/package_manager_step.h"
+#include "installer/product.h"
 #include "platform/elevation.h"
 #include "platform/entry_point.h"
 #include "platform/launcher.h"
@@ -32,7 +33,8 @@ class PackageManagerStep final : public VendraInstaller::IPackageManagerStep {
   }
 
  private:
-  VendraClient::PackageManagerInstallation installation_{g_client, g_buildClient};
+  VendraClient::PackageManagerInstallation installation_{
+      g_client, g_buildClient, VendraInstaller::Product::kPackageManagerFile};
 };
 
 constexpr char16_t kRightsCaption[] = u"Tandory Installer";

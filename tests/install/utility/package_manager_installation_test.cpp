@@ -452,6 +452,20 @@ TEST_F(UtilityTrustTest, ASwapperWatchingTheFolderNeverReplacesTheCheckedProgram
   EXPECT_EQ(WEXITSTATUS(status), 0) << "a swap landed in the program's folder";
 }
 
+// The installer starts utils\\VendraBuild.exe: a manifest naming another
+// file would have it start a file nobody checked.
+TEST_F(PackageManagerInstallationTest, AManifestNamingAnotherProgramThanTheOneStartedIsRefused) {
+  PublishUtility("other program", true, "Other.exe");
+  VendraClient::PackageManagerInstallation installer(*client_, *buildClient_, u"VendraBuild.exe");
+  std::u16string error;
+  EXPECT_EQ(installer.EnsurePackageManager(error), eVClientResult::Failed);
+  EXPECT_NE(error.find(u"Other.exe"), std::u16string::npos) << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(service_->CountRequests("vclient/download"), 0);
+  PublishUtility("the package manager", true, "VendraBuild.exe");
+  EXPECT_EQ(installer.EnsurePackageManager(error), eVClientResult::Success)
+      << VendraText::Utf16ToUtf8(error);
+}
+
 class ExpiringAccessTest : public PackageManagerInstallationTest {
  protected:
   void SetUp() override { Start({"--access-lifetime", "2"}); }
