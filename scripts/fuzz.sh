@@ -8,7 +8,7 @@ seconds="${1:-45}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-targets=(parse_value_a parse_object_a load_file round_trip)
+targets=(parse_value_a parse_object_a load_file round_trip release_signature)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 --target "${targets[@]/#/fuzz_}"
