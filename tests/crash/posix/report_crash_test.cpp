@@ -22,6 +22,7 @@
 #include "tests/support/service_process.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 #include "tests/ui/scripted_dialogs.h"
 #include "ui/dialog_ids.h"
 
@@ -250,6 +251,35 @@ TEST_F(DeepReportCrashTest, TheReporterBelowALongDataFolderIsStartedAndUsed) {
   EXPECT_EQ(Report(Report().get(), error), eVClientResult::Success)
       << VendraText::Utf16ToUtf8(error);
   EXPECT_EQ(StoredReports(1).size(), 1u);
+}
+
+// Another user made utils first and put a "reporter" there: the crashing
+// program (here run by root) never starts it; the folder is set aside and
+// the hand-over finds no reporter.
+TEST_F(ReportCrashTest, AReporterPlantedByAnotherUserIsNeverStarted) {
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to play the other user";
+  const std::string data = DataPath(u"");
+  for (std::filesystem::path p = std::filesystem::path(data).parent_path();
+       p != std::filesystem::path(machine_.path()).parent_path(); p = p.parent_path())
+    std::filesystem::permissions(p, std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+  const std::string marker = data + "/planted-reporter-ran";
+  ASSERT_EQ(VendraTest::RunUnprivileged([&] {
+              if (::mkdir((data + "/utils").c_str(), 0755) != 0) return 1;
+              const std::string reporter = DataPath(VendraCrash::kReporterRelativePath);
+              VendraTest::WriteTextFile(reporter, "#!/bin/sh\ntouch '" + marker + "'\n");
+              return ::chmod(reporter.c_str(), 0755) == 0 ? 0 : 2;
+            }),
+            0);
+  backend_.Then(Press(VendraUi::kIdOk));
+  const auto report = Report();
+  std::u16string error;
+  EXPECT_NE(Report(report.get(), error), eVClientResult::Success);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  struct stat st {};
+  ASSERT_EQ(::stat((data + "/utils").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
 }
 
 }  // namespace
