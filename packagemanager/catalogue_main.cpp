@@ -192,9 +192,12 @@ bool MakeCatalogue(const std::u16string& root, const std::u16string& packageMana
     std::u16string plain;
     if (VendraPlatform::CreateTempFile(VendraPlatform::TempFolder(), u"", plain) != 0)
       return Fail(u"cannot make a temporary file");
-    if (!WriteBytes(plain, bytes)) return false;
     Packed packed;
-    if (!Pack(plain, PathAppend(buildFolder, u"files\\" + name + u".z"), packed)) return false;
+    const bool made = WriteBytes(plain, bytes) &&
+                      Pack(plain, PathAppend(buildFolder, u"files\\" + name + u".z"), packed);
+    // The temporary file goes on every path, failures included.
+    VendraPlatform::DeleteFile(plain);
+    if (!made) return false;
     auto entry = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
     entry->SetString(u"filename", std::u16string_view(name));
     entry->SetInteger(u"size", static_cast<int64_t>(packed.size));
@@ -204,7 +207,6 @@ bool MakeCatalogue(const std::u16string& root, const std::u16string& packageMana
     for (const auto& program : signedPrograms)
       if (program == name) entry->SetAdopted(u"signed", VendraJSON::VSJTrue::Create());
     files->Append(entry.get());
-    VendraPlatform::DeleteFile(plain);
   }
   auto data = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   data->Set(u"files", files.get());
