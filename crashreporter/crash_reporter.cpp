@@ -10,6 +10,9 @@ namespace VendraCrashReporter {
 
 using VendraClient::eVClientResult;
 
+// The system's answer when a wait ends without what it waited for.
+constexpr uint32_t kTimedOut = 1460;
+
 bool IsHandoverToken(std::u16string_view text) {
   if (text.size() != 16) return false;
   for (const char16_t c : text)
@@ -27,7 +30,15 @@ bool ReceiveReport(std::u16string_view token, Vendra::RefPtr<VendraJSON::VSJObje
   std::string bytes;
   if (const uint32_t received =
           receiver->Receive(VendraCrash::kReportMessage, kReportWaitMs, bytes)) {
-    message = VendraText::Format(u"No crash report arrived (error %u)", received);
+    message = received == kTimedOut
+                  ? VendraText::Format(
+                        u"No crash report arrived within %u seconds: the program that crashed "
+                        u"did not hand it over (it may have ended first). Nothing was sent.",
+                        kReportWaitMs / 1000)
+                  : VendraText::Format(
+                        u"The crash report could not be received (system error %u). Nothing "
+                        u"was sent.",
+                        received);
     return false;
   }
   // The length the sender gives counts the text's terminating zero byte.

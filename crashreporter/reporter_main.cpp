@@ -6,7 +6,9 @@
 
 #include "client/session_lock.h"
 #include "client/v_client.h"
+#include "common/cli/arguments.h"
 #include "common/text/terminal_text.h"
+#include "common/text/format.h"
 #include "common/text/utf.h"
 #include "crashreporter/crash_reporter.h"
 #include "platform/entry_point.h"
@@ -19,6 +21,20 @@ namespace {
 VendraClient::VClient g_client;
 [[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
+constexpr char kProgram[] = "VendraCrashMobile";
+
+constexpr char kHelp[] =
+    "usage: VendraCrashMobile TOKEN\n"
+    "\n"
+    "Takes over the crash report of a program that crashed and posts it to the\n"
+    "service. TOKEN is the 16 upper-case hexadecimal digits the crashing program\n"
+    "chose; the program starts this one itself after the user agreed.\n"
+    "A report that cannot be posted is kept as crashreports/TOKEN.json in the\n"
+    "data folder.\n"
+    "\n"
+    "Exit codes: 0 the report was sent, 1 no report arrived or it could not be\n"
+    "sent (kept as above), 2 wrong command line.\n";
+
 void Say(const std::u16string& text) {
   std::printf("%s\n", VendraText::ShownOnTerminalUtf8(text).c_str());
   std::fflush(stdout);
@@ -28,20 +44,30 @@ void Say(const std::u16string& text) {
 
 int VendraMain(void* moduleInstance) {
   g_client.SetModuleInstance(moduleInstance);
-  const std::vector<std::u16string> args = VendraPlatform::ProgramArguments();
-  if (args.size() != 1 || !VendraCrashReporter::IsHandoverToken(args[0])) {
-    std::printf("usage: VendraCrashMobile TOKEN\n"
-                "  TOKEN: the 16 hexadecimal digits the crashing program chose\n");
-    return 2;
-  }
+  VendraCli::Arguments args;
+  std::string reason;
+  if (!VendraCli::Parse(VendraCli::Utf8Arguments(VendraPlatform::ProgramArguments()), {}, args,
+                        reason))
+    return VendraCli::UsageError(kProgram, reason);
+  if (args.help) return VendraCli::PrintHelp(kHelp);
+  if (args.version) return VendraCli::PrintVersion(kProgram);
+  if (args.positional.size() != 1)
+    return VendraCli::UsageError(kProgram, "one TOKEN is needed");
+  const std::u16string token = VendraText::Utf8ToUtf16(args.positional[0]);
+  if (!VendraCrashReporter::IsHandoverToken(token))
+    return VendraCli::UsageError(kProgram,
+                                 "TOKEN is 16 upper-case hexadecimal digits, not \"" +
+                                     VendraText::ShownOnTerminal(args.positional[0]) + "\"");
+  Say(VendraText::Format(u"Waiting up to %u seconds for the crash report (token %ls)...",
+                         VendraCrashReporter::kReportWaitMs / 1000, token));
   Vendra::RefPtr<VendraJSON::VSJObject> report;
   std::u16string message;
-  if (!VendraCrashReporter::ReceiveReport(args[0], report, message)) {
+  if (!VendraCrashReporter::ReceiveReport(token, report, message)) {
     Say(message);
     return 1;
   }
   const VendraClient::eVClientResult result =
-      VendraCrashReporter::PostReport(g_client, *report, args[0], message);
+      VendraCrashReporter::PostReport(g_client, *report, token, message);
   Say(message);
   return result == VendraClient::eVClientResult::Success ? 0 : 1;
 }

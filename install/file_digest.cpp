@@ -58,6 +58,13 @@ int VerifyFile(std::u16string_view path, uint32_t expectedSize, uint32_t& sizeCa
     sizeCache = static_cast<uint32_t>(size);
   }
   if (sizeCache != expectedSize) return kVerifyFileSizeDiffers;
+  // An empty file has nothing to read but a digest all the same; without it
+  // a build holding an empty file could never be installed completely.
+  if (digestCache.empty() && sizeCache == 0) {
+    Sha256State state;
+    Sha256Start(state);
+    Sha256Text(state, digestCache);
+  }
   if (digestCache.empty() && !HashBytes(file, sizeCache, Sha256Path::Best, digestCache))
     return kVerifyFileCannotRead;
   file.Close();

@@ -1,120 +1,70 @@
-// Fills a service root with the catalogue the installer and the package
-// manager ask for: the product's build list and its "live" build with files,
-// and the package manager itself as the "vendrabuild" utility. Makes the
-// publisher's keys, signs the build with one and its programs with the
-// publisher's code-signing certificate.
+// vendra-catalogue: the release engineer's tool. Publishes a folder as a
+// build of a product into a service root (signed with the publisher's key,
+// its programs with the publisher's code-signing certificate), places a
+// utility, lists what a root holds and makes publisher keys.
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "common/text/terminal_text.h"
+#include "common/cli/arguments.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
+#include "common/text/terminal_text.h"
 #include "common/text/utf.h"
-#include "install/codec.h"
-#include "install/file_digest.h"
-#include "json/array.h"
-#include "json/files.h"
-#include "json/literals.h"
-#include "json/object.h"
+#include "packagemanager/catalogue_listing.h"
+#include "packagemanager/catalogue_publish.h"
 #include "packagemanager/base64.h"
 #include "packagemanager/code_signing.h"
+#include "packagemanager/display_units.h"
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
+#include "json/files.h"
+#include "json/object.h"
 #include "platform/entry_point.h"
 #include "platform/files.h"
-#include "platform/local_path.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/program_arguments.h"
 
 namespace {
 
-using VendraJSON::VSJArray;
-using VendraJSON::VSJObject;
+constexpr char kProgram[] = "vendra-catalogue";
+
+constexpr char kHelp[] =
+    "usage: vendra-catalogue publish --root ROOT --product P --branch B --version V\n"
+    "                                [--build-list NAME] [--replace] [SIGNING] FOLDER\n"
+    "       vendra-catalogue utility --root ROOT [--name NAME] FILE\n"
+    "       vendra-catalogue list --root ROOT [--json]\n"
+    "       vendra-catalogue keygen [--signed-by OLD_KEY_FILE] KEY_FILE\n"
+    "SIGNING: --key KEY_FILE [--counter N] [--expires-days N | --expires-at UNIX_SECONDS]\n"
+    "         [--code-sign-cert CERT.pem --code-sign-key KEY.pem]\n"
+    "\n"
+    "publish   packs every file below FOLDER (sub-folders included) as the build\n"
+    "          P/B/V of the service root ROOT, writes its build.json, and then\n"
+    "          makes V the version of branch B in the build list NAME (default P).\n"
+    "          P, B, V and NAME are 1 to 64 letters, digits and . _ + -.\n"
+    "          A version is published once; publish changes under a new version\n"
+    "          (--replace overwrites one: clients fetching it meanwhile may fail).\n"
+    "          With --key the build object is signed (release counter: --counter,\n"
+    "          default one more than the product's highest; expiry 90 days or as\n"
+    "          given); with a code-signing certificate and key every program (.exe)\n"
+    "          gets a detached signature NAME.p7s in the build.\n"
+    "utility   places FILE as the utility NAME (default \"vendrabuild\").\n"
+    "list      shows the builds, build lists and utilities of ROOT.\n"
+    "keygen    makes a publisher key (prints public_key and key_id); --signed-by\n"
+    "          lets an older key vouch for it.\n"
+    "\n"
+    "Exit codes: 0 success, 1 failure (the reason on standard error),\n"
+    "2 the command line is wrong.\n";
+
+int Fail(const std::u16string& error) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, VendraText::ShownOnTerminalUtf8(error).c_str());
+  return VendraCli::kExitFailure;
+}
 
 constexpr int64_t kSecondsPerDay = 86400;
-
-// How a build is signed; without a key it is published unsigned.
-struct Signing {
-  std::u16string keyFile;
-  std::optional<int64_t> counter;    // default: one more than any of the product's builds
-  std::optional<int64_t> expiresAt;  // Unix seconds
-  int64_t expiresDays = 90;
-  std::optional<VendraBuild::CodeSigner> codeSigner;
-};
-
-struct Packed {
-  uint64_t size = 0;
-  std::string digest;
-  uint64_t compressedSize = 0;
-  std::string compressedDigest;
-};
-
-bool Fail(const std::u16string& what) {
-  std::fprintf(stderr, "vendra-catalogue: %s\n", VendraText::ShownOnTerminalUtf8(what).c_str());
-  return false;
-}
-
-bool WriteBytes(const std::u16string& path, const std::string& bytes) {
-  uint32_t ignored = 0;
-  VendraPlatform::CreateLocalPath(path, ignored);
-  if (VendraPlatform::WriteFileAtomically(path, bytes) != 0)
-    return Fail(u"cannot write " + path);
-  return true;
-}
-
-// Compresses source into target (".z") and describes both.
-bool Pack(const std::u16string& source, const std::u16string& target, Packed& packed) {
-  uint32_t ignored = 0;
-  VendraPlatform::CreateLocalPath(target, ignored);
-  int32_t inSize = 0, outSize = 0;
-  std::u16string error;
-  if (VendraClient::DeflateFile(7, source, inSize, target, outSize, error) !=
-      VendraClient::eVClientResult::Success)
-    return Fail(error);
-  packed.size = static_cast<uint32_t>(inSize);
-  packed.compressedSize = static_cast<uint32_t>(outSize);
-  if (!VendraClient::GetFileDigest(source, packed.digest) ||
-      !VendraClient::GetFileDigest(target, packed.compressedDigest))
-    return Fail(u"cannot hash " + source);
-  return true;
-}
-
-bool Save(VSJObject* object, const std::u16string& path) {
-  uint32_t ignored = 0;
-  VendraPlatform::CreateLocalPath(path, ignored);
-  int errorCode = 0;
-  if (!object->SaveFile(errorCode, path)) return Fail(u"cannot write " + path);
-  return true;
-}
-
-// The product's files: its program and some data, one part big enough that
-// the download shows progress.
-std::vector<std::pair<std::u16string, std::string>> ProductFiles(const std::string& version) {
-  std::string assets;
-  uint32_t state = 2463534242u;
-  for (int i = 0; i < 6 << 20; ++i) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    // Some structure, so the compressed file is smaller but not trivial.
-    assets.push_back(static_cast<char>((i % 64 < 48) ? 'a' + (i % 26) : (state & 0xFF)));
-  }
-  return {
-      {u"Tandory.exe", "#!/bin/sh\necho \"Tandory " + version + " is running\"\n"},
-      {u"data\\welcome.txt", "Welcome to Tandory " + version + ".\n"},
-      {u"data\\assets.bin", assets},
-  };
-}
-
-// The build's programs, which the publisher's code-signing certificate signs.
-bool IsProgram(std::u16string_view name) {
-  return name.size() > 4 && name.substr(name.size() - 4) == u".exe";
-}
 
 // The highest release counter among the product's published builds, 0 when
 // none is signed.
@@ -125,11 +75,12 @@ int64_t HighestCounter(const std::u16string& productFolder) {
   VendraPlatform::ListFolder(productFolder, branches);
   for (const auto& branch : branches) {
     if (!branch.isFolder) continue;
+    versions.clear();
     VendraPlatform::ListFolder(JoinFileName(productFolder, branch.name), versions);
     for (const auto& version : versions) {
       Vendra::RefPtr<VendraJSON::VSJValue> build;
       std::u16string ignored;
-      Vendra::RefPtr<VSJObject> signature;
+      Vendra::RefPtr<VendraJSON::VSJObject> signature;
       int64_t counter = 0;
       if (version.isFolder &&
           VendraJSON::LoadFile(JoinFileName(JoinFileName(JoinFileName(productFolder, branch.name),
@@ -137,7 +88,7 @@ int64_t HighestCounter(const std::u16string& productFolder) {
                                             u"build.json"),
                                build.Receive(), ignored) &&
           build->GetType() == VendraJSON::kTypeObject &&
-          static_cast<VSJObject*>(build.get())
+          static_cast<VendraJSON::VSJObject*>(build.get())
               ->GetObject(VendraBuild::kReleaseSignatureMember, signature.Receive()) &&
           signature->GetInteger(u"counter", counter) && counter > highest)
         highest = counter;
@@ -146,182 +97,178 @@ int64_t HighestCounter(const std::u16string& productFolder) {
   return highest;
 }
 
-// Adds the signature member last, over the finished build object.
-bool SignRelease(VSJObject* build, const std::u16string& productFolder,
-                 const std::string& version, const Signing& signing) {
-  VendraBuild::PublisherKey key;
+// Reads the signing options into request's hooks. False after printing a
+// usage error (code set) when they do not fit together.
+bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequest& request,
+                  std::optional<VendraBuild::PublisherKey>& key, int& code) {
+  const bool certificate = args.Has("code-sign-cert");
+  if (certificate != args.Has("code-sign-key")) {
+    code = VendraCli::UsageError(kProgram, "--code-sign-cert and --code-sign-key go together");
+    return false;
+  }
+  if (certificate) {
+    VendraBuild::CodeSigner signer{VendraText::Utf8ToUtf16(args.Get("code-sign-cert")),
+                                   VendraText::Utf8ToUtf16(args.Get("code-sign-key"))};
+    request.signProgram = [signer](const std::string& content, std::string& signature,
+                                   std::u16string& error) {
+      return VendraBuild::SignDetached(signer, content, signature, error);
+    };
+  }
+  const bool anyReleaseOption =
+      args.Has("counter") || args.Has("expires-days") || args.Has("expires-at");
+  if (!args.Has("key")) {
+    if (anyReleaseOption) {
+      code = VendraCli::UsageError(kProgram, "--counter and --expires-* need --key");
+      return false;
+    }
+    return true;
+  }
+  long long counter = 0, days = 90, at = 0;
+  if ((args.Has("counter") && (!VendraCli::ParseCount(args.Get("counter"), counter) ||
+                               counter <= 0)) ||
+      (args.Has("expires-days") &&
+       (!VendraCli::ParseCount(args.Get("expires-days"), days) || days <= 0)) ||
+      (args.Has("expires-at") && !VendraCli::ParseCount(args.Get("expires-at"), at)) ||
+      (args.Has("expires-days") && args.Has("expires-at"))) {
+    code = VendraCli::UsageError(
+        kProgram, "--counter and --expires-days take a positive number, --expires-at Unix "
+                  "seconds, and only one of the two --expires-* is given");
+    return false;
+  }
   std::u16string error;
-  if (!key.Load(signing.keyFile, error)) return Fail(error);
+  key.emplace();
+  if (!key->Load(VendraText::Utf8ToUtf16(args.Get("key")), error)) {
+    code = Fail(error);
+    return false;
+  }
   VendraBuild::SignedRelease release;
-  release.product = "tdy";
-  release.branch = "live";
-  release.version = version;
-  release.counter = signing.counter ? *signing.counter : HighestCounter(productFolder) + 1;
-  release.expires = signing.expiresAt
-                        ? *signing.expiresAt
-                        : VendraPlatform::NowUnixSeconds() + signing.expiresDays * kSecondsPerDay;
-  if (!VendraBuild::SignBuild(build, key, release, error)) return Fail(error);
-  std::printf("signed with key %s: release counter %lld, expires %s\n", key.keyId().c_str(),
-              static_cast<long long>(release.counter),
-              VendraBuild::UtcText(release.expires).c_str());
+  release.product = request.product;
+  release.branch = request.branch;
+  release.version = request.version;
+  release.counter =
+      args.Has("counter")
+          ? counter
+          : HighestCounter(VendraPlatform::PathAppend(
+                request.root, u"catalogue\\" + VendraText::Utf8ToUtf16(request.product))) +
+                1;
+  release.expires = args.Has("expires-at")
+                        ? at
+                        : VendraPlatform::NowUnixSeconds() + days * kSecondsPerDay;
+  const VendraBuild::PublisherKey* signingKey = &*key;
+  request.signBuild = [signingKey, release](VendraJSON::VSJObject* build,
+                                            std::u16string& signError) {
+    if (!VendraBuild::SignBuild(build, *signingKey, release, signError)) return false;
+    std::printf("signed with key %s: release counter %lld, expires %s\n",
+                signingKey->keyId().c_str(), static_cast<long long>(release.counter),
+                VendraBuild::UtcText(release.expires).c_str());
+    return true;
+  };
   return true;
 }
 
-bool MakeCatalogue(const std::u16string& root, const std::u16string& packageManager,
-                   const std::string& version, const Signing& signing) {
-  using VendraPlatform::PathAppend;
-  // The product's build.
-  const std::u16string buildFolder =
-      PathAppend(root, VendraText::Format(u"catalogue\\tdy\\live\\%hs", version));
-  auto files = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
-  auto productFiles = ProductFiles(version);
-  std::vector<std::u16string> signedPrograms;
-  if (signing.codeSigner) {
-    for (size_t i = 0, count = productFiles.size(); i < count; ++i) {
-      if (!IsProgram(productFiles[i].first)) continue;
-      std::string signature;
-      std::u16string error;
-      if (!VendraBuild::SignDetached(*signing.codeSigner, productFiles[i].second, signature,
-                                     error))
-        return Fail(error);
-      signedPrograms.push_back(productFiles[i].first);
-      productFiles.emplace_back(productFiles[i].first + u".p7s", signature);
-    }
-  }
-  for (const auto& [name, bytes] : productFiles) {
-    std::u16string plain;
-    if (VendraPlatform::CreateTempFile(VendraPlatform::TempFolder(), u"", plain) != 0)
-      return Fail(u"cannot make a temporary file");
-    Packed packed;
-    const bool made = WriteBytes(plain, bytes) &&
-                      Pack(plain, PathAppend(buildFolder, u"files\\" + name + u".z"), packed);
-    // The temporary file goes on every path, failures included.
-    VendraPlatform::DeleteFile(plain);
-    if (!made) return false;
-    auto entry = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
-    entry->SetString(u"filename", std::u16string_view(name));
-    entry->SetInteger(u"size", static_cast<int64_t>(packed.size));
-    entry->SetStringA(u"sha256", packed.digest);
-    entry->SetInteger(u"compressed_size", static_cast<int64_t>(packed.compressedSize));
-    entry->SetStringA(u"compressed_sha256", packed.compressedDigest);
-    for (const auto& program : signedPrograms)
-      if (program == name) entry->SetAdopted(u"signed", VendraJSON::VSJTrue::Create());
-    files->Append(entry.get());
-  }
-  auto data = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
-  data->Set(u"files", files.get());
-  auto build = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
-  build->SetStringA(u"software", "tdy");
-  build->SetStringA(u"branch", "live");
-  build->SetStringA(u"version", version);
-  build->Set(u"data", data.get());
-  if (!signing.keyFile.empty() &&
-      !SignRelease(build.get(), PathAppend(root, u"catalogue\\tdy"), version, signing))
-    return false;
-  if (!Save(build.get(), PathAppend(buildFolder, u"build.json"))) return false;
-
-  // The build list the installer reads the live version from.
-  auto live = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
-  live->SetStringA(u"version", version);
-  auto list = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
-  list->Set(u"live", live.get());
-  if (!Save(list.get(), PathAppend(root, u"catalogue\\TDY-UPLINK\\builds.json"))) return false;
-
-  // The package manager as the "vendrabuild" utility.
-  Packed tool;
-  if (!Pack(packageManager, PathAppend(root, u"utilities\\vendrabuild\\VendraBuild.exe.z"), tool))
-    return false;
-  auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
-  manifest->SetStringA(u"name", "vendrabuild");
-  manifest->SetStringA(u"filename", "VendraBuild.exe");
-  manifest->SetInteger(u"file_size", static_cast<int64_t>(tool.size));
-  manifest->SetStringA(u"file_sha256", tool.digest);
-  manifest->SetInteger(u"compressed_file_size", static_cast<int64_t>(tool.compressedSize));
-  manifest->SetStringA(u"compressed_file_sha256", tool.compressedDigest);
-  return Save(manifest.get(), PathAppend(root, u"utilities\\vendrabuild\\manifest.json"));
+int Publish(const VendraCli::Arguments& args) {
+  if (args.positional.size() != 2) return VendraCli::UsageError(kProgram, "publish takes one FOLDER");
+  for (const char* needed : {"root", "product", "branch", "version"})
+    if (!args.Has(needed))
+      return VendraCli::UsageError(kProgram, std::string("publish needs --") + needed);
+  VendraCatalogue::PublishRequest request;
+  request.root = VendraText::Utf8ToUtf16(args.Get("root"));
+  request.product = args.Get("product");
+  request.branch = args.Get("branch");
+  request.version = args.Get("version");
+  request.buildList = args.Get("build-list");
+  request.replace = args.Switch("replace");
+  request.folder = VendraText::Utf8ToUtf16(args.positional[1]);
+  // Names are checked before a key is read or a counter looked for.
+  std::u16string error;
+  if (!VendraCatalogue::CheckNames(request, error)) return Fail(error);
+  std::optional<VendraBuild::PublisherKey> key;
+  int code = 0;
+  if (!SetUpSigning(args, request, key, code)) return code;
+  VendraCatalogue::PublishResult result;
+  const auto progress = [](const std::u16string& name, uint64_t size) {
+    std::printf("  packed %s (%s)\n", VendraText::ShownOnTerminalUtf8(name).c_str(),
+                VendraBuild::FormatBytes(size).c_str());
+    std::fflush(stdout);
+  };
+  if (!VendraCatalogue::Publish(request, progress, result, error)) return Fail(error);
+  std::printf("published %s %s %s: %zu file(s), %s (%s compressed)\n", request.product.c_str(),
+              request.branch.c_str(), request.version.c_str(), result.files,
+              VendraBuild::FormatBytes(result.bytes).c_str(),
+              VendraBuild::FormatBytes(result.compressedBytes).c_str());
+  return VendraCli::kExitSuccess;
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: vendra-catalogue [--key FILE [--counter N] [--expires-days N | "
-               "--expires-at UNIX_SECONDS]]\n"
-               "                        [--code-sign-cert FILE --code-sign-key FILE]\n"
-               "                        SERVICE_ROOT PACKAGE_MANAGER [VERSION]\n"
-               "       vendra-catalogue keygen [--signed-by OLD_KEY_FILE] KEY_FILE\n");
-  return 2;
-}
-
-bool ParseInteger(const std::u16string& text, int64_t& value) {
-  const std::string narrow = VendraText::Utf16ToUtf8(text);
-  char* end = nullptr;
-  value = std::strtoll(narrow.c_str(), &end, 10);
-  return !narrow.empty() && end && *end == '\0';
+int Utility(const VendraCli::Arguments& args) {
+  if (args.positional.size() != 2) return VendraCli::UsageError(kProgram, "utility takes one FILE");
+  if (!args.Has("root")) return VendraCli::UsageError(kProgram, "utility needs --root");
+  const std::string name = args.Get("name", "vendrabuild");
+  std::u16string error;
+  if (!VendraCatalogue::PublishUtility(VendraText::Utf8ToUtf16(args.Get("root")), name,
+                                       VendraText::Utf8ToUtf16(args.positional[1]), error))
+    return Fail(error);
+  std::printf("placed %s as the utility %s\n", args.positional[1].c_str(), name.c_str());
+  return VendraCli::kExitSuccess;
 }
 
 // Makes a publisher key; with --signed-by, the older key vouches for it so
 // that package managers pinned to the older key accept builds it signs.
-int Keygen(const std::vector<std::u16string>& args) {
-  std::u16string keyFile, signedBy;
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == u"--signed-by" && i + 1 < args.size()) signedBy = args[++i];
-    else if (keyFile.empty() && !args[i].starts_with(u"--")) keyFile = args[i];
-    else return Usage();
-  }
-  if (keyFile.empty()) return Usage();
+int Keygen(const VendraCli::Arguments& args) {
+  if (args.positional.size() != 2) return VendraCli::UsageError(kProgram, "keygen takes one KEY_FILE");
   VendraBuild::PublisherKey older, key;
   std::u16string error;
-  if (!signedBy.empty() && !older.Load(signedBy, error)) {
-    Fail(error);
-    return 1;
-  }
-  if (!key.Generate(keyFile, signedBy.empty() ? nullptr : &older, error)) {
-    Fail(error);
-    return 1;
-  }
+  const std::u16string signedBy = VendraText::Utf8ToUtf16(args.Get("signed-by"));
+  if (!signedBy.empty() && !older.Load(signedBy, error)) return Fail(error);
+  if (!key.Generate(VendraText::Utf8ToUtf16(args.positional[1]),
+                    signedBy.empty() ? nullptr : &older, error))
+    return Fail(error);
   std::printf("public_key %s\nkey_id %s\n", VendraBuild::Base64Encode(key.publicKey()).c_str(),
               key.keyId().c_str());
-  return 0;
+  return VendraCli::kExitSuccess;
+}
+
+int List(const VendraCli::Arguments& args) {
+  if (args.positional.size() != 1) return VendraCli::UsageError(kProgram, "list takes no words");
+  if (!args.Has("root")) return VendraCli::UsageError(kProgram, "list needs --root");
+  VendraCatalogue::Listing listing;
+  if (!VendraCatalogue::ReadListing(VendraText::Utf8ToUtf16(args.Get("root")), listing))
+    return Fail(VendraText::Utf8ToUtf16("no catalogue in " + args.Get("root")));
+  const std::string text = args.Switch("json") ? VendraCatalogue::ListingJson(listing)
+                                               : VendraCatalogue::ListingText(listing);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return VendraCli::kExitSuccess;
 }
 
 }  // namespace
 
 int VendraMain(void*) {
-  const std::vector<std::u16string> args = VendraPlatform::ProgramArguments();
-  if (!args.empty() && args[0] == u"keygen") return Keygen(args);
-  Signing signing;
-  std::vector<std::u16string> positional;
-  VendraBuild::CodeSigner codeSigner;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::u16string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    int64_t number = 0;
-    if (arg == u"--key" && hasValue) {
-      signing.keyFile = args[++i];
-    } else if (arg == u"--counter" && hasValue && ParseInteger(args[++i], number) && number > 0) {
-      signing.counter = number;
-    } else if (arg == u"--expires-days" && hasValue && ParseInteger(args[++i], number) &&
-               number > 0) {
-      signing.expiresDays = number;
-    } else if (arg == u"--expires-at" && hasValue && ParseInteger(args[++i], number)) {
-      signing.expiresAt = number;
-    } else if (arg == u"--code-sign-cert" && hasValue) {
-      codeSigner.certificateFile = args[++i];
-    } else if (arg == u"--code-sign-key" && hasValue) {
-      codeSigner.keyFile = args[++i];
-    } else if (arg.starts_with(u"--")) {
-      return Usage();
-    } else {
-      positional.push_back(arg);
-    }
-  }
-  if (positional.size() < 2 || positional.size() > 3 ||
-      codeSigner.certificateFile.empty() != codeSigner.keyFile.empty())
-    return Usage();
-  if (!codeSigner.certificateFile.empty()) signing.codeSigner = codeSigner;
-  const std::string version =
-      positional.size() == 3 ? VendraText::Utf16ToUtf8(positional[2]) : "1.0.0";
-  if (!MakeCatalogue(positional[0], positional[1], version, signing)) return 1;
-  std::printf("catalogue: Tandory %s (live) and the package manager in %s\n", version.c_str(),
-              VendraText::ShownOnTerminalUtf8(positional[0]).c_str());
-  return 0;
+  VendraCli::Arguments args;
+  std::string reason;
+  if (!VendraCli::Parse(VendraCli::Utf8Arguments(VendraPlatform::ProgramArguments()),
+                        {{"root", true},
+                         {"product", true},
+                         {"branch", true},
+                         {"version", true},
+                         {"build-list", true},
+                         {"name", true},
+                         {"json", false},
+                         {"replace", false},
+                         {"key", true},
+                         {"counter", true},
+                         {"expires-days", true},
+                         {"expires-at", true},
+                         {"code-sign-cert", true},
+                         {"code-sign-key", true},
+                         {"signed-by", true}},
+                        args, reason))
+    return VendraCli::UsageError(kProgram, reason);
+  if (args.help) return VendraCli::PrintHelp(kHelp);
+  if (args.version) return VendraCli::PrintVersion(kProgram);
+  if (args.positional.empty()) return VendraCli::UsageError(kProgram, "no command given");
+  const std::string& command = args.positional[0];
+  if (command == "publish") return Publish(args);
+  if (command == "utility") return Utility(args);
+  if (command == "list") return List(args);
+  if (command == "keygen") return Keygen(args);
+  return VendraCli::UsageError(kProgram, "unknown command \"" + command + "\"");
 }

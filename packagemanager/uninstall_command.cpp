@@ -26,12 +26,46 @@ constexpr const char16_t* kEntryValues[] = {
     u"URLInfoAbout",    u"URLUpdateInfo", u"Version",      u"VersionMajor",
     u"VersionMinor"};
 
-void RemoveUninstallEntry(const std::u16string& key) {
-  VendraPlatform::RegistryKey entry;
-  if (entry.CreateForWriting(VendraText::Format(kUninstallKeyFormat, key),
-                             VendraPlatform::RegistryView::Default32) != 0)
+// A folder as text that two spellings of it share: the system's separator,
+// no trailing separator.
+std::u16string FolderKey(std::u16string_view folder) {
+  std::u16string key(folder);
+  for (char16_t& c : key)
+    if (VendraPlatform::IsPathSeparator(c)) c = VendraPlatform::kPathSeparator;
+  while (key.size() > 1 && key.back() == VendraPlatform::kPathSeparator) key.pop_back();
+  return key;
+}
+
+// Removes the values of the entry key, but only when the entry names folder
+// as its install location: the same key may describe the product installed
+// in another folder, which this uninstall must leave registered.
+void RemoveUninstallEntry(const std::u16string& key, const std::u16string& folder) {
+  const std::u16string path = VendraText::Format(kUninstallKeyFormat, key);
+  std::u16string location;
+  {
+    VendraPlatform::RegistryKey reading;
+    if (reading.OpenForReading(path, VendraPlatform::RegistryView::Default32) != 0) return;
+    reading.QueryString(u"InstallLocation", location);
+  }
+  if (FolderKey(location) != FolderKey(folder)) {
+    std::printf("  the uninstall entry %s belongs to %s and stays\n",
+                VendraText::ShownOnTerminalUtf8(key).c_str(),
+                VendraText::ShownOnTerminalUtf8(location).c_str());
     return;
+  }
+  VendraPlatform::RegistryKey entry;
+  if (entry.CreateForWriting(path, VendraPlatform::RegistryView::Default32) != 0) return;
   for (const char16_t* name : kEntryValues) entry.DeleteValue(name);
+}
+
+// Removes the folders below folder that name's removal left empty, deepest
+// first; a folder that still holds anything stays.
+void RemoveEmptiedFolders(const std::u16string& folder, std::u16string_view name) {
+  for (std::u16string_view parent = VendraPlatform::FolderOf(name); !parent.empty();
+       parent = VendraPlatform::FolderOf(parent)) {
+    if (VendraPlatform::RemoveEmptyFolder(VendraPlatform::PathAppend(folder, parent)) != 0)
+      return;
+  }
 }
 
 }  // namespace
@@ -41,8 +75,14 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
               VendraText::ShownOnTerminalUtf8(folder).c_str());
   InstallRecord record;
   std::u16string error;
+  if (!VendraPlatform::FileExists(VendraPlatform::JoinFileName(folder, kInstallRecordName))) {
+    std::printf("Nothing is installed in %s\n", VendraText::ShownOnTerminalUtf8(folder).c_str());
+    return 0;
+  }
   if (!LoadInstallRecord(folder, record, error)) {
-    std::printf("Nothing to uninstall: %s\n", VendraText::ShownOnTerminalUtf8(error).c_str());
+    std::fprintf(stderr, "VendraBuild: cannot read what is installed in %s: %s\n",
+                 VendraText::ShownOnTerminalUtf8(folder).c_str(),
+                 VendraText::ShownOnTerminalUtf8(error).c_str());
     return 1;
   }
   int failures = 0;
@@ -58,13 +98,17 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
       continue;
     }
     std::printf("  removed %s\n", VendraText::ShownOnTerminalUtf8(name).c_str());
+    RemoveEmptiedFolders(folder, name);
   }
   if (failures > 0) {
-    std::printf("%d file(s) could not be removed; the product stays registered\n", failures);
+    std::fprintf(stderr,
+                 "VendraBuild: %d file(s) could not be removed; the product stays registered. "
+                 "Close the programs using them and run the uninstall again.\n",
+                 failures);
     return 1;
   }
   VendraPlatform::DeleteFile(VendraPlatform::JoinFileName(folder, kInstallRecordName));
-  RemoveUninstallEntry(key);
+  RemoveUninstallEntry(key, folder);
   std::printf("Uninstalled %s\n", VendraText::ShownOnTerminalUtf8(key).c_str());
   return 0;
 }

@@ -1,14 +1,18 @@
 // The package manager: installs, repairs and removes the vendor's products on
-// the command lines the installer and the uninstall entry give it.
+// the command lines the installer and the uninstall entry give it, and tells
+// an administrator what is installed.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "client/session_lock.h"
 #include "client/v_client.h"
+#include "common/cli/arguments.h"
 #include "common/text/utf.h"
 #include "install/v_build_client.h"
 #include "packagemanager/commands.h"
+#include "packagemanager/status_command.h"
+#include "platform/console.h"
 #include "platform/entry_point.h"
 #include "platform/program_arguments.h"
 
@@ -20,36 +24,82 @@ VendraClient::VClient g_client;
 VendraClient::VBuildClient g_buildClient;
 [[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
-int Usage() {
-  std::printf(
-      "usage: VendraBuild install [--allow-downgrade] PRODUCT BRANCH VERSION FOLDER EXECUTABLE\n"
-      "       VendraBuild uninstall KEY FOLDER\n"
-      "       VendraBuild modify KEY FOLDER\n");
-  return 2;
-}
+constexpr char kProgram[] = "VendraBuild";
+
+constexpr char kHelp[] =
+    "usage: VendraBuild [OPTIONS] install [--allow-downgrade] PRODUCT BRANCH VERSION FOLDER\n"
+    "                                     EXECUTABLE\n"
+    "       VendraBuild [OPTIONS] modify KEY FOLDER\n"
+    "       VendraBuild [OPTIONS] uninstall KEY FOLDER\n"
+    "       VendraBuild [--json] status FOLDER...\n"
+    "\n"
+    "install    downloads the build PRODUCT BRANCH VERSION, checks it and installs it\n"
+    "           into FOLDER; EXECUTABLE (relative to FOLDER) is marked as a program.\n"
+    "           A version lower than the one installed needs --allow-downgrade.\n"
+    "modify     repairs the install in FOLDER: what is missing or changed is put back.\n"
+    "uninstall  removes what the install put into FOLDER and, when the uninstall\n"
+    "           entry KEY names FOLDER, the entry. Nothing installed: nothing to do.\n"
+    "status     tells what is installed in each FOLDER and whether it is complete.\n"
+    "\n"
+    "options:\n"
+    "  --quiet            only the steps and the summary, no per-file lines\n"
+    "  --json             one JSON object per line and event on standard output\n"
+    "  --non-interactive  never ask: fail at once when there is no stored session\n"
+    "  -h, --help         this text\n"
+    "  --version          the program's version\n"
+    "\n"
+    "Unattended use: sign in once (the installer does), then run with\n"
+    "--non-interactive; the stored session is used and renewed without a prompt.\n"
+    "\n"
+    "Exit codes: 0 success, 1 failure (the reason on standard error), 2 wrong\n"
+    "command line, 3 cancelled by the user, 4 another install is running.\n";
+
+struct Shape {
+  const char* command;
+  size_t words;  // the command word included; 0: one or more folders follow
+};
+
+constexpr Shape kShapes[] = {{"install", 6}, {"modify", 3}, {"uninstall", 3}, {"status", 0}};
 
 }  // namespace
 
 int VendraMain(void* moduleInstance) {
   g_client.SetModuleInstance(moduleInstance);
-  std::vector<std::u16string> args = VendraPlatform::ProgramArguments();
-  if (args.empty()) return Usage();
-  VendraBuild::InstallOptions options;
-  if (args[0] == u"install" && args.size() > 1 && args[1] == u"--allow-downgrade") {
-    options.allowDowngrade = true;
-    args.erase(args.begin() + 1);
-  }
+  VendraCli::Arguments args;
+  std::string reason;
+  if (!VendraCli::Parse(VendraCli::Utf8Arguments(VendraPlatform::ProgramArguments()),
+                        {{"quiet", false},
+                         {"json", false},
+                         {"non-interactive", false},
+                         {"allow-downgrade", false}},
+                        args,
+                        reason))
+    return VendraCli::UsageError(kProgram, reason);
+  if (args.help) return VendraCli::PrintHelp(kHelp);
+  if (args.version) return VendraCli::PrintVersion(kProgram);
+  if (args.positional.empty()) return VendraCli::UsageError(kProgram, "no command given");
+  const std::string& command = args.positional[0];
+  const Shape* shape = nullptr;
+  for (const Shape& s : kShapes)
+    if (command == s.command) shape = &s;
+  if (!shape) return VendraCli::UsageError(kProgram, "unknown command \"" + command + "\"");
+  if (shape->words ? args.positional.size() != shape->words : args.positional.size() < 2)
+    return VendraCli::UsageError(kProgram, command + " takes other words; see the usage");
+  if (args.Switch("allow-downgrade") && command != "install")
+    return VendraCli::UsageError(kProgram, "--allow-downgrade goes with install only");
+  if (args.Switch("non-interactive")) VendraPlatform::DisconnectStandardInput();
+
+  std::vector<std::u16string> words;
+  for (const std::string& w : args.positional) words.push_back(VendraText::Utf8ToUtf16(w));
   const VendraBuild::Clients clients{g_client, g_buildClient};
-  const std::u16string& command = args[0];
-  if (command == u"install" && args.size() == 6) {
-    return VendraBuild::InstallCommand(clients, VendraText::Utf16ToUtf8(args[1]),
-                                       VendraText::Utf16ToUtf8(args[2]),
-                                       VendraText::Utf16ToUtf8(args[3]), args[4], args[5],
-                                       options);
+  if (command == "install") {
+    VendraBuild::InstallOptions options;
+    options.allowDowngrade = args.Switch("allow-downgrade");
+    return VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
+                                       args.positional[3], words[4], words[5], options);
   }
-  if (command == u"uninstall" && args.size() == 3)
-    return VendraBuild::UninstallCommand(args[1], args[2]);
-  if (command == u"modify" && args.size() == 3)
-    return VendraBuild::ModifyCommand(clients, args[1], args[2]);
-  return Usage();
+  if (command == "modify") return VendraBuild::ModifyCommand(clients, words[1], words[2]);
+  if (command == "uninstall") return VendraBuild::UninstallCommand(words[1], words[2]);
+  return VendraBuild::StatusCommand(clients, {words.begin() + 1, words.end()},
+                                    args.Switch("json"));
 }

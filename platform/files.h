@@ -25,6 +25,8 @@ bool CreateSharedFolder(std::u16string_view folder);
 uint32_t MoveFileReplacing(std::u16string_view from, std::u16string_view to);
 
 uint32_t DeleteFile(std::u16string_view path);
+// Removes a folder that is empty; a folder with anything in it stays.
+uint32_t RemoveEmptyFolder(std::u16string_view path);
 bool FileExists(std::u16string_view path);
 bool FolderExists(std::u16string_view path);
 uint32_t GetFileSize(std::u16string_view path, uint64_t& size);

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Fills a service root with the Tandory catalogue: the build list with a
-# "live" version, that build's files, and the package manager (VendraBuild)
-# as the "vendrabuild" utility. The build is signed with a throw-away
-# publisher key kept beside the service root (SERVICE_ROOT.publisher-key,
-# made on first use), and SERVICE_ROOT.vendrabuild-config.json pins the
-# package manager to it: point VENDRA_BUILD_CONFIG at that file.
+# Fills a service root with the Tandory catalogue: the demo build (by
+# scripts/demo-product.sh) published as the "live" version of "tdy" and
+# named by the build list "TDY-UPLINK" the installer reads, and the package
+# manager (VendraBuild) as the "vendrabuild" utility. Both go through
+# vendra-catalogue, the tool a release engineer uses. The build is signed
+# with a throw-away publisher key kept beside the service root
+# (SERVICE_ROOT.publisher-key, made on first use), and
+# SERVICE_ROOT.vendrabuild-config.json pins the package manager to it: point
+# VENDRA_BUILD_CONFIG at that file.
 #
 #   scripts/make-catalogue.sh SERVICE_ROOT [VERSION] [BUILD_DIR]
 #
@@ -24,4 +27,9 @@ if [ ! -f "$key" ]; then
   public_key="$("$catalogue" keygen "$key" | sed -n 's/^public_key //p')"
   printf '{"publisher_keys": ["%s"]}\n' "$public_key" > "${root%/}.vendrabuild-config.json"
 fi
-"$catalogue" --key "$key" "$root" "$build/packagemanager/VendraBuild" "$version"
+product="$(mktemp -d /tmp/tandory-product-XXXXXX)"
+trap 'rm -rf "$product"' EXIT
+./scripts/demo-product.sh "$product" "$version"
+"$catalogue" publish --key "$key" --root "$root" --product tdy --branch live \
+  --version "$version" --build-list TDY-UPLINK "$product"
+"$catalogue" utility --root "$root" --name vendrabuild "$build/packagemanager/VendraBuild"

@@ -83,11 +83,13 @@ service="$linux_build/service/vendra-service"
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
 # The build is signed with a throw-away publisher key, which the package
 # manager's configuration pins.
-public_key=$("$linux_build/packagemanager/vendra-catalogue" keygen "$service_root/publisher.key" |
-  sed -n 's/^public_key //p')
+catalogue="$linux_build/packagemanager/vendra-catalogue"
+public_key=$("$catalogue" keygen "$service_root/publisher.key" | sed -n 's/^public_key //p')
 printf '{"publisher_keys": ["%s"]}\n' "$public_key" > "$service_root/vendrabuild-config.json"
-"$linux_build/packagemanager/vendra-catalogue" --key "$service_root/publisher.key" "$service_root" \
-  "$build/packagemanager/VendraBuild.exe" 1.2.3 >/dev/null
+"$repo/scripts/demo-product.sh" "$service_root/product" 1.2.3
+"$catalogue" publish --key "$service_root/publisher.key" --root "$service_root" --product tdy \
+  --branch live --version 1.2.3 --build-list TDY-UPLINK "$service_root/product" >/dev/null
+"$catalogue" utility --root "$service_root" "$build/packagemanager/VendraBuild.exe" >/dev/null
 export VENDRA_BUILD_CONFIG
 VENDRA_BUILD_CONFIG=$(winepath -w "$service_root/vendrabuild-config.json" 2>/dev/null | tr -d '\r')
 "$service" serve --root "$service_root" --listen 127.0.0.1:0 --faults \

@@ -5,42 +5,36 @@
 
 #include <charconv>
 #include <iostream>
-#include <set>
 #include <thread>
 
 #include "service/accounts.h"
-#include "service/command_line.h"
+#include "common/cli/arguments.h"
 #include "service/digest.h"
 #include "service/http_front.h"
 #include "service/totp.h"
 
 namespace {
 
-using VendraService::CommandLine;
+using CommandLine = VendraCli::Arguments;
 
-const char kUsage[] =
+constexpr char kProgram[] = "vendra-service";
+
+const char kHelp[] =
     "usage:\n"
     "  vendra-service serve --root DIR --listen HOST:PORT [--tls-cert FILE --tls-key FILE]\n"
     "                       [--access-lifetime S] [--refresh-lifetime S] [--local-lifetime S]\n"
     "                       [--faults]\n"
     "  vendra-service add-user --root DIR --user NAME --password PASSWORD\n"
-    "                          [--totp-secret BASE32]\n";
+    "                          [--totp-secret BASE32]\n"
+    "\n"
+    "serve     answers the client's requests from the service root DIR (an existing\n"
+    "          folder) on HOST:PORT (port 0: a free one); prints \"listening URL\".\n"
+    "add-user  stores an account in DIR (made when missing).\n"
+    "\n"
+    "Exit codes: 0 success (serve: stopped by SIGTERM or SIGINT), 1 failure (the\n"
+    "reason on standard error), 2 wrong command line.\n";
 
-int Usage(const std::string& reason) {
-  std::cerr << "vendra-service: " << reason << "\n" << kUsage;
-  return 2;
-}
-
-bool OnlyKnownOptions(const CommandLine& line, const std::set<std::string>& known,
-                      std::string& reason) {
-  for (const auto& [name, value] : line.values) {
-    if (known.count(name) == 0) {
-      reason = "unknown option --" + name;
-      return false;
-    }
-  }
-  return true;
-}
+int Usage(const std::string& reason) { return VendraCli::UsageError(kProgram, reason); }
 
 bool ParseSeconds(const std::string& text, int64_t& seconds) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
@@ -62,13 +56,9 @@ bool ParseListen(const std::string& text, std::string& host, int& port) {
 }
 
 int Serve(const CommandLine& line) {
-  std::string reason;
-  if (!OnlyKnownOptions(line,
-                        {"root", "listen", "tls-cert", "tls-key", "access-lifetime",
-                         "refresh-lifetime", "local-lifetime"},
-                        reason)) {
-    return Usage(reason);
-  }
+  if (line.positional.size() != 1) return Usage("serve takes options only");
+  for (const char* other : {"user", "password", "totp-secret"})
+    if (line.Has(other)) return Usage(std::string("serve takes no --") + other);
   VendraService::ServeOptions options;
   if (!line.Has("root") || !line.Has("listen")) return Usage("serve needs --root and --listen");
   options.root = line.Get("root");
@@ -93,10 +83,12 @@ int Serve(const CommandLine& line) {
   if (options.faults && !VendraService::IsLoopbackHost(options.host)) {
     return Usage("--faults is allowed only with a loopback --listen address");
   }
+  // A mistyped root would otherwise serve an empty catalogue and refuse
+  // every sign-in, which looks like a fault of the client.
   std::error_code error;
-  std::filesystem::create_directories(options.root, error);
-  if (!std::filesystem::is_directory(options.root)) {
-    std::cerr << "vendra-service: cannot use the root folder " << options.root << "\n";
+  if (!std::filesystem::is_directory(options.root, error)) {
+    std::cerr << "vendra-service: the root folder " << options.root
+              << " does not exist; make it (add-user --root makes it) and try again\n";
     return 1;
   }
 
@@ -123,10 +115,11 @@ int Serve(const CommandLine& line) {
 }
 
 int AddUser(const CommandLine& line) {
-  std::string reason;
-  if (!OnlyKnownOptions(line, {"root", "user", "password", "totp-secret"}, reason)) {
-    return Usage(reason);
-  }
+  if (line.positional.size() != 1) return Usage("add-user takes options only");
+  for (const char* other : {"listen", "tls-cert", "tls-key", "access-lifetime",
+                            "refresh-lifetime", "local-lifetime"})
+    if (line.Has(other)) return Usage(std::string("add-user takes no --") + other);
+  if (line.Switch("faults")) return Usage("add-user takes no --faults");
   if (!line.Has("root") || !line.Has("user") || !line.Has("password")) {
     return Usage("add-user needs --root, --user and --password");
   }
@@ -156,13 +149,26 @@ int AddUser(const CommandLine& line) {
 int main(int argc, char** argv) {
   CommandLine line;
   std::string reason;
-  if (!VendraService::ParseCommandLine(argc, argv, {"faults"}, line, reason)) {
+  if (!VendraCli::Parse(VendraCli::Utf8Arguments(argc, argv),
+                        {{"root", true},
+                         {"listen", true},
+                         {"tls-cert", true},
+                         {"tls-key", true},
+                         {"access-lifetime", true},
+                         {"refresh-lifetime", true},
+                         {"local-lifetime", true},
+                         {"faults", false},
+                         {"user", true},
+                         {"password", true},
+                         {"totp-secret", true}},
+                        line, reason)) {
     return Usage(reason);
   }
-  if (line.command == "serve") return Serve(line);
-  if (line.command == "add-user") {
-    if (!line.switches.empty()) return Usage("add-user takes no switches");
-    return AddUser(line);
-  }
-  return Usage("unknown command \"" + line.command + "\"");
+  if (line.help) return VendraCli::PrintHelp(kHelp);
+  if (line.version) return VendraCli::PrintVersion(kProgram);
+  if (line.positional.empty()) return Usage("no command given");
+  const std::string& command = line.positional[0];
+  if (command == "serve") return Serve(line);
+  if (command == "add-user") return AddUser(line);
+  return Usage("unknown command \"" + command + "\"");
 }

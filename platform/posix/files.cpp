@@ -150,6 +150,10 @@ uint32_t DeleteFile(std::u16string_view path) {
   return ::unlink(NativePath(path).c_str()) == 0 ? SysError::kSuccess : SysErrorFromErrno(errno);
 }
 
+uint32_t RemoveEmptyFolder(std::u16string_view path) {
+  return ::rmdir(NativePath(path).c_str()) == 0 ? SysError::kSuccess : SysErrorFromErrno(errno);
+}
+
 bool FileExists(std::u16string_view path) {
   struct stat st;
   return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

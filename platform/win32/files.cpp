@@ -117,6 +117,10 @@ uint32_t DeleteFile(std::u16string_view path) {
   return ::DeleteFileW(WidePath(path).c_str()) ? SysError::kSuccess : ::GetLastError();
 }
 
+uint32_t RemoveEmptyFolder(std::u16string_view path) {
+  return ::RemoveDirectoryW(WidePath(path).c_str()) ? SysError::kSuccess : ::GetLastError();
+}
+
 bool FileExists(std::u16string_view path) {
   const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -66,8 +66,7 @@ class InstallRunTest : public ::testing::Test {
     WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
     // The publisher's throw-away key signs the build; the package manager is
     // pinned to it through its configuration.
-    const std::string key = folder_.Sub("publisher.key");
-    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(key) + " > " +
+    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(key_) + " > " +
                          Quoted(folder_.Sub("key.txt"))),
               0);
     const std::string keyText = ReadFile(folder_.Sub("key.txt"));
@@ -75,9 +74,16 @@ class InstallRunTest : public ::testing::Test {
                                                   keyText.substr(11, keyText.find('\n') - 11) +
                                                   "\"]}");
     ::setenv("VENDRA_BUILD_CONFIG", folder_.Sub("config.json").c_str(), 1);
-    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " --key " + Quoted(key) + " " +
+    const std::string product = folder_.Sub("product");
+    ASSERT_EQ(RunCommand(Quoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + Quoted(product) + " 2.5.1"), 0);
+    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " publish --key " + Quoted(key_) +
+                         " --root " + Quoted(serviceRoot_.path()) +
+                         " --product tdy --branch live --version 2.5.1 --build-list TDY-UPLINK " +
+                         Quoted(product) + " > /dev/null"),
+              0);
+    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " utility --root " +
                          Quoted(serviceRoot_.path()) + " " + Quoted(VENDRA_BUILD_PROGRAM) +
-                         " 2.5.1 > /dev/null"),
+                         " > /dev/null"),
               0);
     service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
     ASSERT_TRUE(service_->ok());
@@ -120,6 +126,7 @@ class InstallRunTest : public ::testing::Test {
   std::string installFolder_;
   std::string dataFolder_;
   std::string log_ = folder_.Sub("run.log");
+  std::string key_ = folder_.Sub("publisher.key");
 };
 
 TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManager) {
@@ -185,6 +192,37 @@ TEST_F(InstallRunTest, TheEntrysModifyRepairsAndItsUninstallRemovesTheProductAnd
   EXPECT_TRUE(fs::exists(installFolder_ + "/TandoryInstaller")) << "not the package's file";
   EXPECT_FALSE(fs::exists(entry + "/v_uninstallstring"));
   EXPECT_FALSE(fs::exists(entry + "/v_displayname"));
+}
+
+// Any folder a release engineer publishes comes back byte for byte: nested
+// folders, empty files and names beyond ASCII included.
+TEST_F(InstallRunTest, APublishedFolderIsInstalledByteForByte) {
+  const std::string source = folder_.Sub("release");
+  fs::create_directories(source + "/data/levels/one");
+  WriteServiceFile(source, "Tandory.exe", "#!/bin/sh\necho ok\n");
+  WriteServiceFile(source, "data/levels/one/map.bin", std::string(300000, '\x7f'));
+  WriteServiceFile(source, "data/empty.cfg", "");
+  WriteServiceFile(source, "data/Grüße – 日本.txt", "non-ASCII name");
+  ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " publish --key " + Quoted(key_) +
+                       " --root " + Quoted(serviceRoot_.path()) +
+                       " --product tdy --branch live --version 3.0 " + Quoted(source) +
+                       " >> " + Quoted(log_) + " 2>&1"),
+            0)
+      << ReadFile(log_);
+  const std::string target = folder_.Sub("installed");
+  ASSERT_EQ(RunCommand(Quoted(VENDRA_BUILD_PROGRAM) + " install tdy live 3.0 " + Quoted(target) +
+                       " Tandory.exe < /dev/null >> " + Quoted(log_) + " 2>&1"),
+            0)
+      << ReadFile(log_);
+  size_t compared = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(source)) {
+    if (!entry.is_regular_file()) continue;
+    const fs::path relative = fs::relative(entry.path(), source);
+    EXPECT_EQ(ReadFile((fs::path(target) / relative).string()), ReadFile(entry.path().string()))
+        << relative;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 4u);
 }
 
 }  // namespace

@@ -145,15 +145,20 @@ class SignedReleaseTest : public ::testing::Test {
   // and its programs with the trusted code-signing certificate.
   int Publish(const std::string& version, const std::string& options = "",
               const std::string& key = "publisher", const std::string& codeSigner = "publisher") {
-    std::string command = Quoted(VENDRA_CATALOGUE_PROGRAM) + " " + options;
+    const std::string product = folder_.Sub("product-" + version);
+    if (!fs::exists(product) &&
+        RunShell(Quoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + Quoted(product) + " " + version) != 0)
+      return -1;
+    std::string command = Quoted(VENDRA_CATALOGUE_PROGRAM) + " publish --replace " + options;
     if (!key.empty()) command += " --key " + Quoted(keys_.Sub(key));
     if (!codeSigner.empty())
       command += " --code-sign-cert " + Quoted(pki_.Sub(codeSigner + ".pem")) +
                  " --code-sign-key " + Quoted(pki_.Sub(codeSigner + ".key"));
     std::string output;
-    const int code = RunShell(command + " " + Quoted(serviceRoot_.path()) + " " +
-                             Quoted(VENDRA_BUILD_PROGRAM) + " " + version,
-                         &output);
+    const int code = RunShell(command + " --root " + Quoted(serviceRoot_.path()) +
+                                  " --product tdy --branch live --version " + version +
+                                  " --build-list TDY-UPLINK " + Quoted(product),
+                              &output);
     EXPECT_EQ(code, 0) << output;
     return code;
   }

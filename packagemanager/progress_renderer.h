@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <string>
+
+#include "packagemanager/install_progress.h"
+
+namespace VendraBuild {
+
+// How a command's progress reaches its reader.
+enum class ProgressStyle {
+  Terminal,  // one line per phase, redrawn in place; a summary at the end
+  Lines,     // plain lines for a pipe or a log: a line per file, no carriage returns
+  Quiet,     // only the command's steps, notes and summary
+  Json,      // one JSON object per line and event
+};
+
+// Picks the style: --json, else --quiet, else a terminal when standard output
+// is one, else plain lines.
+ProgressStyle ChooseProgressStyle(bool json, bool quiet, bool outputIsTerminal);
+
+// Shows the install engine's notices. Rate and time left come from the bytes
+// of the last few seconds, so a download that slows down or speeds up shows
+// its present pace. Names are shown with the system's own separator and
+// with control characters made harmless.
+class ProgressRenderer final : public InstallProgressListener {
+ public:
+  // now: seconds on a steady clock (tests pass their own).
+  ProgressRenderer(ProgressStyle style, std::FILE* out, int columns = 80,
+                   std::function<double()> now = nullptr);
+
+  void OnProgress(const InstallProgress& progress) override;
+  void OnNote(const std::string& text) override;
+  // A headline of the command ("Installing tdy live 1.0 into /opt/tdy").
+  void Step(const std::string& text);
+  // Ends the current phase's line and prints the summary: files, bytes, time
+  // and rate of the whole run.
+  void Finish(bool succeeded);
+
+ private:
+  struct Sample {
+    double time;
+    uint64_t bytes;
+  };
+  void EndLine();
+  void DrawTerminal(const InstallProgress& p, bool force);
+  void WriteJson(const InstallProgress& p);
+  void WriteLine(const std::string& line);
+  double Rate() const;
+
+  ProgressStyle style_;
+  std::FILE* out_;
+  int columns_;
+  std::function<double()> now_;
+  double started_ = 0;
+  double lastDraw_ = -1;
+  bool lineOpen_ = false;
+  bool havePhase_ = false;
+  InstallPhase phase_ = InstallPhase::Fetching;
+  std::string file_;
+  std::deque<Sample> samples_;
+  InstallProgress last_;
+};
+
+}  // namespace VendraBuild

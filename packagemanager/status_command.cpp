@@ -1,0 +1,121 @@
+#include "packagemanager/status_command.h"
+
+#include <cstdio>
+
+#include "common/memory/ref_ptr.h"
+#include "common/text/format.h"
+#include "common/text/terminal_text.h"
+#include "common/text/utf.h"
+#include "json/array.h"
+#include "json/files.h"
+#include "json/object.h"
+#include "packagemanager/install_record.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace VendraBuild {
+namespace {
+
+using VendraJSON::VSJObject;
+using ObjectRef = Vendra::RefPtr<VSJObject>;
+
+enum class State { Empty, Complete, Incomplete, Unknown };
+
+struct FolderStatus {
+  State state = State::Empty;
+  InstallRecord record;
+  size_t differing = 0;
+  std::u16string reason;
+};
+
+const char* StateName(State state) {
+  switch (state) {
+    case State::Empty: return "nothing installed";
+    case State::Complete: return "complete";
+    case State::Incomplete: return "incomplete";
+    case State::Unknown: return "unknown";
+  }
+  return "unknown";
+}
+
+FolderStatus Look(Clients clients, const std::u16string& folder) {
+  FolderStatus status;
+  if (!VendraPlatform::FileExists(VendraPlatform::JoinFileName(folder, kInstallRecordName)))
+    return status;
+  if (!LoadInstallRecord(folder, status.record, status.reason)) {
+    status.state = State::Unknown;
+    return status;
+  }
+  std::u16string buildPath;
+  clients.client.GetDataPath(
+      VendraText::Format(u"downloads\\%hs\\%hs\\%hs\\build.json", status.record.product,
+                         status.record.branch, status.record.version),
+      buildPath);
+  Vendra::RefPtr<VendraJSON::VSJValue> build;
+  if (!VendraJSON::LoadFile(buildPath, build.Receive(), status.reason) ||
+      build->GetType() != VendraJSON::kTypeObject) {
+    status.state = State::Unknown;
+    status.reason = u"the build's file list is not in the data folder (" + buildPath + u")";
+    return status;
+  }
+  Vendra::RefPtr<VendraJSON::VSJArray> differing;
+  if (clients.buildClient.GetBuildFilesToInstall(static_cast<VSJObject*>(build.get()), folder,
+                                                 differing.Receive(), status.reason) !=
+      VendraClient::eVClientResult::Success) {
+    status.state = State::Unknown;
+    return status;
+  }
+  status.differing = differing->Count();
+  status.state = status.differing == 0 ? State::Complete : State::Incomplete;
+  return status;
+}
+
+void PrintText(const std::u16string& folder, const FolderStatus& s) {
+  const std::string where = VendraText::ShownOnTerminalUtf8(folder);
+  if (s.state == State::Empty) {
+    std::printf("%s: nothing installed\n", where.c_str());
+    return;
+  }
+  std::printf("%s: %s %s %s, %s", where.c_str(),
+              VendraText::ShownOnTerminal(s.record.product).c_str(),
+              VendraText::ShownOnTerminal(s.record.branch).c_str(),
+              VendraText::ShownOnTerminal(s.record.version).c_str(), StateName(s.state));
+  if (s.state == State::Incomplete)
+    std::printf(" (%zu file(s) missing or changed; run VendraBuild modify KEY FOLDER to repair)",
+                s.differing);
+  if (s.state == State::Unknown)
+    std::printf(" (%s)", VendraText::ShownOnTerminalUtf8(s.reason).c_str());
+  std::printf("\n");
+}
+
+void PrintJson(const std::u16string& folder, const FolderStatus& s) {
+  auto o = ObjectRef::Adopt(VSJObject::Create());
+  o->SetString(u"folder", std::u16string_view(folder));
+  o->SetStringA(u"state", s.state == State::Empty ? "empty" : StateName(s.state));
+  if (s.state != State::Empty) {
+    o->SetStringA(u"product", s.record.product);
+    o->SetStringA(u"branch", s.record.branch);
+    o->SetStringA(u"version", s.record.version);
+    o->SetInteger(u"files", static_cast<int64_t>(s.record.files.size()));
+    o->SetInteger(u"files_differing", static_cast<int64_t>(s.differing));
+  }
+  if (!s.reason.empty()) o->SetString(u"reason", std::u16string_view(s.reason));
+  std::string text;
+  o->ToStringA(text);
+  std::printf("%s\n", text.c_str());
+}
+
+}  // namespace
+
+int StatusCommand(Clients clients, const std::vector<std::u16string>& folders, bool json) {
+  int code = 0;
+  for (const std::u16string& folder : folders) {
+    const FolderStatus status = Look(clients, folder);
+    if (status.state == State::Unknown) code = 1;
+    json ? PrintJson(folder, status) : PrintText(folder, status);
+  }
+  std::fflush(stdout);
+  return code;
+}
+
+}  // namespace VendraBuild

@@ -1,0 +1,24 @@
+// Win32 layer only.
+#include "platform/console.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace VendraPlatform {
+
+bool StandardOutputIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+int TerminalColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    if (columns > 0) return columns;
+  }
+  return 80;
+}
+
+void DisconnectStandardInput() { SetStdHandle(STD_INPUT_HANDLE, nullptr); }
+
+}  // namespace VendraPlatform
