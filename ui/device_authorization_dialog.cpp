@@ -61,7 +61,7 @@ void DeviceAuthorizationDialog::OnCommand(IDialogHost& host, int id) {
       SendCodeByEmail(host);
       break;
     case Ids::kAccountSettings:
-      launcher_.OpenAddress(kAccountPageAddress);
+      OpenAccountPage(launcher_, host);
       break;
     case Ids::kNotYou:
       SwitchAccount(host);

@@ -51,7 +51,7 @@ void LoginDialog::OnCommand(IDialogHost& host, int id) {
       host.End(kEndCancel);
       break;
     case Ids::kAccountManagement:
-      launcher_.OpenAddress(kAccountPageAddress);
+      OpenAccountPage(launcher_, host);
       break;
     default:
       break;

@@ -113,14 +113,20 @@ class Session {
     if (!host_.ended()) host_.End(kEndCancel);
   }
 
+  // The window's texts are printed in full once; later rounds (after a
+  // button that keeps the window open) repeat only the caption and the
+  // boxes, whose contents may have changed.
   void PrintWindow() {
     std::u16string out = u"\n";
     out += dialog_.caption;
     out += u"\n";
     out.append(dialog_.caption.size(), u'=');
     out += u"\n";
+    const bool first = !printed_;
+    printed_ = true;
     for (const ControlTemplate& c : dialog_.controls) {
       if (c.kind == ControlKind::Static && !labels_.count(&c)) {
+        if (!first) continue;
         out += c.text;
         out += u"\n";
       } else if (Shows(c)) {
@@ -180,6 +186,8 @@ class Session {
     }
   }
 
+  // A button is chosen by its number, its text or a prefix of its text
+  // that no other button shares (letter case aside).
   bool AskButton(int& button) {
     std::vector<const ControlTemplate*> buttons;
     const ControlTemplate* byDefault = nullptr;
@@ -189,10 +197,8 @@ class Session {
       if (c.kind == ControlKind::DefaultPushButton) byDefault = &c;
     }
     std::u16string prompt = u"Press a button (";
-    for (size_t i = 0; i < buttons.size(); ++i) {
-      if (i) prompt += u", ";
-      prompt += buttons[i]->text;
-    }
+    for (size_t i = 0; i < buttons.size(); ++i)
+      prompt += VendraText::Format(u"%ls%u: %ls", i ? u", " : u"", i + 1, buttons[i]->text);
     prompt += u")";
     if (byDefault) prompt += u" [" + std::u16string(byDefault->text) + u"]";
     prompt += u": ";
@@ -204,13 +210,31 @@ class Session {
         button = byDefault->id;
         return true;
       }
-      for (const ControlTemplate* b : buttons) {
-        if (VendraText::EqualsIgnoreAsciiCase(choice, b->text)) {
-          button = b->id;
-          return true;
-        }
+      const size_t number = EntryNumber(choice);
+      if (number >= 1 && number <= buttons.size()) {
+        button = buttons[number - 1]->id;
+        return true;
       }
-      terminal_.Write(VendraText::Format(u"There is no button \"%ls\".\n", choice));
+      std::vector<const ControlTemplate*> matches;
+      for (const ControlTemplate* b : buttons) {
+        const std::u16string_view text(b->text);
+        if (VendraText::EqualsIgnoreAsciiCase(choice, text)) {
+          matches = {b};
+          break;
+        }
+        if (!choice.empty() && choice.size() < text.size() &&
+            VendraText::EqualsIgnoreAsciiCase(choice, text.substr(0, choice.size())))
+          matches.push_back(b);
+      }
+      if (matches.size() == 1) {
+        button = matches[0]->id;
+        return true;
+      }
+      terminal_.Write(matches.empty()
+                          ? VendraText::Format(u"There is no button \"%ls\".\n", choice)
+                          : VendraText::Format(u"\"%ls\" fits more than one button; type more "
+                                               u"of its text or its number.\n",
+                                               choice));
     }
   }
 
@@ -219,6 +243,7 @@ class Session {
   IDialogLogic& logic_;
   const DialogTemplate& dialog_;
   std::set<const ControlTemplate*> labels_;
+  bool printed_ = false;
 };
 
 }  // namespace

@@ -7,10 +7,11 @@
 namespace VendraUi {
 
 // Dialogs on a text terminal, driven line by line so that people and scripts
-// can both use them. Each round prints the caption, the texts and the
-// read-only boxes, then asks one line per editable control in template order
-// (an empty line keeps the current text; a list takes an entry's text or
-// number), then one line naming a button (empty: the default button). End of
+// can both use them. Each round prints the caption, the texts (the first
+// round only) and the read-only boxes, then asks one line per editable
+// control in template order (an empty line keeps the current text; a list
+// takes an entry's text or number), then one line naming a button by its
+// number, its text or a unique prefix (empty: the default button). End of
 // input presses Cancel. A multi-line edit box takes one line too: the
 // terminal has no way to end a text of several lines that a script could
 // share. Message boxes go to the message box given.

@@ -2,10 +2,12 @@
 #include "platform/terminal.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "common/memory/wipe.h"
@@ -34,24 +36,61 @@ __attribute__((constructor(101))) void HoldClosedStandardStreams() {
   }
 }
 
-// Echo is switched off for one line and restored on every way out.
+// The terminal settings to put back if a signal ends the program while echo
+// is off. Written before the handlers are installed and only read by them.
+termios g_savedTerminal{};
+volatile sig_atomic_t g_echoOff = 0;
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+// Puts echo back, then lets the signal do what it would have done.
+extern "C" void RestoreEchoAndReraise(int signal) {
+  if (g_echoOff) ::tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
+  g_echoOff = 0;
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+// Echo is switched off for one line and restored on every way out: the
+// destructor, and a signal that ends the program meanwhile (Ctrl-C at the
+// password prompt must not leave the person's terminal without echo).
 class EchoOff {
  public:
   explicit EchoOff(bool wanted) {
     if (!wanted || ::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+    g_savedTerminal = saved_;
+    struct sigaction handler {};
+    handler.sa_handler = RestoreEchoAndReraise;
+    sigemptyset(&handler.sa_mask);
+    for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      ::sigaction(kEndingSignals[i], nullptr, &previous_[i]);
+      // A signal the program ignores stays ignored.
+      if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kEndingSignals[i], &handler, nullptr);
+    }
+    g_echoOff = 1;
     termios quiet = saved_;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
     active_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
+    if (!active_) Restore();
   }
   ~EchoOff() {
     if (active_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+    Restore();
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
 
  private:
+  void Restore() {
+    if (!g_echoOff) return;
+    g_echoOff = 0;
+    for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+      ::sigaction(kEndingSignals[i], &previous_[i], nullptr);
+  }
+
   termios saved_{};
+  struct sigaction previous_[std::size(kEndingSignals)] {};
   bool active_ = false;
 };
 

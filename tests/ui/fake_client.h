@@ -18,9 +18,11 @@ class RecordingLauncher final : public VendraPlatform::ILauncher {
   }
   uint32_t OpenAddress(std::u16string_view address) override {
     addresses.emplace_back(address);
-    return 42;
+    return answer;
   }
   std::vector<std::u16string> addresses;
+  // What OpenAddress answers: above 32 when a browser took the page.
+  uint32_t answer = 42;
 };
 
 struct Answer {

@@ -10,6 +10,7 @@
 #include "ui/crash_report_window.h"
 #include "ui/dialog_ids.h"
 #include "ui/terminal_dialog_backend.h"
+#include "ui/vendor_site.h"
 
 using namespace VendraUi;
 using namespace VendraUiTest;
@@ -96,7 +97,7 @@ TEST_F(TerminalDialogTest, LoginShowsTheWindowAndAsksEachBoxThenAButton) {
   EXPECT_NE(out.find("Password: "), std::string::npos);
   EXPECT_NE(out.find("Keep me logged in for (1: 1 day, 2: 180 days, 3: 1 year) [180 days]: "),
             std::string::npos);
-  EXPECT_NE(out.find("Press a button (OK, Cancel, Account Management) [OK]: "), std::string::npos);
+  EXPECT_NE(out.find("Press a button (1: OK, 2: Cancel, 3: Account Management) [OK]: "), std::string::npos);
   // Labels are prompts, not printed texts of their own.
   EXPECT_EQ(out.find("Username\n"), std::string::npos);
   EXPECT_TRUE(messages.shown.empty());
@@ -161,6 +162,37 @@ TEST_F(TerminalDialogTest, AccountManagementKeepsTheWindowOpen) {
   EXPECT_NE(terminal.output.find("Username [alice]: "), std::string::npos);
 }
 
+// Without a browser the page's address is shown, so it can be opened
+// elsewhere.
+TEST_F(TerminalDialogTest, AnAccountPageThatCannotBeOpenedIsShownByItsAddress) {
+  launcher.answer = 2;
+  Feed({"", "", "Account Settings", "", "", "Cancel"});
+  std::u16string error;
+  EXPECT_EQ(ShowDevice(error), eVClientResult::Cancelled);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_NE(messages.shown[0].find(VendraText::Utf16ToUtf8(kAccountPageAddress)),
+            std::string::npos)
+      << messages.shown[0];
+}
+
+// Buttons by number, by unique prefix (any letter case) or by full text; a
+// text no button has is asked again. The window's texts are printed once
+// however many rounds it takes; its boxes every round.
+TEST_F(TerminalDialogTest, ButtonsByNumberOrUniquePrefixAndTheWindowPrintedOnce) {
+  Feed({"", "", "2", "", "", "se", "", "", "Acc", "", "", "xyz", "ACCOUNT SETTINGS", "",
+        "222222", "4"});
+  std::u16string error;
+  EXPECT_EQ(ShowDevice(error), eVClientResult::Success);
+  EXPECT_EQ(fake.emails, 2) << "by number and by prefix";
+  EXPECT_EQ(launcher.addresses.size(), 2u) << "by prefix and by full text";
+  ASSERT_EQ(fake.authorizations.size(), 1u);
+  EXPECT_EQ(fake.authorizations[0].code, u"222222");
+  const std::string& out = terminal.output;
+  EXPECT_NE(out.find("There is no button \"xyz\"."), std::string::npos) << out;
+  EXPECT_EQ(Count(out, "A code is required to authorize your device."), 1u) << out;
+  EXPECT_EQ(Count(out, "Vendra Software username: alice\n"), 5u) << out;
+}
+
 TEST_F(TerminalDialogTest, NoTerminalIsAWindowThatCannotBeMade) {
   terminal.available = false;
   std::u16string error;
@@ -184,8 +216,8 @@ TEST_F(TerminalDialogTest, DeviceWindowShowsTheUserKeepsThePrefilledNameAndSubmi
             std::string::npos);
   EXPECT_NE(out.find("A name to remember this device by [WORKSTATION-7]: "), std::string::npos);
   EXPECT_NE(out.find("Authenticator/E-mail code: "), std::string::npos);
-  EXPECT_NE(out.find("Press a button (Not you?, Send me a code via E-mail, Account Settings, OK, "
-                     "Cancel) [OK]: "),
+  EXPECT_NE(out.find("Press a button (1: Not you?, 2: Send me a code via E-mail, 3: Account "
+                     "Settings, 4: OK, 5: Cancel) [OK]: "),
             std::string::npos);
   // The read-only box is shown, never asked.
   EXPECT_EQ(terminal.hiddenReads.size(), 3u);
@@ -245,7 +277,7 @@ TEST_F(TerminalCrashWindowTest, ShowsTheReportAndTakesOneLineOfNotesUnderItsQues
   EXPECT_NE(terminal.output.find("Vendra Software Crash Reporter\n"), std::string::npos);
   EXPECT_NE(terminal.output.find("Access violation at 0x1234"), std::string::npos);
   EXPECT_NE(terminal.output.find("exactly how do we reproduce it?): "), std::string::npos);
-  EXPECT_NE(terminal.output.find("Press a button (Heck No!, Report Error) [Report Error]: "),
+  EXPECT_NE(terminal.output.find("Press a button (1: Heck No!, 2: Report Error) [Report Error]: "),
             std::string::npos);
   std::u16string notes;
   ASSERT_TRUE(report->GetString(u"user_notes", notes));

@@ -67,6 +67,16 @@ ChildSession::ChildSession(Mode mode, const std::vector<std::string>& argv,
   outputFd_ = out[0];
 }
 
+bool ChildSession::TerminalEchoes() const {
+  termios settings{};
+  return mode_ == Mode::PseudoTerminal && ::tcgetattr(outputFd_, &settings) == 0 &&
+         (settings.c_lflag & ECHO) != 0;
+}
+
+void ChildSession::Signal(int signal) {
+  if (pid_ > 0) ::kill(pid_, signal);
+}
+
 ChildSession::~ChildSession() {
   if (pid_ > 0) {
     ::kill(pid_, SIGKILL);

@@ -30,6 +30,11 @@ class ChildSession {
   // -1 when it did not exit normally within the time.
   int Finish(int timeoutSeconds = 60);
 
+  // At a pseudo-terminal: whether it echoes what is typed now.
+  bool TerminalEchoes() const;
+  // Sends the child a signal.
+  void Signal(int signal);
+
   const std::string& output() const { return output_; }
 
  private:

@@ -5,6 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/temp_folder.h"
@@ -146,6 +149,33 @@ TEST(TerminalSession, AtATerminalThePasswordIsNotEchoedAndEchoComesBack) {
   EXPECT_NE(out.find("Username: alice\r\n"), std::string::npos) << out;
   EXPECT_NE(out.find("[180 days]: 1 day\r\n"), std::string::npos) << out;
   EXPECT_EQ(ReadTextFile(dir.Sub("record")), "LoginW [alice] [Tr0ub4dor] 0 86400\n");
+}
+
+// However the program ends at the password prompt (Ctrl-C, SIGTERM, end of
+// input), the person's terminal echoes again afterwards.
+TEST(TerminalSession, EndingAtThePasswordPromptLeavesEchoOn) {
+  const struct {
+    const char* how;
+    std::function<void(ChildSession&)> end;
+  } endings[] = {
+      {"Ctrl-C", [](ChildSession& s) { s.Send("\x03"); }},
+      {"SIGTERM", [](ChildSession& s) { s.Signal(SIGTERM); }},
+      {"end of input", [](ChildSession& s) { s.CloseInput(); }},
+  };
+  for (const auto& ending : endings) {
+    SCOPED_TRACE(ending.how);
+    TempFolder dir;
+    ChildSession s(Mode::PseudoTerminal, Probe("login", dir.Sub("record")));
+    ASSERT_TRUE(s.started());
+    ASSERT_TRUE(s.WaitFor("Username: ")) << s.output();
+    s.Send("alice\n");
+    ASSERT_TRUE(s.WaitFor("Password: ")) << s.output();
+    EXPECT_FALSE(s.TerminalEchoes()) << "echo is off while the password is typed";
+    ending.end(s);
+    s.Finish();
+    EXPECT_TRUE(s.TerminalEchoes());
+    EXPECT_EQ(ReadTextFile(dir.Sub("record")), "");
+  }
 }
 
 TEST(TerminalSession, AtATerminalAMessageBoxWaitsForEnter) {
