@@ -187,11 +187,8 @@ int Publish(const VendraCli::Arguments& args) {
   if (!SetUpSigning(args, request, key, code)) return code;
   VendraCatalogue::PublishResult result;
   const auto progress = [](const std::u16string& name, uint64_t size) {
-    // Build names use backslashes; people read the system's own separator.
-    std::u16string shown = name;
-    for (char16_t& c : shown)
-      if (c == u'\\') c = VendraPlatform::kPathSeparator;
-    std::printf("  packed %s (%s)\n", VendraText::ShownOnTerminalUtf8(shown).c_str(),
+    std::printf("  packed %s (%s)\n",
+                VendraText::ShownOnTerminalUtf8(VendraPlatform::WithOwnSeparators(name)).c_str(),
                 VendraBuild::FormatBytes(size).c_str());
     std::fflush(stdout);
   };

@@ -7,6 +7,7 @@
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/terminal_text.h"
+#include "common/text/utf.h"
 #include "json/object.h"
 #include "packagemanager/display_units.h"
 #include "platform/paths.h"
@@ -45,9 +46,8 @@ const char* PhaseTitle(InstallPhase phase) {
 // The build's names use backslashes; people read them with the system's own
 // separator.
 std::string ShownName(const std::string& name) {
-  std::string shown = VendraText::ShownOnTerminal(name);
-  std::replace(shown.begin(), shown.end(), '\\', static_cast<char>(VendraPlatform::kPathSeparator));
-  return shown;
+  return VendraText::ShownOnTerminalUtf8(
+      VendraPlatform::WithOwnSeparators(VendraText::Utf8ToUtf16(name)));
 }
 
 // The bytes that measure the phase: compressed bytes while downloading,

@@ -29,9 +29,7 @@ constexpr const char16_t* kEntryValues[] = {
 // A folder as text that two spellings of it share: the system's separator,
 // no trailing separator.
 std::u16string FolderKey(std::u16string_view folder) {
-  std::u16string key(folder);
-  for (char16_t& c : key)
-    if (VendraPlatform::IsPathSeparator(c)) c = VendraPlatform::kPathSeparator;
+  std::u16string key = VendraPlatform::WithOwnSeparators(folder);
   while (key.size() > 1 && key.back() == VendraPlatform::kPathSeparator) key.pop_back();
   return key;
 }

@@ -4,6 +4,13 @@ namespace VendraPlatform {
 
 bool IsPathSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
+std::u16string WithOwnSeparators(std::u16string_view path) {
+  std::u16string out(path);
+  for (char16_t& c : out)
+    if (IsPathSeparator(c)) c = kPathSeparator;
+  return out;
+}
+
 std::u16string PathAppend(std::u16string_view base, std::u16string_view more) {
   std::u16string out(base);
   size_t start = 0;

@@ -18,6 +18,10 @@ bool IsPathSeparator(char16_t c);
 // base unchanged; an empty base gives more.
 std::u16string PathAppend(std::u16string_view base, std::u16string_view more);
 
+// path with each separator (either kind) turned into the platform's own, as
+// a person reading it on this system expects.
+std::u16string WithOwnSeparators(std::u16string_view path);
+
 // base + separator + name, without any rewriting of name.
 std::u16string JoinFileName(std::u16string_view folder, std::u16string_view name);
 
