@@ -11,6 +11,7 @@
 #include "common/text/utf.h"
 #include "install/v_build_client.h"
 #include "packagemanager/commands.h"
+#include "packagemanager/install_lock.h"
 #include "packagemanager/status_command.h"
 #include "platform/console.h"
 #include "platform/entry_point.h"
@@ -45,6 +46,8 @@ constexpr char kHelp[] =
     "  --quiet            only the steps and the summary, no per-file lines\n"
     "  --json             one JSON object per line and event on standard output\n"
     "  --non-interactive  never ask: fail at once when there is no stored session\n"
+    "  --wait SECONDS     how long to wait for another install, repair or uninstall\n"
+    "                     to finish (default 60; 0: do not wait)\n"
     "  -h, --help         this text\n"
     "  --version          the program's version\n"
     "\n"
@@ -53,6 +56,39 @@ constexpr char kHelp[] =
     "\n"
     "Exit codes: 0 success, 1 failure (the reason on standard error), 2 wrong\n"
     "command line, 3 cancelled by the user, 4 another install is running.\n";
+
+constexpr long long kDefaultWaitSeconds = 60;
+constexpr long long kLongestWaitSeconds = 7 * 24 * 3600;
+
+// Takes the install lock for install, modify and uninstall; says whom it
+// waits for. 0 when taken, else the exit code (with the reason printed).
+int TakeInstallLock(VendraBuild::InstallLock& lock, long long waitSeconds) {
+  uint32_t error = 0;
+  uint32_t holder = 0;
+  const auto waiting = [&](uint32_t pid) {
+    holder = pid;
+    if (pid != 0)
+      std::fprintf(stderr, "%s: waiting for another install (pid %u) to finish...\n", kProgram,
+                   pid);
+    else
+      std::fprintf(stderr, "%s: waiting for another install to finish...\n", kProgram);
+    std::fflush(stderr);
+  };
+  switch (lock.Acquire(static_cast<uint32_t>(waitSeconds), waiting, error)) {
+    case VendraBuild::InstallLock::Result::Acquired:
+      return 0;
+    case VendraBuild::InstallLock::Result::TimedOut:
+      std::fprintf(stderr,
+                   "%s: another install is still running (pid %u); run this again when it has "
+                   "finished, or give --wait SECONDS to wait longer\n",
+                   kProgram, holder);
+      return VendraCli::kExitBusy;
+    case VendraBuild::InstallLock::Result::Failed:
+      break;
+  }
+  std::fprintf(stderr, "%s: cannot take the install lock (system error %u)\n", kProgram, error);
+  return VendraCli::kExitFailure;
+}
 
 struct Shape {
   const char* command;
@@ -71,7 +107,8 @@ int VendraMain(void* moduleInstance) {
                         {{"quiet", false},
                          {"json", false},
                          {"non-interactive", false},
-                         {"allow-downgrade", false}},
+                         {"allow-downgrade", false},
+                         {"wait", true}},
                         args,
                         reason))
     return VendraCli::UsageError(kProgram, reason);
@@ -87,11 +124,23 @@ int VendraMain(void* moduleInstance) {
     return VendraCli::UsageError(kProgram, command + " takes other words; see the usage");
   if (args.Switch("allow-downgrade") && command != "install")
     return VendraCli::UsageError(kProgram, "--allow-downgrade goes with install only");
+  long long waitSeconds = kDefaultWaitSeconds;
+  if (args.Has("wait") && (!VendraCli::ParseCount(args.Get("wait"), waitSeconds) ||
+                           waitSeconds > kLongestWaitSeconds))
+    return VendraCli::UsageError(kProgram, "--wait takes a number of seconds up to 604800");
   if (args.Switch("non-interactive")) VendraPlatform::DisconnectStandardInput();
 
   std::vector<std::u16string> words;
   for (const std::string& w : args.positional) words.push_back(VendraText::Utf8ToUtf16(w));
   const VendraBuild::Clients clients{g_client, g_buildClient};
+  if (command == "status")
+    return VendraBuild::StatusCommand(clients, {words.begin() + 1, words.end()},
+                                      args.Switch("json"));
+
+  std::u16string holderFile;
+  g_client.GetDataPath(u"VendraBuild.lock", holderFile);
+  VendraBuild::InstallLock lock(holderFile);
+  if (const int code = TakeInstallLock(lock, waitSeconds)) return code;
   if (command == "install") {
     VendraBuild::InstallOptions options;
     options.allowDowngrade = args.Switch("allow-downgrade");
@@ -99,7 +148,5 @@ int VendraMain(void* moduleInstance) {
                                        args.positional[3], words[4], words[5], options);
   }
   if (command == "modify") return VendraBuild::ModifyCommand(clients, words[1], words[2]);
-  if (command == "uninstall") return VendraBuild::UninstallCommand(words[1], words[2]);
-  return VendraBuild::StatusCommand(clients, {words.begin() + 1, words.end()},
-                                    args.Switch("json"));
+  return VendraBuild::UninstallCommand(words[1], words[2]);
 }
