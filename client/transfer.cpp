@@ -71,6 +71,11 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
   curl_easy_setopt(handle_, CURLOPT_MIMEPOST, form_);
   curl_easy_setopt(handle_, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(handle_, CURLOPT_FOLLOWLOCATION, 1L);
+  // The form carries the session's tokens: a redirect may lead only to
+  // another HTTPS address, unless the service itself is configured at a plain
+  // one (a test set-up).
+  const bool plainService = url_.compare(0, 7, "http://") == 0;
+  curl_easy_setopt(handle_, CURLOPT_REDIR_PROTOCOLS_STR, plainService ? "http,https" : "https");
   curl_easy_setopt(handle_, CURLOPT_TIMEOUT, limits.totalSeconds);
   curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
   curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -82,6 +87,19 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
   const CURLcode code = curl_easy_perform(handle_);
   // The buffer lives on this stack frame only.
   curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, nullptr);
+  if (code == CURLE_UNSUPPORTED_PROTOCOL) {
+    long redirects = 0;
+    char* target = nullptr;
+    curl_easy_getinfo(handle_, CURLINFO_REDIRECT_COUNT, &redirects);
+    curl_easy_getinfo(handle_, CURLINFO_EFFECTIVE_URL, &target);
+    if (redirects > 0 || (target && url_ != target)) {
+      error = VendraText::Format(
+          u"curl error %d: the service redirected the request to %hs, which is not an HTTPS "
+          u"address; the request was not sent there",
+          static_cast<int>(code), target ? target : "another address");
+      return eVClientResult::TransferFailed;
+    }
+  }
   if (code != CURLE_OK) {
     const char* text = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
     error = VendraText::Format(u"curl error %d: %hs", static_cast<int>(code), text);

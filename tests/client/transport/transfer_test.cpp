@@ -1,5 +1,9 @@
 #include "tests/client/transport/transport_fixture.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "client/service_address.h"
 #include "common/text/utf.h"
 #include "service/digest.h"
@@ -49,6 +53,68 @@ TEST_F(TransportTest, HttpFailuresWithEmptyBodies) {
   EXPECT_EQ(redirect.status, 302u);
   EXPECT_EQ(redirect.error, u"HTTP Status 302");
   EXPECT_EQ(Request("vclient/t").code, eVClientResult::HttpTeapot);
+}
+
+// A plain HTTP listener on loopback that only notes whether anyone came.
+class PlainListener {
+ public:
+  PlainListener() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        ::listen(fd_, 8) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+      port_ = ntohs(address.sin_port);
+  }
+  ~PlainListener() { ::close(fd_); }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
+  }
+  // A connection that was made waits in the queue, even when its client
+  // has given up on it since.
+  bool Visited() const {
+    const int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (connection < 0) return false;
+    ::close(connection);
+    return true;
+  }
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
+// The form carries the session's tokens: a redirect from the HTTPS service to
+// a plain address is not followed (neither with the form, 307, nor without
+// it, 302) and is a clear failure; a redirect to HTTPS is followed.
+TEST_F(TransportTest, RedirectsAreFollowedOnlyToHttps) {
+  PlainListener plain;
+  ASSERT_NE(plain.port(), 0);
+  // A request that did go to the listener would wait for an answer that
+  // never comes: it fails within seconds instead.
+  VendraClient::SetTransportLimitsForTesting({5, 5});
+  for (const int status : {307, 302, 301, 308}) {
+    SCOPED_TRACE(status);
+    Script("vclient/t", "[{\"status\":" + std::to_string(status) +
+                            ",\"headers\":{\"Location\":\"" + plain.Url("vclient/t") + "\"}}]");
+    const Outcome outcome = Request("vclient/t", {{"access_token", "SECRET"}});
+    EXPECT_EQ(outcome.code, eVClientResult::TransferFailed);
+    EXPECT_NE(outcome.error.find(u"not an HTTPS address"), std::u16string::npos)
+        << VendraText::Utf16ToUtf8(outcome.error);
+    EXPECT_FALSE(outcome.reply);
+    EXPECT_FALSE(plain.Visited());
+  }
+  Script("vclient/t", "[{\"status\":307,\"headers\":{\"Location\":\"" + service_->url() +
+                          "vclient/moved\"}}]");
+  Script("vclient/moved", R"([{"status":200,"body":"{\"moved\":1}"}])");
+  const Outcome moved = Request("vclient/t");
+  EXPECT_EQ(moved.code, eVClientResult::Success) << VendraText::Utf16ToUtf8(moved.error);
+  ASSERT_TRUE(moved.reply);
+  EXPECT_EQ(moved.reply->Count(), 1u);
 }
 
 TEST_F(TransportTest, EarlierErrorTextIsKept) {
