@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "common/text/format.h"
+#include "platform/command_line.h"
 #include "platform/process.h"
 
 namespace VendraCrash {
@@ -42,7 +43,8 @@ std::u16string HandoverToken(int64_t unixSeconds, uint32_t processId) {
 // The line is as long as it needs to be: a fixed buffer would cut a long
 // data-folder path into the name of some other program.
 std::u16string ReporterCommandLine(std::u16string_view reporterPath, std::u16string_view token) {
-  return VendraText::Format(u"\"%ls\" %ls", reporterPath, token);
+  return VendraText::Format(u"%ls %ls", VendraPlatform::QuoteCommandLineArgument(reporterPath),
+                            token);
 }
 
 eVClientResult HandOverCrashReport(VendraPlatform::ICrashHandover& handover,

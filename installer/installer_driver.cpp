@@ -9,6 +9,7 @@
 #include "installer/launch_failure.h"
 #include "installer/product.h"
 #include "json/object.h"
+#include "platform/command_line.h"
 #include "platform/paths.h"
 
 namespace VendraInstaller {
@@ -65,10 +66,15 @@ int InstallerDriver::Run() {
 void InstallerDriver::RegisterProduct() {
   std::u16string utilityPath;
   services_.client.GetDataPath(Product::kPackageManagerPath, utilityPath);
-  const std::u16string uninstall = VendraText::Format(
-      u"\"%ls\" uninstall %ls \"%ls\"", utilityPath, Product::kPackageKey, installFolder_);
-  const std::u16string modify = VendraText::Format(
-      u"\"%ls\" modify %ls \"%ls\"", utilityPath, Product::kPackageKey, installFolder_);
+  // Every path is quoted so that the command-line rules give it back whole,
+  // whatever characters the folder's name holds.
+  using VendraPlatform::QuoteCommandLineArgument;
+  const std::u16string uninstall =
+      VendraText::Format(u"%ls uninstall %ls %ls", QuoteCommandLineArgument(utilityPath),
+                         Product::kPackageKey, QuoteCommandLineArgument(installFolder_));
+  const std::u16string modify =
+      VendraText::Format(u"%ls modify %ls %ls", QuoteCommandLineArgument(utilityPath),
+                         Product::kPackageKey, QuoteCommandLineArgument(installFolder_));
   const uint64_t folderSize = FolderSize(installFolder_);
   const std::u16string executable =
       VendraPlatform::JoinFileName(installFolder_, Product::kProductExecutable);
@@ -113,9 +119,15 @@ void InstallerDriver::HandOver(const std::u16string& version) {
   const std::u16string program = utilsFolder + Product::kPackageManagerFile;
   const std::u16string executable =
       VendraPlatform::JoinFileName(installFolder_, Product::kProductExecutable);
-  const std::u16string parameters =
-      VendraText::Format(u"install %hs \"%ls\" \"%ls\" \"%ls\" \"%ls\"", Product::kProductCode,
-                         Product::kLiveBuild, version, installFolder_, executable);
+  // The package manager runs with administrator rights: a quote or a
+  // trailing backslash in the folder's name must not split it into arguments
+  // of someone else's choosing.
+  using VendraPlatform::QuoteCommandLineArgument;
+  const std::u16string parameters = VendraText::Format(
+      u"install %hs %ls %ls %ls %ls", Product::kProductCode,
+      QuoteCommandLineArgument(Product::kLiveBuild),
+      QuoteCommandLineArgument(version), QuoteCommandLineArgument(installFolder_),
+      QuoteCommandLineArgument(executable));
   const uint32_t answer = services_.launcher.Open(program, parameters, utilsFolder);
   if (answer <= kLastShellError) report_.Show(kLaunchFailed, LaunchFailureDetail(answer));
   // The package manager carries on alone, whatever the shell answered.

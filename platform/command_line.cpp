@@ -49,4 +49,22 @@ std::vector<std::u16string> SplitCommandLine(std::u16string_view line) {
   return args;
 }
 
+std::u16string QuoteCommandLineArgument(std::u16string_view argument) {
+  std::u16string out = u"\"";
+  size_t backslashes = 0;
+  for (const char16_t c : argument) {
+    if (c == u'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count only before a quote: there each must be doubled.
+    out.append(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
+    backslashes = 0;
+    out.push_back(c);
+  }
+  out.append(backslashes * 2, u'\\');
+  out.push_back(u'"');
+  return out;
+}
+
 }  // namespace VendraPlatform

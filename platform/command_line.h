@@ -12,4 +12,11 @@ namespace VendraPlatform {
 // "" inside a quoted group gives a literal quote, other backslashes are kept.
 std::vector<std::u16string> SplitCommandLine(std::u16string_view commandLine);
 
+// One argument written for a command line so that the rules above give it
+// back exactly, whatever it holds: always in double quotes, each quote
+// written \", and the backslashes before a quote or before the closing
+// quote doubled. A path without quotes or a trailing backslash comes out as
+// "path".
+std::u16string QuoteCommandLineArgument(std::u16string_view argument);
+
 }  // namespace VendraPlatform

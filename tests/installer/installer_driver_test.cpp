@@ -2,9 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+#endif
+
 #include "common/text/utf.h"
 #include "json/object.h"
 #include "platform/known_folders.h"
+#include "platform/launcher.h"
 #include "platform/paths.h"
 #include "tests/installer/driver_fakes.h"
 #include "tests/support/environment.h"
@@ -167,6 +176,37 @@ TEST_F(Driver, HandsOverToThePackageManagerAndEndsTheProcess) {
                 VendraPlatform::JoinFileName(folder, u"Tandory.exe") + u"\"");
   EXPECT_EQ(terminator_.codes, std::vector<uint32_t>{0});
 }
+
+#ifndef _WIN32
+// An install folder whose name holds quotes and ends in a backslash (both
+// legal on Linux) reaches the package manager, started by the real launcher,
+// as one argument, and so does the program's path inside it.
+TEST_F(Driver, FolderWithQuotesAndTrailingBackslashStaysOneArgument) {
+  const std::string name = install_.Sub("a \"b\" c\\");
+  std::filesystem::create_directory(name);
+  const std::u16string folder = VendraText::Utf8ToUtf16(name);
+  const std::u16string utils = VendraPlatform::PathAppend(DataFolder(), u"utils");
+  std::filesystem::create_directories(VendraText::Utf16ToUtf8(utils));
+  const std::string program = VendraText::Utf16ToUtf8(utils) + "/VendraBuild.exe";
+  const std::string marker = install_.Sub("arguments");
+  WriteTextFile(program, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" +
+                             marker + ".tmp'\nmv '" + marker + ".tmp' '" + marker + "'\n");
+  ::chmod(program.c_str(), 0755);
+
+  VendraInstaller::DriverServices services{h_.client, h_.packageManager,
+                                           VendraPlatform::SystemLauncher(), h_.box,
+                                           h_.terminator};
+  VendraInstaller::InstallerDriver driver(services, folder);
+  EXPECT_EQ(driver.Run(), 0);
+  EXPECT_TRUE(box_.texts.empty());
+  for (int i = 0; i < 500 && !std::filesystem::exists(marker); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const std::string executable =
+      VendraText::Utf16ToUtf8(VendraPlatform::JoinFileName(folder, u"Tandory.exe"));
+  EXPECT_EQ(ReadTextFile(marker),
+            "[install]\n[tdy]\n[live]\n[1.4.2]\n[" + name + "]\n[" + executable + "]\n");
+}
+#endif
 
 TEST_F(Driver, NumericVersionIsHandedOverAsText) {
   client_.makeBuildList = [] {

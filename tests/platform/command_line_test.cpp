@@ -25,3 +25,24 @@ TEST(SplitCommandLine, FollowsTheWindowsQuotingRules) {
   };
   for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.args.size();
 }
+
+// Whatever an argument holds (quotes, trailing backslashes, blanks, nothing),
+// its quoted form is split back into exactly that argument, also next to
+// others on one line; a plain path keeps the familiar "path" form.
+TEST(QuoteCommandLineArgument, EveryArgumentComesBackWhole) {
+  using VendraPlatform::QuoteCommandLineArgument;
+  const std::u16string args[] = {
+      u"",          u"plain",       u"with blank",      u"a \"b\" c\\",   u"x\" \"--evil",
+      u"\\",        u"\\\\",        u"ends\\\\\\",      u"\\\"",          u"\"\"",
+      u"C:\\Games\\Tan dory\\",     u"/opt/a \"b\" c\\/Tandory.exe",     u"tab\there",
+  };
+  std::u16string line;
+  Args all;
+  for (const std::u16string& arg : args) {
+    EXPECT_EQ(SplitCommandLine(QuoteCommandLineArgument(arg)), Args{arg});
+    line += QuoteCommandLineArgument(arg) + u" ";
+    all.push_back(arg);
+  }
+  EXPECT_EQ(SplitCommandLine(line), all);
+  EXPECT_EQ(QuoteCommandLineArgument(u"C:\\Games\\Tan dory"), u"\"C:\\Games\\Tan dory\"");
+}
