@@ -120,8 +120,12 @@ TEST_F(InstallFileTest, HostileNamesAndPlacesAreRefused) {
 TEST_F(InstallFileTest, LinksInTheInstallFolderAreNeverWrittenThrough) {
   TempFolder elsewhere;
   WriteTextFile(elsewhere.Sub("victim"), "precious");
-  std::filesystem::create_directory_symlink(elsewhere.path(), install_.Sub("bin"));
-  std::filesystem::create_symlink(elsewhere.Sub("victim"), install_.Sub("Tandory.cfg"));
+  std::error_code made;
+  std::filesystem::create_directory_symlink(elsewhere.path(), install_.Sub("bin"), made);
+  if (!made) std::filesystem::create_symlink(elsewhere.Sub("victim"), install_.Sub("Tandory.cfg"), made);
+  // Windows gives the right to make links to administrators (or developer
+  // mode) only, and Wine may not make them at all.
+  if (made) GTEST_SKIP() << "links cannot be made here: " << made.message();
   std::filesystem::create_directories(download_.Sub("bin"));
   WriteTextFile(download_.Sub("bin/engine.dll.z"), Compress(kProgram));
   WriteTextFile(download_.Sub("Tandory.cfg.z"), Compress("setting=1\n"));
