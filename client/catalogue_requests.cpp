@@ -4,7 +4,7 @@
 
 #include "async/v_async_download_file.h"
 #include "async/v_async_download_utility.h"
-#include "client/curl_file_writer.h"
+#include "client/file_download.h"
 #include "client/session_tokens.h"
 #include "client/string_request.h"
 #include "client/text_conversion.h"
@@ -42,15 +42,10 @@ eVClientResult RefuseUnsafeName(const char16_t* what, const std::u16string& name
   return eVClientResult::Failed;
 }
 
-// Streams a download into destination through the file writer.
-eVClientResult PerformIntoFile(VClientTransfer& transfer, const std::u16string& destination,
-                               const std::u16string& within, VAsync* job,
-                               VAsyncListener* listener, std::u16string& error) {
-  VClient_CurlWriter_File writer(job, listener);
-  if (!writer.Open(destination, within, error)) return eVClientResult::FileOpenFailed;
-  uint32_t status = 0;
-  const eVClientResult code = transfer.PerformRequest(writer, status, error);
-  return writer.Finish(code, status, error);
+// The size an entry gives for its ".z" form, 0 when it gives none.
+uint64_t CompressedSize(const VSJObject* file) {
+  uint32_t size = 0;
+  return file->GetUInt(u"compressed_size", size) ? size : 0;
 }
 
 }  // namespace
@@ -158,18 +153,12 @@ eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* 
   const std::u16string fileName = WideMember(file, u"filename");
   if (!VendraPlatform::IsContainedRelativePath(fileName))
     return RefuseUnsafeName(u"build", fileName, error);
-  std::optional<NamedMutexLockGuard> lock;
-  VClientTransfer transfer;
-  if (const eVClientResult code = EnterAuthenticatedRequest(lock, transfer, error);
-      code != eVClientResult::Success)
-    return code;
   const std::u16string destination = WideMember(file, u"local_compressed_filename");
   // The data folder's download cache is shared with every user: it is used
   // only when it passes the trust rule, and nothing is written outside it.
   std::u16string within;
   const std::u16string cache = dataFolder_.Path(u"downloads");
-  if (destination.size() > cache.size() &&
-      destination.compare(0, cache.size(), cache) == 0 &&
+  if (destination.size() > cache.size() && destination.compare(0, cache.size(), cache) == 0 &&
       VendraPlatform::IsPathSeparator(destination[cache.size()])) {
     std::u16string ignored;
     if (const eVClientResult trusted =
@@ -178,13 +167,21 @@ eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* 
       return trusted;
     within = cache;
   }
-  transfer.SetRequestPath("vclient/download");
-  AddAuthenticationFields(transfer);
-  transfer.AddFormField("software", NarrowMember(build, u"software"));
-  transfer.AddFormField("branch", NarrowMember(build, u"branch"));
-  transfer.AddFormField("version", NarrowMember(build, u"version"));
-  transfer.AddFormField("filename", NarrowMember(file, u"filename"));
-  return PerformIntoFile(transfer, destination, within, job, listener, error);
+  const DownloadPreparation prepare = [&](std::optional<NamedMutexLockGuard>& lock,
+                                          VClientTransfer& transfer, std::u16string& text) {
+    if (const eVClientResult code = EnterAuthenticatedRequest(lock, transfer, text);
+        code != eVClientResult::Success)
+      return code;
+    transfer.SetRequestPath("vclient/download");
+    AddAuthenticationFields(transfer);
+    transfer.AddFormField("software", NarrowMember(build, u"software"));
+    transfer.AddFormField("branch", NarrowMember(build, u"branch"));
+    transfer.AddFormField("version", NarrowMember(build, u"version"));
+    transfer.AddFormField("filename", NarrowMember(file, u"filename"));
+    return eVClientResult::Success;
+  };
+  return DownloadWithRetries(prepare, destination, within, CompressedSize(file), job, listener,
+                             error);
 }
 
 eVClientResult VClient::DownloadUtilityAsync(VSJObject* manifest, VAsync** job, std::u16string&) {
@@ -196,27 +193,35 @@ eVClientResult VClient::DownloadUtilityAsync(VSJObject* manifest, VAsync** job, 
 eVClientResult VClient::DownloadUtilityFile(VSJObject* manifest, VAsync* job,
                                             VAsyncListener* listener, std::u16string& error) {
   if (!manifest) return eVClientResult::InvalidArgument;
-  NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
-  LoadSession();
   const std::string name = NarrowMember(manifest, u"name");
   const std::u16string fileName = WideMember(manifest, u"filename");
   if (!VendraPlatform::IsContainedRelativePath(fileName))
     return RefuseUnsafeName(u"utility", fileName, error);
+  // The utils folder must pass the trust rule before anything is written.
   std::u16string destination;
-  if (const eVClientResult trusted =
-          TrustedDataPath(dataFolder_.Path(u""), u"utils\\" + fileName + u".z", destination, error);
+  if (const eVClientResult trusted = TrustedDataPath(
+          dataFolder_.Path(u""), u"utils\\" + fileName + u".z", destination, error);
       trusted != eVClientResult::Success)
     return trusted;
-  if (!accessToken_.IsValid()) return AccessTokenRequired(error);
-  if (!localToken_.IsValid()) return LocalTokenRequired(error);
-  VClientTransfer transfer;
-  if (const eVClientResult code = transfer.CreateTransfer(error); code != eVClientResult::Success)
-    return code;
-  transfer.SetRequestPath("vclient/download");
-  AddAuthenticationFields(transfer);
-  transfer.AddFormField("utility", name);
-  return PerformIntoFile(transfer, destination, dataFolder_.Path(u"utils"), job, listener, error);
+  const DownloadPreparation prepare = [&](std::optional<NamedMutexLockGuard>& lock,
+                                          VClientTransfer& transfer, std::u16string& text) {
+    lock.emplace(SessionLock(), sessionLockWaitMs_);
+    if (!lock->acquired()) {
+      lock.reset();
+      return SessionLockTimedOut(text);
+    }
+    LoadSession();
+    if (!accessToken_.IsValid()) return AccessTokenRequired(text);
+    if (!localToken_.IsValid()) return LocalTokenRequired(text);
+    if (const eVClientResult code = transfer.CreateTransfer(text); code != eVClientResult::Success)
+      return code;
+    transfer.SetRequestPath("vclient/download");
+    AddAuthenticationFields(transfer);
+    transfer.AddFormField("utility", name);
+    return eVClientResult::Success;
+  };
+  return DownloadWithRetries(prepare, destination, dataFolder_.Path(u"utils"), 0, job, listener,
+                             error);
 }
 
 }  // namespace VendraClient

@@ -1,98 +1,152 @@
 #include "client/curl_file_writer.h"
 
+#include <algorithm>
+
 #include "async/v_async_listener.h"
+#include "client/write_failure.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "json/json.h"
 #include "platform/local_path.h"
-#include "platform/sys_error.h"
+#include "platform/new_file.h"
+#include "platform/paths.h"
 
 namespace VendraClient {
 
 namespace {
 
-// A service error object is a few hundred bytes; a bigger temporary file is
-// the partial body of a failed download and is not worth reading.
-constexpr uint64_t kLargestErrorReply = 64 * 1024;
+// A service error object is a few hundred bytes; more of an error reply is
+// not worth keeping.
+constexpr size_t kLargestErrorReply = 64 * 1024;
+constexpr char16_t kPartialSuffix[] = u".partial";
+
+bool IsSuccessStatus(uint32_t status) { return status / 100 == 2; }
 
 }  // namespace
 
 VClient_CurlWriter_File::VClient_CurlWriter_File(VAsync* context, VAsyncListener* listener)
     : context_(context), listener_(listener) {}
 
-// Opened but never finished (the caller gave up): the temporary file goes
-// with file_.
-VClient_CurlWriter_File::~VClient_CurlWriter_File() = default;
+VClient_CurlWriter_File::~VClient_CurlWriter_File() {
+  partial_.Close();
+  // An attempt that brought nothing leaves nothing.
+  if (!partialPath_.empty() && BytesHeld() == 0) VendraPlatform::DeleteFile(partialPath_);
+}
 
 bool VClient_CurlWriter_File::Open(const std::u16string& target, const std::u16string& within,
                                    std::u16string& error) {
+  if (target.empty()) {
+    error = u"Failed to open file (no name) for writing (err=87)";
+    return false;
+  }
   if (within.empty()) {
     uint32_t ignored = 0;
     VendraPlatform::CreateLocalPath(target, ignored);
+  } else if (VendraPlatform::CreateFolderInside(within, VendraPlatform::FolderOf(target)) ==
+             VendraPlatform::kOutsideFolder) {
+    error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls", target,
+                               within);
+    return false;
   }
-  if (const uint32_t err = file_.Create(within, target)) {
-    if (err == VendraPlatform::kOutsideFolder) {
-      error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls", target,
-                                 within);
-    } else {
-      error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
-    }
+  const std::u16string partial = target + kPartialSuffix;
+  uint64_t size = 0;
+  if (VendraPlatform::GetFileSize(partial, size) != 0) size = 0;
+  if (const uint32_t err = partial_.OpenForAppending(partial)) {
+    error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
     return false;
   }
   targetPath_ = target;
-  tempPath_ = file_.TempPath();
+  partialPath_ = partial;
+  kept_ = size;
   return true;
+}
+
+void VClient_CurlWriter_File::OnReplyStatus(uint32_t status) {
+  if (status / 100 == 1) return;
+  status_ = status;
+  // A whole body in answer to a range: what is kept is not a prefix of it.
+  if (IsSuccessStatus(status) && status != 206 && kept_ != 0) {
+    partial_.Close();
+    VendraPlatform::DeleteFile(partialPath_);
+    if (const uint32_t err = partial_.OpenForAppending(partialPath_)) writeError_ = err;
+    kept_ = 0;
+  }
 }
 
 size_t VClient_CurlWriter_File::Write(const char* data, size_t size, size_t count) {
   const size_t bytes = size * count;
-  if (const uint32_t err = file_.Output().Write(data, bytes)) {
+  if (!IsSuccessStatus(status_)) {
+    errorBody_.append(data, std::min(bytes, kLargestErrorReply - std::min(kLargestErrorReply,
+                                                                           errorBody_.size())));
+    return bytes;
+  }
+  if (writeError_ != 0) return 0;
+  if (const uint32_t err = partial_.Write(data, bytes)) {
     writeError_ = err;
     return 0;
   }
-  total_ += static_cast<uint32_t>(bytes);
+  received_ += bytes;
   if (!listener_) return bytes;
   auto progress = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
   progress->SetString(u"filename", targetPath_);
   progress->SetInteger(u"received_chunk", static_cast<int64_t>(bytes));
-  progress->SetInteger(u"received_total", static_cast<int64_t>(total_));
+  progress->SetInteger(u"received_total", static_cast<int64_t>(BytesHeld()));
   listener_->OnProgress(context_, progress.Detach());
   return bytes;
 }
 
-void VClient_CurlWriter_File::Close() { file_.Output().Close(); }
+void VClient_CurlWriter_File::DiscardPartial() {
+  partial_.Close();
+  VendraPlatform::DeleteFile(partialPath_);
+  kept_ = 0;
+  received_ = 0;
+}
 
 eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t httpStatus,
                                                std::u16string& error) {
-  if (writeError_ != 0) {
-    error = VendraText::Format(u"Failed to write file %ls (err=%d)", tempPath_, writeError_);
-    file_.Discard();
+  const uint32_t closeError = partial_.Close();
+  if (writeError_ != 0 || (closeError != 0 && code == eVClientResult::Success)) {
+    // What reached the disk is a true prefix of the file: it stays for the
+    // next attempt.
+    error = WriteFailureText(partialPath_, writeError_ != 0 ? writeError_ : closeError);
     return eVClientResult::FileOpenFailed;
   }
-  if (code == eVClientResult::Success && httpStatus < 400) {
-    if (const uint32_t err = file_.Place()) {
-      error = VendraText::Format(u"Failed to move temporary file to %ls. GetLastError=%d",
-                                 targetPath_, err);
-      file_.Discard();
-      return err == VendraPlatform::SysError::kDiskFull ? eVClientResult::FileOpenFailed
-                                                        : eVClientResult::Failed;
+  if (httpStatus == 416) {
+    // The partial file is as long as the file or longer: it is not a prefix.
+    DiscardPartial();
+    error = VendraText::Format(
+        u"The service would not continue %ls from the bytes already here; they were discarded",
+        targetPath_);
+    return code == eVClientResult::Success ? eVClientResult::HttpError : code;
+  }
+  if (code == eVClientResult::Success && IsSuccessStatus(httpStatus)) {
+    if (expectedSize_ != 0 && BytesHeld() != expectedSize_) {
+      const uint64_t held = BytesHeld();
+      DiscardPartial();
+      error = VendraText::Format(u"Wrong download of %ls: expected %llu bytes, received %llu",
+                                 targetPath_, static_cast<unsigned long long>(expectedSize_),
+                                 static_cast<unsigned long long>(held));
+      return eVClientResult::VerifyFailed;
     }
+    if (const uint32_t err = VendraPlatform::MoveFileReplacing(partialPath_, targetPath_)) {
+      error = VendraText::Format(u"Failed to move the downloaded file to %ls (err=%d)",
+                                 targetPath_, err);
+      return eVClientResult::Failed;
+    }
+    kept_ = 0;
+    received_ = 0;
     return code;
   }
-  file_.Output().Close();
-  uint64_t size = 0;
-  if (VendraPlatform::GetFileSize(tempPath_, size) == 0 && size <= kLargestErrorReply) {
-    Vendra::RefPtr<VendraJSON::VSJValue> reply;
+  if (!errorBody_.empty()) {
+    Vendra::RefPtr<VendraJSON::VSJObject> reply;
     std::u16string parseError;
-    VendraJSON::LoadFile(tempPath_, reply.Receive(), parseError);
-    if (reply && reply->GetType() == VendraJSON::kTypeObject) {
+    if (VendraJSON::ParseObjectA(errorBody_.c_str(), errorBody_.size(), reply.Receive(),
+                                 parseError) &&
+        reply) {
       std::u16string text;
-      if (static_cast<VendraJSON::VSJObject*>(reply.get())->GetString(u"error", text)) {
-        error = text;
-      }
+      if (reply->GetString(u"error", text)) error = text;
     }
   }
-  file_.Discard();
   return code;
 }
 

@@ -5,17 +5,20 @@
 
 #include "client/curl_writer.h"
 #include "client/result.h"
-#include "platform/new_file.h"
+#include "platform/files.h"
 
 namespace VendraClient {
 
 class VAsync;
 class VAsyncListener;
 
-// Streams a download into a temporary file and moves it onto the target only
-// when the whole transfer succeeded; one progress object per block goes to
-// the listener. On any failure the temporary file is removed and the target
-// stays as it was.
+// Streams one attempt at a download into the partial file beside the target
+// (the target's name + ".partial") and moves it onto the target only when
+// the whole file has arrived. A partial file left by an earlier attempt is
+// continued: ResumeFrom says from which byte to ask, and a 206 reply is
+// appended to it. A 200 reply (the server ignored the range) starts it over.
+// The target is never touched before the move. One progress object per
+// block goes to the listener, counting the bytes of the whole file.
 class VClient_CurlWriter_File final : public VClient_CurlWriter {
  public:
   VClient_CurlWriter_File(VAsync* context, VAsyncListener* listener);
@@ -23,24 +26,42 @@ class VClient_CurlWriter_File final : public VClient_CurlWriter {
   VClient_CurlWriter_File(const VClient_CurlWriter_File&) = delete;
   VClient_CurlWriter_File& operator=(const VClient_CurlWriter_File&) = delete;
 
-  // Creates the target's folders and a new temporary file beside the target
-  // (the target itself is not touched until the transfer succeeded). The
-  // target must stay inside within (its own folder when within is empty).
-  // False with "Failed to open file %ls for writing (err=%d)".
+  // Creates the target's folders (none reached through a link that leads
+  // outside within, when within is given) and opens the partial file without
+  // following a link, keeping what it holds. False with "Failed to open file
+  // %ls for writing (err=%d)" or "Refused to write %ls: ...".
   bool Open(const std::u16string& target, const std::u16string& within, std::u16string& error);
+  // The bytes already there: the range to ask for starts here.
+  uint64_t ResumeFrom() const { return kept_; }
+  // The expected size of the whole file, when the caller knows it: a
+  // download of another size is refused instead of moved into place.
+  void ExpectSize(uint64_t size) { expectedSize_ = size; }
+
+  void OnReplyStatus(uint32_t status) override;
   size_t Write(const char* data, size_t size, size_t count) override;
-  // After the transfer: moves the temporary file into place on success, or
-  // takes the service's "error" text from it and removes both files.
+  // After the transfer: moves the partial file into place on success. On a
+  // failure the bytes of a 2xx reply stay in the partial file for the next
+  // attempt; the text of an error reply (its "error" member) becomes the
+  // error. A 416 reply or a wrong size discards the partial file.
   eVClientResult Finish(eVClientResult code, uint32_t httpStatus, std::u16string& error);
-  void Close();
+  // The partial file, with what is kept of it.
+  const std::u16string& PartialPath() const { return partialPath_; }
+  uint64_t BytesHeld() const { return kept_ + received_; }
 
  private:
-  VendraPlatform::NewFile file_;
+  void DiscardPartial();
+
+  VendraPlatform::File partial_;
   std::u16string targetPath_;
-  std::u16string tempPath_;
+  std::u16string partialPath_;
   VAsync* context_;
   VAsyncListener* listener_;
-  uint32_t total_ = 0;
+  uint64_t kept_ = 0;      // bytes of the partial file from earlier attempts
+  uint64_t received_ = 0;  // bytes this attempt added
+  uint64_t expectedSize_ = 0;
+  uint32_t status_ = 0;
+  // The body of a reply that is not 2xx, kept in memory for its text.
+  std::string errorBody_;
   // A block that did not reach the disk whole: the transfer was stopped.
   uint32_t writeError_ = 0;
 };

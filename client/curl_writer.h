@@ -11,6 +11,10 @@ namespace VendraClient {
 class VClient_CurlWriter {
  public:
   virtual ~VClient_CurlWriter() = default;
+  // The status of each reply as its header starts (an interim 100 or a
+  // redirect comes before the final one); the body that follows is the
+  // final reply's.
+  virtual void OnReplyStatus(uint32_t) {}
   virtual size_t Write(const char* data, size_t size, size_t count) = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "client/transfer.h"
 
+#include <string>
+
 #include "client/service_address.h"
 #include "client/transport_limits.h"
 #include "common/text/format.h"
@@ -25,9 +27,26 @@ eVClientResult MapHttpStatus(uint32_t status) {
   }
 }
 
+// Hands the status of each reply header to the writer as it begins.
+size_t HeaderCallback(char* data, size_t size, size_t count, void* writer) {
+  const size_t bytes = size * count;
+  const std::string_view line(data, bytes);
+  unsigned status = 0;
+  if (line.substr(0, 5) == "HTTP/") {
+    const size_t space = line.find(' ');
+    for (size_t i = space + 1; space != std::string_view::npos && i < line.size() &&
+                               line[i] >= '0' && line[i] <= '9';
+         ++i)
+      status = status * 10 + static_cast<unsigned>(line[i] - '0');
+    static_cast<VClient_CurlWriter*>(writer)->OnReplyStatus(status);
+  }
+  return bytes;
+}
+
 }  // namespace
 
 VClientTransfer::~VClientTransfer() {
+  curl_slist_free_all(headers_);
   curl_mime_free(form_);
   if (handle_) curl_easy_cleanup(handle_);
 }
@@ -63,6 +82,12 @@ void VClientTransfer::AddFormField(std::string_view name, std::string_view conte
   curl_mime_data(part, contents.data(), contents.size());
 }
 
+void VClientTransfer::RequestFrom(uint64_t first) {
+  // libcurl's own range option becomes a Content-Range on a POST.
+  const std::string line = "Range: bytes=" + std::to_string(first) + "-";
+  headers_ = curl_slist_append(headers_, line.c_str());
+}
+
 eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint32_t& httpStatus,
                                                std::u16string& error) {
   const TransportLimits limits = CurrentTransportLimits();
@@ -76,7 +101,16 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
   // one (a test set-up).
   const bool plainService = url_.compare(0, 7, "http://") == 0;
   curl_easy_setopt(handle_, CURLOPT_REDIR_PROTOCOLS_STR, plainService ? "http,https" : "https");
-  curl_easy_setopt(handle_, CURLOPT_TIMEOUT, limits.totalSeconds);
+  if (stallLimited_) {
+    curl_easy_setopt(handle_, CURLOPT_TIMEOUT, 0L);
+    curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, limits.stallBytesPerSecond);
+    curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
+  } else {
+    curl_easy_setopt(handle_, CURLOPT_TIMEOUT, limits.totalSeconds);
+  }
+  if (headers_) curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers_);
+  curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, HeaderCallback);
+  curl_easy_setopt(handle_, CURLOPT_HEADERDATA, &writer);
   curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, limits.connectSeconds);
   curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, CurlWriteCallback);
@@ -85,6 +119,7 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
   if (!caFile.empty()) curl_easy_setopt(handle_, CURLOPT_CAINFO, caFile.c_str());
 
   const CURLcode code = curl_easy_perform(handle_);
+  curlCode_ = static_cast<int>(code);
   // The buffer lives on this stack frame only.
   curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, nullptr);
   if (code == CURLE_UNSUPPORTED_PROTOCOL) {

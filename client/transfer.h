@@ -28,6 +28,11 @@ class VClientTransfer {
   void SetRequestPath(std::string_view path);
   // A form field with copies of name and contents (UTF-8).
   void AddFormField(std::string_view name, std::string_view contents);
+  // Asks for the reply body from byte first on ("Range: bytes=FIRST-").
+  void RequestFrom(uint64_t first);
+  // A file download: no limit on the whole transfer, but an end when it
+  // stalls (see TransportLimits).
+  void LimitByStall() { stallLimited_ = true; }
   // Runs the transfer into writer and maps the outcome: libcurl failures to
   // -116 (time-out) or -101 with "curl error %d: ...", HTTP statuses of 300
   // and more to -4xx or -102 with "HTTP Status %u" unless the error text
@@ -36,10 +41,15 @@ class VClientTransfer {
                                 std::u16string& error);
 
   const std::string& url() const { return url_; }
+  // libcurl's code of the last PerformRequest (0 when it got a reply).
+  int curlCode() const { return curlCode_; }
 
  private:
   CURL* handle_ = nullptr;
   curl_mime* form_ = nullptr;
+  curl_slist* headers_ = nullptr;
+  bool stallLimited_ = false;
+  int curlCode_ = 0;
   std::string url_;
 };
 

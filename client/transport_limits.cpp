@@ -1,21 +1,31 @@
 #include "client/transport_limits.h"
 
-#include <atomic>
+#include <mutex>
 
 namespace VendraClient {
 
 namespace {
-std::atomic<long> totalSeconds{TransportLimits{}.totalSeconds};
-std::atomic<long> connectSeconds{TransportLimits{}.connectSeconds};
+
+std::mutex& LimitsLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+TransportLimits& Limits() {
+  static TransportLimits limits;
+  return limits;
+}
+
 }  // namespace
 
 TransportLimits CurrentTransportLimits() {
-  return TransportLimits{totalSeconds.load(), connectSeconds.load()};
+  std::lock_guard<std::mutex> locked(LimitsLock());
+  return Limits();
 }
 
 void SetTransportLimitsForTesting(TransportLimits limits) {
-  totalSeconds = limits.totalSeconds;
-  connectSeconds = limits.connectSeconds;
+  std::lock_guard<std::mutex> locked(LimitsLock());
+  Limits() = limits;
 }
 
 }  // namespace VendraClient

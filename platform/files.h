@@ -66,6 +66,9 @@ class File {
   uint32_t OpenPrivateForReading(std::u16string_view path);
   // "wb": creates or empties the file; as for reading, only a regular file.
   uint32_t CreateForWriting(std::u16string_view path);
+  // "ab": creates the file or keeps what it holds; writes go to its end.
+  // Never follows a symbolic link at the last component.
+  uint32_t OpenForAppending(std::u16string_view path);
 
   bool IsOpen() const;
   // Reads up to size bytes; read is 0 at the end of the file.

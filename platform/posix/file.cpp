@@ -89,6 +89,18 @@ uint32_t File::CreateForWriting(std::u16string_view path) {
   return OpenRegular(Posix::NativePath(path), O_WRONLY | O_CREAT | O_TRUNC, handle_);
 }
 
+uint32_t File::OpenForAppending(std::u16string_view path) {
+  Close();
+  const int fd = ::open(Posix::NativePath(path).c_str(),
+                        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) {
+    const int err = errno;
+    return err == ENOENT ? SysError::kPathNotFound : SysErrorFromErrno(err);
+  }
+  handle_ = fd;
+  return SysError::kSuccess;
+}
+
 bool File::IsOpen() const { return handle_ >= 0; }
 
 uint32_t File::Read(void* data, size_t size, size_t& read) {

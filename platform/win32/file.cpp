@@ -85,6 +85,18 @@ uint32_t File::CreateForWriting(std::u16string_view path) {
   return Adopt(file, handle_);
 }
 
+uint32_t File::OpenForAppending(std::u16string_view path) {
+  Close();
+  // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end.
+  // A reparse point is opened as itself, never followed.
+  HANDLE file = ::CreateFileW(Win32::WidePath(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return SysError::kSuccess;
+}
+
 bool File::IsOpen() const { return handle_ != -1; }
 
 uint32_t File::Read(void* data, size_t size, size_t& read) {

@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <random>
 
 #include "async/v_async_listener.h"
 #include "client/curl_file_writer.h"
+#include "client/file_download.h"
 #include "common/text/utf.h"
 #include "service/digest.h"
 #include "tests/client/transport/transport_fixture.h"
@@ -92,28 +94,45 @@ class FileWriterTest : public TransportTest {
     const std::u16string target = VendraText::Utf8ToUtf16(target_);
     if (!writer.Open(target, u"", error)) return eVClientResult::FileOpenFailed;
     VendraClient::VClientTransfer transfer;
-    if (transfer.CreateTransfer(error) != eVClientResult::Success) return eVClientResult::Failed;
+    if (Prepare(transfer, error) != eVClientResult::Success) return eVClientResult::Failed;
+    if (writer.ResumeFrom() != 0) transfer.RequestFrom(writer.ResumeFrom());
+    uint32_t status = 0;
+    const eVClientResult code = transfer.PerformRequest(writer, status, error);
+    return writer.Finish(code, status, error);
+  }
+  eVClientResult Prepare(VendraClient::VClientTransfer& transfer, std::u16string& error) {
+    if (const auto code = transfer.CreateTransfer(error); code != eVClientResult::Success)
+      return code;
     transfer.SetRequestPath("vclient/download");
     transfer.AddFormField("access_token", access_);
     transfer.AddFormField("local_id", "dev");
     transfer.AddFormField("local_token", local_);
     transfer.AddFormField("utility", "vb");
-    uint32_t status = 0;
-    const eVClientResult code = transfer.PerformRequest(writer, status, error);
-    return writer.Finish(code, status, error);
+    return eVClientResult::Success;
+  }
+  // The same download with the client's retries and time limits.
+  eVClientResult DownloadRetrying(std::u16string& error, uint64_t expectedSize = 0) {
+    const VendraClient::DownloadPreparation prepare =
+        [this](std::optional<VendraClient::NamedMutexLockGuard>&,
+               VendraClient::VClientTransfer& transfer,
+               std::u16string& text) { return Prepare(transfer, text); };
+    return VendraClient::DownloadWithRetries(prepare, VendraText::Utf8ToUtf16(target_), u"",
+                                             expectedSize, nullptr, nullptr, error);
+  }
+  std::string Partial() const { return target_ + ".partial"; }
+  // The ranges the downloads asked for, in order ("" for the whole file).
+  std::vector<std::string> RangesAsked() const {
+    std::vector<std::string> ranges;
+    for (const auto& line : service_->RequestLog())
+      if (line.value("path", "") == "vclient/download") ranges.push_back(line.value("range", ""));
+    return ranges;
   }
 
-  // Nothing in the target's folder (no target, no temporary file beside it)
-  // and nothing in the system's temporary folder.
-  bool NothingLeftBehind() const { return OnlyTheTargetHolds(""); }
-  bool OnlyTheTargetHolds(const std::string& content) const {
+  // Nothing in the target's folder (no target, no partial or temporary
+  // file beside it) and nothing in the system's temporary folder.
+  bool NothingLeftBehind() const {
     const std::filesystem::path folder = std::filesystem::path(target_).parent_path();
-    size_t entries = 0;
-    if (std::filesystem::exists(folder))
-      for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++entries;
-    const bool target = content.empty() ? !std::filesystem::exists(target_)
-                                        : entries == 1 && ReadTextFile(target_) == content;
-    return target && (content.empty() ? entries == 0 : true) &&
+    return (!std::filesystem::exists(folder) || std::filesystem::is_empty(folder)) &&
            std::filesystem::is_empty(temp_.path());
   }
 
@@ -154,7 +173,10 @@ TEST_F(FileWriterTest, RefusedDownloadLeavesNothingAndKeepsTheServiceText) {
   EXPECT_TRUE(NothingLeftBehind());
 }
 
-TEST_F(FileWriterTest, DownloadCutOffInTheMiddleKeepsTheEarlierFile) {
+// A cut transfer keeps its bytes beside the target, never under its name,
+// and the earlier file stays; the next attempt asks only for the rest, and
+// the pieces make the file.
+TEST_F(FileWriterTest, DownloadCutOffInTheMiddleIsContinuedWhereItStopped) {
   WriteServiceFile(downloads_.path(), "utils/vb.exe.z", "earlier");
   Script("vclient/download", R"([{"close_after":1048576}])");
   ProgressCounter listener;
@@ -163,8 +185,90 @@ TEST_F(FileWriterTest, DownloadCutOffInTheMiddleKeepsTheEarlierFile) {
   std::u16string error;
   EXPECT_EQ(Download(error, &listener), eVClientResult::TransferFailed);
   EXPECT_EQ(error.rfind(u"curl error ", 0), 0u);
-  EXPECT_GT(listener.chunks, 0);
-  EXPECT_TRUE(OnlyTheTargetHolds("earlier"));
+  EXPECT_EQ(listener.chunks, 1 << 20);
+  EXPECT_EQ(ReadTextFile(target_), "earlier");
+  EXPECT_EQ(ReadTextFile(Partial()), content_.substr(0, 1 << 20));
+
+  ASSERT_EQ(Download(error), eVClientResult::Success) << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(ReadTextFile(target_), content_);
+  EXPECT_FALSE(std::filesystem::exists(Partial()));
+  EXPECT_EQ(RangesAsked(), (std::vector<std::string>{"", "bytes=1048576-"}));
+  EXPECT_TRUE(std::filesystem::is_empty(temp_.path())) << "nothing in the temporary folder";
+}
+
+// Transient failures are tried again, each attempt continuing from the bytes
+// already there: no byte is fetched twice. A partial file longer than the
+// file (416) and a server that ignores the range (200) start over.
+TEST_F(FileWriterTest, RetriesContinueFromTheBytesAlreadyThere) {
+  VendraClient::SetTransportLimitsForTesting({600, 60, 60, 1, 4, 10});
+  Script("vclient/download",
+         R"([{"close_after":1000000},{"status":503,"body":"{\"error\":\"busy\"}"},
+             {"close_after":1000000}])");
+  std::u16string error;
+  ASSERT_EQ(DownloadRetrying(error, content_.size()), eVClientResult::Success)
+      << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(ReadTextFile(target_), content_);
+  EXPECT_EQ(RangesAsked(), (std::vector<std::string>{"", "bytes=1000000-", "bytes=1000000-",
+                                                      "bytes=2000000-"}));
+
+  std::filesystem::remove(target_);
+  WriteServiceFile(downloads_.path(), "utils/vb.exe.z.partial", content_ + "surplus");
+  ASSERT_EQ(DownloadRetrying(error), eVClientResult::Success) << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(ReadTextFile(target_), content_) << "a 416 discards the partial file";
+
+  std::filesystem::remove(target_);
+  WriteServiceFile(downloads_.path(), "utils/vb.exe.z.partial", "not a prefix");
+  Script("vclient/download", R"([{"status":200,"body":"whole","content_type":"text/plain"}])");
+  ASSERT_EQ(DownloadRetrying(error), eVClientResult::Success);
+  EXPECT_EQ(ReadTextFile(target_), "whole") << "a 200 to a range starts the file over";
+}
+
+// What is not transient is not tried again; what is, a limited number of
+// times, with a text that says what happened and what was kept.
+TEST_F(FileWriterTest, FailuresSayWhatWasTriedAndKeepTheBytes) {
+  VendraClient::SetTransportLimitsForTesting({600, 60, 60, 1, 3, 10});
+  Script("vclient/download", R"([{"status":403,"body":"{\"error\":\"Not entitled\"}"}])");
+  std::u16string error;
+  EXPECT_EQ(DownloadRetrying(error), eVClientResult::HttpForbidden);
+  EXPECT_EQ(error, u"Not entitled");
+  EXPECT_EQ(RangesAsked().size(), 1u);
+  EXPECT_TRUE(NothingLeftBehind());
+
+  Script("vclient/download",
+         R"([{"close_after":100000},{"close_after":100000},{"close_after":100000}])");
+  EXPECT_EQ(DownloadRetrying(error), eVClientResult::TransferFailed);
+  const std::string text = VendraText::Utf16ToUtf8(error);
+  EXPECT_NE(text.find("failed 3 times"), std::string::npos) << text;
+  EXPECT_NE(text.find("attempt 2 from byte 100000"), std::string::npos) << text;
+  EXPECT_NE(text.find("300000 bytes are kept in " + Partial()), std::string::npos) << text;
+  EXPECT_FALSE(std::filesystem::exists(target_));
+  EXPECT_EQ(ReadTextFile(Partial()), content_.substr(0, 300000));
+
+  // The wrong size is refused, and its bytes do not stay to be continued.
+  std::filesystem::remove(Partial());
+  EXPECT_EQ(DownloadRetrying(error, content_.size() + 1), eVClientResult::VerifyFailed);
+  EXPECT_EQ(VendraText::Utf16ToUtf8(error),
+            "Wrong download of " + target_ + ": expected " + std::to_string(content_.size() + 1) +
+                " bytes, received " + std::to_string(content_.size()));
+  EXPECT_TRUE(NothingLeftBehind());
+}
+
+// A download ends when it stalls, not after a fixed total: a server that
+// never answers is given up after the stall limit, and a slow one that keeps
+// moving finishes however long it takes.
+TEST_F(FileWriterTest, StallsEndADownloadButSlownessDoesNot) {
+  VendraClient::SetTransportLimitsForTesting({1, 60, 1, 1, 1, 10});
+  Script("vclient/download", R"([{"delay_ms":30000}])");
+  const auto started = std::chrono::steady_clock::now();
+  std::u16string error;
+  EXPECT_EQ(DownloadRetrying(error), eVClientResult::TransferTimedOut);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+  EXPECT_EQ(error.rfind(u"curl error 28: ", 0), 0u) << VendraText::Utf16ToUtf8(error);
+
+  // About 2.4 s at a steady pace, over twice the 1 s total of a text request.
+  Script("vclient/download", R"([{"chunk_size":262144,"chunk_delay_ms":200}])");
+  ASSERT_EQ(DownloadRetrying(error), eVClientResult::Success) << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(ReadTextFile(target_), content_);
 }
 
 TEST_F(FileWriterTest, DeviceAuthErrorOfADownload) {
@@ -215,8 +319,8 @@ TEST_F(FileWriterTest, AUserWithoutRootDownloadsIntoItsOwnFolder) {
 }
 
 // A disk that fills up mid-download: writes beyond a file-size limit fail
-// for real. The download must fail and leave nothing, not end as a short
-// file reported as success.
+// for real. The download must fail with a text about the write, not end as a
+// short file reported as success; what reached the disk is a true prefix.
 TEST_F(FileWriterTest, ShortWriteStopsTheDownload) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -233,7 +337,9 @@ TEST_F(FileWriterTest, ShortWriteStopsTheDownload) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_TRUE(NothingLeftBehind());
+  EXPECT_FALSE(std::filesystem::exists(target_));
+  const std::string kept = ReadTextFile(Partial());
+  EXPECT_EQ(kept, content_.substr(0, kept.size()));
 }
 
 }  // namespace

@@ -1,0 +1,116 @@
+#include "client/file_download.h"
+
+#include <curl/curl.h>
+
+#include "async/v_async_listener.h"
+#include "client/curl_file_writer.h"
+#include "client/transport_limits.h"
+#include "common/memory/ref_ptr.h"
+#include "common/text/format.h"
+#include "json/object.h"
+#include "platform/thread.h"
+
+namespace VendraClient {
+
+namespace {
+
+// Failures that another attempt may well not meet.
+bool IsTransient(eVClientResult code, uint32_t httpStatus, int curlCode) {
+  if (code == eVClientResult::TransferTimedOut) return true;
+  if (code == eVClientResult::TransferFailed) {
+    switch (curlCode) {
+      case CURLE_COULDNT_CONNECT:
+      case CURLE_PARTIAL_FILE:
+      case CURLE_GOT_NOTHING:
+      case CURLE_SEND_ERROR:
+      case CURLE_RECV_ERROR:
+      case CURLE_SSL_CONNECT_ERROR:
+      case CURLE_HTTP2:
+      case CURLE_HTTP2_STREAM:
+        return true;
+      default:
+        return false;
+    }
+  }
+  return httpStatus >= 500 || httpStatus == 416;
+}
+
+void Note(VAsync* job, VAsyncListener* listener, const std::u16string& file,
+          const std::u16string& text) {
+  if (!listener) return;
+  auto progress = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
+  progress->SetString(u"filename", file);
+  progress->SetString(u"note", text);
+  listener->OnProgress(job, progress.Detach());
+}
+
+}  // namespace
+
+eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
+                                   const std::u16string& destination,
+                                   const std::u16string& within, uint64_t expectedSize,
+                                   VAsync* job, VAsyncListener* listener, std::u16string& error) {
+  const TransportLimits limits = CurrentTransportLimits();
+  const int attempts = limits.downloadAttempts < 1 ? 1 : limits.downloadAttempts;
+  long pauseMs = limits.retryPauseMs;
+  std::u16string history;
+  for (int attempt = 1;; ++attempt) {
+    std::u16string attemptError;
+    uint64_t held = 0;
+    uint64_t startedAt = 0;
+    uint32_t status = 0;
+    int curlCode = 0;
+    eVClientResult code = eVClientResult::Success;
+    std::u16string partialPath;
+    {
+      VClient_CurlWriter_File writer(job, listener);
+      if (!writer.Open(destination, within, attemptError)) {
+        error = attemptError;
+        return eVClientResult::FileOpenFailed;
+      }
+      writer.ExpectSize(expectedSize);
+      startedAt = writer.ResumeFrom();
+      std::optional<NamedMutexLockGuard> lock;
+      VClientTransfer transfer;
+      code = prepare(lock, transfer, attemptError);
+      if (code != eVClientResult::Success) {
+        error = attemptError;
+        return code;
+      }
+      transfer.LimitByStall();
+      if (startedAt != 0) transfer.RequestFrom(startedAt);
+      code = transfer.PerformRequest(writer, status, attemptError);
+      curlCode = transfer.curlCode();
+      code = writer.Finish(code, status, attemptError);
+      held = writer.BytesHeld();
+      partialPath = writer.PartialPath();
+    }
+    if (code == eVClientResult::Success) return code;
+    const bool transient = IsTransient(code, status, curlCode);
+    if (!transient || attempt >= attempts) {
+      if (attempt == 1) {
+        error = attemptError;
+      } else {
+        history += VendraText::Format(u"attempt %d: %ls", attempt, attemptError);
+        error = VendraText::Format(
+            u"Download of %ls failed %d times, each attempt continuing from the bytes already "
+            u"received (%ls)",
+            destination, attempt, history);
+      }
+      if (transient && held != 0)
+        error += VendraText::Format(u"; %llu bytes are kept in %ls and the next run continues "
+                                    u"from there",
+                                    static_cast<unsigned long long>(held), partialPath);
+      return code;
+    }
+    history += VendraText::Format(u"attempt %d from byte %llu: %ls; ", attempt,
+                                  static_cast<unsigned long long>(startedAt), attemptError);
+    Note(job, listener, destination,
+         VendraText::Format(u"%ls; trying again in %d ms from byte %llu", attemptError,
+                            static_cast<int>(pauseMs), static_cast<unsigned long long>(held)));
+    VendraPlatform::SleepMilliseconds(static_cast<uint32_t>(pauseMs));
+    pauseMs *= 2;
+  }
+}
+
+}  // namespace VendraClient

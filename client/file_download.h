@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "client/named_mutex_lock.h"
+#include "client/result.h"
+#include "client/transfer.h"
+
+namespace VendraClient {
+
+class VAsync;
+class VAsyncListener;
+
+// Makes one attempt's request ready: takes the guards it needs (a lock held
+// until the attempt ends) and fills in the transfer's path and fields.
+using DownloadPreparation = std::function<eVClientResult(
+    std::optional<NamedMutexLockGuard>& lock, VClientTransfer& transfer, std::u16string& error)>;
+
+// Downloads into destination through the file writer, continuing a partial
+// file left by an earlier attempt or run with a range request. Transient
+// failures (no connection, a cut or stalled transfer, a 5xx reply, a range
+// the service will not serve) are tried again a few times with growing
+// pauses, each attempt continuing from the bytes already there; the final
+// text says what happened and what was tried. No folder on the way to
+// destination may lead outside within (when given). expectedSize, when not 0, is
+// the size the whole file must have. The listener hears the progress of
+// every attempt, and a progress object with a "note" before each retry.
+eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
+                                   const std::u16string& destination,
+                                   const std::u16string& within, uint64_t expectedSize,
+                                   VAsync* job, VAsyncListener* listener, std::u16string& error);
+
+}  // namespace VendraClient
