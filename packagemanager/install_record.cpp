@@ -8,6 +8,7 @@
 #include "json/string_value.h"
 #include "json/type_names.h"
 #include "json/value_container.h"
+#include "platform/local_path.h"
 #include "platform/paths.h"
 
 namespace VendraBuild {
@@ -28,7 +29,13 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
     files->AppendAdopted(VendraJSON::VSJString::Create(name));
   object->Set(u"files", files.get());
   object->SetInteger(u"release_counter", record.releaseCounter);
+  object->SetStringA(u"state", record.complete ? "complete" : "incomplete");
+  if (!record.complete && !record.previousVersion.empty())
+    object->SetStringA(u"previous_version", record.previousVersion);
   const std::u16string path = VendraPlatform::JoinFileName(installFolder, kInstallRecordName);
+  // A fresh install writes its record before any of its files.
+  uint32_t ignored = 0;
+  VendraPlatform::CreateLocalPath(path, ignored);
   int errorCode = 0;
   if (!object->SaveFile(errorCode, path)) {
     error = VendraText::Format(u"Failed to write %ls (error %d)", path, errorCode);
@@ -53,6 +60,13 @@ bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& recor
   object->GetString(u"executable", record.executable);
   record.releaseCounter = 0;
   object->GetInteger(u"release_counter", record.releaseCounter);
+  // Records written before installs could be interrupted have no state:
+  // they were written last, so they are complete.
+  std::string state;
+  object->GetStringA(u"state", state);
+  record.complete = state != "incomplete";
+  record.previousVersion.clear();
+  object->GetStringA(u"previous_version", record.previousVersion);
   Vendra::RefPtr<VSJArray> files;
   record.files.clear();
   if (object->GetArray(u"files", files.Receive())) {

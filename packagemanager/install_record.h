@@ -19,6 +19,14 @@ struct InstallRecord {
   // The publisher's release counter of the installed build (0: unsigned), so
   // that an older signed build is never installed over a newer one.
   int64_t releaseCounter = 0;
+  // False from before the first file of version changes in the folder
+  // until every file of it is in place: the next install or repair of
+  // version finishes the job. While incomplete, files names the files of
+  // both the earlier and the new version, so that an uninstall at that
+  // moment leaves nothing behind.
+  bool complete = true;
+  // While incomplete: the version the folder held before, if any.
+  std::string previousVersion;
 };
 
 // The record's file name inside the install folder.

@@ -1,0 +1,502 @@
+#include "packagemanager/install_engine.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "async/v_async_listeners.h"
+#include "client/data_folder.h"
+#include "client/write_failure.h"
+#include "common/memory/ref_ptr.h"
+#include "common/text/format.h"
+#include "common/text/utf.h"
+#include "install/build_file_entry.h"
+#include "install/codec.h"
+#include "install/file_digest.h"
+#include "install/sha256.h"
+#include "install/vbuffer.h"
+#include "json/array.h"
+#include "json/object.h"
+#include "json/type_names.h"
+#include "json/value_container.h"
+#include "packagemanager/build_file_list_check.h"
+#include "packagemanager/install_record.h"
+#include "packagemanager/program_signatures.h"
+#include "packagemanager/release_gate.h"
+#include "platform/executable.h"
+#include "platform/files.h"
+#include "platform/local_path.h"
+#include "platform/paths.h"
+#include "platform/sys_error.h"
+
+namespace VendraBuild {
+namespace {
+
+using VendraClient::eVClientResult;
+using VendraJSON::VSJArray;
+using VendraJSON::VSJObject;
+using ObjectRef = Vendra::RefPtr<VSJObject>;
+using ArrayRef = Vendra::RefPtr<VSJArray>;
+
+// The expanded file waits under this suffix beside its final name until it
+// has been checked; a run that was killed leaves at most such a file, which
+// the next run overwrites.
+constexpr char16_t kNewFileSuffix[] = u".vbnew";
+
+ObjectRef EntryAt(const VSJArray* list, size_t i) {
+  Vendra::RefPtr<VendraJSON::VSJValue> value;
+  if (!list->At(i)->GetValue(value.Receive()) || value->GetType() != VendraJSON::kTypeObject)
+    return ObjectRef();
+  return ObjectRef::Share(static_cast<VSJObject*>(value.get()));
+}
+
+// Passes notices on one at a time, whichever thread they come from, with
+// the running totals of the install.
+class Notifier {
+ public:
+  explicit Notifier(InstallProgressListener& listener) : listener_(listener) {}
+
+  void SetTotals(uint64_t downloadTotal, uint64_t installTotal, uint32_t files) {
+    std::lock_guard<std::mutex> locked(mutex_);
+    state_.downloadTotal = downloadTotal;
+    state_.installTotal = installTotal;
+    state_.filesTotal = files;
+  }
+  void Phase(InstallPhase phase) {
+    std::lock_guard<std::mutex> locked(mutex_);
+    state_.phase = phase;
+    state_.file.clear();
+    state_.fileDone = state_.fileTotal = 0;
+    listener_.OnProgress(state_);
+  }
+  // A download's bytes so far; grown is how many arrived since the last.
+  void Downloaded(const std::string& file, uint64_t done, uint64_t total, uint64_t grown) {
+    std::lock_guard<std::mutex> locked(mutex_);
+    state_.downloadedBytes += grown;
+    Tell(InstallPhase::Downloading, file, done, total);
+  }
+  void Installed(const std::string& file, uint64_t size) {
+    std::lock_guard<std::mutex> locked(mutex_);
+    state_.installedBytes += size;
+    ++state_.filesDone;
+    Tell(InstallPhase::Installing, file, size, size);
+  }
+  void Note(const std::string& text) {
+    std::lock_guard<std::mutex> locked(mutex_);
+    listener_.OnNote(text);
+  }
+
+ private:
+  void Tell(InstallPhase phase, const std::string& file, uint64_t done, uint64_t total) {
+    InstallProgress progress = state_;
+    progress.phase = phase;
+    progress.file = file;
+    progress.fileDone = done;
+    progress.fileTotal = total;
+    listener_.OnProgress(progress);
+  }
+
+  std::mutex mutex_;
+  InstallProgressListener& listener_;
+  InstallProgress state_;
+};
+
+// Turns the client's download progress for one file into the engine's
+// notices.
+class DownloadHearing final : public VendraClient::VAsyncListenerCounted {
+ public:
+  DownloadHearing(Notifier& notifier, std::string file, uint64_t size)
+      : notifier_(notifier), file_(std::move(file)), size_(size) {}
+  void OnStarted(VendraClient::VAsync*) override {}
+  void OnProgress(VendraClient::VAsync*, VSJObject* progress) override {
+    auto held = ObjectRef::Adopt(progress);
+    std::string note;
+    if (held->GetStringA(u"note", note)) {
+      notifier_.Note(file_ + ": " + note);
+      return;
+    }
+    int64_t total = 0;
+    held->GetInteger(u"received_total", total);
+    const uint64_t done = static_cast<uint64_t>(std::max<int64_t>(total, 0));
+    // A restarted or continued attempt counts only the bytes it adds.
+    const uint64_t grown = done > last_ ? done - last_ : 0;
+    last_ = done;
+    notifier_.Downloaded(file_, done, size_, grown);
+  }
+  void OnSucceeded(VendraClient::VAsync*, int32_t, const char16_t*) override {}
+  void OnFailed(VendraClient::VAsync*, int32_t, const char16_t*) override {}
+
+ private:
+  Notifier& notifier_;
+  std::string file_;
+  uint64_t size_;
+  uint64_t last_ = 0;
+};
+
+// One file this run downloads, places or both.
+struct FileWork {
+  ObjectRef entry;           // the build's entry, with "local_filename" when placed
+  ObjectRef download;        // the entry to download with, or none
+  bool place = true;         // false: only its download is needed (a signature check)
+  std::u16string name;       // the build's name
+  std::u16string cached;     // the ".z" file in the download cache
+  std::u16string finalPath;  // in the install folder
+};
+
+std::string Narrow(const std::u16string& text) { return VendraText::Utf16ToUtf8(text); }
+
+// The ".z" file in the cache must be the one the build names.
+eVClientResult CheckCompressed(const FileWork& work, std::u16string& error) {
+  uint32_t sizeCache = 0;
+  std::string digest;
+  const int found = VendraClient::VerifyFile(
+      work.cached, VendraClient::EntrySize(work.entry.get(), u"compressed_size"), sizeCache,
+      VendraClient::EntryTextA(work.entry.get(), u"compressed_sha256"), digest);
+  if (found == VendraClient::kVerifyFileMatches) return eVClientResult::Success;
+  // A wrong file is not worth continuing: the next run fetches it afresh.
+  VendraPlatform::DeleteFile(work.cached);
+  error = VendraText::Format(
+      u"Wrong download of %ls: expected %u bytes with SHA-256 %hs, received %u bytes with "
+      u"SHA-256 %hs; it was discarded and nothing of it was installed",
+      work.name, VendraClient::EntrySize(work.entry.get(), u"compressed_size"),
+      VendraClient::EntryTextA(work.entry.get(), u"compressed_sha256"), sizeCache,
+      digest.empty() ? std::string("(none)") : digest);
+  return eVClientResult::VerifyFailed;
+}
+
+// Expands the cached file in memory, checks it, writes it beside its final
+// name and renames it over the earlier file.
+eVClientResult PlaceFile(const FileWork& work, uint64_t& placedSize, std::u16string& error) {
+  const uint32_t size = VendraClient::EntrySize(work.entry.get(), u"size");
+  auto compressed = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
+  if (!compressed->ReadFromFile(work.cached)) compressed->Resize(0);
+  Vendra::RefPtr<VendraClient::VBuffer> expanded;
+  std::u16string inflateError;
+  if (VendraClient::InflateBuffer(compressed.get(), size, expanded.Receive(), inflateError) !=
+      eVClientResult::Success) {
+    VendraPlatform::DeleteFile(work.cached);
+    error = VendraText::Format(u"The download of %ls does not expand (%ls); it was discarded",
+                               work.name, inflateError);
+    return eVClientResult::VerifyFailed;
+  }
+  compressed.Reset();
+  VendraClient::Sha256State state;
+  VendraClient::Sha256Start(state);
+  VendraClient::Sha256Add(state, expanded->Data(), static_cast<size_t>(expanded->Size()));
+  std::string digest;
+  VendraClient::Sha256Text(state, digest);
+  const std::string expected = VendraClient::EntryTextA(work.entry.get(), u"sha256");
+  std::string expectedLower = expected;
+  for (auto& c : expectedLower) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+  if (static_cast<uint32_t>(expanded->Size()) != size || digest != expectedLower) {
+    VendraPlatform::DeleteFile(work.cached);
+    error = VendraText::Format(
+        u"Wrong content for %ls: expected %u bytes with SHA-256 %hs, the download expands to %d "
+        u"bytes with SHA-256 %hs; it was discarded and nothing of it was installed",
+        work.name, size, expected, expanded->Size(), digest);
+    return eVClientResult::VerifyFailed;
+  }
+
+  uint32_t folderError = 0;
+  if (!VendraPlatform::CreateLocalPath(work.finalPath, folderError)) {
+    error = VendraText::Format(u"Failed to create the folder for %ls (err=%d)", work.finalPath,
+                               static_cast<int32_t>(folderError));
+    return eVClientResult::Failed;
+  }
+  const std::u16string fresh = work.finalPath + kNewFileSuffix;
+  VendraPlatform::File file;
+  uint32_t err = file.CreateForWriting(fresh);
+  if (err == 0) err = file.Write(expanded->Data(), static_cast<size_t>(expanded->Size()));
+  if (err == 0) err = file.Flush();
+  const uint32_t closed = file.Close();
+  if (err == 0) err = closed;
+  if (err == 0) err = VendraPlatform::MoveFileReplacing(fresh, work.finalPath);
+  if (err != 0) {
+    VendraPlatform::DeleteFile(fresh);
+    error = VendraClient::WriteFailureText(work.finalPath, err);
+    return err == VendraPlatform::SysError::kAccessDenied ? eVClientResult::AccessDenied
+                                                           : eVClientResult::FileOpenFailed;
+  }
+  placedSize = size;
+  return eVClientResult::Success;
+}
+
+// Downloads the files that need it, in order, on a thread of its own, and
+// tells the placing side how many are ready.
+class DownloadAhead {
+ public:
+  DownloadAhead(Clients clients, VSJObject* build, const std::vector<FileWork>& work,
+                Notifier& notifier)
+      : clients_(clients), build_(build), work_(work), notifier_(notifier) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~DownloadAhead() {
+    {
+      std::lock_guard<std::mutex> locked(mutex_);
+      stop_ = true;
+    }
+    thread_.join();
+  }
+  DownloadAhead(const DownloadAhead&) = delete;
+  DownloadAhead& operator=(const DownloadAhead&) = delete;
+
+  // Waits until file index is in the cache; false with the download's
+  // failure when it will not be.
+  bool AwaitFile(size_t index, eVClientResult& code, std::u16string& error) {
+    std::unique_lock<std::mutex> locked(mutex_);
+    ready_.wait(locked, [&] { return done_ > index || failed_; });
+    if (done_ > index) return true;
+    code = code_;
+    error = error_;
+    return false;
+  }
+
+ private:
+  void Run() {
+    for (size_t i = 0; i < work_.size(); ++i) {
+      {
+        std::lock_guard<std::mutex> locked(mutex_);
+        if (stop_) return;
+      }
+      std::u16string error;
+      eVClientResult code = eVClientResult::Success;
+      if (work_[i].download) {
+        auto hearing = Vendra::RefPtr<DownloadHearing>::Adopt(new DownloadHearing(
+            notifier_, Narrow(work_[i].name),
+            VendraClient::EntrySize(work_[i].entry.get(), u"compressed_size")));
+        code = clients_.client.DownloadFile(build_, work_[i].download.get(), nullptr,
+                                            hearing.get(), error);
+        if (code == eVClientResult::Success) code = CheckCompressed(work_[i], error);
+        if (code == eVClientResult::Success)
+          notifier_.Note("downloaded " + Narrow(work_[i].name));
+      }
+      std::lock_guard<std::mutex> locked(mutex_);
+      if (code != eVClientResult::Success) {
+        failed_ = true;
+        code_ = code;
+        error_ = error;
+        ready_.notify_all();
+        return;
+      }
+      done_ = i + 1;
+      ready_.notify_all();
+    }
+  }
+
+  Clients clients_;
+  VSJObject* build_;
+  const std::vector<FileWork>& work_;
+  Notifier& notifier_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  size_t done_ = 0;
+  bool failed_ = false;
+  bool stop_ = false;
+  eVClientResult code_ = eVClientResult::Success;
+  std::u16string error_;
+  std::thread thread_;
+};
+
+bool IsSignatureRelated(const VSJObject* entry, const std::set<std::u16string>& detached) {
+  Vendra::RefPtr<VendraJSON::VSJValue> flag;
+  const bool marked =
+      entry->Get(u"signed", flag.Receive()) && flag->GetType() == VendraJSON::kTypeTrue;
+  return marked || detached.count(VendraClient::EntryText(entry, u"filename")) != 0;
+}
+
+// The files of this run, each with its cache and install paths; the entries
+// to download for those not yet in the cache. The signed programs and their
+// detached signatures come first, placed or not, because their code
+// signatures are checked in the cache before anything is placed; their
+// count goes to signatureFiles.
+eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* files,
+                         const InstallTarget& target, const std::u16string& downloads,
+                         std::vector<FileWork>& work, size_t& signatureFiles,
+                         std::u16string& error) {
+  ArrayRef toInstall;
+  eVClientResult code = clients.buildClient.GetBuildFilesToInstall(build, target.folder,
+                                                                   toInstall.Receive(), error);
+  if (code != eVClientResult::Success) return code;
+  std::set<std::u16string> detached;
+  for (size_t i = 0; i < files->Count(); ++i) {
+    ObjectRef entry = EntryAt(files, i);
+    Vendra::RefPtr<VendraJSON::VSJValue> flag;
+    if (entry && entry->Get(u"signed", flag.Receive()) &&
+        flag->GetType() == VendraJSON::kTypeTrue)
+      detached.insert(VendraClient::EntryText(entry.get(), u"filename") + u".p7s");
+  }
+  std::map<std::u16string, ObjectRef> placing;
+  for (size_t i = 0; i < toInstall->Count(); ++i) {
+    if (ObjectRef entry = EntryAt(toInstall.get(), i))
+      placing[VendraClient::EntryText(entry.get(), u"filename")] = entry;
+  }
+  // In the build's order: the signature-related files, then the rest.
+  auto needed = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+  for (const bool signatureRelated : {true, false}) {
+    for (size_t i = 0; i < files->Count(); ++i) {
+      ObjectRef entry = EntryAt(files, i);
+      if (!entry || IsSignatureRelated(entry.get(), detached) != signatureRelated) continue;
+      const auto found = placing.find(VendraClient::EntryText(entry.get(), u"filename"));
+      if (found == placing.end() && !signatureRelated) continue;
+      FileWork file;
+      file.place = found != placing.end();
+      file.entry = file.place ? found->second : entry;
+      file.name = VendraClient::EntryText(file.entry.get(), u"filename");
+      file.finalPath = VendraClient::EntryText(file.entry.get(), u"local_filename");
+      if (!VendraClient::EntryPath(file.entry.get(), downloads, u".z", file.cached, error))
+        return eVClientResult::Failed;
+      needed->Append(file.entry.get());
+      if (signatureRelated) ++signatureFiles;
+      work.push_back(std::move(file));
+    }
+  }
+  ArrayRef toDownload;
+  code = clients.buildClient.GetFilesToDownload(build, needed.get(), downloads,
+                                                toDownload.Receive(), error);
+  if (code != eVClientResult::Success) return code;
+  std::map<std::u16string, ObjectRef> pending;
+  for (size_t i = 0; i < toDownload->Count(); ++i) {
+    if (ObjectRef entry = EntryAt(toDownload.get(), i))
+      pending[VendraClient::EntryText(entry.get(), u"filename")] = entry;
+  }
+  for (FileWork& file : work) {
+    if (const auto found = pending.find(file.name); found != pending.end())
+      file.download = found->second;
+  }
+  return eVClientResult::Success;
+}
+
+std::vector<std::u16string> NamesOf(const VSJArray* files) {
+  std::vector<std::u16string> names;
+  for (size_t i = 0; i < files->Count(); ++i) {
+    if (ObjectRef entry = EntryAt(files, i))
+      names.push_back(VendraClient::EntryText(entry.get(), u"filename"));
+  }
+  return names;
+}
+
+// Removes what only the earlier version had; names that would reach
+// outside the folder are left alone.
+void RemoveLeftovers(const std::u16string& folder, const std::vector<std::u16string>& earlier,
+                     const std::vector<std::u16string>& current) {
+  const std::set<std::u16string> keep(current.begin(), current.end());
+  for (const auto& name : earlier) {
+    if (keep.count(name) != 0 || !VendraPlatform::IsContainedRelativePath(name)) continue;
+    VendraPlatform::DeleteFile(VendraPlatform::PathAppend(folder, name));
+  }
+}
+
+}  // namespace
+
+eVClientResult RunInstall(Clients clients, const InstallTarget& target,
+                          InstallProgressListener& listener, std::u16string& error) {
+  Notifier notifier(listener);
+  notifier.Phase(InstallPhase::Fetching);
+  const std::string buildName = target.product + " " + target.branch + " " + target.version;
+  // The download cache is in the shared data folder: used only when no
+  // other user controls it.
+  std::u16string dataFolder;
+  clients.client.GetDataPath(u"", dataFolder);
+  std::u16string downloads;
+  eVClientResult code = VendraClient::TrustedDataPath(
+      dataFolder,
+      VendraText::Format(u"downloads\\%hs\\%hs\\%hs", target.product, target.branch,
+                         target.version),
+      downloads, error);
+  if (code != eVClientResult::Success) return code;
+  // The copy in the cache is written only once the build passed every check.
+  ObjectRef build;
+  code = clients.client.GetBuild(target.product, target.branch, target.version, u"",
+                                 build.Receive(), error);
+  if (code != eVClientResult::Success || !build) return code;
+  ArrayRef files = CheckedBuildFileList(build.get(), buildName, error);
+  if (!files) return eVClientResult::BadReply;
+  int64_t releaseCounter = 0;
+  if (!AdmitBuild(build.get(), target.product, target.branch, target.version, target.folder,
+                  target.allowDowngrade, releaseCounter, error))
+    return eVClientResult::VerifyFailed;
+  KeepBuildCopy(build.get(), downloads);
+
+  notifier.Phase(InstallPhase::Checking);
+  std::vector<FileWork> work;
+  size_t signatureFiles = 0;
+  code = PlanFiles(clients, build.get(), files.get(), target, downloads, work, signatureFiles,
+                   error);
+  if (code != eVClientResult::Success) return code;
+  size_t placing = 0;
+  for (const FileWork& file : work) placing += file.place ? 1 : 0;
+
+  InstallRecord earlier;
+  std::u16string ignored;
+  const bool hadRecord = LoadInstallRecord(target.folder, earlier, ignored);
+  const std::vector<std::u16string> names = NamesOf(files.get());
+  InstallRecord record;
+  record.product = target.product;
+  record.branch = target.branch;
+  record.version = target.version;
+  record.executable = target.executable;
+  record.files = names;
+  record.releaseCounter = releaseCounter;
+  const bool alreadyComplete = hadRecord && earlier.complete && earlier.version == target.version &&
+                               earlier.product == target.product && placing == 0;
+  if (!alreadyComplete) {
+    // Before the first file changes: the folder is now "incomplete" for
+    // this version, and holds files of both versions as far as anyone knows.
+    InstallRecord pending = record;
+    pending.complete = false;
+    if (hadRecord) {
+      pending.previousVersion = earlier.complete ? earlier.version : earlier.previousVersion;
+      for (const auto& name : earlier.files) {
+        if (std::find(pending.files.begin(), pending.files.end(), name) == pending.files.end())
+          pending.files.push_back(name);
+      }
+    }
+    if (!SaveInstallRecord(target.folder, pending, error)) return eVClientResult::Failed;
+  }
+
+  uint64_t downloadTotal = 0;
+  uint64_t installTotal = 0;
+  uint32_t downloadCount = 0;
+  for (const FileWork& file : work) {
+    if (file.download) {
+      downloadTotal += VendraClient::EntrySize(file.entry.get(), u"compressed_size");
+      ++downloadCount;
+    }
+    if (file.place) installTotal += VendraClient::EntrySize(file.entry.get(), u"size");
+  }
+  notifier.SetTotals(downloadTotal, installTotal, static_cast<uint32_t>(placing));
+  notifier.Note("Downloading " + std::to_string(downloadCount) + " file(s), " +
+                std::to_string(downloadTotal) + " bytes");
+  notifier.Note("Installing " + std::to_string(placing) + " file(s), " +
+                std::to_string(installTotal) + " bytes");
+  if (!work.empty()) {
+    DownloadAhead ahead(clients, build.get(), work, notifier);
+    if (signatureFiles != 0) {
+      if (!ahead.AwaitFile(signatureFiles - 1, code, error)) return code;
+      if (!CheckDownloadedPrograms(clients.buildClient, build.get(), downloads, error))
+        return eVClientResult::VerifyFailed;
+    }
+    for (size_t i = 0; i < work.size(); ++i) {
+      if (!ahead.AwaitFile(i, code, error)) return code;
+      if (!work[i].place) continue;
+      uint64_t placed = 0;
+      code = PlaceFile(work[i], placed, error);
+      if (code != eVClientResult::Success) return code;
+      notifier.Installed(Narrow(work[i].name), placed);
+    }
+  }
+
+  notifier.Phase(InstallPhase::Recording);
+  if (!CheckInstalledPrograms(clients.buildClient, build.get(), target.folder, error))
+    return eVClientResult::VerifyFailed;
+  VendraPlatform::MarkExecutable(target.executable);
+  if (hadRecord) RemoveLeftovers(target.folder, earlier.files, names);
+  if (!SaveInstallRecord(target.folder, record, error)) return eVClientResult::Failed;
+  return eVClientResult::Success;
+}
+
+}  // namespace VendraBuild
