@@ -430,6 +430,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   size_t placing = 0;
   for (const FileWork& file : work) placing += file.place ? 1 : 0;
 
+  RemoveAbandonedRecordCopies(target.folder);
   InstallRecord earlier;
   std::u16string ignored;
   const bool hadRecord = LoadInstallRecord(target.folder, earlier, ignored);

@@ -1,5 +1,7 @@
 #include "packagemanager/install_record.h"
 
+#include <vector>
+
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "json/array.h"
@@ -8,6 +10,7 @@
 #include "json/string_value.h"
 #include "json/type_names.h"
 #include "json/value_container.h"
+#include "platform/files.h"
 #include "platform/local_path.h"
 #include "platform/paths.h"
 
@@ -42,6 +45,17 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
     return false;
   }
   return true;
+}
+
+void RemoveAbandonedRecordCopies(const std::u16string& installFolder) {
+  std::vector<VendraPlatform::FolderEntry> entries;
+  if (VendraPlatform::ListFolder(installFolder, entries) != 0) return;
+  const std::u16string prefix = std::u16string(kInstallRecordName) + u".";
+  for (const auto& entry : entries) {
+    if (!entry.isFolder && entry.name.size() > prefix.size() &&
+        entry.name.compare(0, prefix.size(), prefix) == 0)
+      VendraPlatform::DeleteFile(VendraPlatform::JoinFileName(installFolder, entry.name));
+  }
 }
 
 bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& record,

@@ -34,6 +34,9 @@ inline constexpr char16_t kInstallRecordName[] = u"VendraBuild.install.json";
 
 bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord& record,
                        std::u16string& error);
+// Removes the copies of the record a killed run left half-written beside it
+// (the record itself is replaced in one step, through such a copy).
+void RemoveAbandonedRecordCopies(const std::u16string& installFolder);
 bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& record,
                        std::u16string& error);
 

@@ -1,0 +1,359 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "common/memory/ref_ptr.h"
+#include "install/codec.h"
+#include "install/sha256.h"
+#include "install/vbuffer.h"
+#include "tests/support/service_process.h"
+#include "tests/support/signed_in_session.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
+
+namespace VendraTest {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+// The build's files by their names in the build (backslashes), with content.
+using Files = std::map<std::string, std::string>;
+
+constexpr char kRecord[] = "VendraBuild.install.json";
+
+std::string Sha256Hex(const std::string& bytes) {
+  VendraClient::Sha256State state;
+  VendraClient::Sha256Start(state);
+  VendraClient::Sha256Add(state, bytes.data(), bytes.size());
+  std::string text;
+  VendraClient::Sha256Text(state, text);
+  return text;
+}
+
+std::string Deflate(const std::string& bytes) {
+  auto input = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
+  std::memcpy(input->Resize(static_cast<int32_t>(bytes.size())), bytes.data(), bytes.size());
+  Vendra::RefPtr<VendraClient::VBuffer> output;
+  std::u16string error;
+  VendraClient::DeflateBuffer(-1, input.get(), output.Receive(), error);
+  return std::string(reinterpret_cast<const char*>(output->Data()),
+                     static_cast<size_t>(output->Size()));
+}
+
+std::string Noise(size_t length, unsigned seed) {
+  std::string bytes(length, '\0');
+  std::mt19937 random(seed);
+  for (auto& c : bytes) c = static_cast<char>(random());
+  return bytes;
+}
+
+std::string LocalName(std::string name) {
+  for (auto& c : name) c = c == '\\' ? '/' : c;
+  return name;
+}
+
+// A product folder and download cache on a machine of its own; the service
+// with fault injection and a signed-in session; VendraBuild run as a child
+// process that a test may kill at any moment.
+class InstallEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+    WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
+    service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
+    ASSERT_TRUE(service_->ok());
+    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
+    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    std::string failure;
+    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    folder_ = folders_.Sub("Tandory");
+  }
+  void TearDown() override {
+    for (const char* name : {"VENDRA_SERVICE_URL", "VENDRA_CA_FILE", "VENDRA_MACHINE_ROOT"})
+      ::unsetenv(name);
+  }
+
+  void Publish(const std::string& version, const Files& files) {
+    nlohmann::json list = nlohmann::json::array();
+    const std::string base = "catalogue/tdy/live/" + version;
+    for (const auto& [name, content] : files) {
+      const std::string packed = Deflate(content);
+      WriteServiceFile(serviceRoot_.path(), base + "/files/" + LocalName(name) + ".z", packed);
+      list.push_back({{"filename", name},
+                      {"size", content.size()},
+                      {"sha256", Sha256Hex(content)},
+                      {"compressed_size", packed.size()},
+                      {"compressed_sha256", Sha256Hex(packed)}});
+    }
+    const nlohmann::json build = {{"software", "tdy"}, {"branch", "live"}, {"version", version},
+                                  {"data", {{"files", list}}}};
+    WriteServiceFile(serviceRoot_.path(), base + "/build.json", build.dump());
+  }
+
+  pid_t Start(const std::string& version) {
+    // Its temporary folder is one of this test's, so that leftovers show.
+    const std::string command = "TMPDIR='" + temp_.path() + "' exec '" +
+                                std::string(VENDRA_BUILD_PROGRAM) + "' install tdy live " +
+                                version + " '" + folder_ + "' '" + folder_ + "/Tandory.exe' >> '" +
+                                log_ + "' 2>&1";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    return pid;
+  }
+  static int Wait(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  int Run(const std::string& version) { return Wait(Start(version)); }
+
+  // Every file in the folder is whole: one of the two versions' content for
+  // its name. Anything else (a partial file under a final name, a file of
+  // neither version) is described.
+  std::string Mixed(const Files& earlier, const Files& later) const {
+    std::string faults;
+    std::error_code ignored;
+    for (const auto& item : fs::recursive_directory_iterator(folder_, ignored)) {
+      if (!item.is_regular_file()) continue;
+      std::string name = fs::relative(item.path(), folder_).string();
+      // The record and the files on their way in are no product files.
+      if (name.rfind(kRecord, 0) == 0 || item.path().extension() == ".vbnew") continue;
+      for (auto& c : name) c = c == '/' ? '\\' : c;
+      const std::string content = ReadTextFile(item.path().string());
+      const auto a = earlier.find(name);
+      const auto b = later.find(name);
+      const bool whole = (a != earlier.end() && a->second == content) ||
+                         (b != later.end() && b->second == content);
+      if (!whole) faults += name + " (" + std::to_string(content.size()) + " bytes) ";
+    }
+    return faults;
+  }
+  bool Holds(const Files& files) const {
+    for (const auto& [name, content] : files) {
+      const std::string path = folder_ + "/" + LocalName(name);
+      if (!fs::exists(path) || ReadTextFile(path) != content) return false;
+    }
+    for (const auto& item : fs::directory_iterator(folder_)) {
+      if (item.path().filename().string().rfind(std::string(kRecord) + ".", 0) == 0) return false;
+    }
+    return Mixed(files, files).empty();
+  }
+  nlohmann::json Record() const {
+    auto parsed = nlohmann::json::parse(ReadTextFile(folder_ + "/" + kRecord), nullptr, false);
+    return parsed.is_object() ? parsed : nlohmann::json::object();
+  }
+  std::string Log() const { return ReadTextFile(log_); }
+  // Every download slowed to small steps, so that a run takes long enough
+  // to be cut at many points.
+  void SlowDownloads(int count) {
+    std::string replies = "[";
+    for (int i = 0; i < count; ++i)
+      replies += std::string(i ? "," : "") + R"({"chunk_size":65536,"chunk_delay_ms":15})";
+    ASSERT_TRUE(service_->Script("vclient/download", replies + "]"));
+  }
+
+  TempFolder machine_;
+  TempFolder serviceRoot_;
+  TempFolder folders_;
+  TempFolder temp_;
+  std::unique_ptr<ServiceProcess> service_;
+  SignedInSession session_;
+  std::string folder_;
+  std::string log_ = folders_.Sub("run.log");
+};
+
+Files VersionOne() {
+  Files files = {{"Tandory.exe", "#!/bin/sh\necho one\n"},
+                 {"data\\big.bin", Noise(1536 * 1024, 1)},
+                 {"data\\more.bin", Noise(1024 * 1024, 2)}};
+  for (int i = 0; i < 5; ++i)
+    files["data\\t" + std::to_string(i) + ".txt"] = std::string(5000 + i, char('a' + i));
+  return files;
+}
+
+Files VersionTwo() {
+  Files files = VersionOne();
+  files["Tandory.exe"] = "#!/bin/sh\necho two\n";
+  files["data\\big.bin"] = Noise(1536 * 1024, 3);
+  for (int i = 0; i < 3; ++i) files["data\\t" + std::to_string(i) + ".txt"] += " changed";
+  files.erase("data\\t4.txt");
+  files["data\\new.txt"] = "new in two";
+  return files;
+}
+
+// kill -9 at many moments of a fresh install and of an update, each from
+// the same start: after each kill every file is whole (the earlier
+// version's or the new one's, never a partial file under a final name), and
+// a plain rerun ends with the whole new version and a record that names it.
+TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
+  const Files one = VersionOne();
+  const Files two = VersionTwo();
+  Publish("1.0", one);
+  Publish("2.0", two);
+  const std::string cache = machine_.path() + "/ProgramData/Vendra Software/downloads/tdy/live/";
+  for (const bool update : {false, true}) {
+    SCOPED_TRACE(update ? "update" : "fresh install");
+    const Files& earlier = update ? one : Files{};
+    const Files& later = update ? two : one;
+    const std::string to = update ? "2.0" : "1.0";
+    for (const int ms : {30, 80, 150, 250, 350, 450, 600, 800}) {
+      SCOPED_TRACE("killed after " + std::to_string(ms) + " ms");
+      fs::remove_all(cache + to);
+      if (update) {
+        ASSERT_EQ(Run("1.0"), 0) << Log();
+      } else {
+        fs::remove_all(folder_);
+      }
+      SlowDownloads(static_cast<int>(later.size()));
+      const pid_t run = Start(to);
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      ::kill(run, SIGKILL);
+      Wait(run);
+      EXPECT_EQ(Mixed(earlier, later), "");
+      const nlohmann::json record = Record();
+      if (record.value("state", "") == "complete") {
+        EXPECT_TRUE(record.value("version", "") == to ? Holds(later) : Holds(earlier));
+      }
+
+      ASSERT_TRUE(service_->ClearScript());
+      ASSERT_EQ(Run(to), 0) << Log();
+      EXPECT_TRUE(Holds(later));
+      const nlohmann::json finished = Record();
+      EXPECT_EQ(finished.value("version", ""), to);
+      EXPECT_EQ(finished.value("state", ""), "complete");
+      EXPECT_EQ(finished["files"].size(), later.size());
+      EXPECT_FALSE(fs::exists(folder_ + "/data/t4.txt") && update) << "the old version's own file";
+      EXPECT_FALSE(fs::exists(cache + to + "/data/big.bin.z.partial"));
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(temp_.path())) << "nothing in the temporary folder";
+}
+
+// The service cuts each large download partway: the run continues each
+// from where it stopped (no byte is asked for twice) and installs.
+TEST_F(InstallEngineTest, CutConnectionsAreContinuedWithoutFetchingBytesTwice) {
+  const Files one = VersionOne();
+  Publish("1.0", one);
+  // The files come in the build's order: the program, then the large one.
+  ASSERT_TRUE(service_->Script("vclient/download",
+                               R"([{},{"close_after":700000},{"close_after":500000}])"));
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  EXPECT_TRUE(Holds(one));
+  std::vector<std::string> ranges;
+  size_t requests = 0;
+  for (const auto& line : service_->RequestLog()) {
+    if (line.value("path", "") != "vclient/download") continue;
+    ++requests;
+    if (line["fields"].value("filename", "") == "data\\big.bin")
+      ranges.push_back(line.value("range", ""));
+  }
+  EXPECT_EQ(ranges, (std::vector<std::string>{"", "bytes=700000-", "bytes=1200000-"}));
+  EXPECT_EQ(requests, one.size() + 2) << "one request per file besides the two continued";
+  EXPECT_NE(Log().find("trying again"), std::string::npos) << Log();
+}
+
+// A reply of the wrong bytes (another length, or the right length and other
+// content) never reaches the product folder, and says what was wrong.
+TEST_F(InstallEngineTest, AWrongDownloadNeverReachesTheProductFolder) {
+  const Files one = VersionOne();
+  Publish("1.0", one);
+  const size_t packedSize = Deflate(one.at("Tandory.exe")).size();
+  const nlohmann::json wrong = nlohmann::json::array(
+      {{{"status", 200}, {"body", "not the file"}, {"content_type", "application/octet-stream"}}});
+  const nlohmann::json sameLength = nlohmann::json::array(
+      {{{"status", 200}, {"body", std::string(packedSize, 'x')},
+        {"content_type", "application/octet-stream"}}});
+  for (const auto& script : {wrong, sameLength}) {
+    ASSERT_TRUE(service_->Script("vclient/download", script.dump()));
+    EXPECT_EQ(Run("1.0"), 1);
+    EXPECT_FALSE(fs::exists(folder_ + "/Tandory.exe"));
+    EXPECT_NE(Log().find("Wrong download of "), std::string::npos) << Log();
+  }
+  EXPECT_NE(Log().find("expected " + std::to_string(packedSize) + " bytes"), std::string::npos);
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  EXPECT_TRUE(Holds(one));
+  EXPECT_TRUE(fs::is_empty(temp_.path()));
+}
+
+// A build whose file list is missing, empty or malformed changes nothing,
+// says what is wrong, and leaves no copy of itself in the download cache.
+TEST_F(InstallEngineTest, ABuildWithoutASoundFileListChangesNothing) {
+  const std::string base = "catalogue/tdy/live/";
+  const std::vector<std::pair<std::string, std::string>> builds = {
+      {R"({"software":"tdy","branch":"live","version":"9"})", "has no file list"},
+      {R"({"software":"tdy","branch":"live","version":"9","data":{"files":[]}})", "lists no files"},
+      {R"({"data":{"files":[{"filename":"../escape","size":1,"sha256":"00"}]}})",
+       "would reach outside the install folder"},
+      {R"({"data":{"files":[{"filename":"a.txt","size":1}]}})", "malformed file list: entry 1"}};
+  for (const auto& [build, text] : builds) {
+    WriteServiceFile(serviceRoot_.path(), base + "9/build.json", build);
+    EXPECT_EQ(Run("9"), 1);
+    EXPECT_NE(Log().find(text), std::string::npos) << build << "\n" << Log();
+    EXPECT_FALSE(fs::exists(folder_)) << build;
+    EXPECT_FALSE(fs::exists(machine_.path() +
+                            "/ProgramData/Vendra Software/downloads/tdy/live/9/build.json"));
+  }
+}
+
+// An update that does not fit on the disk stops with a clear text; every
+// file is whole, and the record says the update is incomplete.
+TEST_F(InstallEngineTest, AFullDiskSaysSoAndLeavesEveryFileWhole) {
+  fs::create_directories(folder_);
+  if (::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=2m") != 0)
+    GTEST_SKIP() << "mounting a small tmpfs needs root: " << std::strerror(errno);
+  struct Unmount {
+    std::string path;
+    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+  } unmount{folder_};
+  Files small = {{"Tandory.exe", "#!/bin/sh\necho one\n"}, {"data\\a.txt", std::string(1000, 'a')}};
+  Files large = small;
+  large["Tandory.exe"] = "#!/bin/sh\necho two\n";
+  large["data\\huge.bin"] = Noise(3 << 20, 9);
+  Publish("1.0", small);
+  Publish("2.0", large);
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  EXPECT_EQ(Run("2.0"), 1);
+  EXPECT_NE(Log().find("Not enough space on the disk"), std::string::npos) << Log();
+  EXPECT_EQ(Mixed(small, large), "");
+  EXPECT_EQ(Record().value("state", ""), "incomplete");
+  for (const auto& item : fs::recursive_directory_iterator(folder_))
+    EXPECT_NE(item.path().extension(), ".vbnew") << "no expanded leftovers";
+  EXPECT_TRUE(fs::is_empty(temp_.path()));
+}
+
+// Without root, with the machine root moved to a folder of the user's own.
+TEST_F(InstallEngineTest, AUserWithoutRootInstallsUnderARelocatedMachineRoot) {
+  if (!CanDropPrivileges()) GTEST_SKIP() << "the tests do not run as root";
+  const Files one = VersionOne();
+  Publish("1.0", one);
+  fs::create_directories(folder_);
+  for (const std::string& path : {machine_.path(), folders_.path(), temp_.path()}) {
+    ASSERT_EQ(::chown(path.c_str(), UnprivilegedUid(), UnprivilegedUid()), 0);
+    for (const auto& item : fs::recursive_directory_iterator(path))
+      ASSERT_EQ(::lchown(item.path().c_str(), UnprivilegedUid(), UnprivilegedUid()), 0);
+  }
+  EXPECT_EQ(RunUnprivileged([&] { return Run("1.0"); }), 0) << Log();
+  EXPECT_TRUE(Holds(one));
+  EXPECT_TRUE(fs::is_empty(temp_.path()));
+}
+
+}  // namespace
+}  // namespace VendraTest
