@@ -67,11 +67,12 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
   if (code != eVClientResult::Success) return Fail("Device authorization failed", code, error);
 
   LinePrinter printer;
+  std::string heading;
   code = RunInstall(clients,
                     InstallTarget{product, branch, version, folder, executable,
                                   options.allowDowngrade},
-                    printer, error);
-  if (code != eVClientResult::Success) return Fail("Failed to install", code, error);
+                    printer, error, heading);
+  if (code != eVClientResult::Success) return Fail(heading.c_str(), code, error);
   std::printf("Installed %s %s %s\n", product.c_str(), branch.c_str(), version.c_str());
   std::fflush(stdout);
   return 0;

@@ -393,7 +393,9 @@ void RemoveLeftovers(const std::u16string& folder, const std::vector<std::u16str
 }  // namespace
 
 eVClientResult RunInstall(Clients clients, const InstallTarget& target,
-                          InstallProgressListener& listener, std::u16string& error) {
+                          InstallProgressListener& listener, std::u16string& error,
+                          std::string& heading) {
+  heading = "The download folder cannot be used";
   Notifier notifier(listener);
   notifier.Phase(InstallPhase::Fetching);
   const std::string buildName = target.product + " " + target.branch + " " + target.version;
@@ -409,18 +411,21 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
       downloads, error);
   if (code != eVClientResult::Success) return code;
   // The copy in the cache is written only once the build passed every check.
+  heading = "Failed to get the build";
   ObjectRef build;
   code = clients.client.GetBuild(target.product, target.branch, target.version, u"",
                                  build.Receive(), error);
   if (code != eVClientResult::Success || !build) return code;
   ArrayRef files = CheckedBuildFileList(build.get(), buildName, error);
   if (!files) return eVClientResult::BadReply;
+  heading = "The build was refused";
   int64_t releaseCounter = 0;
   if (!AdmitBuild(build.get(), target.product, target.branch, target.version, target.folder,
                   target.allowDowngrade, releaseCounter, error))
     return eVClientResult::VerifyFailed;
   KeepBuildCopy(build.get(), downloads);
 
+  heading = "Failed to install";
   notifier.Phase(InstallPhase::Checking);
   std::vector<FileWork> work;
   size_t signatureFiles = 0;
@@ -433,7 +438,8 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   RemoveAbandonedRecordCopies(target.folder);
   InstallRecord earlier;
   std::u16string ignored;
-  const bool hadRecord = LoadInstallRecord(target.folder, earlier, ignored);
+  InstallState earlierState;
+  const bool hadRecord = LoadInstallRecord(target.folder, earlier, ignored, &earlierState);
   const std::vector<std::u16string> names = NamesOf(files.get());
   InstallRecord record;
   record.product = target.product;
@@ -442,22 +448,26 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   record.executable = target.executable;
   record.files = names;
   record.releaseCounter = releaseCounter;
-  const bool alreadyComplete = hadRecord && earlier.complete && earlier.version == target.version &&
+  const bool alreadyComplete = hadRecord && earlierState.complete &&
+                               earlier.version == target.version &&
                                earlier.product == target.product && placing == 0;
-  if (!alreadyComplete) {
-    // Before the first file changes: the folder is now "incomplete" for
-    // this version, and holds files of both versions as far as anyone knows.
+  // Before the first file changes: the folder is "incomplete" for this
+  // version, and holds files of both versions as far as anyone knows.
+  const auto markIncomplete = [&]() {
+    if (alreadyComplete) return true;
     InstallRecord pending = record;
-    pending.complete = false;
+    InstallState incomplete;
+    incomplete.complete = false;
     if (hadRecord) {
-      pending.previousVersion = earlier.complete ? earlier.version : earlier.previousVersion;
+      incomplete.previousVersion =
+          earlierState.complete ? earlier.version : earlierState.previousVersion;
       for (const auto& name : earlier.files) {
         if (std::find(pending.files.begin(), pending.files.end(), name) == pending.files.end())
           pending.files.push_back(name);
       }
     }
-    if (!SaveInstallRecord(target.folder, pending, error)) return eVClientResult::Failed;
-  }
+    return SaveInstallRecord(target.folder, pending, error, incomplete);
+  };
 
   uint64_t downloadTotal = 0;
   uint64_t installTotal = 0;
@@ -478,9 +488,12 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     DownloadAhead ahead(clients, build.get(), work, notifier);
     if (signatureFiles != 0) {
       if (!ahead.AwaitFile(signatureFiles - 1, code, error)) return code;
-      if (!CheckDownloadedPrograms(clients.buildClient, build.get(), downloads, error))
+      if (!CheckDownloadedPrograms(clients.buildClient, build.get(), downloads, error)) {
+        heading = "The build was refused";
         return eVClientResult::VerifyFailed;
+      }
     }
+    if (!markIncomplete()) return eVClientResult::Failed;
     for (size_t i = 0; i < work.size(); ++i) {
       if (!ahead.AwaitFile(i, code, error)) return code;
       if (!work[i].place) continue;
@@ -491,9 +504,12 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     }
   }
 
+  if (work.empty() && !markIncomplete()) return eVClientResult::Failed;
   notifier.Phase(InstallPhase::Recording);
-  if (!CheckInstalledPrograms(clients.buildClient, build.get(), target.folder, error))
+  if (!CheckInstalledPrograms(clients.buildClient, build.get(), target.folder, error)) {
+    heading = "The build was refused";
     return eVClientResult::VerifyFailed;
+  }
   VendraPlatform::MarkExecutable(target.executable);
   if (hadRecord) RemoveLeftovers(target.folder, earlier.files, names);
   if (!SaveInstallRecord(target.folder, record, error)) return eVClientResult::Failed;

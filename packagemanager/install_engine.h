@@ -40,8 +40,11 @@ struct InstallTarget {
 //
 // Running it again, for the same version, finishes an interrupted install:
 // files already in place are only checked.
+//
+// On failure error says what went wrong and heading names the step in a
+// few words ("The build was refused", "Failed to install").
 VendraClient::eVClientResult RunInstall(Clients clients, const InstallTarget& target,
-                                        InstallProgressListener& listener,
-                                        std::u16string& error);
+                                        InstallProgressListener& listener, std::u16string& error,
+                                        std::string& heading);
 
 }  // namespace VendraBuild

@@ -21,7 +21,7 @@ using VendraJSON::VSJObject;
 using VendraJSON::VSJValue;
 
 bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord& record,
-                       std::u16string& error) {
+                       std::u16string& error, const InstallState& state) {
   auto object = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   object->SetStringA(u"product", record.product);
   object->SetStringA(u"branch", record.branch);
@@ -32,9 +32,9 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
     files->AppendAdopted(VendraJSON::VSJString::Create(name));
   object->Set(u"files", files.get());
   object->SetInteger(u"release_counter", record.releaseCounter);
-  object->SetStringA(u"state", record.complete ? "complete" : "incomplete");
-  if (!record.complete && !record.previousVersion.empty())
-    object->SetStringA(u"previous_version", record.previousVersion);
+  object->SetStringA(u"state", state.complete ? "complete" : "incomplete");
+  if (!state.complete && !state.previousVersion.empty())
+    object->SetStringA(u"previous_version", state.previousVersion);
   const std::u16string path = VendraPlatform::JoinFileName(installFolder, kInstallRecordName);
   // A fresh install writes its record before any of its files.
   uint32_t ignored = 0;
@@ -59,7 +59,7 @@ void RemoveAbandonedRecordCopies(const std::u16string& installFolder) {
 }
 
 bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& record,
-                       std::u16string& error) {
+                       std::u16string& error, InstallState* state) {
   const std::u16string path = VendraPlatform::JoinFileName(installFolder, kInstallRecordName);
   Vendra::RefPtr<VSJValue> value;
   if (!VendraJSON::LoadFile(path, value.Receive(), error)) return false;
@@ -76,11 +76,13 @@ bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& recor
   object->GetInteger(u"release_counter", record.releaseCounter);
   // Records written before installs could be interrupted have no state:
   // they were written last, so they are complete.
-  std::string state;
-  object->GetStringA(u"state", state);
-  record.complete = state != "incomplete";
-  record.previousVersion.clear();
-  object->GetStringA(u"previous_version", record.previousVersion);
+  if (state) {
+    std::string word;
+    object->GetStringA(u"state", word);
+    state->complete = word != "incomplete";
+    state->previousVersion.clear();
+    object->GetStringA(u"previous_version", state->previousVersion);
+  }
   Vendra::RefPtr<VSJArray> files;
   record.files.clear();
   if (object->GetArray(u"files", files.Receive())) {

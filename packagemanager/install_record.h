@@ -19,11 +19,15 @@ struct InstallRecord {
   // The publisher's release counter of the installed build (0: unsigned), so
   // that an older signed build is never installed over a newer one.
   int64_t releaseCounter = 0;
-  // False from before the first file of version changes in the folder
-  // until every file of it is in place: the next install or repair of
-  // version finishes the job. While incomplete, files names the files of
-  // both the earlier and the new version, so that an uninstall at that
-  // moment leaves nothing behind.
+};
+
+// Whether the record's version is wholly in place. A record is incomplete
+// from before the first file of its version changes in the folder until
+// every file of it is in place: the next install or repair of the version
+// finishes the job. While incomplete, its files are those of both the
+// earlier and the new version, so that an uninstall at that moment leaves
+// nothing behind.
+struct InstallState {
   bool complete = true;
   // While incomplete: the version the folder held before, if any.
   std::string previousVersion;
@@ -33,11 +37,11 @@ struct InstallRecord {
 inline constexpr char16_t kInstallRecordName[] = u"VendraBuild.install.json";
 
 bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord& record,
-                       std::u16string& error);
+                       std::u16string& error, const InstallState& state = {});
 // Removes the copies of the record a killed run left half-written beside it
 // (the record itself is replaced in one step, through such a copy).
 void RemoveAbandonedRecordCopies(const std::u16string& installFolder);
 bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& record,
-                       std::u16string& error);
+                       std::u16string& error, InstallState* state = nullptr);
 
 }  // namespace VendraBuild

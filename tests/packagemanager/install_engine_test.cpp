@@ -74,6 +74,9 @@ class InstallEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+    // The builds published here are not signed.
+    WriteServiceFile(folders_.path(), "config.json", R"({"accept_unsigned_builds": true})");
+    ::setenv("VENDRA_BUILD_CONFIG", folders_.Sub("config.json").c_str(), 1);
     WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
     service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
     ASSERT_TRUE(service_->ok());
@@ -84,7 +87,7 @@ class InstallEngineTest : public ::testing::Test {
     folder_ = folders_.Sub("Tandory");
   }
   void TearDown() override {
-    for (const char* name : {"VENDRA_SERVICE_URL", "VENDRA_CA_FILE", "VENDRA_MACHINE_ROOT"})
+    for (const char* name : {"VENDRA_SERVICE_URL", "VENDRA_CA_FILE", "VENDRA_MACHINE_ROOT", "VENDRA_BUILD_CONFIG"})
       ::unsetenv(name);
   }
 
