@@ -130,10 +130,16 @@ class FileWriterTest : public TransportTest {
 
   // Nothing in the target's folder (no target, no partial or temporary
   // file beside it) and nothing in the system's temporary folder.
-  bool NothingLeftBehind() const {
+  bool NothingLeftBehind() const { return OnlyTheTargetHolds(""); }
+  // The target with content alone in its folder (none for an empty content).
+  bool OnlyTheTargetHolds(const std::string& content) const {
     const std::filesystem::path folder = std::filesystem::path(target_).parent_path();
-    return (!std::filesystem::exists(folder) || std::filesystem::is_empty(folder)) &&
-           std::filesystem::is_empty(temp_.path());
+    size_t entries = 0;
+    if (std::filesystem::exists(folder))
+      for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder)) ++entries;
+    const bool target = content.empty() ? entries == 0
+                                        : entries == 1 && ReadTextFile(target_) == content;
+    return target && std::filesystem::is_empty(temp_.path());
   }
 
   TempFolder temp_;
