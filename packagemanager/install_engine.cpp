@@ -208,8 +208,11 @@ eVClientResult PlaceFile(const FileWork& work, uint64_t& placedSize, std::u16str
     return eVClientResult::Failed;
   }
   const std::u16string fresh = work.finalPath + kNewFileSuffix;
+  // A leftover of a killed run goes first; the new file is never reached
+  // through a link.
+  VendraPlatform::DeleteFile(fresh);
   VendraPlatform::File file;
-  uint32_t err = file.CreateForWriting(fresh);
+  uint32_t err = file.OpenForAppending(fresh);
   if (err == 0) err = file.Write(expanded->Data(), static_cast<size_t>(expanded->Size()));
   if (err == 0) err = file.Flush();
   const uint32_t closed = file.Close();
