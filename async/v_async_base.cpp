@@ -1,5 +1,7 @@
 #include "async/v_async_base.h"
 
+#include <chrono>
+
 namespace VendraClient {
 
 int VAsyncBase::AddRef() { return references_.fetch_add(1) + 1; }
@@ -54,6 +56,20 @@ int32_t VAsyncBase::GetErrorText(std::u16string& text) {
   return status;
 }
 
+void VAsyncBase::AwaitEnd(uint32_t milliseconds) {
+  std::unique_lock<std::mutex> locked(endLock_);
+  ended_.wait_for(locked, std::chrono::milliseconds(milliseconds),
+                  [&] { return status_.load() != ToInt(eVClientResult::Running); });
+}
+
+void VAsyncBase::SetFinalStatus(eVClientResult code) {
+  {
+    std::lock_guard<std::mutex> locked(endLock_);
+    status_.store(ToInt(code));
+  }
+  ended_.notify_all();
+}
+
 int32_t VAsyncBase::RunOnWorker() {
   RunStep();
   Release();
@@ -66,7 +82,7 @@ void VAsyncBase::RunStep() {
   std::u16string error;
   const eVClientResult code = Perform(listener, error);
   if (code == eVClientResult::Success) {
-    status_.store(ToInt(eVClientResult::Success));
+    SetFinalStatus(eVClientResult::Success);
     listener->OnSucceeded(this, 0, nullptr);
     return;
   }
@@ -75,7 +91,7 @@ void VAsyncBase::RunStep() {
     errorText_ = error;
     result_ = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(MakeFailureResult());
   }
-  status_.store(ToInt(code));
+  SetFinalStatus(code);
   if (AnnouncesFailure()) listener->OnFailed(this, ToInt(code), error.c_str());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -35,6 +36,9 @@ class VAsyncBase : public VAsync {
   // The worker's body: runs the step, then drops the reference Start took
   // for the worker, which may destroy the job.
   int32_t RunOnWorker();
+  // Waits up to milliseconds while the job runs; answers at once when it
+  // ends, so that an owner who waits in steps loses no time per job.
+  void AwaitEnd(uint32_t milliseconds);
 
  protected:
   VAsyncBase() = default;
@@ -51,9 +55,14 @@ class VAsyncBase : public VAsync {
 
  private:
   void RunStep();
+  // Stores the status the step ended with and wakes AwaitEnd.
+  void SetFinalStatus(eVClientResult code);
 
   std::atomic<int> references_{1};
   std::atomic<int32_t> status_{ToInt(eVClientResult::Created)};
+  // Told when the status leaves Running.
+  std::mutex endLock_;
+  std::condition_variable ended_;
   Vendra::RefPtr<VAsyncListener> listener_;
   // Guards the error text and the result object, which the owner may read
   // while the worker writes them.

@@ -9,7 +9,7 @@ namespace {
 
 // How long destruction lets the worker end before the common, longer wait.
 constexpr uint32_t kBriefStopMs = 250;
-// The pause between two looks at a running file job.
+// The longest wait for a file job before the walk looks for a stop request.
 constexpr uint32_t kFilePollMs = 10;
 
 constexpr char16_t kAborted[] = u"Aborted.";
@@ -68,13 +68,17 @@ eVClientResult VAsyncBuildWalk::RunFile(VendraJSON::VSJObject* file, VAsyncListe
   job->Start(fileListener.get());
 
   Wrenfield2::WF2Thread& worker = Worker();
+  // The client's own jobs wake the walk as they end; another kind is looked
+  // at in steps.
+  auto* ownKind = dynamic_cast<VAsyncBase*>(job.get());
   while (job->GetStatus() == ToInt(eVClientResult::Running)) {
     if (!worker.KeepRunning()) {
       job->Abort();
       if (link) link->Close(false, worker);
       return Aborted(error);
     }
-    worker.SleepUnlessStopped(kFilePollMs);
+    if (ownKind) ownKind->AwaitEnd(kFilePollMs);
+    else worker.SleepUnlessStopped(kFilePollMs);
   }
   // A job that ran has its last notice on the way (or delivered); one that
   // never started has none to give.

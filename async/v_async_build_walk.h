@@ -10,8 +10,8 @@
 namespace VendraClient {
 
 // What the build-wide jobs share: their step walks a file list and runs one
-// single-file job per object element, one after the other, polling each
-// every 10 ms. The walk stops at the first file that fails, and on a stop
+// single-file job per object element, one after the other, waiting for each
+// to end and looking for a stop request at least every 10 ms. The walk stops at the first file that fails, and on a stop
 // request to its worker before the next file or while a file is under way;
 // a file job it gives up on runs to its own end, unheard.
 //
