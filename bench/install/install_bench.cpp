@@ -1,0 +1,426 @@
+// VendraBuild install against what the machine can do at best, in one run:
+//   cold    an install into an empty folder, against the serial floor (curl
+//           fetching every ".z" over one connection, then one-shot uncompress
+//           of each in memory, then SHA-256 of each) and the pipelined floor
+//           (the larger of the fetch and the uncompress-plus-hash figures);
+//   update  a second build changing 10% of the files, installed over the
+//           first, against the same floors over the changed files;
+//   verify  a rerun with nothing to do, against SHA-256 of every file;
+//   resume  a cold install cut by the service at half of the bytes (the run
+//           gives up), then rerun: bytes fetched in all / bytes of the build.
+// Usage: install_bench [TOTAL_MIB [FILES]] (default 1024 MiB in 300 files).
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "common/memory/ref_ptr.h"
+#include "install/codec.h"
+#include "install/sha256.h"
+#include "install/vbuffer.h"
+#include "tests/support/service_process.h"
+#include "tests/support/signed_in_session.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct PackedFile {
+  std::string name;     // the build's name
+  std::string content;  // expanded
+  std::string packed;   // the ".z"
+};
+
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string Sha256Hex(const void* data, size_t size) {
+  VendraClient::Sha256State state;
+  VendraClient::Sha256Start(state);
+  VendraClient::Sha256Add(state, data, size);
+  std::string text;
+  VendraClient::Sha256Text(state, text);
+  return text;
+}
+
+std::string Deflate(const std::string& bytes) {
+  auto input = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
+  std::memcpy(input->Resize(static_cast<int32_t>(bytes.size())), bytes.data(), bytes.size());
+  Vendra::RefPtr<VendraClient::VBuffer> output;
+  std::u16string error;
+  VendraClient::DeflateBuffer(-1, input.get(), output.Receive(), error);
+  return std::string(reinterpret_cast<const char*>(output->Data()),
+                     static_cast<size_t>(output->Size()));
+}
+
+// Text-like (words from a small vocabulary) or binary-like (random bytes
+// with runs), so that the mix compresses as real builds do.
+std::string Content(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes;
+  bytes.reserve(size);
+  if (seed % 2 == 0) {
+    static const char* kWords[] = {"install ", "vendra ", "build ", "file ", "the ", "of ",
+                                   "version ", "folder\n", "digest ", "0x3f2a ", "{\"k\": 1} "};
+    while (bytes.size() < size) bytes += kWords[random() % 11];
+  } else {
+    while (bytes.size() < size) {
+      const char c = static_cast<char>(random());
+      bytes.append(random() % 4 == 0 ? 1 + random() % 16 : 1, c);
+    }
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+// A few large files and many small ones, about totalMib in all.
+std::vector<PackedFile> MakeBuild(size_t totalMib, size_t count, unsigned seed) {
+  const size_t total = totalMib << 20;
+  std::vector<size_t> sizes;
+  const size_t large = std::max<size_t>(1, count / 100);
+  size_t used = 0;
+  std::mt19937 random(seed);
+  for (size_t i = 0; i + large < count; ++i) {
+    sizes.push_back(1024 + random() % (2u << 20));
+    used += sizes.back();
+  }
+  const size_t left = total > used ? total - used : large << 20;
+  for (size_t i = 0; i < large; ++i) sizes.push_back(left / large);
+  std::vector<PackedFile> files;
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    PackedFile file;
+    file.name = "data\\f" + std::to_string(i) + ".bin";
+    file.content = Content(sizes[i], seed * 1000 + static_cast<unsigned>(i));
+    files.push_back(std::move(file));
+  }
+  return files;
+}
+
+void Pack(std::vector<PackedFile>& files) {
+  for (auto& file : files)
+    if (file.packed.empty()) file.packed = Deflate(file.content);
+}
+
+void Publish(const std::string& root, const std::string& version,
+             const std::vector<PackedFile>& files) {
+  nlohmann::json list = nlohmann::json::array();
+  const std::string base = root + "/catalogue/tdy/live/" + version;
+  for (const auto& file : files) {
+    std::string local = file.name;
+    std::replace(local.begin(), local.end(), '\\', '/');
+    const fs::path path = base + "/files/" + local + ".z";
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << file.packed;
+    list.push_back({{"filename", file.name},
+                    {"size", file.content.size()},
+                    {"sha256", Sha256Hex(file.content.data(), file.content.size())},
+                    {"compressed_size", file.packed.size()},
+                    {"compressed_sha256", Sha256Hex(file.packed.data(), file.packed.size())}});
+  }
+  const nlohmann::json build = {{"software", "tdy"}, {"branch", "live"}, {"version", version},
+                                {"data", {{"files", list}}}};
+  std::ofstream(base + "/build.json") << build.dump();
+}
+
+struct Run {
+  int code = -1;
+  double seconds = 0;
+  double peakMib = 0;
+};
+
+Run SpawnHere(const std::vector<std::string>& args, const std::string& log) {
+  std::fflush(nullptr);
+  const auto start = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (!log.empty()) {
+      std::FILE* out = std::freopen(log.c_str(), "a", stdout);
+      if (!out) ::_exit(127);
+    }
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  Run run;
+  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return run;
+  run.seconds = Since(start);
+  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.peakMib = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  return run;
+}
+
+// A child forked while this process is still small starts every program:
+// a program forked from here would count this process's memory (the build,
+// held in memory) in its own peak.
+class Spawner {
+ public:
+  Spawner() {
+    int toChild[2], toParent[2];
+    if (::pipe(toChild) != 0 || ::pipe(toParent) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(toChild[1]);
+      ::close(toParent[0]);
+      Serve(toChild[0], toParent[1]);
+      ::_exit(0);
+    }
+    ::close(toChild[0]);
+    ::close(toParent[1]);
+    out_ = toChild[1];
+    in_ = toParent[0];
+  }
+  ~Spawner() {
+    ::close(out_);
+    ::close(in_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  }
+  Run Spawn(const std::vector<std::string>& args, const std::string& log) {
+    std::string request = log;
+    for (const auto& arg : args) request += '\0' + arg;
+    const uint32_t length = static_cast<uint32_t>(request.size());
+    Run run;
+    if (::write(out_, &length, sizeof length) != sizeof length ||
+        ::write(out_, request.data(), length) != static_cast<ssize_t>(length) ||
+        ::read(in_, &run, sizeof run) != sizeof run)
+      return Run{};
+    return run;
+  }
+
+ private:
+  static void Serve(int in, int out) {
+    uint32_t length = 0;
+    while (::read(in, &length, sizeof length) == sizeof length) {
+      std::string request(length, '\0');
+      size_t got = 0;
+      while (got < length) {
+        const ssize_t n = ::read(in, request.data() + got, length - got);
+        if (n <= 0) return;
+        got += static_cast<size_t>(n);
+      }
+      std::vector<std::string> parts;
+      size_t at = 0;
+      for (size_t next; (next = request.find('\0', at)) != std::string::npos; at = next + 1)
+        parts.push_back(request.substr(at, next - at));
+      parts.push_back(request.substr(at));
+      const std::string log = parts.front();
+      parts.erase(parts.begin());
+      const Run run = SpawnHere(parts, log);
+      if (::write(out, &run, sizeof run) != sizeof run) return;
+    }
+  }
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int in_ = -1;
+};
+
+// One-shot uncompress in memory and SHA-256 of each file, in seconds.
+double UncompressAndHash(const std::vector<const PackedFile*>& files) {
+  const auto start = Clock::now();
+  std::vector<unsigned char> out;
+  for (const PackedFile* file : files) {
+    out.resize(file->content.size());
+    uLongf length = static_cast<uLongf>(out.size());
+    uncompress(out.data(), &length, reinterpret_cast<const Bytef*>(file->packed.data()),
+               static_cast<uLong>(file->packed.size()));
+    Sha256Hex(out.data(), length);
+  }
+  return Since(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const size_t totalMib = argc > 1 ? std::stoul(argv[1]) : 1024;
+  const size_t count = argc > 2 ? std::stoul(argv[2]) : 300;
+  Spawner spawner;
+  VendraTest::TempFolder machine, serviceRoot, work;
+  ::setenv("VENDRA_MACHINE_ROOT", machine.path().c_str(), 1);
+  VendraTest::WriteServiceFile(machine.path(), "etc/machine-id",
+                               "00112233445566778899aabbccddeeff\n");
+  VendraTest::WriteServiceFile(work.path(), "config.json", R"({"accept_unsigned_builds": true})");
+  ::setenv("VENDRA_BUILD_CONFIG", work.Sub("config.json").c_str(), 1);
+
+  std::printf("making a build of %zu MiB in %zu files\n", totalMib, count);
+  std::vector<PackedFile> one = MakeBuild(totalMib, count, 1);
+  Pack(one);
+  std::vector<PackedFile> two = one;
+  std::vector<const PackedFile*> changed;
+  for (size_t i = 0; i < two.size(); i += 10) {
+    two[i].content = Content(two[i].content.size(), 7000 + static_cast<unsigned>(i));
+    two[i].packed.clear();
+  }
+  Pack(two);
+  for (size_t i = 0; i < two.size(); i += 10) changed.push_back(&two[i]);
+  uint64_t packedTotal = 0;
+  for (const auto& file : one) packedTotal += file.packed.size();
+  Publish(serviceRoot.path(), "1.0", one);
+  Publish(serviceRoot.path(), "2.0", two);
+  std::printf("build: %zu files, %.1f MiB compressed\n", one.size(), packedTotal / 1048576.0);
+
+  VendraTest::ServiceProcess service(serviceRoot.path());
+  if (!service.ok()) return 1;
+  ::setenv("VENDRA_SERVICE_URL", service.url().c_str(), 1);
+  ::setenv("VENDRA_CA_FILE", service.caFile().c_str(), 1);
+  VendraTest::SignedInSession session;
+  std::string failure;
+  if (!VendraTest::StoreSignedInSession(service, session, failure)) {
+    std::fprintf(stderr, "%s\n", failure.c_str());
+    return 1;
+  }
+  const std::string folder = work.Sub("Tandory");
+  const std::string log = work.Sub("run.log");
+  const auto install = [&](const std::string& version, const std::string& into) {
+    // The spawner was forked before these were set.
+    std::vector<std::string> args = {"env"};
+    for (const char* name : {"VENDRA_MACHINE_ROOT", "VENDRA_BUILD_CONFIG", "VENDRA_SERVICE_URL",
+                             "VENDRA_CA_FILE"})
+      args.push_back(std::string(name) + "=" + std::getenv(name));
+    args.insert(args.end(), {VENDRA_BUILD_PROGRAM, "install", "tdy", "live", version, into,
+                             into + "/Tandory.exe"});
+    return spawner.Spawn(args, log);
+  };
+
+  const Run cold = install("1.0", folder);
+  if (cold.code != 0) {
+    std::fprintf(stderr, "cold install failed; see %s\n", log.c_str());
+    std::fflush(nullptr);
+    std::system(("tail -5 '" + log + "' >&2").c_str());
+    return 1;
+  }
+  // The device and tokens for curl, as the client sent them.
+  std::string device;
+  for (const auto& line : service.RequestLog())
+    if (line.value("path", "") == "vclient/download")
+      device = line["fields"].value("local_id", "");
+
+  // curl over one connection: every request in one configuration file.
+  const auto fetchFloor = [&](const std::string& version,
+                              const std::vector<const PackedFile*>& files) {
+    const std::string config = work.Sub("curl-" + version + ".conf");
+    std::ofstream out(config);
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (i) out << "next\n";
+      out << "url = \"" << service.url() << "vclient/download\"\n"
+          << "cacert = \"" << service.caFile() << "\"\n"
+          << "output = \"/dev/null\"\nsilent\nfail\n";
+      for (const auto& [name, value] :
+           std::vector<std::pair<std::string, std::string>>{{"access_token", session.accessToken},
+                                                            {"local_id", device},
+                                                            {"local_token", session.localToken},
+                                                            {"software", "tdy"},
+                                                            {"branch", "live"},
+                                                            {"version", version},
+                                                            {"filename", files[i]->name}}) {
+        std::string escaped = value;
+        for (size_t at = 0; (at = escaped.find('\\', at)) != std::string::npos; at += 2)
+          escaped.insert(at, "\\");
+        out << "form-string = \"" << name << "=" << escaped << "\"\n";
+      }
+    }
+    out.close();
+    return spawner.Spawn({"curl", "-K", config}, "");
+  };
+  std::vector<const PackedFile*> all;
+  for (const auto& file : one) all.push_back(&file);
+  const Run fetchAll = fetchFloor("1.0", all);
+  const double unpackAll = UncompressAndHash(all);
+  const double serialAll = fetchAll.seconds + unpackAll;
+  const double pipelinedAll = std::max(fetchAll.seconds, unpackAll);
+  std::printf("cold: install %.2f s (peak %.0f MiB); fetch %.2f s, uncompress+sha256 %.2f s\n",
+              cold.seconds, cold.peakMib, fetchAll.seconds, unpackAll);
+
+  const Run update = install("2.0", folder);
+  const Run fetchChanged = fetchFloor("2.0", changed);
+  const double unpackChanged = UncompressAndHash(changed);
+  const double pipelinedChanged = std::max(fetchChanged.seconds, unpackChanged);
+  std::printf("update: install %.2f s (code %d); fetch %.2f s, uncompress+sha256 %.2f s\n",
+              update.seconds, update.code, fetchChanged.seconds, unpackChanged);
+
+  const Run verify = install("2.0", folder);
+  auto hashStart = Clock::now();
+  std::string buffer(8 << 20, '\0');
+  for (const auto& file : two) {
+    std::string local = file.name;
+    std::replace(local.begin(), local.end(), '\\', '/');
+    std::ifstream in(folder + "/" + local, std::ios::binary);
+    VendraClient::Sha256State state;
+    VendraClient::Sha256Start(state);
+    while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0)
+      VendraClient::Sha256Add(state, buffer.data(), static_cast<size_t>(in.gcount()));
+    std::string text;
+    VendraClient::Sha256Text(state, text);
+  }
+  const double hashAll = Since(hashStart);
+  std::printf("verify: install %.2f s (code %d); sha256 of every file %.2f s\n", verify.seconds,
+              verify.code, hashAll);
+
+  // Resume: the file that holds the build's middle byte is cut there, and
+  // every try after it is refused, so that the run gives up; the rerun
+  // continues.
+  uint64_t before = 0;
+  size_t cutFile = 0;
+  while (cutFile < one.size() && before + one[cutFile].packed.size() < packedTotal / 2)
+    before += one[cutFile++].packed.size();
+  const uint64_t cutAt = packedTotal / 2 - before;
+  std::string replies = "[";
+  for (size_t i = 0; i < cutFile; ++i) replies += "{},";
+  replies += "{\"close_after\":" + std::to_string(cutAt) + "}";
+  for (int i = 0; i < 3; ++i) replies += ",{\"status\":503}";
+  replies += "]";
+  service.Script("vclient/download", replies);
+  const size_t logStart = service.RequestLog().size();
+  const std::string fresh = work.Sub("Fresh");
+  fs::remove_all(machine.path() + "/ProgramData/Vendra Software/downloads/tdy/live/1.0");
+  const Run cut = install("1.0", fresh);
+  const Run rerun = install("1.0", fresh);
+  std::map<std::string, uint64_t> sizes;
+  for (const auto& file : one) sizes[file.name] = file.packed.size();
+  uint64_t fetched = 0;
+  const auto lines = service.RequestLog();
+  for (size_t i = logStart; i < lines.size(); ++i) {
+    if (lines[i].value("path", "") != "vclient/download" || lines[i].value("status", 0) != 200)
+      continue;
+    const std::string name = lines[i]["fields"].value("filename", "");
+    const std::string range = lines[i].value("range", "");
+    const uint64_t start = range.empty() ? 0 : std::stoull(range.substr(6));
+    const bool wasCut = name == one[cutFile].name && range.empty();
+    fetched += wasCut ? cutAt : sizes[name] - start;
+  }
+  std::printf("resume: cut run %.2f s (code %d), rerun %.2f s (code %d)\n", cut.seconds, cut.code,
+              rerun.seconds, rerun.code);
+
+  std::printf("ratio cold_vs_pipelined_floor %.3f\n", cold.seconds / pipelinedAll);
+  std::printf("ratio cold_vs_serial_floor %.3f\n", cold.seconds / serialAll);
+  std::printf("ratio update_vs_floor %.3f\n", update.seconds / pipelinedChanged);
+  std::printf("ratio verify_vs_sha256 %.3f\n", verify.seconds / hashAll);
+  std::printf("ratio resume_bytes %.3f\n", static_cast<double>(fetched) / packedTotal);
+  size_t largest = 0, largestPacked = 0;
+  for (const auto& file : one) {
+    largest = std::max(largest, file.content.size());
+    largestPacked = std::max(largestPacked, file.packed.size());
+  }
+  std::printf("peak_rss_mib %.0f (bound %.0f)\n", cold.peakMib,
+              (largest + largestPacked) / 1048576.0 + 64);
+  return 0;
+}
