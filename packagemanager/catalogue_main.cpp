@@ -39,7 +39,8 @@ constexpr char kHelp[] =
     "       vendra-catalogue list --root ROOT [--json]\n"
     "       vendra-catalogue keygen [--signed-by OLD_KEY_FILE] KEY_FILE\n"
     "SIGNING: --key KEY_FILE [--counter N] [--expires-days N | --expires-at UNIX_SECONDS]\n"
-    "         [--code-sign-cert CERT.pem --code-sign-key KEY.pem]\n"
+    "         [--code-sign-cert CERT.pem --code-sign-key KEY.pem\n"
+    "          [--code-sign-format p7s | authenticode]]\n"
     "\n"
     "publish   packs every file below FOLDER (sub-folders included) as the build\n"
     "          P/B/V of the service root ROOT, writes its build.json, and then\n"
@@ -50,7 +51,8 @@ constexpr char kHelp[] =
     "          With --key the build object is signed (release counter: --counter,\n"
     "          default one more than the product's highest; expiry 90 days or as\n"
     "          given); with a code-signing certificate and key every program (.exe)\n"
-    "          gets a detached signature NAME.p7s in the build.\n"
+    "          gets a detached signature NAME.p7s in the build, or with\n"
+    "          --code-sign-format authenticode is signed inside (osslsigncode).\n"
     "utility   places FILE as the utility NAME (default \"vendrabuild\").\n"
     "list      shows the builds, build lists and utilities of ROOT.\n"
     "keygen    makes a publisher key (prints public_key and key_id); --signed-by\n"
@@ -106,13 +108,29 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
     code = VendraCli::UsageError(kProgram, "--code-sign-cert and --code-sign-key go together");
     return false;
   }
+  const std::string format = args.Has("code-sign-format") ? args.Get("code-sign-format") : "p7s";
+  if (format != "p7s" && format != "authenticode") {
+    code = VendraCli::UsageError(kProgram, "--code-sign-format is p7s or authenticode");
+    return false;
+  }
+  if (args.Has("code-sign-format") && !certificate) {
+    code = VendraCli::UsageError(kProgram, "--code-sign-format needs --code-sign-cert");
+    return false;
+  }
   if (certificate) {
     VendraBuild::CodeSigner signer{VendraText::Utf8ToUtf16(args.Get("code-sign-cert")),
                                    VendraText::Utf8ToUtf16(args.Get("code-sign-key"))};
-    request.signProgram = [signer](const std::string& content, std::string& signature,
-                                   std::u16string& error) {
-      return VendraBuild::SignDetached(signer, content, signature, error);
-    };
+    if (format == "authenticode") {
+      request.embedSignature = [signer](const std::u16string& program,
+                                        const std::u16string& signedCopy, std::u16string& error) {
+        return VendraBuild::SignAuthenticode(signer, program, signedCopy, error);
+      };
+    } else {
+      request.signProgram = [signer](const std::string& content, std::string& signature,
+                                     std::u16string& error) {
+        return VendraBuild::SignDetached(signer, content, signature, error);
+      };
+    }
   }
   const bool anyReleaseOption =
       args.Has("counter") || args.Has("expires-days") || args.Has("expires-at");
@@ -260,6 +278,7 @@ int VendraMain(void*) {
                          {"expires-at", true},
                          {"code-sign-cert", true},
                          {"code-sign-key", true},
+                         {"code-sign-format", true},
                          {"signed-by", true}},
                         args, reason))
     return VendraCli::UsageError(kProgram, reason);

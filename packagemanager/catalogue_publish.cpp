@@ -281,11 +281,23 @@ bool Publish(const PublishRequest& request, const PublishProgress& progress,
   };
   for (const std::u16string& name : names) {
     Packed packed;
-    if (!Pack(PathAppend(request.folder, name), PathAppend(buildFolder, u"files\\" + name + u".z"),
-              packed, error))
-      return false;
+    const std::u16string source = PathAppend(request.folder, name);
+    const bool embeds = request.embedSignature && IsProgram(name);
+    // The signed program is made in the build's folder, which is the
+    // publisher's own; a copy an interrupted run left there goes first.
+    const std::u16string signedCopy = PathAppend(buildFolder, u"files\\" + name + u".signing");
+    if (embeds) {
+      uint32_t ignored = 0;
+      VendraPlatform::CreateLocalPath(signedCopy, ignored);
+      VendraPlatform::DeleteFile(signedCopy);
+      if (!request.embedSignature(source, signedCopy, error)) return false;
+    }
+    const bool packedOk = Pack(embeds ? signedCopy : source,
+                               PathAppend(buildFolder, u"files\\" + name + u".z"), packed, error);
+    if (embeds) VendraPlatform::DeleteFile(signedCopy);
+    if (!packedOk) return false;
     const bool signs = request.signProgram && IsProgram(name);
-    add(name, packed, signs);
+    add(name, packed, signs || embeds);
     if (signs) {
       Packed signature;
       if (!PackSignature(request, name, buildFolder, signature, error)) return false;

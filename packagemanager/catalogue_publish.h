@@ -31,6 +31,13 @@ struct PublishRequest {
   // the program's entry is marked "signed".
   std::function<bool(const std::string& content, std::string& signature, std::u16string& error)>
       signProgram;
+  // When set instead, signs every program inside itself (Windows programs,
+  // Authenticode): the signed program is written to signedCopy (a new file
+  // in the build's own folder), published in the program's place and
+  // removed; its entry is marked "signed".
+  std::function<bool(const std::u16string& program, const std::u16string& signedCopy,
+                     std::u16string& error)>
+      embedSignature;
   // When set, signs the finished build object before it is written.
   std::function<bool(VendraJSON::VSJObject* build, std::u16string& error)> signBuild;
 };

@@ -11,6 +11,7 @@
 
 #include "common/memory/wipe.h"
 #include "platform/files.h"
+#include "platform/run_program.h"
 
 namespace VendraBuild {
 namespace {
@@ -78,6 +79,21 @@ bool SignDetached(const CodeSigner& signer, const std::string& content, std::str
   }
   signature.assign(bytes, static_cast<size_t>(size));
   return true;
+}
+
+bool SignAuthenticode(const CodeSigner& signer, const std::u16string& program,
+                      const std::u16string& signedCopy, std::u16string& error) {
+  int exitCode = -1;
+  const uint32_t startError = VendraPlatform::RunProgram(
+      {u"osslsigncode", u"sign", u"-certs", signer.certificateFile, u"-key", signer.keyFile,
+       u"-h", u"sha256", u"-in", program, u"-out", signedCopy},
+      exitCode);
+  if (startError == 0 && exitCode == 0) return true;
+  VendraPlatform::DeleteFile(signedCopy);
+  error = startError != 0
+              ? u"cannot start osslsigncode (is it installed?) to sign " + program
+              : u"osslsigncode could not sign " + program + u" (see its message above)";
+  return false;
 }
 
 }  // namespace VendraBuild

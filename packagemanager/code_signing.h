@@ -18,4 +18,11 @@ struct CodeSigner {
 bool SignDetached(const CodeSigner& signer, const std::string& content, std::string& signature,
                   std::u16string& error);
 
+// Signs a Windows program with Authenticode (osslsigncode, SHA-256, the
+// signer's certificate and intermediates) into signedCopy, a new file in a
+// folder of the caller's own (nothing may exist there yet). The program file
+// itself is left as it is; after a failure no signedCopy is left.
+bool SignAuthenticode(const CodeSigner& signer, const std::u16string& program,
+                      const std::u16string& signedCopy, std::u16string& error);
+
 }  // namespace VendraBuild

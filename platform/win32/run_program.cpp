@@ -1,0 +1,60 @@
+// Win32 layer only.
+#include "platform/run_program.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace VendraPlatform {
+namespace {
+
+// One argument as the usual command-line splitting gives it back exactly:
+// quoted when needed, backslashes doubled where a quote follows them.
+void AppendQuoted(std::wstring& line, const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+    line += argument;
+    return;
+  }
+  line += L'"';
+  size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    line += c;
+  }
+  line.append(backslashes * 2, L'\\');
+  line += L'"';
+}
+
+}  // namespace
+
+uint32_t RunProgram(const std::vector<std::u16string>& commandLine, int& exitCode) {
+  exitCode = -1;
+  if (commandLine.empty()) return ERROR_INVALID_PARAMETER;
+  std::wstring line;
+  for (const std::u16string& argument : commandLine) {
+    if (!line.empty()) line += L' ';
+    AppendQuoted(line, Win32::Wide(argument));
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = ::GetStdHandle(STD_ERROR_HANDLE);
+  startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process))
+    return ::GetLastError();
+  ::CloseHandle(process.hThread);
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  ::GetExitCodeProcess(process.hProcess, &code);
+  ::CloseHandle(process.hProcess);
+  exitCode = static_cast<int>(code);
+  return 0;
+}
+
+}  // namespace VendraPlatform
