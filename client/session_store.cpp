@@ -3,6 +3,7 @@
 #include <string>
 
 #include "client/session_tokens.h"
+#include "client/token_record.h"
 #include "client/v_client.h"
 #include "json/files.h"
 #include "json/object.h"
@@ -30,10 +31,21 @@ bool VClient::LoadSession() {
     const auto* file = static_cast<const VendraJSON::VSJObject*>(value.get());
     std::u16string userName;
     if (file->GetString(kUserNameKey, userName)) userName_ = std::move(userName);
-    refreshToken_.ReadFrom(file, kRefreshTokenKey);
+    // A refresh token the file no longer holds was signed out by another
+    // process: it is not stored again, unless a reply handed it to this
+    // process after that.
+    if (!refreshToken_.ReadFrom(file, kRefreshTokenKey) && !refreshTokenUnstored_)
+      refreshToken_.Clear();
     localToken_.ReadFrom(file, kLocalTokenKey);
   }
-  if (!accessToken_.IsValid()) accessToken_.LoadFromChannel();
+  if (!accessToken_.IsValid()) {
+    accessToken_.LoadFromChannel();
+  } else if (!accessTokenUnstored_) {
+    // The same for the access token: a channel that holds a token object
+    // without a valid token was cleared by a sign-out.
+    TokenRecord shared(&channel_);
+    if (shared.LoadFromChannel() && !shared.IsValid()) accessToken_.Clear();
+  }
   return true;
 }
 
@@ -54,15 +66,22 @@ bool VClient::SaveSession() {
   // Replaced whole, so that no reader (nor a crash) ever meets half a file;
   // only its owner may read the tokens.
   const bool written = VendraPlatform::WritePrivateFileAtomically(path, text) == 0;
+  if (written) refreshTokenUnstored_ = false;
 
-  accessToken_.SaveToChannel();
+  if (accessToken_.SaveToChannel()) accessTokenUnstored_ = false;
   return written;
+}
+
+void VClient::TakeSignInTokens(const VendraJSON::VSJObject* reply) {
+  if (accessToken_.ReadFrom(reply, kAccessTokenKey)) accessTokenUnstored_ = true;
+  if (refreshToken_.ReadFrom(reply, kRefreshTokenKey)) refreshTokenUnstored_ = true;
+  localToken_.ReadFrom(reply, kLocalTokenKey);
 }
 
 void VClient::KeepReplyTokens(const VendraJSON::VSJObject* reply) {
   if (!reply) return;
   localToken_.ReadFrom(reply, kLocalTokenKey);
-  refreshToken_.ReadFrom(reply, kRefreshTokenKey);
+  if (refreshToken_.ReadFrom(reply, kRefreshTokenKey)) refreshTokenUnstored_ = true;
   SaveSession();
 }
 

@@ -88,9 +88,7 @@ eVClientResult VClient::Login(const std::string& user, const std::string& passwo
   const eVClientResult result = PerformStringRequest(transfer, reply, error);
   if (reply) {
     if (result == eVClientResult::Success) ToWide(user, userName_);
-    accessToken_.ReadFrom(reply.get(), kAccessTokenKey);
-    refreshToken_.ReadFrom(reply.get(), kRefreshTokenKey);
-    localToken_.ReadFrom(reply.get(), kLocalTokenKey);
+    TakeSignInTokens(reply.get());
     reply.Reset();
     SaveSession();
   }
@@ -121,9 +119,7 @@ eVClientResult VClient::RefreshToken(std::u16string& error) {
       Vendra::RefPtr<VendraJSON::VSJObject> reply;
       result = PerformStringRequest(transfer, reply, error);
       if (reply) {
-        accessToken_.ReadFrom(reply.get(), kAccessTokenKey);
-        refreshToken_.ReadFrom(reply.get(), kRefreshTokenKey);
-        localToken_.ReadFrom(reply.get(), kLocalTokenKey);
+        TakeSignInTokens(reply.get());
         reply.Reset();
         SaveSession();
       }

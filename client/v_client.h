@@ -102,6 +102,8 @@ class VClient : public IVClient {
   // The local and refresh tokens that a reply object hands out (each when
   // present) are taken and the session is stored; nothing without a reply.
   void KeepReplyTokens(const VendraJSON::VSJObject* reply);
+  // Takes the tokens a sign-in or renewal reply hands out (each when present).
+  void TakeSignInTokens(const VendraJSON::VSJObject* reply);
 
   ModuleInstance moduleInstance_ = nullptr;
   std::u16string userName_;
@@ -109,6 +111,11 @@ class VClient : public IVClient {
   TokenRecord accessToken_{&channel_};
   TokenRecord refreshToken_;
   TokenRecord localToken_;
+  // Set while this process holds an access or refresh token that a reply
+  // handed it and that it has not stored yet: only such a token may be
+  // stored where the stored session no longer holds it (a sign-out there).
+  bool accessTokenUnstored_ = false;
+  bool refreshTokenUnstored_ = false;
   SharedMemoryChannel channel_;
   uint32_t sessionLockWaitMs_ = kSessionLockWaitMs;
   DataFolder dataFolder_;

@@ -191,6 +191,31 @@ TEST_F(SignInTest, LogoutThenEnsureLoginOpensTheLoginWindow) {
   EXPECT_EQ(service_->CountRequests("vclient/refresh"), refreshes);
 }
 
+// A program that signed in and keeps running must not undo another
+// program's sign-out: its next stored session holds neither its refresh
+// token nor its access token, and the next program is asked to sign in.
+TEST_F(SignInTest, SignOutElsewhereStaysASignOut) {
+  SignInAuthorised();
+  HelperProcess running;
+  EXPECT_EQ(running.Call("ensure-login"), "result 0 ");
+  HelperProcess other;
+  EXPECT_EQ(other.Call("logout"), "result 0 ");
+  ASSERT_EQ(ReadSession().find("\"refresh_token\""), std::string::npos);
+  // A request that stores the session afterwards.
+  running.Call("get-data p v");
+  const std::string stored = ReadSession();
+  EXPECT_EQ(stored.find("\"refresh_token\""), std::string::npos) << stored;
+  EXPECT_NE(stored.find("\"local_token\""), std::string::npos) << stored;
+  const int refreshes = service_->CountRequests("vclient/refresh");
+  HelperProcess next;
+  EXPECT_EQ(next.Call("ensure-login"), "result -109 User clicked Cancel in Login window");
+  EXPECT_EQ(service_->CountRequests("vclient/refresh"), refreshes);
+  // A token this process receives after the sign-out is its own to store.
+  EXPECT_EQ(running.Call(LoginCommand()), "result 0 ");
+  EXPECT_NE(ReadSession().find("\"refresh_token\""), std::string::npos);
+  EXPECT_EQ(next.Call("ensure-login"), "result 0 ");
+}
+
 TEST_F(SignInTest, HolderPastTheTimeLimitMakesOthersTimeOut) {
   SignInAuthorised();
   HelperProcess holder;
