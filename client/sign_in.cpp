@@ -39,9 +39,17 @@ eVClientResult VClient::EnsureLogin(std::u16string& error) {
   }
   if (accessToken_.IsValid()) return eVClientResult::Success;
   if (refreshToken_.IsValid()) {
-    // A failed renewal is not the caller's concern: the Login window follows.
+    // A renewal the service refused is not the caller's concern: the Login
+    // window follows. A service that cannot be reached could not take a
+    // sign-in either; the person must learn what is wrong with the
+    // connection, not see a window that cannot succeed.
     std::u16string refreshError;
-    if (RefreshToken(refreshError) == eVClientResult::Success) return eVClientResult::Success;
+    const eVClientResult renewed = RefreshToken(refreshError);
+    if (renewed == eVClientResult::Success) return eVClientResult::Success;
+    if (renewed == eVClientResult::TransferFailed || renewed == eVClientResult::TransferTimedOut) {
+      error = refreshError;
+      return renewed;
+    }
   }
   return ShowLoginWindow(error);
 }

@@ -12,6 +12,7 @@
 #include "install/v_build_client.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_lock.h"
+#include "packagemanager/sign_in_step.h"
 #include "packagemanager/status_command.h"
 #include "platform/console.h"
 #include "platform/entry_point.h"
@@ -141,6 +142,9 @@ int VendraMain(void* moduleInstance) {
   g_client.GetDataPath(u"VendraBuild.lock", holderFile);
   VendraBuild::InstallLock lock(holderFile);
   if (const int code = TakeInstallLock(lock, waitSeconds)) return code;
+  if (command != "uninstall")
+    if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
+      return code;
   if (command == "install") {
     VendraBuild::InstallOptions options;
     options.allowDowngrade = args.Switch("allow-downgrade");

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -223,6 +226,45 @@ TEST_F(InstallRunTest, APublishedFolderIsInstalledByteForByte) {
     ++compared;
   }
   EXPECT_EQ(compared, 4u);
+}
+
+// Unattended runs: with a stored session (here one whose access token has
+// lapsed, so it is renewed) nothing is asked; without one, or without the
+// service, the run ends at once and says why and what to do, even with an
+// open input that a prompt would wait on forever.
+TEST_F(InstallRunTest, UnattendedRunsNeverAskAndSayWhatStandsInTheWay) {
+  session_.channel.reset();  // the access token goes; the refresh token stays
+  const std::string target = Quoted(folder_.Sub("unattended"));
+  const std::string install = Quoted(VENDRA_BUILD_PROGRAM) +
+                              " --non-interactive install tdy live 2.5.1 " + target +
+                              " Tandory.exe";
+  // The input is a pipe this test holds open and never writes to.
+  const std::string input = folder_.Sub("input");
+  ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
+  const int held = ::open(input.c_str(), O_RDWR);
+  ASSERT_GE(held, 0);
+  const auto run = [&](const std::string& environment) {
+    return RunCommand(environment + " " + install + " < " + Quoted(input) + " > " +
+                      Quoted(log_) + " 2>&1");
+  };
+  const auto started = std::chrono::steady_clock::now();
+
+  EXPECT_EQ(run("VENDRA_SERVICE_URL=https://127.0.0.1:1/"), 1) << ReadFile(log_);
+  EXPECT_NE(ReadFile(log_).find("cannot reach the service (curl error"), std::string::npos)
+      << ReadFile(log_);
+  EXPECT_NE(ReadFile(log_).find("proxy"), std::string::npos);
+  EXPECT_EQ(ReadFile(log_).find("Cancel"), std::string::npos) << ReadFile(log_);
+
+  EXPECT_EQ(run(""), 0) << ReadFile(log_);
+  EXPECT_EQ(ReadFile(log_).find("Username"), std::string::npos) << ReadFile(log_);
+
+  fs::remove_all(dataFolder_ + "/localStorage.json");
+  EXPECT_EQ(run(""), 1) << ReadFile(log_);
+  EXPECT_NE(ReadFile(log_).find("Sign in on this machine first"), std::string::npos)
+      << ReadFile(log_);
+  EXPECT_EQ(ReadFile(log_).find("Username:"), std::string::npos) << ReadFile(log_);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 60s) << "nothing waited for input";
+  ::close(held);
 }
 
 }  // namespace
