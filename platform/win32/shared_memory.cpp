@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/win32/ownership.h"
 #include "platform/win32/windows_api.h"
 
 namespace VendraPlatform {
@@ -19,6 +20,11 @@ uint32_t SharedMemory::OpenExisting(std::u16string_view name) {
   const std::wstring wideName = Win32::Wide(name);
   HANDLE mapping = ::OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, wideName.c_str());
   if (!mapping) return ::GetLastError();
+  // A block another user made would hand them the token written into it.
+  if (!Win32::TrustedObject(mapping)) {
+    ::CloseHandle(mapping);
+    return ERROR_ACCESS_DENIED;
+  }
   handle_ = reinterpret_cast<intptr_t>(mapping);
   name_ = name;
   return 0;
@@ -27,10 +33,19 @@ uint32_t SharedMemory::OpenExisting(std::u16string_view name) {
 uint32_t SharedMemory::Create(std::u16string_view name, uint32_t size) {
   Close();
   const std::wstring wideName = Win32::Wide(name);
-  // Backed by the paging file; an existing mapping of that name is opened.
-  HANDLE mapping = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size,
-                                        wideName.c_str());
+  // Backed by the paging file, open to its creator, the system and the
+  // Administrators only; an existing mapping of that name is opened, and
+  // used only when its owner is trusted.
+  Win32::PrivateSecurity security;
+  const bool secured = security.Build() == ERROR_SUCCESS;
+  HANDLE mapping =
+      ::CreateFileMappingW(INVALID_HANDLE_VALUE, secured ? security.attributes() : nullptr,
+                           PAGE_READWRITE, 0, size, wideName.c_str());
   if (!mapping) return ::GetLastError();
+  if (::GetLastError() == ERROR_ALREADY_EXISTS && !Win32::TrustedObject(mapping)) {
+    ::CloseHandle(mapping);
+    return ERROR_ACCESS_DENIED;
+  }
   handle_ = reinterpret_cast<intptr_t>(mapping);
   name_ = name;
   return 0;
