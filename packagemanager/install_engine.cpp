@@ -29,7 +29,7 @@
 #include "packagemanager/release_gate.h"
 #include "platform/executable.h"
 #include "platform/files.h"
-#include "platform/local_path.h"
+#include "platform/new_file.h"
 #include "platform/paths.h"
 #include "platform/sys_error.h"
 
@@ -170,7 +170,8 @@ eVClientResult CheckCompressed(const FileWork& work, std::u16string& error) {
 
 // Expands the cached file in memory, checks it, writes it beside its final
 // name and renames it over the earlier file.
-eVClientResult PlaceFile(const FileWork& work, uint64_t& placedSize, std::u16string& error) {
+eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFolder,
+                         uint64_t& placedSize, std::u16string& error) {
   const uint32_t size = VendraClient::EntrySize(work.entry.get(), u"size");
   auto compressed = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
   if (!compressed->ReadFromFile(work.cached)) compressed->Resize(0);
@@ -201,8 +202,17 @@ eVClientResult PlaceFile(const FileWork& work, uint64_t& placedSize, std::u16str
     return eVClientResult::VerifyFailed;
   }
 
-  uint32_t folderError = 0;
-  if (!VendraPlatform::CreateLocalPath(work.finalPath, folderError)) {
+  // A folder on the way that is a link (planted "data -> /elsewhere" in a
+  // folder someone else could write) must not carry the file out of the
+  // install folder.
+  const uint32_t folderError =
+      VendraPlatform::CreateFolderInside(installFolder, VendraPlatform::FolderOf(work.finalPath));
+  if (folderError == VendraPlatform::kOutsideFolder) {
+    error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls",
+                               work.finalPath, installFolder);
+    return eVClientResult::Failed;
+  }
+  if (folderError != 0) {
     error = VendraText::Format(u"Failed to create the folder for %ls (err=%d)", work.finalPath,
                                static_cast<int32_t>(folderError));
     return eVClientResult::Failed;
@@ -501,7 +511,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
       if (!ahead.AwaitFile(i, code, error)) return code;
       if (!work[i].place) continue;
       uint64_t placed = 0;
-      code = PlaceFile(work[i], placed, error);
+      code = PlaceFile(work[i], target.folder, placed, error);
       if (code != eVClientResult::Success) return code;
       notifier.Installed(Narrow(work[i].name), placed);
     }

@@ -296,6 +296,21 @@ TEST_F(InstallEngineTest, AWrongDownloadNeverReachesTheProductFolder) {
   EXPECT_TRUE(fs::is_empty(temp_.path()));
 }
 
+// A link already in the install folder (left by whoever could write there)
+// never carries a file out of it: the folder it points to stays as it was,
+// and the run says which file it refused.
+TEST_F(InstallEngineTest, ALinkedFolderInTheInstallFolderIsNeverWrittenThrough) {
+  const Files one = VersionOne();
+  Publish("1.0", one);
+  const std::string elsewhere = folders_.Sub("elsewhere");
+  fs::create_directories(elsewhere);
+  fs::create_directories(folder_);
+  fs::create_directory_symlink(elsewhere, folder_ + "/data");
+  EXPECT_EQ(Run("1.0"), 1);
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_NE(Log().find("its folder leads outside"), std::string::npos) << Log();
+}
+
 // A build whose file list is missing, empty or malformed changes nothing,
 // says what is wrong, and leaves no copy of itself in the download cache.
 TEST_F(InstallEngineTest, ABuildWithoutASoundFileListChangesNothing) {
