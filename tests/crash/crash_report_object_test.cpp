@@ -8,6 +8,7 @@
 #include "crash/crash_report_object.h"
 #include "crash/reporter_handover.h"
 #include "json/object.h"
+#include "platform/command_line.h"
 
 using namespace VendraCrash;
 
@@ -113,6 +114,10 @@ TEST(ReporterCommandLine, QuotesThePathAndIsNeverCut) {
   const std::u16string longPath = u"C:\\" + std::u16string(600, u'd') + u"\\VendraCrashMobile.exe";
   const std::u16string line = ReporterCommandLine(longPath, u"0123456789ABCDEF");
   EXPECT_EQ(line, u"\"" + longPath + u"\" 0123456789ABCDEF");
+  // A path with quotes (legal on Linux) is still one argument before the token.
+  const std::u16string quoted = u"/data/a \"b\" c\\/VendraCrashMobile";
+  EXPECT_EQ(VendraPlatform::SplitCommandLine(ReporterCommandLine(quoted, u"0123456789ABCDEF")),
+            (std::vector<std::u16string>{quoted, u"0123456789ABCDEF"}));
 }
 
 }  // namespace
