@@ -4,6 +4,7 @@
 
 #include "client/iv_client.h"
 #include "install/iv_build_client.h"
+#include "packagemanager/install_progress.h"
 
 namespace VendraBuild {
 
@@ -17,6 +18,9 @@ struct Clients {
 struct InstallOptions {
   // A version lower than the installed one is refused without it.
   bool allowDowngrade = false;
+  // Hears the progress and the command's own lines; without one, plain
+  // lines go to standard output.
+  InstallProgressListener* listener = nullptr;
 };
 
 // Each command prints what it does and answers the process exit code: 0 on
@@ -32,6 +36,7 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
 int UninstallCommand(const std::u16string& key, const std::u16string& folder);
 
 // Repairs an install: installs again the version the folder's record names.
-int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder);
+int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder,
+                  const InstallOptions& options = {});
 
 }  // namespace VendraBuild

@@ -17,13 +17,14 @@ using VendraClient::eVClientResult;
 // shows it is moving.
 constexpr uint64_t kReportEveryBytes = 4 << 20;
 
+// Failures go to standard error, where scripts and logs look for them.
 int Fail(const char* heading, eVClientResult code, const std::u16string& error) {
-  std::printf("%s\nError Code %d\n%s\n", heading, VendraClient::ToInt(code),
-              VendraText::ShownOnTerminalUtf8(error).c_str());
   std::fflush(stdout);
+  std::fprintf(stderr, "%s\nError Code %d\n%s\n", heading, VendraClient::ToInt(code),
+               VendraText::ShownOnTerminalUtf8(error).c_str());
+  std::fflush(stderr);
   return 1;
 }
-
 // Prints what the install does, a line at a time.
 class LinePrinter final : public InstallProgressListener {
  public:
@@ -58,23 +59,31 @@ class LinePrinter final : public InstallProgressListener {
 int InstallCommand(Clients clients, const std::string& product, const std::string& branch,
                    const std::string& version, const std::u16string& folder,
                    const std::u16string& executable, const InstallOptions& options) {
-  std::printf("Installing %s %s %s into %s\n", product.c_str(), branch.c_str(), version.c_str(),
-              VendraText::ShownOnTerminalUtf8(folder).c_str());
+  LinePrinter printer;
+  InstallProgressListener& listener = options.listener ? *options.listener : printer;
+  const auto say = [&](const std::string& line) {
+    if (options.listener) {
+      options.listener->OnNote(line);
+    } else {
+      std::printf("%s\n", VendraText::ShownOnTerminal(line).c_str());
+      std::fflush(stdout);
+    }
+  };
+  say("Installing " + product + " " + branch + " " + version + " into " +
+      VendraText::Utf16ToUtf8(folder));
   std::u16string error;
   eVClientResult code = clients.client.EnsureLogin(error);
   if (code != eVClientResult::Success) return Fail("Sign-in failed", code, error);
   code = clients.client.EnsureDeviceAuthorized(error);
   if (code != eVClientResult::Success) return Fail("Device authorization failed", code, error);
 
-  LinePrinter printer;
   std::string heading;
   code = RunInstall(clients,
                     InstallTarget{product, branch, version, folder, executable,
                                   options.allowDowngrade},
-                    printer, error, heading);
+                    listener, error, heading);
   if (code != eVClientResult::Success) return Fail(heading.c_str(), code, error);
-  std::printf("Installed %s %s %s\n", product.c_str(), branch.c_str(), version.c_str());
-  std::fflush(stdout);
+  say("Installed " + product + " " + branch + " " + version);
   return 0;
 }
 

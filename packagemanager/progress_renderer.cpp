@@ -32,17 +32,6 @@ const char* PhaseName(InstallPhase phase) {
   return "working";
 }
 
-const char* PhaseTitle(InstallPhase phase) {
-  switch (phase) {
-    case InstallPhase::Fetching: return "Fetching";
-    case InstallPhase::Downloading: return "Downloading";
-    case InstallPhase::Installing: return "Installing";
-    case InstallPhase::Recording: return "Recording";
-    case InstallPhase::Checking: return "Checking";
-  }
-  return "Working";
-}
-
 // The build's names use backslashes; people read them with the system's own
 // separator.
 std::string ShownName(const std::string& name) {
@@ -50,16 +39,35 @@ std::string ShownName(const std::string& name) {
       VendraPlatform::WithOwnSeparators(VendraText::Utf8ToUtf16(name)));
 }
 
-// The bytes that measure the phase: compressed bytes while downloading,
-// expanded bytes while installing.
+// Downloads and installs run side by side (a file is placed while the next
+// one downloads): they share one line, measured by the download while it
+// lasts and then by the bytes placed.
+bool Transferring(InstallPhase phase) {
+  return phase == InstallPhase::Downloading || phase == InstallPhase::Installing;
+}
+
+bool MeasuresDownload(const InstallProgress& p) {
+  return p.downloadTotal > 0 && p.downloadedBytes < p.downloadTotal;
+}
+
 void PhaseBytes(const InstallProgress& p, uint64_t& done, uint64_t& total) {
   done = total = 0;
-  if (p.phase == InstallPhase::Downloading) {
+  if (!Transferring(p.phase)) return;
+  if (MeasuresDownload(p)) {
     done = p.downloadedBytes;
     total = p.downloadTotal;
-  } else if (p.phase == InstallPhase::Installing) {
+  } else {
     done = p.installedBytes;
     total = p.installTotal;
+  }
+}
+
+const char* StepText(InstallPhase phase) {
+  switch (phase) {
+    case InstallPhase::Fetching: return "Fetching the build";
+    case InstallPhase::Checking: return "Checking the files in place";
+    case InstallPhase::Recording: return "Recording the install";
+    default: return "";
   }
 }
 
@@ -113,12 +121,14 @@ double ProgressRenderer::Rate() const {
 
 void ProgressRenderer::OnProgress(const InstallProgress& p) {
   const double now = now_();
-  const bool newPhase = !havePhase_ || p.phase != phase_;
+  const bool newGroup = !havePhase_ || (p.phase != phase_ && !(Transferring(p.phase) &&
+                                                               Transferring(phase_)));
   const bool newFile = p.file != file_;
+  const bool measureChanged = havePhase_ && MeasuresDownload(p) != MeasuresDownload(last_);
   uint64_t done = 0;
   uint64_t total = 0;
   PhaseBytes(p, done, total);
-  if (newPhase) samples_.clear();
+  if (newGroup || measureChanged) samples_.clear();
   if (!samples_.empty() && done < samples_.back().bytes) samples_.clear();
   samples_.push_back({now, done});
   while (samples_.size() > 2 && now - samples_[1].time >= kRateWindow) samples_.pop_front();
@@ -128,23 +138,20 @@ void ProgressRenderer::OnProgress(const InstallProgress& p) {
                           last_.phase == p.phase);
   switch (style_) {
     case ProgressStyle::Terminal:
-      if (newPhase) EndLine();
-      DrawTerminal(p, newPhase || newFile || fileDone || now - lastDraw_ >= kRedrawInterval);
+      if (newGroup) EndLine();
+      DrawTerminal(p, newGroup || newFile || fileDone || now - lastDraw_ >= kRedrawInterval);
       break;
     case ProgressStyle::Lines:
-      if (newPhase)
-        WriteLine(VendraText::Format("%s %u file(s), %s", PhaseTitle(p.phase), p.filesTotal,
-                                     FormatBytes(total)));
-      if (fileDone)
-        WriteLine(VendraText::Format("  %s %s (%s)",
-                                     p.phase == InstallPhase::Downloading ? "downloaded"
-                                                                          : "installed",
-                                     ShownName(p.file), FormatBytes(p.fileTotal)));
+      // The engine's notes say how many files each step takes and which
+      // downloads ended; a line per placed file adds where each one went.
+      if (fileDone && p.phase == InstallPhase::Installing)
+        WriteLine(VendraText::Format("  installed %s (%s)", ShownName(p.file),
+                                     FormatBytes(p.fileTotal)));
       break;
     case ProgressStyle::Quiet:
       break;
     case ProgressStyle::Json:
-      if (newPhase || newFile || fileDone || now - lastDraw_ >= kRedrawInterval) {
+      if (newGroup || newFile || fileDone || now - lastDraw_ >= kRedrawInterval) {
         lastDraw_ = now;
         WriteJson(p);
       }
@@ -162,18 +169,23 @@ void ProgressRenderer::DrawTerminal(const InstallProgress& p, bool force) {
   uint64_t done = 0;
   uint64_t total = 0;
   PhaseBytes(p, done, total);
-  std::string line = PhaseTitle(p.phase);
-  if (total > 0) {
-    const double rate = Rate();
-    const unsigned percent = static_cast<unsigned>(std::min<uint64_t>(100, done * 100 / total));
-    line += VendraText::Format(" %3u%%  %s of %s  %s", percent, FormatBytes(done),
-                               FormatBytes(total), FormatRate(rate));
-    if (rate > 0 && done < total)
-      line += "  " + FormatDuration(static_cast<double>(total - done) / rate) + " left";
-  } else if (p.filesTotal > 0) {
-    line += VendraText::Format("  %u of %u file(s)", p.filesDone, p.filesTotal);
+  std::string line;
+  if (!Transferring(p.phase)) {
+    line = StepText(p.phase);
+  } else {
+    line = MeasuresDownload(p) ? "Downloading" : "Installing";
+    if (total > 0) {
+      const double rate = Rate();
+      const unsigned percent =
+          static_cast<unsigned>(std::min<uint64_t>(100, done * 100 / total));
+      line += VendraText::Format(" %3u%%  %s of %s  %s", percent, FormatBytes(done),
+                                 FormatBytes(total), FormatRate(rate));
+      if (rate > 0 && done < total)
+        line += "  " + FormatDuration(static_cast<double>(total - done) / rate) + " left";
+    }
+    if (p.filesTotal > 0) line += VendraText::Format("  %u/%u placed", p.filesDone, p.filesTotal);
+    if (!p.file.empty()) line += "  " + ShownName(p.file);
   }
-  if (!p.file.empty()) line += "  " + ShownName(p.file);
   // "\x1b[K" clears what a longer line drawn before left on the right.
   std::fprintf(out_, "\r%s\x1b[K", FitLine(line, columns_ - 1).c_str());
   std::fflush(out_);

@@ -111,7 +111,8 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
   return 0;
 }
 
-int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder) {
+int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder,
+                  const InstallOptions& options) {
   std::printf("Repairing %s in %s\n", VendraText::ShownOnTerminalUtf8(key).c_str(),
               VendraText::ShownOnTerminalUtf8(folder).c_str());
   InstallRecord record;
@@ -121,7 +122,7 @@ int ModifyCommand(Clients clients, const std::u16string& key, const std::u16stri
     return 1;
   }
   return InstallCommand(clients, record.product, record.branch, record.version, folder,
-                        record.executable);
+                        record.executable, options);
 }
 
 }  // namespace VendraBuild

@@ -12,6 +12,7 @@
 #include "install/v_build_client.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_lock.h"
+#include "packagemanager/progress_renderer.h"
 #include "packagemanager/sign_in_step.h"
 #include "packagemanager/status_command.h"
 #include "platform/console.h"
@@ -142,15 +143,21 @@ int VendraMain(void* moduleInstance) {
   g_client.GetDataPath(u"VendraBuild.lock", holderFile);
   VendraBuild::InstallLock lock(holderFile);
   if (const int code = TakeInstallLock(lock, waitSeconds)) return code;
-  if (command != "uninstall")
-    if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
-      return code;
-  if (command == "install") {
-    VendraBuild::InstallOptions options;
-    options.allowDowngrade = args.Switch("allow-downgrade");
-    return VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
-                                       args.positional[3], words[4], words[5], options);
-  }
-  if (command == "modify") return VendraBuild::ModifyCommand(clients, words[1], words[2]);
-  return VendraBuild::UninstallCommand(words[1], words[2]);
+  if (command == "uninstall") return VendraBuild::UninstallCommand(words[1], words[2]);
+  if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
+    return code;
+  VendraBuild::ProgressRenderer renderer(
+      VendraBuild::ChooseProgressStyle(args.Switch("json"), args.Switch("quiet"),
+                                       VendraPlatform::StandardOutputIsTerminal()),
+      stdout, VendraPlatform::TerminalColumns());
+  VendraBuild::InstallOptions options;
+  options.allowDowngrade = args.Switch("allow-downgrade");
+  options.listener = &renderer;
+  const int code =
+      command == "install"
+          ? VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
+                                        args.positional[3], words[4], words[5], options)
+          : VendraBuild::ModifyCommand(clients, words[1], words[2], options);
+  renderer.Finish(code == 0);
+  return code;
 }
