@@ -226,6 +226,22 @@ TEST_F(InstallRunTest, APublishedFolderIsInstalledByteForByte) {
     ++compared;
   }
   EXPECT_EQ(compared, 4u);
+
+  // What status tells: complete; a file lost as an interrupted run leaves
+  // it; nothing installed in another folder.
+  const auto status = [&](const std::string& folder) {
+    RunCommand(Quoted(VENDRA_BUILD_PROGRAM) + " --json status " + Quoted(folder) + " > " +
+               Quoted(log_));
+    return ReadFile(log_);
+  };
+  EXPECT_NE(status(target).find(R"("state":"complete","product":"tdy","branch":"live","version":"3.0")"),
+            std::string::npos)
+      << ReadFile(log_);
+  fs::remove(target + "/data/levels/one/map.bin");
+  EXPECT_NE(status(target).find(R"("state":"incomplete")"), std::string::npos) << ReadFile(log_);
+  EXPECT_NE(ReadFile(log_).find(R"("files_differing":1)"), std::string::npos) << ReadFile(log_);
+  EXPECT_NE(status(folder_.Sub("elsewhere")).find(R"("state":"empty")"), std::string::npos)
+      << ReadFile(log_);
 }
 
 // Unattended runs: with a stored session (here one whose access token has
