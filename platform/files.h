@@ -30,6 +30,9 @@ uint32_t RemoveEmptyFolder(std::u16string_view path);
 bool FileExists(std::u16string_view path);
 bool FolderExists(std::u16string_view path);
 uint32_t GetFileSize(std::u16string_view path, uint64_t& size);
+// The bytes an unprivileged write may still use on the disk that holds path
+// (a folder, which must exist).
+uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes);
 
 struct FolderEntry {
   std::u16string name;

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -165,6 +166,13 @@ uint32_t GetFileSize(std::u16string_view path, uint64_t& size) {
   struct stat st;
   if (::stat(NativePath(path).c_str(), &st) != 0) return SysErrorFromErrno(errno);
   size = static_cast<uint64_t>(st.st_size);
+  return SysError::kSuccess;
+}
+
+uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes) {
+  struct statvfs st;
+  if (::statvfs(NativePath(path).c_str(), &st) != 0) return SysErrorFromErrno(errno);
+  bytes = static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
   return SysError::kSuccess;
 }
 

@@ -136,6 +136,14 @@ uint32_t GetFileSize(std::u16string_view path, uint64_t& size) {
   return SysError::kSuccess;
 }
 
+uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes) {
+  ULARGE_INTEGER available;
+  if (!::GetDiskFreeSpaceExW(WidePath(path).c_str(), &available, nullptr, nullptr))
+    return ::GetLastError();
+  bytes = available.QuadPart;
+  return SysError::kSuccess;
+}
+
 uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   const std::wstring pattern = WidePath(JoinFileName(folder, u"*"));
   WIN32_FIND_DATAW found;

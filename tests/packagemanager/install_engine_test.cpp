@@ -331,8 +331,10 @@ TEST_F(InstallEngineTest, ABuildWithoutASoundFileListChangesNothing) {
   }
 }
 
-// An update that does not fit on the disk stops with a clear text; every
-// file is whole, and the record says the update is incomplete.
+// An update that does not fit on the disk is refused before anything
+// changes: the earlier version stays whole and recorded. One that runs out
+// of space anyway (the disk filled while it ran) stops with the same clear
+// text, every file whole and the record incomplete.
 TEST_F(InstallEngineTest, AFullDiskSaysSoAndLeavesEveryFileWhole) {
   fs::create_directories(folder_);
   if (::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=2m") != 0)
@@ -349,8 +351,28 @@ TEST_F(InstallEngineTest, AFullDiskSaysSoAndLeavesEveryFileWhole) {
   Publish("2.0", large);
   ASSERT_EQ(Run("1.0"), 0) << Log();
   EXPECT_EQ(Run("2.0"), 1);
-  EXPECT_NE(Log().find("Not enough space on the disk"), std::string::npos) << Log();
-  EXPECT_EQ(Mixed(small, large), "");
+  EXPECT_NE(Log().find("Not enough space on the disk for " + folder_), std::string::npos) << Log();
+  EXPECT_TRUE(Holds(small)) << "nothing changed";
+  EXPECT_EQ(Record().value("version", ""), "1.0");
+  EXPECT_EQ(Record().value("state", ""), "complete");
+
+  // The space is taken while the update runs: the check before it passed.
+  Files fits = small;
+  fits["Tandory.exe"] = "#!/bin/sh\necho three\n";
+  fits["data\\b.bin"] = Noise(700 * 1024, 10);
+  fits["data\\c.bin"] = Noise(700 * 1024, 11);
+  Publish("3.0", fits);
+  SlowDownloads(static_cast<int>(fits.size()));
+  const pid_t run = Start("3.0");
+  // Once the first large file is in place, while the second downloads.
+  for (int i = 0; i < 2000 && !fs::exists(folder_ + "/data/b.bin"); ++i)
+    std::this_thread::sleep_for(5ms);
+  WriteServiceFile(folder_, "filler", std::string(800 * 1024, 'f'));
+  EXPECT_EQ(Wait(run), 1);
+  ASSERT_TRUE(service_->ClearScript());
+  fs::remove(folder_ + "/filler");
+  EXPECT_NE(Log().find("Not enough space on the disk to write"), std::string::npos) << Log();
+  EXPECT_EQ(Mixed(small, fits), "");
   EXPECT_EQ(Record().value("state", ""), "incomplete");
   for (const auto& item : fs::recursive_directory_iterator(folder_))
     EXPECT_NE(item.path().extension(), ".vbnew") << "no expanded leftovers";
