@@ -149,22 +149,25 @@ struct FileWork {
 
 std::string Narrow(const std::u16string& text) { return VendraText::Utf16ToUtf8(text); }
 
-// The ".z" file in the cache must be the one the build names.
-eVClientResult CheckCompressed(const FileWork& work, std::u16string& error) {
-  uint32_t sizeCache = 0;
+// The ".z" file read from the cache must be the one the build names.
+eVClientResult CheckCompressed(const FileWork& work, const VendraClient::VBuffer& compressed,
+                               std::u16string& error) {
+  const uint32_t expectedSize = VendraClient::EntrySize(work.entry.get(), u"compressed_size");
+  std::string expected = VendraClient::EntryTextA(work.entry.get(), u"compressed_sha256");
+  for (auto& c : expected) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+  VendraClient::Sha256State state;
+  VendraClient::Sha256Start(state);
+  VendraClient::Sha256Add(state, compressed.Data(), static_cast<size_t>(compressed.Size()));
   std::string digest;
-  const int found = VendraClient::VerifyFile(
-      work.cached, VendraClient::EntrySize(work.entry.get(), u"compressed_size"), sizeCache,
-      VendraClient::EntryTextA(work.entry.get(), u"compressed_sha256"), digest);
-  if (found == VendraClient::kVerifyFileMatches) return eVClientResult::Success;
+  VendraClient::Sha256Text(state, digest);
+  if (static_cast<uint32_t>(compressed.Size()) == expectedSize && digest == expected)
+    return eVClientResult::Success;
   // A wrong file is not worth continuing: the next run fetches it afresh.
   VendraPlatform::DeleteFile(work.cached);
   error = VendraText::Format(
-      u"Wrong download of %ls: expected %u bytes with SHA-256 %hs, received %u bytes with "
+      u"Wrong download of %ls: expected %u bytes with SHA-256 %hs, received %d bytes with "
       u"SHA-256 %hs; it was discarded and nothing of it was installed",
-      work.name, VendraClient::EntrySize(work.entry.get(), u"compressed_size"),
-      VendraClient::EntryTextA(work.entry.get(), u"compressed_sha256"), sizeCache,
-      digest.empty() ? std::string("(none)") : digest);
+      work.name, expectedSize, expected, compressed.Size(), digest);
   return eVClientResult::VerifyFailed;
 }
 
@@ -175,6 +178,11 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
   const uint32_t size = VendraClient::EntrySize(work.entry.get(), u"size");
   auto compressed = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
   if (!compressed->ReadFromFile(work.cached)) compressed->Resize(0);
+  // Checked here, on the bytes about to be expanded, rather than read and
+  // hashed once more after the download.
+  if (const eVClientResult checked = CheckCompressed(work, *compressed, error);
+      checked != eVClientResult::Success)
+    return checked;
   Vendra::RefPtr<VendraClient::VBuffer> expanded;
   std::u16string inflateError;
   if (VendraClient::InflateBuffer(compressed.get(), size, expanded.Receive(), inflateError) !=
@@ -283,7 +291,6 @@ class DownloadAhead {
             VendraClient::EntrySize(work_[i].entry.get(), u"compressed_size")));
         code = clients_.client.DownloadFile(build_, work_[i].download.get(), nullptr,
                                             hearing.get(), error);
-        if (code == eVClientResult::Success) code = CheckCompressed(work_[i], error);
         if (code == eVClientResult::Success)
           notifier_.Note("downloaded " + Narrow(work_[i].name));
       }
