@@ -11,7 +11,7 @@ using VendraPlatform::NamedMutex;
 NamedMutexLock::NamedMutexLock(std::u16string_view prefix, std::u16string_view baseName) {
   std::u16string name(prefix);
   name += baseName;
-  mutex_.Create(name);
+  createError_ = mutex_.Create(name);
 }
 
 bool NamedMutexLock::Acquire(uint32_t milliseconds) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/named_mutex.h"
+#include "platform/sys_error.h"
 
 namespace VendraClient {
 
@@ -29,6 +30,10 @@ class NamedMutexLock {
   // How many levels the process holds.
   int32_t Depth();
 
+  // True when the mutex could not be made or opened because the object of
+  // that name belongs to another user: waiting would never help.
+  bool RefusedAsForeign() const { return createError_ == VendraPlatform::SysError::kAccessDenied; }
+
  private:
   // Orders the threads of this process around the count and the mutex, so
   // that two of them never both wait for the mutex or both give it up.
@@ -39,6 +44,7 @@ class NamedMutexLock {
   bool waiting_ = false;
   int32_t depth_ = 0;
   VendraPlatform::NamedMutex mutex_;
+  uint32_t createError_ = 0;
 };
 
 // Holds one level of a lock for a scope when its Acquire succeeded.

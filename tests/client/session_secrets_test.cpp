@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "client/named_mutex_lock.h"
 #include "client/shared_memory_channel.h"
 #include "client/v_client.h"
 #include "common/text/format.h"
@@ -181,6 +182,10 @@ TEST_F(SessionSecretsTest, PlantedMutexIsRefused) {
   EXPECT_EQ(mutex.Create(u"Global\\Vendra Software-Planted"),
             VendraPlatform::SysError::kAccessDenied);
   EXPECT_FALSE(mutex.IsOpen());
+  // The process-wide lock over such a file fails at once and knows why.
+  VendraClient::NamedMutexLock lock(u"Global\\", u"Vendra Software-Planted");
+  EXPECT_TRUE(lock.RefusedAsForeign());
+  EXPECT_FALSE(lock.Acquire(60000));
 }
 
 // Run through sudo, root keeps the session of the user who invoked it: the

@@ -150,7 +150,7 @@ as_attacker sh -c 'umask 0; : > "$0"' "$sync_mutex"
 mkdir -p "$work/base"
 status=$(run_installer "$work/base" "$work/run0.log")
 [ ! -e "$work/base/VendraBuild.install.json" ] \
-  && said "$work/run0.log" 'installer failed' "5: a mutex file of another user stops the run with a message" \
+  && said "$work/run0.log" 'made by another user' "5: a mutex file of another user stops the run with a clear message" \
   || fail "5: the run went on with the attacker's mutex"
 as_attacker rm -f "$sync_mutex"
 
