@@ -41,7 +41,8 @@ trap cleanup EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
-as_attacker() { setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"; }
+attacker=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+as_attacker() { "${attacker[@]}" "$@"; }
 
 # --- the machine -----------------------------------------------------------
 "$repo/scripts/make-certificates.sh" "$work" >/dev/null 2>&1 || { echo "certificates failed" >&2; exit 1; }
@@ -165,11 +166,11 @@ as_attacker ln -s "$victims/bin" "$data/downloads/tdy"
 printf '{"username":"attacker","refresh_token":"planted","local_token":"planted"}' \
   | as_attacker sh -c "umask 022; cat > '$data/localStorage.json'"
 block="$objects/vendra.Global%3A%3AVendra Software%2FVC1.shm"
-as_attacker sh -c 'umask 077; : > "$0"; exec 3<>"$0" sleep 120 >/dev/null 2>&1' "$block" &
+"${attacker[@]}" sh -c 'umask 077; : > "$0"; exec 3<>"$0" sleep 120 >/dev/null 2>&1' "$block" &
 pids+=($!)
 # The swapper: whatever the folder becomes, keep putting the planted program
 # at the path root starts, and make utils again if it disappears.
-as_attacker bash -c '
+"${attacker[@]}" bash -c '
   while :; do
     mkdir -m 777 "$1/utils" 2>/dev/null
     cp "$2" "$1/utils/.swap" 2>/dev/null && mv -f "$1/utils/.swap" "$1/utils/VendraBuild.exe" 2>/dev/null
@@ -179,7 +180,7 @@ pids+=($swapper)
 install1="$work/a \"b\" c\\"
 mkdir -p "$install1"
 status=$(run_installer "$install1" "$work/run1.log" answers)
-kill "$swapper" 2>/dev/null
+kill "$swapper" 2>/dev/null; wait "$swapper" 2>/dev/null
 # The folder reaches the package manager as one argument, quotes and
 # trailing backslash included (paths then read a backslash as a separator).
 wait_for_text "$work/run1.log" 'Installed tdy|Failed to install'
