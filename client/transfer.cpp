@@ -43,7 +43,21 @@ size_t HeaderCallback(char* data, size_t size, size_t count, void* writer) {
   return bytes;
 }
 
+struct Observer {
+  RequestObserver observer = nullptr;
+  void* context = nullptr;
+};
+
+Observer& TheObserver() {
+  static Observer observer;
+  return observer;
+}
+
 }  // namespace
+
+void ObserveRequests(RequestObserver observer, void* context) {
+  TheObserver() = {observer, context};
+}
 
 VClientTransfer::~VClientTransfer() {
   curl_slist_free_all(headers_);
@@ -68,6 +82,7 @@ eVClientResult VClientTransfer::CreateTransfer(std::u16string& error) {
 
 void VClientTransfer::SetRequestPath(std::string_view path) {
   if (!path.empty() && path.front() == '/') path.remove_prefix(1);
+  path_ = path;
   url_ = ServiceBaseAddress();
   url_.append(path);
   if (url_.size() > kUrlBufferSize - 1) url_.resize(kUrlBufferSize - 1);
@@ -120,6 +135,10 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
 
   const CURLcode code = curl_easy_perform(handle_);
   curlCode_ = static_cast<int>(code);
+  long replyStatus = 0;
+  if (code == CURLE_OK) curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &replyStatus);
+  if (const Observer& seen = TheObserver(); seen.observer)
+    seen.observer(seen.context, path_, curlCode_, static_cast<uint32_t>(replyStatus));
   // The buffer lives on this stack frame only.
   curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, nullptr);
   if (code == CURLE_UNSUPPORTED_PROTOCOL) {
@@ -141,9 +160,7 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
     return code == CURLE_OPERATION_TIMEDOUT ? eVClientResult::TransferTimedOut
                                             : eVClientResult::TransferFailed;
   }
-  long status = 0;
-  curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
-  httpStatus = static_cast<uint32_t>(status);
+  httpStatus = static_cast<uint32_t>(replyStatus);
   const eVClientResult mapped = MapHttpStatus(httpStatus);
   if (httpStatus / 100 <= 2) return mapped;
   if (error.empty()) error = VendraText::Format(u"HTTP Status %u", httpStatus);

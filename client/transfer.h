@@ -11,6 +11,15 @@
 
 namespace VendraClient {
 
+// Hears each request this process sends, once it has its outcome: the
+// request path ("vclient/login"), libcurl's code and the HTTP status. Never
+// the form: it carries passwords and tokens. Called from whichever thread
+// made the request.
+using RequestObserver = void (*)(void* context, std::string_view path, int curlCode,
+                                 uint32_t httpStatus);
+// Set once, before the first request; nullptr stops the reports.
+void ObserveRequests(RequestObserver observer, void* context);
+
 // One HTTPS POST to the service: a libcurl easy handle with its multipart
 // form, both released with the object on every way out.
 class VClientTransfer {
@@ -50,6 +59,7 @@ class VClientTransfer {
   curl_slist* headers_ = nullptr;
   bool stallLimited_ = false;
   int curlCode_ = 0;
+  std::string path_;
   std::string url_;
 };
 

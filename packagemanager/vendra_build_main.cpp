@@ -10,6 +10,8 @@
 #include "common/cli/arguments.h"
 #include "common/text/utf.h"
 #include "install/v_build_client.h"
+#include "client/data_folder.h"
+#include "packagemanager/activity_log.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_lock.h"
 #include "packagemanager/progress_renderer.h"
@@ -48,6 +50,9 @@ constexpr char kHelp[] =
     "  --quiet            only the steps and the summary, no per-file lines\n"
     "  --json             one JSON object per line and event on standard output\n"
     "  --non-interactive  never ask: fail at once when there is no stored session\n"
+    "  --log FILE         append the run's log to FILE instead of the data folder's\n"
+    "                     logs/VendraBuild.log (steps, notes and request paths with\n"
+    "                     their times; never a password or a token)\n"
     "  --wait SECONDS     how long to wait for another install, repair or uninstall\n"
     "                     to finish (default 60; 0: do not wait)\n"
     "  -h, --help         this text\n"
@@ -92,6 +97,28 @@ int TakeInstallLock(VendraBuild::InstallLock& lock, long long waitSeconds) {
   return VendraCli::kExitFailure;
 }
 
+// The log of a run that changes the machine: FILE when given, else the one in
+// the data folder's own sub-folder. 0 when open, else the exit code. A
+// default log that cannot be used only costs a warning.
+int OpenLog(VendraBuild::ActivityLog& log, const VendraCli::Arguments& args) {
+  std::u16string problem;
+  if (args.Has("log")) {
+    if (log.Open(VendraText::Utf8ToUtf16(args.Get("log")), problem)) return 0;
+    std::fprintf(stderr, "%s: %s\n", kProgram, VendraText::Utf16ToUtf8(problem).c_str());
+    return VendraCli::kExitFailure;
+  }
+  std::u16string dataFolder;
+  std::u16string path;
+  g_client.GetDataPath(u"", dataFolder);
+  if (VendraClient::TrustedDataPath(dataFolder, u"logs\\VendraBuild.log", path, problem) ==
+          VendraClient::eVClientResult::Success &&
+      log.Open(path, problem))
+    return 0;
+  std::fprintf(stderr, "%s: no log is kept: %s\n", kProgram,
+               VendraText::Utf16ToUtf8(problem).c_str());
+  return 0;
+}
+
 struct Shape {
   const char* command;
   size_t words;  // the command word included; 0: one or more folders follow
@@ -110,7 +137,8 @@ int VendraMain(void* moduleInstance) {
                          {"json", false},
                          {"non-interactive", false},
                          {"allow-downgrade", false},
-                         {"wait", true}},
+                         {"wait", true},
+                         {"log", true}},
                         args,
                         reason))
     return VendraCli::UsageError(kProgram, reason);
@@ -143,21 +171,33 @@ int VendraMain(void* moduleInstance) {
   g_client.GetDataPath(u"VendraBuild.lock", holderFile);
   VendraBuild::InstallLock lock(holderFile);
   if (const int code = TakeInstallLock(lock, waitSeconds)) return code;
-  if (command == "uninstall") return VendraBuild::UninstallCommand(words[1], words[2]);
-  if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
+  VendraBuild::ActivityLog log;
+  if (const int code = OpenLog(log, args)) return code;
+  std::string commandLine = kProgram;
+  for (const std::string& w : args.positional) commandLine += " " + w;
+  log.Line("started: " + commandLine);
+  log.ObserveRequests();
+  const auto finished = [&](int code) {
+    log.Line("finished with exit code " + std::to_string(code));
     return code;
+  };
+  if (command == "uninstall") return finished(VendraBuild::UninstallCommand(words[1], words[2]));
+  log.Line("signing in");
+  if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
+    return finished(code);
   VendraBuild::ProgressRenderer renderer(
       VendraBuild::ChooseProgressStyle(args.Switch("json"), args.Switch("quiet"),
                                        VendraPlatform::StandardOutputIsTerminal()),
       stdout, VendraPlatform::TerminalColumns());
   VendraBuild::InstallOptions options;
   options.allowDowngrade = args.Switch("allow-downgrade");
-  options.listener = &renderer;
+  VendraBuild::LoggingListener logged(renderer, log);
+  options.listener = &logged;
   const int code =
       command == "install"
           ? VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
                                         args.positional[3], words[4], words[5], options)
           : VendraBuild::ModifyCommand(clients, words[1], words[2], options);
   renderer.Finish(code == 0);
-  return code;
+  return finished(code);
 }

@@ -244,6 +244,44 @@ TEST_F(InstallRunTest, APublishedFolderIsInstalledByteForByte) {
       << ReadFile(log_);
 }
 
+// The run's log: timestamped steps and the path of every request, never a
+// password or a token, even though this run renews its session; by default in
+// the data folder; a link planted where --log points is not written through.
+TEST_F(InstallRunTest, TheLogHoldsStepsAndRequestPathsButNoSecrets) {
+  session_.channel.reset();  // the access token goes: the run renews it
+  const std::string logFile = folder_.Sub("admin.log");
+  const std::string install = Quoted(VENDRA_BUILD_PROGRAM) + " --non-interactive";
+  const std::string args = " install tdy live 2.5.1 " + Quoted(folder_.Sub("logged")) +
+                           " Tandory.exe < /dev/null > " + Quoted(log_) + " 2>&1";
+  ASSERT_EQ(RunCommand(install + " --log " + Quoted(logFile) + args), 0) << ReadFile(log_);
+  const std::string text = ReadFile(logFile);
+  for (const char* expected :
+       {"vclient/refresh: HTTP 200", "vclient/build: HTTP 200", "vclient/download: HTTP 2",
+        "started: VendraBuild install tdy live 2.5.1", "downloading", "installing",
+        "finished with exit code 0"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_TRUE(line.size() > 24 && line[4] == '-' && line[10] == 'T' && line[23] == 'Z')
+        << line;
+  for (const std::string& secret : {session_.password, session_.totpSecret, session_.accessToken,
+                                    session_.refreshToken, session_.localToken}) {
+    ASSERT_GE(secret.size(), 8u);
+    EXPECT_EQ(text.find(secret.substr(0, 8)), std::string::npos) << text;
+  }
+
+  ASSERT_EQ(RunCommand(install + args), 0) << ReadFile(log_);
+  EXPECT_NE(ReadFile(dataFolder_ + "/logs/VendraBuild.log").find("vclient/build: HTTP 200"),
+            std::string::npos);
+
+  const std::string victim = folder_.Sub("victim");
+  WriteServiceFile(folder_.path(), "victim", "keep");
+  fs::create_symlink(victim, folder_.Sub("planted.log"));
+  EXPECT_EQ(RunCommand(install + " --log " + Quoted(folder_.Sub("planted.log")) + args), 1);
+  EXPECT_NE(ReadFile(log_).find("cannot open the log"), std::string::npos) << ReadFile(log_);
+  EXPECT_EQ(ReadFile(victim), "keep");
+}
+
 // Unattended runs: with a stored session (here one whose access token has
 // lapsed, so it is renewed) nothing is asked; without one, or without the
 // service, the run ends at once and says why and what to do, even with an

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "packagemanager/install_progress.h"
+#include "platform/files.h"
+
+namespace VendraBuild {
+
+// The run's log for administrators: one line per step, note and request,
+// each with its UTC time. What is written never holds a form value, a
+// password or a token: requests are logged by their path only.
+class ActivityLog {
+ public:
+  // Appends to path (made when missing; a link in its place is refused).
+  // False with the reason when it cannot be opened.
+  bool Open(const std::u16string& path, std::u16string& problem);
+  bool IsOpen() const { return file_.IsOpen(); }
+  // Thread-safe: the engine's threads log their downloads' requests.
+  void Line(std::string_view text);
+  // Sends every request of the client library to this log.
+  void ObserveRequests();
+
+ private:
+  std::mutex mutex_;
+  VendraPlatform::File file_;
+};
+
+// Passes everything on to the listener that shows it and logs the notes and
+// each change of phase.
+class LoggingListener : public InstallProgressListener {
+ public:
+  LoggingListener(InstallProgressListener& shown, ActivityLog& log) : shown_(shown), log_(log) {}
+  void OnProgress(const InstallProgress& progress) override;
+  void OnNote(const std::string& text) override;
+
+ private:
+  InstallProgressListener& shown_;
+  ActivityLog& log_;
+  bool started_ = false;
+  InstallPhase phase_ = InstallPhase::Fetching;
+};
+
+}  // namespace VendraBuild
