@@ -292,7 +292,8 @@ class DownloadAhead {
         code = clients_.client.DownloadFile(build_, work_[i].download.get(), nullptr,
                                             hearing.get(), error);
         if (code == eVClientResult::Success)
-          notifier_.Note("downloaded " + Narrow(work_[i].name));
+          notifier_.Note("downloaded " +
+                         Narrow(VendraPlatform::WithOwnSeparators(work_[i].name)));
       }
       std::lock_guard<std::mutex> locked(mutex_);
       if (code != eVClientResult::Success) {

@@ -137,7 +137,7 @@ TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManage
   ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << ReadFile(log_);
   const std::string log = ReadFile(log_);
   EXPECT_EQ(log.find("failed"), std::string::npos) << log;
-  EXPECT_NE(log.find("downloaded data\\assets.bin"), std::string::npos) << log;
+  EXPECT_NE(log.find("downloaded data/assets.bin"), std::string::npos) << log;
 
   // The utility went where the installer runs it from, and runs.
   EXPECT_EQ(ReadFile(dataFolder_ + "/utils/VendraBuild.exe"), ReadFile(VENDRA_BUILD_PROGRAM));
