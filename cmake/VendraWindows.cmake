@@ -32,3 +32,18 @@ if(VENDRA_BUILD_TESTS AND NOT TARGET GTest::gtest)
     endif()
   endforeach()
 endif()
+
+# The test suites that talk to the service stand-in read its JSON with the
+# header-only nlohmann/json. Only that folder of the system's headers joins
+# the Windows build, through a folder of its own, so that no other Linux
+# header can stand in for a Windows one.
+set(VENDRA_LINUX_SERVICE "" CACHE FILEPATH
+  "The Linux build's vendra-service: the Windows tests that need the service start it under Wine")
+if(VENDRA_BUILD_TESTS AND VENDRA_LINUX_SERVICE AND EXISTS /usr/include/nlohmann/json.hpp)
+  set(VENDRA_NLOHMANN_INCLUDE ${CMAKE_BINARY_DIR}/nlohmann-include)
+  file(MAKE_DIRECTORY ${VENDRA_NLOHMANN_INCLUDE})
+  file(CREATE_LINK /usr/include/nlohmann ${VENDRA_NLOHMANN_INCLUDE}/nlohmann SYMBOLIC)
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES ${VENDRA_NLOHMANN_INCLUDE})
+endif()

@@ -12,10 +12,19 @@ sudo_cmd=()
 if [ "$(id -u)" != 0 ]; then sudo_cmd=(sudo); fi
 
 log() { echo "windows-test: $*" >&2; }
+failures=0
+check() {  # check DESCRIPTION TEXT PATTERN
+  if grep -qF -- "$3" <<<"$2"; then log "ok: $1"; else
+    log "FAILED: $1: no \"$3\" in:"; echo "$2" >&2; failures=$((failures + 1)); fi
+}
+check_absent() {
+  if grep -qF -- "$3" <<<"$2"; then log "FAILED: $1"; echo "$2" >&2; failures=$((failures + 1)); else
+    log "ok: $1"; fi
+}
 
 packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine64 wine xvfb xauth cmake ninja-build dpkg-dev autoconf automake libtool make googletest
-  osslsigncode openssl)
+  osslsigncode openssl fonts-wine)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -38,8 +47,17 @@ linux_build="$repo/build/default"
 cmake --build "$linux_build" --target vendra-service vendra-catalogue >/dev/null
 
 log "configuring and building"
-cmake --preset windows -S "$repo" -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix" >/dev/null
+# The suites that talk to the service start the Linux build's program under
+# Wine, as the Linux suites start it.
+cmake --preset windows -S "$repo" -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix" \
+  -DVENDRA_LINUX_SERVICE="$linux_build/service/vendra-service" >/dev/null
 cmake --build "$build" -j2
+
+# The programs as released: stripped, debug information beside them, signed.
+# The runs below use these, so what ships is what is tried.
+release="$build/release"
+log "making the release programs"
+"$repo/scripts/windows-release.sh" "$build" "$release"
 
 # A fresh prefix for every run, so no state survives from an earlier one.
 export WINEPREFIX
@@ -70,6 +88,17 @@ DISPLAY=":$(cat "$display_file")"
 log "booting a fresh Wine prefix"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+# Every program runs in a Wine virtual desktop, as on a Windows screen: Wine
+# then draws the windows' title bars and frames itself (Xvfb has no window
+# manager to do it), and the screenshots show them.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1280x1024 /f \
+  >/dev/null 2>&1
+# Wine draws the title bars' buttons with the Marlett symbol font, which
+# Debian packages apart (fonts-wine) in a folder this Wine does not read.
+# Only that font joins the prefix: the dialogs keep the system's fallback face.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+wineserver -w
 
 # The service over HTTPS with a throw-away CA that VENDRA_CA_FILE makes
 # trusted, and scripted faults for the download tests. The Windows transport
@@ -89,7 +118,7 @@ printf '{"publisher_keys": ["%s"]}\n' "$public_key" > "$service_root/vendrabuild
 "$repo/scripts/demo-product.sh" "$service_root/product" 1.2.3
 "$catalogue" publish --key "$service_root/publisher.key" --root "$service_root" --product tdy \
   --branch live --version 1.2.3 --build-list TDY-UPLINK "$service_root/product" >/dev/null
-"$catalogue" utility --root "$service_root" "$build/packagemanager/VendraBuild.exe" >/dev/null
+"$catalogue" utility --root "$service_root" "$release/VendraBuild.exe" >/dev/null
 export VENDRA_BUILD_CONFIG
 VENDRA_BUILD_CONFIG=$(winepath -w "$service_root/vendrabuild-config.json" 2>/dev/null | tr -d '\r')
 "$service" serve --root "$service_root" --listen 127.0.0.1:0 --faults \
@@ -106,18 +135,29 @@ log "service: $VENDRA_SERVICE_URL"
 export VENDRA_TEST_SERVICE_ROOT VENDRA_TEST_USER=downloader VENDRA_TEST_PASSWORD="download pw"
 VENDRA_TEST_SERVICE_ROOT=$(winepath -w "$service_root" 2>/dev/null | tr -d '\r')
 
-failures=0
-
 # Every test program, one at a time; the Wine server settles between runs.
 log "running the test programs under Wine"
 (cd "$build" && ctest --output-on-failure -j1 --timeout 300) || failures=$((failures + 1))
+
+# The release programs pass the client's own signature check; the installer
+# changed after signing is refused for its digest.
+log "checking the release programs' signatures"
+probe="$build/tests/install/signature_probe.exe"
+signatures=$(cd "$release" && wine "$probe" TandoryInstaller.exe VendraBuild.exe \
+  VendraCrashMobile.exe 2>/dev/null | tr -d '\r') || true
+for name in TandoryInstaller VendraBuild VendraCrashMobile; do
+  check "signed release program $name.exe" "$signatures" "$name.exe: 0 "
+done
+altered=$(cd "$release/altered" && wine "$probe" TandoryInstaller.exe 2>/dev/null | tr -d '\r') || true
+check "installer altered after signing is refused" "$altered" \
+  "TandoryInstaller.exe: -1 Error code 0x80096010"
 
 # The installer in an empty folder: it writes its uninstall entry and, with
 # no stored session, opens the Login window; the helper cancels it, then reads
 # and closes the sign-in failure box.
 log "running TandoryInstaller.exe"
 install_dir=$(mktemp -d /tmp/vendra-install.XXXXXX)
-cp "$build/installer/TandoryInstaller.exe" "$install_dir/"
+cp "$release/TandoryInstaller.exe" "$install_dir/"
 helper="$build/tests/platform/platform_win32_helper.exe"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tandory'
 # A value some earlier program left behind, which the entry must remove.
@@ -131,14 +171,6 @@ box=$(cd "$install_dir" && timeout 300 sh -c '
 wineserver -w
 entry=$(wine reg query "$uninstall_key" /reg:32 2>/dev/null | tr -d '\r') || true
 
-check() {  # check DESCRIPTION TEXT PATTERN
-  if grep -qF -- "$3" <<<"$2"; then log "ok: $1"; else
-    log "FAILED: $1: no \"$3\" in:"; echo "$2" >&2; failures=$((failures + 1)); fi
-}
-check_absent() {
-  if grep -qF -- "$3" <<<"$2"; then log "FAILED: $1"; echo "$2" >&2; failures=$((failures + 1)); else
-    log "ok: $1"; fi
-}
 win_dir=$(winepath -w "$install_dir" 2>/dev/null | tr -d '\r') || true
 utility='C:\ProgramData\Vendra Software\utils\VendraBuild.exe'
 check "installer exit code 0 after the box was closed" "$box" "exit=0 cancelled=0 closed=0"
@@ -164,7 +196,7 @@ check_absent "entry: old display version removed" "$entry" "DisplayVersion"
 # takes over, and the product lands in the folder.
 log "running TandoryInstaller.exe against the service"
 product_dir=$(mktemp -d /tmp/vendra-product.XXXXXX)
-cp "$build/installer/TandoryInstaller.exe" "$product_dir/"
+cp "$release/TandoryInstaller.exe" "$product_dir/"
 run=$(cd "$product_dir" && timeout 300 sh -c '
   wine ./TandoryInstaller.exe & installer=$!
   wine "$0" fill-window "Vendra Software" 90 1 1001 tester 1002 "wine pw"; echo "login=$?"
@@ -192,6 +224,34 @@ check "the package manager installed the live build" "$record" '"version":"1.2.3
 check "the product's program is in place" "$(ls "$product_dir")" "Tandory.exe"
 check "the product's data is in place" "$(ls "$product_dir/data" 2>/dev/null)" "assets.bin"
 
+# A crash reported end to end: the crashing program's Crash Report window is
+# filled in and confirmed, the real crash reporter in the data folder takes
+# the report through its window and posts it with the session the installer
+# stored above.
+log "reporting a crash through VendraCrashMobile.exe"
+utils_dir="$WINEPREFIX/drive_c/ProgramData/Vendra Software/utils"
+mkdir -p "$utils_dir"
+cp "$release/VendraCrashMobile.exe" "$utils_dir/"
+crash=$(timeout 300 sh -c '
+  wine "$1" & program=$!
+  wine "$0" fill-window "Vendra Software Crash Reporter" 90 1 1007 "It crashed under Wine"
+  echo "window=$?"
+  wait $program; echo "exit=$?"' "$helper" "$build/tests/crash/crashing_program.exe" \
+  2>/dev/null | tr -d '\r') || true
+for _ in $(seq 90); do grep -q '"path":"vclient/crashreport"' "$service_root/requests.log" && break; sleep 1; done
+wineserver -w
+report=$(grep '"path":"vclient/crashreport"' "$service_root/requests.log" || true)
+check "crash report window confirmed" "$crash" "window=0"
+check "crashing program handed the report over" "$crash" "exit=0"
+check "the crash reporter posted the report" "$report" '"status":200'
+stored=$(cat "$service_root"/crashreports/*.json 2>/dev/null || true)
+check "the stored report holds the crash" "$stored" "Wine crash test"
+check "the stored report holds what the person wrote" "$stored" "It crashed under Wine"
+check "the stored report names the account" "$stored" '"username": "tester"'
+
+log "screenshots of the windows: $build/screenshots"
+log "release programs (stripped and signed):"
+cat "$release/sizes.txt" >&2
 minutes=$(awk "BEGIN { printf \"%.1f\", ($(date +%s) - $start) / 60 }")
 log "finished in $minutes minutes with $failures failing part(s)"
 [ "$failures" -eq 0 ]

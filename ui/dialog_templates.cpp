@@ -9,6 +9,11 @@ namespace {
 using K = ControlKind;
 constexpr std::u16string_view kShellFont = u"MS Shell Dlg";
 
+// A one-line label drops a word that does not fit rather than cut it, and the
+// shell font is a different face on every system. Labels therefore take the
+// room beside them (reaching left towards the margin, or right to the width of
+// the boxes below) so that wider faces than the layout was drawn with still
+// show every word.
 constexpr ControlTemplate kLoginControls[] = {
     {kIdOk, K::DefaultPushButton, u"OK", 174, 30, 50, 14, kStyleNone},
     {kIdCancel, K::PushButton, u"Cancel", 229, 30, 50, 14, kStyleNone},
@@ -23,14 +28,14 @@ constexpr ControlTemplate kLoginControls[] = {
     {LoginIds::kAccountManagement, K::PushButton, u"Account Management", 183, 48, 84, 14,
      kStyleNone},
     {LoginIds::kSessionLength, K::ComboBox, u"", 103, 66, 60, 74, kDropDown | kVerticalScroll},
-    {kNoControlId, K::Static, u"Keep me logged in for", 29, 68, 70, 8, kStyleNone},
+    {kNoControlId, K::Static, u"Keep me logged in for", 19, 68, 80, 8, kStyleNone},
 };
 
 constexpr ControlTemplate kDeviceControls[] = {
-    {kNoControlId, K::Static, u"Vendra Software username:", 35, 8, 88, 8, kStyleNone},
+    {kNoControlId, K::Static, u"Vendra Software username:", 23, 8, 100, 8, kStyleNone},
     {DeviceIds::kUserName, K::Edit, u"", 131, 7, 98, 14, kReadOnly | kAutoHScroll},
     {DeviceIds::kNotYou, K::PushButton, u"Not you?", 236, 7, 43, 14, kStyleNone},
-    {kNoControlId, K::Static, u"A name to remember this device by:", 7, 31, 116, 8, kStyleNone},
+    {kNoControlId, K::Static, u"A name to remember this device by:", 7, 31, 122, 8, kStyleNone},
     {DeviceIds::kDeviceName, K::Edit, u"", 131, 29, 148, 14, kAutoHScroll},
     {kNoControlId, K::Static,
      u"A code is required to authorize your device.\n\nIf you have an Authenticator added to "
@@ -51,12 +56,12 @@ constexpr ControlTemplate kCrashControls[] = {
     {kNoControlId, K::Static,
      u"A crash has been detected in our software.  Please let us know about it!  Below is the "
      u"information that will be sent, if you select \"Report Error\"",
-     7, 7, 456, 8, kStyleNone},
+     7, 7, 476, 8, kStyleNone},
     {CrashIds::kReport, K::Edit, u"", 7, 19, 476, 186, kMultiLine | kReadOnly | kVerticalScroll},
     {kNoControlId, K::Static,
      u"What were you doing when this crash occurred? (If you're up to it, exactly how do we "
      u"reproduce it?)",
-     7, 209, 323, 8, kStyleNone},
+     7, 209, 476, 8, kStyleNone},
     {CrashIds::kNotes, K::Edit, u"", 7, 221, 476, 43, kMultiLine | kWantReturn | kVerticalScroll},
     {kIdCancel, K::PushButton, u"Heck No!", 378, 269, 50, 14, kStyleNone},
     {kIdOk, K::DefaultPushButton, u"Report Error", 433, 269, 50, 14, kStyleNone},

@@ -12,6 +12,8 @@
 #include "install/sha256.h"
 #include "json/parser.h"
 #include "json/value_container.h"
+#include "platform/paths.h"
+#include "tests/support/environment.h"
 
 namespace VendraTest {
 
@@ -75,12 +77,12 @@ void NoticeRecorder::Keep(HeardNotice notice) {
 }
 
 void BuildJobsTest::SetUp() {
-  ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+  SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
   WriteServiceFile(machine_.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
   service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
   ASSERT_TRUE(service_->ok());
-  ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
-  ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+  SetEnvironment("VENDRA_SERVICE_URL", service_->url());
+  SetEnvironment("VENDRA_CA_FILE", service_->caFile());
   std::string failure;
   ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
   WriteServiceFile(serviceRoot_.path(), "catalogue/tdy/live/1.2.3/build.json",
@@ -92,9 +94,9 @@ void BuildJobsTest::SetUp() {
 
 void BuildJobsTest::TearDown() {
   client_.reset();
-  ::unsetenv("VENDRA_SERVICE_URL");
-  ::unsetenv("VENDRA_CA_FILE");
-  ::unsetenv("VENDRA_MACHINE_ROOT");
+  SetEnvironment("VENDRA_SERVICE_URL", "");
+  SetEnvironment("VENDRA_CA_FILE", "");
+  SetEnvironment("VENDRA_MACHINE_ROOT", "");
 }
 
 namespace {
@@ -213,6 +215,13 @@ int32_t AwaitEnd(VendraClient::VAsync* job) {
 int OtherReferences(VendraJSON::VSJValue* value) {
   value->AddRef();
   return value->Release() - 1;
+}
+
+std::string ClientPath(const TempFolder& folder, const std::string& relative) {
+  std::string path = folder.path() + static_cast<char>(VendraPlatform::kPathSeparator) + relative;
+  for (size_t i = folder.path().size(); i < path.size(); ++i)
+    if (path[i] == '/') path[i] = static_cast<char>(VendraPlatform::kPathSeparator);
+  return path;
 }
 
 }  // namespace VendraTest

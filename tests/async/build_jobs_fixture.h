@@ -95,6 +95,9 @@ std::string Compress(const std::string& bytes);
 // length bytes that do not compress.
 std::string NoiseBytes(size_t length, unsigned seed);
 std::string ReadWholeFile(const std::string& path);
+// The path the client makes of a folder and a relative name: the folder as
+// given, the rest joined with the platform's separator.
+std::string ClientPath(const TempFolder& folder, const std::string& relative);
 bool FileExists(const std::string& path);
 ArrayRef ParseArray(const char* text);
 ArrayRef ListOf(std::initializer_list<VendraJSON::VSJValue*> values);

@@ -152,9 +152,9 @@ TEST_F(DownloadBuildTest, ProgressNamesTheBuildJobAndCarriesTheFilesCompressedSi
     if (notice.kind != "progress") continue;
     if (filesHeard.empty() || filesHeard.back() != notice.filename)
       filesHeard.push_back(notice.filename);
-    if (notice.filename == downloads_.Sub("bin/Tandory.exe.z")) {
+    if (notice.filename == ClientPath(downloads_, "bin/Tandory.exe.z")) {
       EXPECT_EQ(notice.totalSize, sizedTotal);
-    } else if (notice.filename == downloads_.Sub("data/pack2.dat.z")) {
+    } else if (notice.filename == ClientPath(downloads_, "data/pack2.dat.z")) {
       EXPECT_EQ(notice.totalSize, static_cast<int64_t>(Compress(NoiseBytes(3000, 4)).size()))
           << "a fraction is cut off";
     } else {
@@ -162,10 +162,10 @@ TEST_F(DownloadBuildTest, ProgressNamesTheBuildJobAndCarriesTheFilesCompressedSi
     }
   }
   EXPECT_EQ(filesHeard,
-            (std::vector<std::string>{downloads_.Sub("bin/Tandory.exe.z"),
-                                      downloads_.Sub("data/pack0.dat.z"),
-                                      downloads_.Sub("data/pack1.dat.z"),
-                                      downloads_.Sub("data/pack2.dat.z")}))
+            (std::vector<std::string>{ClientPath(downloads_, "bin/Tandory.exe.z"),
+                                      ClientPath(downloads_, "data/pack0.dat.z"),
+                                      ClientPath(downloads_, "data/pack1.dat.z"),
+                                      ClientPath(downloads_, "data/pack2.dat.z")}))
       << "the files one after the other, in list order";
   EXPECT_EQ(Downloaded("bin/Tandory.exe"), Compress(sized));
   EXPECT_EQ(Downloaded("data/pack2.dat"), Compress(NoiseBytes(3000, 4)));

@@ -118,6 +118,9 @@ TEST_F(InstallFileTest, HostileNamesAndPlacesAreRefused) {
 // refused with a text naming both, a file link is replaced by the new file,
 // and nothing outside is written.
 TEST_F(InstallFileTest, LinksInTheInstallFolderAreNeverWrittenThrough) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows C++ library cannot make symbolic links under Wine";
+#endif
   TempFolder elsewhere;
   WriteTextFile(elsewhere.Sub("victim"), "precious");
   std::error_code made;

@@ -1,14 +1,12 @@
 #include "tests/support/test_certificates.h"
 
-#include <cstdlib>
+#include "tests/support/shell.h"
 
 namespace VendraTest {
 
 namespace {
 
-bool Run(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
+bool Run(const std::string& command) { return RunShell(command + " >/dev/null 2>&1") == 0; }
 
 }  // namespace
 
@@ -16,7 +14,7 @@ TestCertificates::TestCertificates()
     : caFile_(folder_.Sub("ca.pem")),
       certFile_(folder_.Sub("server.pem")),
       keyFile_(folder_.Sub("server.key")) {
-  const std::string dir = "'" + folder_.path() + "'";
+  const std::string dir = ShellPath(folder_.path());
   WriteTextFile(folder_.Sub("server.ext"),
                 "basicConstraints=CA:FALSE\n"
                 "keyUsage=digitalSignature,keyEncipherment\n"

@@ -20,6 +20,66 @@ std::wstring Wide(std::u16string_view text) {
   return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
 }
 
+// A message box belongs in the middle of its owner, where it hides the
+// owner's buttons and the text the person is asked about. The box is moved
+// when it is about to be shown: below the owner when the screen has room
+// there, else above it; else it stays where the system put it. The hook
+// lives only while this thread's box is open, so its owner can travel in a
+// thread-local slot.
+class BoxBesideOwner {
+ public:
+  explicit BoxBesideOwner(HWND owner) {
+    owner_ = owner;
+    hook_ = ::SetWindowsHookExW(WH_CBT, OnEvent, nullptr, ::GetCurrentThreadId());
+  }
+  ~BoxBesideOwner() {
+    if (hook_) ::UnhookWindowsHookEx(hook_);
+    owner_ = nullptr;
+  }
+  BoxBesideOwner(const BoxBesideOwner&) = delete;
+  BoxBesideOwner& operator=(const BoxBesideOwner&) = delete;
+
+ private:
+  static LRESULT CALLBACK OnEvent(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && owner_) {
+      HWND box = reinterpret_cast<HWND>(wParam);
+      if (box != owner_ && ::GetWindow(box, GW_OWNER) == owner_) {
+        Place(box, owner_);
+        owner_ = nullptr;  // once: later activations are the person's own moves
+      }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  static void Place(HWND box, HWND owner) {
+    RECT boxRect, ownerRect;
+    if (!::GetWindowRect(box, &boxRect) || !::GetWindowRect(owner, &ownerRect)) return;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+    const RECT& area = monitor.rcWork;
+    const LONG width = boxRect.right - boxRect.left, height = boxRect.bottom - boxRect.top;
+    constexpr LONG kGap = 8;
+    LONG top;
+    if (ownerRect.bottom + kGap + height <= area.bottom) {
+      top = ownerRect.bottom + kGap;
+    } else if (ownerRect.top - kGap - height >= area.top) {
+      top = ownerRect.top - kGap - height;
+    } else {
+      return;
+    }
+    LONG left = (ownerRect.left + ownerRect.right - width) / 2;
+    if (left + width > area.right) left = area.right - width;
+    if (left < area.left) left = area.left;
+    ::SetWindowPos(box, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  static thread_local HWND owner_;
+  HHOOK hook_ = nullptr;
+};
+
+thread_local HWND BoxBesideOwner::owner_ = nullptr;
+
 class WindowHost final : public IDialogHost {
  public:
   explicit WindowHost(HWND dialog) : dialog_(dialog) {}
@@ -79,8 +139,12 @@ class WindowHost final : public IDialogHost {
                    std::u16string_view text) override {
     const std::wstring wideCaption = Wide(caption);
     const std::wstring wideText = Wide(text);
-    ::MessageBoxW(owner == MessageOwner::Dialog ? dialog_ : nullptr, wideText.c_str(),
-                  wideCaption.c_str(), MB_OK);
+    if (owner == MessageOwner::Dialog) {
+      BoxBesideOwner placement(dialog_);
+      ::MessageBoxW(dialog_, wideText.c_str(), wideCaption.c_str(), MB_OK);
+    } else {
+      ::MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), MB_OK);
+    }
   }
 
   void End(int code) override { ::EndDialog(dialog_, code); }

@@ -8,6 +8,7 @@
 
 #include "client/v_client.h"
 #include "common/text/utf.h"
+#include "tests/support/environment.h"
 #include "tests/support/service_process.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
@@ -19,12 +20,12 @@ namespace VendraTest {
 class CatalogueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+    SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
     WriteServiceFile(machine_.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
     service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
     ASSERT_TRUE(service_->ok());
-    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
-    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    SetEnvironment("VENDRA_SERVICE_URL", service_->url());
+    SetEnvironment("VENDRA_CA_FILE", service_->caFile());
     std::string failure;
     ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
     WriteServiceFile(serviceRoot_.path(), "catalogue/TDY-UPLINK/builds.json",
@@ -45,9 +46,9 @@ class CatalogueTest : public ::testing::Test {
   }
   void TearDown() override {
     client_.reset();
-    ::unsetenv("VENDRA_SERVICE_URL");
-    ::unsetenv("VENDRA_CA_FILE");
-    ::unsetenv("VENDRA_MACHINE_ROOT");
+    SetEnvironment("VENDRA_SERVICE_URL", "");
+    SetEnvironment("VENDRA_CA_FILE", "");
+    SetEnvironment("VENDRA_MACHINE_ROOT", "");
   }
 
   std::string DataPath(const std::u16string& relative) {

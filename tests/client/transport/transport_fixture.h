@@ -13,6 +13,7 @@
 #include "client/transport_limits.h"
 #include "common/memory/ref_ptr.h"
 #include "json/json.h"
+#include "tests/support/environment.h"
 #include "tests/support/service_process.h"
 #include "tests/support/temp_folder.h"
 
@@ -32,13 +33,13 @@ class TransportTest : public ::testing::Test {
   void SetUp() override {
     service_ = std::make_unique<ServiceProcess>(root_.path());
     ASSERT_TRUE(service_->ok());
-    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
-    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    SetEnvironment("VENDRA_SERVICE_URL", service_->url());
+    SetEnvironment("VENDRA_CA_FILE", service_->caFile());
   }
   void TearDown() override {
     VendraClient::SetTransportLimitsForTesting({});
-    ::unsetenv("VENDRA_SERVICE_URL");
-    ::unsetenv("VENDRA_CA_FILE");
+    SetEnvironment("VENDRA_SERVICE_URL", "");
+    SetEnvironment("VENDRA_CA_FILE", "");
   }
 
   // One request the way every client operation makes it.

@@ -61,9 +61,12 @@ int Record(const std::u16string& marker, const std::vector<std::u16string>& args
 }
 
 // Dialog windows, message boxes among them, are of the system class "#32770".
+// A dialog is shown only once all its controls exist; found before that, it
+// may not have the controls yet.
 HWND WaitForDialog(const std::u16string& caption, int seconds) {
   for (int waited = 0; waited < seconds * 10; ++waited) {
-    if (HWND dialog = ::FindWindowW(L"#32770", W(caption))) return dialog;
+    HWND dialog = ::FindWindowW(L"#32770", W(caption));
+    if (dialog && ::IsWindowVisible(dialog)) return dialog;
     ::Sleep(100);
   }
   return nullptr;

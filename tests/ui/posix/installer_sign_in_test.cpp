@@ -24,8 +24,6 @@ struct InstallerRun {
   std::string program;
 
   bool Prepare() {
-    // A machine without an identifier cannot be authorised.
-    WriteServiceFile(machine.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
     if (!AddServiceUser(serviceRoot.path(), kUser, kPassword)) return false;
     // The service authorises only a named device.
     WriteServiceFile(machine.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");

@@ -19,6 +19,7 @@
 
 #include "tests/ui/fake_client.h"
 #include "tests/ui/win32/png_file.h"
+#include "common/text/utf.h"
 #include "json/object.h"
 #include "ui/crash_report_window.h"
 #include "ui/dialog_ids.h"
@@ -85,33 +86,18 @@ HWND FocusOf(DWORD thread) {
   return ::GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
-// Closes a message box with its OK button; its caption, text and owner.
+// A message box as it was found: its text, owner and place on the screen.
 struct Box {
   std::wstring text;
   HWND owner = nullptr;
+  RECT rect{};
   bool found = false;
 };
-Box CloseMessageBox(const wchar_t* caption) {
-  Box box;
-  HWND w = WaitForWindow(caption);
-  if (!w) return box;
-  box.found = true;
-  box.text = TextOf(::GetDlgItem(w, kMessageBoxText));
-  box.owner = ::GetWindow(w, GW_OWNER);
-  ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  WaitGone(w);
-  return box;
-}
-
-// The window's pixels on the screen, as a PNG in VENDRA_SCREENSHOT_DIR.
-void Screenshot(HWND w, const wchar_t* name) {
+// The screen's pixels in r, as a PNG in VENDRA_SCREENSHOT_DIR.
+void Screenshot(RECT r, const wchar_t* name) {
   wchar_t folder[MAX_PATH] = {};
   if (::GetEnvironmentVariableW(L"VENDRA_SCREENSHOT_DIR", folder, MAX_PATH) == 0) return;
   ::CreateDirectoryW(folder, nullptr);
-  ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  ::Sleep(500);
-  RECT r;
-  ::GetWindowRect(w, &r);
   const int width = r.right - r.left, height = r.bottom - r.top;
   HDC screen = ::GetDC(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
@@ -143,6 +129,45 @@ void Screenshot(HWND w, const wchar_t* name) {
                        static_cast<uint32_t>(height), rgb));
 }
 
+// The window as it is on the screen, its title bar included.
+void Screenshot(HWND w, const wchar_t* name) {
+  ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  ::Sleep(500);
+  RECT r;
+  ::GetWindowRect(w, &r);
+  Screenshot(r, name);
+}
+
+// The room text needs in a control, drawn in the control's own font as the
+// control draws it: labels wrap at word boundaries, buttons keep one line.
+SIZE TextRoom(HWND control, UINT format) {
+  const std::wstring text = TextOf(control);
+  HDC dc = ::GetDC(control);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT client;
+  ::GetClientRect(control, &client);
+  RECT need = {0, 0, client.right, 0};
+  ::DrawTextW(dc, text.c_str(), -1, &need, format | DT_CALCRECT);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return {need.right, need.bottom};
+}
+
+// A label shows its whole text: a word that does not fit on the last line is
+// not drawn at all.
+void ExpectWholeText(HWND control, const ControlTemplate& c) {
+  RECT client;
+  ::GetClientRect(control, &client);
+  const bool label = c.kind == ControlKind::Static;
+  const SIZE need = TextRoom(control, label ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE);
+  // A push button's frame and focus rectangle take a few pixels each side.
+  const LONG width = label ? client.right : client.right - 6;
+  EXPECT_LE(need.cx, width) << VendraText::Utf16ToUtf8(c.text);
+  EXPECT_LE(need.cy, client.bottom) << VendraText::Utf16ToUtf8(c.text) << ": needs " << need.cx
+                                    << "x" << need.cy << " pixels, has " << client.right << "x"
+                                    << client.bottom;
+}
+
 // Every control of the window, in template order, is the template's: same
 // ID, class, text (except what the dialog fills in) and place.
 void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& t) {
@@ -161,6 +186,7 @@ void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& t) {
       case ControlKind::DefaultPushButton:
         EXPECT_EQ(_wcsicmp(cls.c_str(), L"Button"), 0) << i;
         EXPECT_EQ(TextOf(w), Wide(c.text));
+        ExpectWholeText(w, c);
         EXPECT_EQ((::GetWindowLongW(w, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON,
                   c.kind == ControlKind::DefaultPushButton)
             << i;
@@ -168,6 +194,7 @@ void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& t) {
       case ControlKind::Static:
         EXPECT_EQ(_wcsicmp(cls.c_str(), L"Static"), 0) << i;
         EXPECT_EQ(TextOf(w), Wide(c.text));
+        ExpectWholeText(w, c);
         break;
       case ControlKind::Edit:
         EXPECT_EQ(_wcsicmp(cls.c_str(), L"Edit"), 0) << i;
@@ -194,6 +221,42 @@ void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& t) {
       EXPECT_EQ(actual.bottom - actual.top, expected.bottom) << i;
     }
   }
+}
+
+// Closes a message box with its OK button; its text, owner and place. With a
+// file name, a screenshot of the box over its owner goes there first.
+Box CloseMessageBox(const wchar_t* caption, const wchar_t* screenshotWithOwner = nullptr) {
+  Box box;
+  HWND w = WaitForWindow(caption);
+  if (!w) return box;
+  box.found = true;
+  box.text = TextOf(::GetDlgItem(w, kMessageBoxText));
+  box.owner = ::GetWindow(w, GW_OWNER);
+  // The box may be moved as it is activated; its place is read once settled.
+  ::Sleep(300);
+  ::GetWindowRect(w, &box.rect);
+  if (screenshotWithOwner) {
+    RECT owner, both;
+    ::GetWindowRect(box.owner, &owner);
+    ::UnionRect(&both, &owner, &box.rect);
+    Screenshot(both, screenshotWithOwner);
+  }
+  ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  WaitGone(w);
+  return box;
+}
+
+// A box that a dialog owns leaves the dialog's buttons in view.
+void ExpectButtonsUncovered(HWND dialog, const Box& box) {
+  int buttons = 0;
+  for (HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+    if (_wcsicmp(ClassOf(c).c_str(), L"Button") != 0) continue;
+    ++buttons;
+    RECT button, overlap;
+    ::GetWindowRect(c, &button);
+    EXPECT_FALSE(::IntersectRect(&overlap, &button, &box.rect)) << "covers " << ::GetDlgCtrlID(c);
+  }
+  EXPECT_GT(buttons, 0);
 }
 
 void ExpectPlacedOnTop(HWND dialog) {
@@ -329,12 +392,15 @@ TEST_F(Win32DialogTest, DeviceWindowIsTheTemplateAndAuthorisesWithThePrefilledNa
     const Box box = CloseMessageBox(L"Please enter an Auth code");
     EXPECT_TRUE(box.found);
     EXPECT_EQ(box.owner, d);
+    ExpectButtonsUncovered(d, box);
     EXPECT_EQ(FocusOf(ui), ::GetDlgItem(d, DeviceIds::kCode));
 
     Press(d, DeviceIds::kSendEmail);
-    const Box sent = CloseMessageBox(L"Success: New Device Authorization e-mail sent!");
+    const Box sent = CloseMessageBox(L"Success: New Device Authorization e-mail sent!",
+                                     L"device-authorization-email-sent.png");
     EXPECT_TRUE(sent.found);
     EXPECT_EQ(sent.owner, d);
+    ExpectButtonsUncovered(d, sent);
     EXPECT_EQ(sent.text.rfind(L"Please check the e-mail address on your Vendra Software", 0), 0u);
 
     Type(d, DeviceIds::kCode, L"123456");

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The shipped Windows programs of a finished Windows build, as released:
+# stripped, their debug information kept beside them, and signed with a
+# throw-away code-signing certificate (no timestamp, so no network).
+#
+#   scripts/windows-release.sh BUILD_DIR OUT_DIR
+#
+# writes OUT_DIR/NAME.exe (stripped and signed, with a debug link to
+# NAME.debug), OUT_DIR/NAME.debug, OUT_DIR/altered/TandoryInstaller.exe (the
+# signed installer with one byte changed after signing, for the check that
+# it is refused) and OUT_DIR/sizes.txt. Fails when the stripped installer is
+# 2 MB or larger.
+set -euo pipefail
+build="${1:?usage: scripts/windows-release.sh BUILD_DIR OUT_DIR}"
+out="${2:?usage: scripts/windows-release.sh BUILD_DIR OUT_DIR}"
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+tools=x86_64-w64-mingw32
+installer_limit=$((2 * 1024 * 1024))
+
+log() { echo "windows-release: $*" >&2; }
+
+programs=(installer/TandoryInstaller.exe packagemanager/VendraBuild.exe
+  crashreporter/VendraCrashMobile.exe)
+for p in "${programs[@]}"; do
+  [ -f "$build/$p" ] || { log "no $build/$p: build the Windows programs first"; exit 1; }
+done
+
+rm -rf "$out"
+mkdir -p "$out/altered"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$repo/scripts/make-code-signing-certificate.sh" "$work"
+
+: >"$out/sizes.txt"
+for p in "${programs[@]}"; do
+  name=$(basename "$p" .exe)
+  cp "$build/$p" "$work/$name.exe"
+  # The debug link names the file by its base name and checks its CRC, so it
+  # is added from inside the output folder, where the two files stay together.
+  "$tools-objcopy" --only-keep-debug "$work/$name.exe" "$out/$name.debug"
+  "$tools-strip" --strip-all "$work/$name.exe"
+  (cd "$out" && "$tools-objcopy" --add-gnu-debuglink="$name.debug" "$work/$name.exe")
+  osslsigncode sign -certs "$work/code-signing.pem" -key "$work/code-signing.key" -h sha256 \
+    -n "$name" -in "$work/$name.exe" -out "$out/$name.exe" >/dev/null
+  printf '%-24s %10d bytes (%10d unstripped, %10d debug)\n' "$name.exe" \
+    "$(stat -c %s "$out/$name.exe")" "$(stat -c %s "$build/$p")" \
+    "$(stat -c %s "$out/$name.debug")" >>"$out/sizes.txt"
+done
+
+"$repo/scripts/alter-program.sh" "$out/TandoryInstaller.exe" "$out/altered/TandoryInstaller.exe"
+
+cat "$out/sizes.txt" >&2
+size=$(stat -c %s "$out/TandoryInstaller.exe")
+if [ "$size" -ge "$installer_limit" ]; then
+  log "the stripped installer is $size bytes, not under $installer_limit"
+  exit 1
+fi
