@@ -27,14 +27,14 @@ std::string ByteRange::ContentRange(uint64_t size) const {
 ByteRange ParseByteRange(const std::optional<std::string>& header, uint64_t size) {
   ByteRange whole;
   if (!header) return whole;
-  std::string_view spec = *header;
+  std::string_view asked = *header;
   constexpr std::string_view kUnit = "bytes=";
-  if (spec.substr(0, kUnit.size()) != kUnit) return whole;
-  spec.remove_prefix(kUnit.size());
-  const size_t dash = spec.find('-');
-  if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos) return whole;
-  const std::string_view firstText = spec.substr(0, dash);
-  const std::string_view lastText = spec.substr(dash + 1);
+  if (asked.substr(0, kUnit.size()) != kUnit) return whole;
+  asked.remove_prefix(kUnit.size());
+  const size_t dash = asked.find('-');
+  if (dash == std::string_view::npos || asked.find(',') != std::string_view::npos) return whole;
+  const std::string_view firstText = asked.substr(0, dash);
+  const std::string_view lastText = asked.substr(dash + 1);
 
   ByteRange range;
   range.kind = ByteRange::Kind::Part;
