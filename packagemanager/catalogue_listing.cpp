@@ -6,9 +6,9 @@
 #include "common/text/format.h"
 #include "common/text/utf.h"
 #include "json/array.h"
-#include "json/files.h"
 #include "json/object.h"
 #include "json/value_container.h"
+#include "packagemanager/catalogue_file.h"
 #include "packagemanager/display_units.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -21,15 +21,6 @@ using VendraJSON::VSJObject;
 using ObjectRef = Vendra::RefPtr<VSJObject>;
 using VendraPlatform::PathAppend;
 
-ObjectRef LoadObject(const std::u16string& path) {
-  Vendra::RefPtr<VendraJSON::VSJValue> value;
-  std::u16string ignored;
-  if (!VendraJSON::LoadFile(path, value.Receive(), ignored) ||
-      value->GetType() != VendraJSON::kTypeObject)
-    return ObjectRef();
-  return ObjectRef::Share(static_cast<VSJObject*>(value.get()));
-}
-
 std::vector<std::u16string> SubFolders(const std::u16string& folder) {
   std::vector<VendraPlatform::FolderEntry> entries;
   std::vector<std::u16string> names;
@@ -41,7 +32,7 @@ std::vector<std::u16string> SubFolders(const std::u16string& folder) {
 }
 
 void ReadBuild(const std::u16string& path, ListedBuild build, Listing& listing) {
-  ObjectRef object = LoadObject(path);
+  ObjectRef object = LoadCatalogueObject(path);
   if (!object) return;
   ObjectRef data;
   Vendra::RefPtr<VSJArray> files;
@@ -60,7 +51,7 @@ void ReadBuild(const std::u16string& path, ListedBuild build, Listing& listing) 
 }
 
 void ReadBranches(const std::u16string& path, const std::string& list, Listing& listing) {
-  ObjectRef object = LoadObject(path);
+  ObjectRef object = LoadCatalogueObject(path);
   if (!object) return;
   for (size_t i = 0; i < object->Count(); ++i) {
     ObjectRef entry;
@@ -92,7 +83,7 @@ bool ReadListing(const std::u16string& root, Listing& listing) {
     }
   }
   for (const std::u16string& name : SubFolders(utilities)) {
-    ObjectRef manifest = LoadObject(PathAppend(utilities, name + u"\\manifest.json"));
+    ObjectRef manifest = LoadCatalogueObject(PathAppend(utilities, name + u"\\manifest.json"));
     if (!manifest) continue;
     ListedUtility utility{VendraText::Utf16ToUtf8(name), {}, 0};
     int64_t size = 0;

@@ -9,9 +9,9 @@
 #include "install/codec.h"
 #include "install/file_digest.h"
 #include "json/array.h"
-#include "json/files.h"
 #include "json/literals.h"
 #include "json/object.h"
+#include "packagemanager/catalogue_file.h"
 #include "platform/files.h"
 #include "platform/local_path.h"
 #include "platform/paths.h"
@@ -146,15 +146,6 @@ bool CollectFiles(const std::u16string& folder, const std::u16string& prefix,
     }
   }
   return true;
-}
-
-ObjectRef LoadObject(const std::u16string& path) {
-  Vendra::RefPtr<VendraJSON::VSJValue> value;
-  std::u16string ignored;
-  if (!VendraJSON::LoadFile(path, value.Receive(), ignored) ||
-      value->GetType() != VendraJSON::kTypeObject)
-    return ObjectRef();
-  return ObjectRef::Share(static_cast<VSJObject*>(value.get()));
 }
 
 bool IsProgram(std::u16string_view name) {
@@ -318,7 +309,7 @@ bool Publish(const PublishRequest& request, const PublishProgress& progress,
   const std::string& listName = request.buildList.empty() ? request.product : request.buildList;
   const std::u16string listPath =
       PathAppend(request.root, VendraText::Format(u"catalogue\\%hs\\builds.json", listName));
-  ObjectRef list = LoadObject(listPath);
+  ObjectRef list = LoadCatalogueObject(listPath);
   if (!list) {
     if (VendraPlatform::FileExists(listPath)) {
       error = VendraText::Format(u"%ls is not a JSON object; fix or remove it", listPath);

@@ -11,6 +11,7 @@
 #include "platform/posix/errno_map.h"
 #include "platform/posix/ownership.h"
 #include "platform/posix/posix_text.h"
+#include "platform/posix/write_all.h"
 #include "platform/sys_error.h"
 
 namespace VendraPlatform {
@@ -118,18 +119,7 @@ uint32_t File::Read(void* data, size_t size, size_t& read) {
 
 uint32_t File::Write(const void* data, size_t size) {
   if (handle_ < 0) return SysError::kInvalidParameter;
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t put = ::write(static_cast<int>(handle_), bytes, size);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return SysErrorFromErrno(errno);
-    }
-    if (put == 0) return SysError::kDiskFull;
-    bytes += put;
-    size -= static_cast<size_t>(put);
-  }
-  return SysError::kSuccess;
+  return SysErrorFromErrno(Posix::WriteAll(static_cast<int>(handle_), {static_cast<const char*>(data), size}));
 }
 
 uint32_t File::Size(uint64_t& size) const {

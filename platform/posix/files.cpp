@@ -16,6 +16,7 @@
 #include "platform/posix/errno_map.h"
 #include "platform/posix/ownership.h"
 #include "platform/posix/posix_text.h"
+#include "platform/posix/write_all.h"
 #include "platform/sys_error.h"
 
 namespace VendraPlatform {
@@ -72,20 +73,15 @@ int CopyFileContents(const std::string& from, const std::string& to) {
       break;
     }
     if (got == 0) break;
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = ::write(out, buffer + done, static_cast<size_t>(got - done));
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        err = errno;
-        break;
-      }
-      done += put;
-    }
+    err = Posix::WriteAll(out, std::string_view(buffer, static_cast<size_t>(got)));
     if (err) break;
   }
-  if (!err && ::fsync(out) != 0) err = errno;
   ::close(in);
-  if (::close(out) != 0 && !err) err = errno;
+  if (err) {
+    ::close(out);
+  } else {
+    err = Posix::WriteSyncClose(out, {});
+  }
   if (err) ::unlink(to.c_str());
   return err;
 }
@@ -251,16 +247,11 @@ uint32_t ReplaceFileWhole(std::u16string_view path, std::string_view bytes, Priv
     // The replaced file is read by other users' programs.
     ::fchmod(fd, 0644);
   }
-  for (size_t done = 0; done < bytes.size() && !err;) {
-    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0) {
-      if (errno != EINTR) err = errno;
-      continue;
-    }
-    done += static_cast<size_t>(put);
+  if (err) {
+    ::close(fd);
+  } else {
+    err = Posix::WriteSyncClose(fd, bytes);
   }
-  if (!err && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && !err) err = errno;
   if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
   if (err) {
     ::unlink(temp.c_str());

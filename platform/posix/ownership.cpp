@@ -32,9 +32,9 @@ uid_t SessionOwner() {
   return self == kRoot && ::getuid() == kRoot ? InvokingUser() : self;
 }
 
-bool TrustedOwner(uid_t owner) {
-  return owner == kRoot || owner == ::geteuid() || owner == SessionOwner();
-}
+bool OwnedByRootOrSelf(uid_t owner) { return owner == kRoot || owner == ::geteuid(); }
+
+bool TrustedOwner(uid_t owner) { return OwnedByRootOrSelf(owner) || owner == SessionOwner(); }
 
 int GiveToSessionOwner(int fd) {
   const uid_t owner = SessionOwner();

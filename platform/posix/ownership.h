@@ -12,6 +12,11 @@ namespace VendraPlatform::Posix {
 // runs as root through sudo, the user who invoked sudo.
 uid_t SessionOwner();
 
+// True when owner is root or the user this process runs as: the only owners
+// of a folder this process runs or places programs from. The session owner
+// sudo names is not among them: that user's files are never run as root.
+bool OwnedByRootOrSelf(uid_t owner);
+
 // True when a file or object owned by owner may hold or guard this process's
 // session: root's (the administrator may read everything anyway), the
 // process's own user's and the session owner's. Another user's object is

@@ -9,6 +9,7 @@
 
 #include "platform/posix/errno_map.h"
 #include "platform/posix/posix_text.h"
+#include "platform/posix/write_all.h"
 
 namespace VendraPlatform {
 
@@ -21,16 +22,11 @@ uint32_t CreateSecretFile(std::u16string_view path, std::string_view bytes) {
   // A umask cannot widen the mode, but a set-group-id folder or an odd ACL
   // default could: state it once more on the open file.
   int err = ::fchmod(fd, 0600) == 0 ? 0 : errno;
-  for (size_t done = 0; done < bytes.size() && !err;) {
-    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0) {
-      if (errno != EINTR) err = errno;
-      continue;
-    }
-    done += static_cast<size_t>(put);
+  if (err) {
+    ::close(fd);
+  } else {
+    err = Posix::WriteSyncClose(fd, bytes);
   }
-  if (!err && ::fsync(fd) != 0) err = errno;
-  if (::close(fd) != 0 && !err) err = errno;
   if (err) {
     ::unlink(target.c_str());
     return Posix::SysErrorFromErrno(err);

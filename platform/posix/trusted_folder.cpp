@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/posix/errno_map.h"
+#include "platform/posix/ownership.h"
 #include "platform/posix/posix_text.h"
 #include "platform/sys_error.h"
 
@@ -22,7 +23,7 @@ using Posix::FromNative;
 // Someone who made the folder first, or who may still add, replace or
 // remove files in it, could hand this program a file of their choosing.
 bool IsTrusted(const struct stat& st) {
-  return S_ISDIR(st.st_mode) && (st.st_uid == 0 || st.st_uid == ::geteuid()) &&
+  return S_ISDIR(st.st_mode) && Posix::OwnedByRootOrSelf(st.st_uid) &&
          (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
@@ -48,7 +49,7 @@ std::string AsideName(const std::string& path) {
 std::string Describe(const struct stat& st) {
   if (S_ISLNK(st.st_mode)) return "is a link";
   if (!S_ISDIR(st.st_mode)) return "is not a folder";
-  if (st.st_uid != 0 && st.st_uid != ::geteuid()) return "belongs to " + OwnerName(st.st_uid);
+  if (!Posix::OwnedByRootOrSelf(st.st_uid)) return "belongs to " + OwnerName(st.st_uid);
   return "may be changed by other users (mode " + [&] {
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
