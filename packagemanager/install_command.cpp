@@ -2,6 +2,7 @@
 #include <map>
 #include <string>
 
+#include "common/cli/arguments.h"
 #include "common/text/terminal_text.h"
 #include "common/text/utf.h"
 #include "packagemanager/commands.h"
@@ -17,13 +18,14 @@ using VendraClient::eVClientResult;
 // shows it is moving.
 constexpr uint64_t kReportEveryBytes = 4 << 20;
 
-// Failures go to standard error, where scripts and logs look for them.
+// Failures go to standard error, where scripts and logs look for them. A
+// stop the user asked for is no failure of the install and has its own code.
 int Fail(const char* heading, eVClientResult code, const std::u16string& error) {
   std::fflush(stdout);
   std::fprintf(stderr, "%s\nError Code %d\n%s\n", heading, VendraClient::ToInt(code),
                VendraText::ShownOnTerminalUtf8(error).c_str());
   std::fflush(stderr);
-  return 1;
+  return code == eVClientResult::Cancelled ? VendraCli::kExitCancelled : VendraCli::kExitFailure;
 }
 // Prints what the install does, a line at a time.
 class LinePrinter final : public InstallProgressListener {

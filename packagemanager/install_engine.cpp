@@ -1,6 +1,7 @@
 #include "packagemanager/install_engine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -47,6 +48,12 @@ using ArrayRef = Vendra::RefPtr<VSJArray>;
 // the next run overwrites.
 constexpr char16_t kNewFileSuffix[] = u".vbnew";
 
+// How often a wait for a download asks whether the listener wants to stop.
+constexpr std::chrono::milliseconds kStopPollInterval{100};
+constexpr char16_t kStoppedText[] =
+    u"The install was stopped before it finished. Every file in the folder is whole (the "
+    u"earlier one or the new one); run the install again to finish it";
+
 ObjectRef EntryAt(const VSJArray* list, size_t i) {
   Vendra::RefPtr<VendraJSON::VSJValue> value;
   if (!list->At(i)->GetValue(value.Receive()) || value->GetType() != VendraJSON::kTypeObject)
@@ -88,6 +95,10 @@ class Notifier {
   void Note(const std::string& text) {
     std::lock_guard<std::mutex> locked(mutex_);
     listener_.OnNote(text);
+  }
+  bool StopRequested() {
+    std::lock_guard<std::mutex> locked(mutex_);
+    return listener_.StopRequested();
   }
 
  private:
@@ -266,14 +277,25 @@ class DownloadAhead {
   DownloadAhead& operator=(const DownloadAhead&) = delete;
 
   // Waits until file index is in the cache; false with the download's
-  // failure when it will not be.
+  // failure when it will not be, or when the listener asks to stop. The
+  // listener is asked outside the lock: its calls take the notifier's.
   bool AwaitFile(size_t index, eVClientResult& code, std::u16string& error) {
-    std::unique_lock<std::mutex> locked(mutex_);
-    ready_.wait(locked, [&] { return done_ > index || failed_; });
-    if (done_ > index) return true;
-    code = code_;
-    error = error_;
-    return false;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> locked(mutex_);
+        if (ready_.wait_for(locked, kStopPollInterval, [&] { return done_ > index || failed_; })) {
+          if (done_ > index) return true;
+          code = code_;
+          error = error_;
+          return false;
+        }
+      }
+      if (notifier_.StopRequested()) {
+        code = eVClientResult::Cancelled;
+        error = kStoppedText;
+        return false;
+      }
+    }
   }
 
  private:
@@ -283,6 +305,7 @@ class DownloadAhead {
         std::lock_guard<std::mutex> locked(mutex_);
         if (stop_) return;
       }
+      if (notifier_.StopRequested()) return;
       std::u16string error;
       eVClientResult code = eVClientResult::Success;
       if (work_[i].download) {
@@ -538,10 +561,18 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   notifier.Note("Installing " + std::to_string(placing) + " file(s), " +
                 std::to_string(installTotal) + " bytes");
   if (!FitsOnDisk(work, target.folder, error)) return eVClientResult::FileOpenFailed;
+  const auto stopped = [&](eVClientResult result) {
+    if (result == eVClientResult::Cancelled) {
+      heading = "Cancelled";
+      error = kStoppedText;
+    }
+    return result;
+  };
+  if (notifier.StopRequested()) return stopped(eVClientResult::Cancelled);
   if (!work.empty()) {
     DownloadAhead ahead(clients, build.get(), work, notifier);
     if (signatureFiles != 0) {
-      if (!ahead.AwaitFile(signatureFiles - 1, code, error)) return code;
+      if (!ahead.AwaitFile(signatureFiles - 1, code, error)) return stopped(code);
       if (!CheckDownloadedPrograms(clients.buildClient, build.get(), downloads, error)) {
         heading = "The build was refused";
         return eVClientResult::VerifyFailed;
@@ -549,8 +580,9 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     }
     if (!markIncomplete()) return eVClientResult::Failed;
     for (size_t i = 0; i < work.size(); ++i) {
-      if (!ahead.AwaitFile(i, code, error)) return code;
+      if (!ahead.AwaitFile(i, code, error)) return stopped(code);
       if (!work[i].place) continue;
+      if (notifier.StopRequested()) return stopped(eVClientResult::Cancelled);
       uint64_t placed = 0;
       code = PlaceFile(work[i], target.folder, placed, error);
       if (code != eVClientResult::Success) return code;

@@ -40,6 +40,11 @@ class InstallProgressListener {
   // Something worth a line of its own that is not a failure: a retry after a
   // cut connection, a download continued from a partial file.
   virtual void OnNote(const std::string& text) = 0;
+  // Asked between files: true stops the install before the next file is
+  // placed or downloaded. Every final name then holds the earlier file or the
+  // new one, whole, and the record says "incomplete", so a rerun finishes the
+  // job. A download already running ends first (it is kept for the rerun).
+  virtual bool StopRequested() { return false; }
 };
 
 }  // namespace VendraBuild

@@ -24,6 +24,7 @@ enum class State { Empty, Complete, Incomplete, Unknown };
 struct FolderStatus {
   State state = State::Empty;
   InstallRecord record;
+  InstallState recorded;
   size_t differing = 0;
   std::u16string reason;
 };
@@ -42,7 +43,7 @@ FolderStatus Look(Clients clients, const std::u16string& folder) {
   FolderStatus status;
   if (!VendraPlatform::FileExists(VendraPlatform::JoinFileName(folder, kInstallRecordName)))
     return status;
-  if (!LoadInstallRecord(folder, status.record, status.reason)) {
+  if (!LoadInstallRecord(folder, status.record, status.reason, &status.recorded)) {
     status.state = State::Unknown;
     return status;
   }
@@ -66,7 +67,11 @@ FolderStatus Look(Clients clients, const std::u16string& folder) {
     return status;
   }
   status.differing = differing->Count();
-  status.state = status.differing == 0 ? State::Complete : State::Incomplete;
+  // A run stopped after its last file but before it finished (leftovers of
+  // the earlier version removed, the programs checked) is not complete
+  // either, though every file matches.
+  status.state = status.differing == 0 && status.recorded.complete ? State::Complete
+                                                                    : State::Incomplete;
   return status;
 }
 
@@ -80,9 +85,11 @@ void PrintText(const std::u16string& folder, const FolderStatus& s) {
               VendraText::ShownOnTerminal(s.record.product).c_str(),
               VendraText::ShownOnTerminal(s.record.branch).c_str(),
               VendraText::ShownOnTerminal(s.record.version).c_str(), StateName(s.state));
-  if (s.state == State::Incomplete)
+  if (s.state == State::Incomplete && s.differing > 0)
     std::printf(" (%zu file(s) missing or changed; run VendraBuild modify KEY FOLDER to repair)",
                 s.differing);
+  else if (s.state == State::Incomplete)
+    std::printf(" (the install did not finish; run VendraBuild modify KEY FOLDER to finish it)");
   if (s.state == State::Unknown)
     std::printf(" (%s)", VendraText::ShownOnTerminalUtf8(s.reason).c_str());
   std::printf("\n");

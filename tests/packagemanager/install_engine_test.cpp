@@ -18,7 +18,11 @@
 #include <nlohmann/json.hpp>
 
 #include "common/memory/ref_ptr.h"
+#include "common/text/utf.h"
+#include "client/v_client.h"
 #include "install/codec.h"
+#include "install/v_build_client.h"
+#include "packagemanager/install_engine.h"
 #include "install/sha256.h"
 #include "install/vbuffer.h"
 #include "tests/support/service_process.h"
@@ -127,6 +131,15 @@ class InstallEngineTest : public ::testing::Test {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   int Run(const std::string& version) { return Wait(Start(version)); }
+  // VendraBuild's other commands, with standard output and error.
+  std::string Command(const std::string& words) {
+    const std::string output = folders_.Sub("command.out");
+    const std::string command = "'" + std::string(VENDRA_BUILD_PROGRAM) + "' " + words + " > '" +
+                                output + "' 2>&1";
+    lastExit_ = std::system(command.c_str());
+    return ReadTextFile(output);
+  }
+  int lastExit_ = 0;
 
   // Every file in the folder is whole: one of the two versions' content for
   // its name. Anything else (a partial file under a final name, a file of
@@ -393,6 +406,96 @@ TEST_F(InstallEngineTest, AFullDiskSaysSoAndLeavesEveryFileWhole) {
   for (const auto& item : fs::recursive_directory_iterator(folder_))
     EXPECT_NE(item.path().extension(), ".vbnew") << "no expanded leftovers";
   EXPECT_TRUE(fs::is_empty(temp_.path()));
+}
+
+// Stops the engine once it has heard of enough placed files, and at once
+// when none need be.
+class StoppingListener final : public VendraBuild::InstallProgressListener {
+ public:
+  explicit StoppingListener(uint32_t afterFiles) : afterFiles_(afterFiles) {}
+  void OnProgress(const VendraBuild::InstallProgress& p) override { placed_ = p.filesDone; }
+  void OnNote(const std::string&) override {}
+  bool StopRequested() override { return placed_ >= afterFiles_; }
+
+ private:
+  uint32_t afterFiles_;
+  uint32_t placed_ = 0;
+};
+
+// A stop asked for between files (the progress window's Cancel) ends the
+// update with "cancelled": every file whole, the record incomplete for the
+// new version when anything changed and untouched when nothing did; a rerun
+// finishes the job.
+TEST_F(InstallEngineTest, AStopBetweenFilesLeavesEveryFileWholeAndARerunFinishes) {
+  const Files one = VersionOne();
+  const Files two = VersionTwo();
+  Publish("1.0", one);
+  Publish("2.0", two);
+  for (const uint32_t afterFiles : {0u, 2u}) {
+    SCOPED_TRACE("stopped after " + std::to_string(afterFiles) + " file(s)");
+    ASSERT_EQ(Run("1.0"), 0) << Log();
+    SlowDownloads(static_cast<int>(two.size()));
+    VendraClient::VClient client;
+    VendraClient::VBuildClient buildClient;
+    StoppingListener listener(afterFiles);
+    std::u16string error;
+    std::string heading;
+    ASSERT_EQ(client.EnsureLogin(error), VendraClient::eVClientResult::Success);
+    ASSERT_EQ(client.EnsureDeviceAuthorized(error), VendraClient::eVClientResult::Success);
+    const auto code = VendraBuild::RunInstall(
+        {client, buildClient},
+        {"tdy", "live", "2.0", VendraText::Utf8ToUtf16(folder_),
+         VendraText::Utf8ToUtf16(folder_ + "/Tandory.exe"), false},
+        listener, error, heading);
+    ASSERT_TRUE(service_->ClearScript());
+    EXPECT_EQ(code, VendraClient::eVClientResult::Cancelled) << VendraText::Utf16ToUtf8(error);
+    EXPECT_EQ(heading, "Cancelled");
+    EXPECT_NE(VendraText::Utf16ToUtf8(error).find("run the install again"), std::string::npos);
+    EXPECT_EQ(Mixed(one, two), "");
+    if (afterFiles == 0) {
+      EXPECT_TRUE(Holds(one)) << "nothing changed: " << Listing();
+      EXPECT_EQ(Record().value("version", ""), "1.0");
+      EXPECT_EQ(Record().value("state", ""), "complete");
+    } else {
+      EXPECT_FALSE(Holds(two)) << "stopped before the end";
+      EXPECT_EQ(Record().value("version", ""), "2.0");
+      EXPECT_EQ(Record().value("state", ""), "incomplete");
+    }
+    ASSERT_EQ(Run("2.0"), 0) << Log();
+    EXPECT_TRUE(Holds(two));
+  }
+}
+
+// An update killed once it has begun to change the folder: status says the
+// folder holds an incomplete install of the new version, as text and as
+// JSON, and after a plain rerun that it is complete.
+TEST_F(InstallEngineTest, StatusAfterAKilledUpdateSaysIncompleteUntilARerun) {
+  const Files one = VersionOne();
+  const Files two = VersionTwo();
+  Publish("1.0", one);
+  Publish("2.0", two);
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  SlowDownloads(static_cast<int>(two.size()));
+  const pid_t run = Start("2.0");
+  for (int i = 0; i < 4000 && Record().value("state", "") != "incomplete"; ++i)
+    std::this_thread::sleep_for(5ms);
+  ::kill(run, SIGKILL);
+  EXPECT_EQ(Wait(run), 128 + SIGKILL);
+  ASSERT_TRUE(service_->ClearScript());
+
+  const std::string text = Command("status '" + folder_ + "'");
+  EXPECT_NE(text.find("tdy live 2.0, incomplete"), std::string::npos) << text;
+  const auto json = nlohmann::json::parse(Command("--json status '" + folder_ + "'"), nullptr,
+                                          false);
+  EXPECT_EQ(json.value("state", ""), "incomplete") << json.dump();
+  EXPECT_EQ(json.value("version", ""), "2.0");
+
+  ASSERT_EQ(Run("2.0"), 0) << Log();
+  const auto after = nlohmann::json::parse(Command("--json status '" + folder_ + "'"), nullptr,
+                                           false);
+  EXPECT_EQ(after.value("state", ""), "complete") << after.dump();
+  EXPECT_EQ(after.value("version", ""), "2.0");
+  EXPECT_EQ(lastExit_, 0);
 }
 
 // Without root, with the machine root moved to a folder of the user's own.
