@@ -35,6 +35,7 @@ class LoggingListener : public InstallProgressListener {
   LoggingListener(InstallProgressListener& shown, ActivityLog& log) : shown_(shown), log_(log) {}
   void OnProgress(const InstallProgress& progress) override;
   void OnNote(const std::string& text) override;
+  bool StopRequested() override { return shown_.StopRequested(); }
 
  private:
   InstallProgressListener& shown_;

@@ -21,6 +21,9 @@ struct InstallOptions {
   // Hears the progress and the command's own lines; without one, plain
   // lines go to standard output.
   InstallProgressListener* listener = nullptr;
+  // When set, also receives a failure's heading and reason, for a window to
+  // show where nobody reads standard error.
+  std::u16string* failureText = nullptr;
 };
 
 // Each command prints what it does and answers the process exit code: 0 on

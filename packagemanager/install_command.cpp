@@ -20,7 +20,9 @@ constexpr uint64_t kReportEveryBytes = 4 << 20;
 
 // Failures go to standard error, where scripts and logs look for them. A
 // stop the user asked for is no failure of the install and has its own code.
-int Fail(const char* heading, eVClientResult code, const std::u16string& error) {
+int Fail(const char* heading, eVClientResult code, const std::u16string& error,
+         std::u16string* failureText) {
+  if (failureText) *failureText = VendraText::Utf8ToUtf16(heading) + u"\n\n" + error;
   std::fflush(stdout);
   std::fprintf(stderr, "%s\nError Code %d\n%s\n", heading, VendraClient::ToInt(code),
                VendraText::ShownOnTerminalUtf8(error).c_str());
@@ -75,16 +77,19 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
       VendraText::Utf16ToUtf8(folder));
   std::u16string error;
   eVClientResult code = clients.client.EnsureLogin(error);
-  if (code != eVClientResult::Success) return Fail("Sign-in failed", code, error);
+  if (code != eVClientResult::Success)
+    return Fail("Sign-in failed", code, error, options.failureText);
   code = clients.client.EnsureDeviceAuthorized(error);
-  if (code != eVClientResult::Success) return Fail("Device authorization failed", code, error);
+  if (code != eVClientResult::Success)
+    return Fail("Device authorization failed", code, error, options.failureText);
 
   std::string heading;
   code = RunInstall(clients,
                     InstallTarget{product, branch, version, folder, executable,
                                   options.allowDowngrade},
                     listener, error, heading);
-  if (code != eVClientResult::Success) return Fail(heading.c_str(), code, error);
+  if (code != eVClientResult::Success)
+    return Fail(heading.c_str(), code, error, options.failureText);
   say("Installed " + product + " " + branch + " " + version);
   return 0;
 }

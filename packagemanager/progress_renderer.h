@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <functional>
 #include <string>
 
 #include "packagemanager/install_progress.h"
+#include "packagemanager/progress_meter.h"
 
 namespace VendraBuild {
 
@@ -41,15 +41,12 @@ class ProgressRenderer final : public InstallProgressListener {
   void Finish(bool succeeded);
 
  private:
-  struct Sample {
-    double time;
-    uint64_t bytes;
-  };
   void EndLine();
-  void DrawTerminal(const InstallProgress& p, bool force);
+  void DrawTerminal();
   void WriteJson(const InstallProgress& p);
+  // One JSON object of the event with a text ("note", "step").
+  void WriteTextEvent(const char* event, const std::string& text);
   void WriteLine(const std::string& line);
-  double Rate() const;
 
   ProgressStyle style_;
   std::FILE* out_;
@@ -58,10 +55,7 @@ class ProgressRenderer final : public InstallProgressListener {
   double started_ = 0;
   double lastDraw_ = -1;
   bool lineOpen_ = false;
-  bool havePhase_ = false;
-  InstallPhase phase_ = InstallPhase::Fetching;
-  std::string file_;
-  std::deque<Sample> samples_;
+  ProgressMeter meter_;
   InstallProgress last_;
 };
 

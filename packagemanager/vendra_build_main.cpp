@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "client/session_lock.h"
-#include "client/v_client.h"
 #include "common/cli/arguments.h"
 #include "common/text/utf.h"
 #include "install/v_build_client.h"
@@ -14,18 +13,22 @@
 #include "packagemanager/activity_log.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_lock.h"
+#include "packagemanager/package_manager_client.h"
 #include "packagemanager/progress_renderer.h"
 #include "packagemanager/sign_in_step.h"
 #include "packagemanager/status_command.h"
+#include "packagemanager/window_progress.h"
 #include "platform/console.h"
 #include "platform/entry_point.h"
+#include "platform/message_box.h"
 #include "platform/program_arguments.h"
+#include "ui/progress_window.h"
 
 namespace {
 
 // The process-wide objects, in the order every program of the vendor makes
 // them: the service client, the build client, the session lock.
-VendraClient::VClient g_client;
+VendraBuild::PackageManagerClient g_client;
 VendraClient::VBuildClient g_buildClient;
 [[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
@@ -49,6 +52,9 @@ constexpr char kHelp[] =
     "options:\n"
     "  --quiet            only the steps and the summary, no per-file lines\n"
     "  --json             one JSON object per line and event on standard output\n"
+    "                     (where there is a desktop, install and modify otherwise show\n"
+    "                     a progress window unless standard output goes to a file or\n"
+    "                     a pipe; its Cancel stops between files, exit code 3)\n"
     "  --non-interactive  never ask: fail at once when there is no stored session\n"
     "  --log FILE         append the run's log to FILE instead of the data folder's\n"
     "                     logs/VendraBuild.log (steps, notes and request paths with\n"
@@ -124,6 +130,52 @@ struct Shape {
   size_t words;  // the command word included; 0: one or more folders follow
 };
 
+// Install or repair, as the command line asks.
+int RunInstallOrModify(const VendraCli::Arguments& args, const std::vector<std::u16string>& words,
+                       VendraBuild::InstallOptions options) {
+  const VendraBuild::Clients clients{g_client, g_buildClient};
+  if (args.positional[0] == "install")
+    return VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
+                                       args.positional[3], words[4], words[5], options);
+  return VendraBuild::ModifyCommand(clients, words[1], words[2], options);
+}
+
+// The window's caption: what is installed or repaired where.
+std::u16string WindowCaption(const VendraCli::Arguments& args,
+                             const std::vector<std::u16string>& words) {
+  if (args.positional[0] == "install")
+    return VendraText::Utf8ToUtf16("Installing " + args.positional[1] + " " +
+                                   args.positional[2] + " " + args.positional[3]) +
+           u" - Vendra Software";
+  return u"Repairing " + words[1] + u" - Vendra Software";
+}
+
+// Where a person watches (started from a window, or at a console without
+// --json or --quiet) the work runs under the progress window. -1 when no
+// window could be shown: the console's renderer takes over.
+int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>& words,
+             VendraBuild::InstallOptions options, VendraBuild::ActivityLog& log) {
+  std::u16string failure;
+  options.failureText = &failure;
+  int code = 0;
+  uint32_t windowError = 0;
+  const bool shown = VendraUi::RunInProgressWindow(
+      WindowCaption(args, words),
+      [&](VendraUi::IProgressFeed& feed) {
+        VendraPlatform::ReleaseOwnConsole();
+        VendraBuild::WindowProgress window(feed);
+        VendraBuild::LoggingListener logged(window, log);
+        options.listener = &logged;
+        return RunInstallOrModify(args, words, options);
+      },
+      g_client.GetModuleInstance(), code, windowError);
+  if (!shown) return -1;
+  // Nobody may read standard error: the reason is shown as well.
+  if (code == VendraCli::kExitFailure && !failure.empty())
+    VendraPlatform::SystemMessageBox().Show(u"VendraBuild", failure);
+  return code;
+}
+
 constexpr Shape kShapes[] = {{"install", 6}, {"modify", 3}, {"uninstall", 3}, {"status", 0}};
 
 }  // namespace
@@ -158,7 +210,10 @@ int VendraMain(void* moduleInstance) {
   if (args.Has("wait") && (!VendraCli::ParseCount(args.Get("wait"), waitSeconds) ||
                            waitSeconds > kLongestWaitSeconds))
     return VendraCli::UsageError(kProgram, "--wait takes a number of seconds up to 604800");
-  if (args.Switch("non-interactive")) VendraPlatform::DisconnectStandardInput();
+  if (args.Switch("non-interactive")) {
+    VendraPlatform::DisconnectStandardInput();
+    g_client.ForbidWindows();
+  }
 
   std::vector<std::u16string> words;
   for (const std::string& w : args.positional) words.push_back(VendraText::Utf8ToUtf16(w));
@@ -185,19 +240,17 @@ int VendraMain(void* moduleInstance) {
   log.Line("signing in");
   if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
     return finished(code);
+  VendraBuild::InstallOptions options;
+  options.allowDowngrade = args.Switch("allow-downgrade");
+  if (!args.Switch("json") && !args.Switch("quiet") && !VendraPlatform::StandardOutputIsCaptured())
+    if (const int code = InWindow(args, words, options, log); code >= 0) return finished(code);
   VendraBuild::ProgressRenderer renderer(
       VendraBuild::ChooseProgressStyle(args.Switch("json"), args.Switch("quiet"),
                                        VendraPlatform::StandardOutputIsTerminal()),
       stdout, VendraPlatform::TerminalColumns());
-  VendraBuild::InstallOptions options;
-  options.allowDowngrade = args.Switch("allow-downgrade");
   VendraBuild::LoggingListener logged(renderer, log);
   options.listener = &logged;
-  const int code =
-      command == "install"
-          ? VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
-                                        args.positional[3], words[4], words[5], options)
-          : VendraBuild::ModifyCommand(clients, words[1], words[2], options);
+  const int code = RunInstallOrModify(args, words, options);
   renderer.Finish(code == 0);
   return finished(code);
 }

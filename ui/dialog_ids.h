@@ -37,6 +37,14 @@ inline constexpr int kReport = 1006;
 inline constexpr int kNotes = 1007;
 }  // namespace CrashIds
 
+namespace ProgressIds {
+inline constexpr int kResource = 107;
+inline constexpr int kStep = 1020;
+inline constexpr int kFile = 1021;
+inline constexpr int kBar = 1022;
+inline constexpr int kFigures = 1023;
+}  // namespace ProgressIds
+
 // Where the dialogs place themselves on the screen, in pixels.
 inline constexpr int kWindowX = 320;
 inline constexpr int kWindowY = 240;

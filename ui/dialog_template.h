@@ -17,6 +17,7 @@ enum class ControlKind {
   Edit,
   Static,
   ComboBox,
+  ProgressBar,
 };
 
 // Style bits beyond what the kind implies.
@@ -30,6 +31,8 @@ enum ControlStyle : uint32_t {
   kDropDown = 1u << 5,      // combo box with an edit field and a list
   kMultiLine = 1u << 6,     // edit box of several lines
   kWantReturn = 1u << 7,    // multi-line edit box where Enter makes a new line
+  kNoPrefix = 1u << 8,      // static text shown as it is: "&" is no keyboard mnemonic
+  kPathEllipsis = 1u << 9,  // static text of a path that, too long, loses its middle
 };
 
 // Geometry is in dialog units.

@@ -80,13 +80,30 @@ constexpr DialogTemplate kDevice{DeviceIds::kResource,
 constexpr DialogTemplate kCrash{CrashIds::kResource, u"Vendra Software Crash Reporter", kShellFont,
                                 8, 490, 290, kCrashControls};
 
-constexpr const DialogTemplate* kAll[] = {&kLogin, &kCrash, &kDevice};
+// The texts change as the work goes on: the amounts line has room for the
+// longest one ("100%  1023.9 MB of 1023.9 MB  1023.9 MB/s  59 min left"),
+// a file name too long for its line loses its middle, and no text is read
+// for keyboard mnemonics. Cancel is no default button, so that Enter does
+// not stop an install.
+constexpr ControlTemplate kProgressControls[] = {
+    {ProgressIds::kStep, K::Static, u"Preparing", 7, 7, 296, 8, kNoPrefix},
+    {ProgressIds::kFile, K::Static, u"", 7, 19, 296, 8, kNoPrefix | kPathEllipsis},
+    {ProgressIds::kBar, K::ProgressBar, u"", 7, 32, 296, 12, kStyleNone},
+    {ProgressIds::kFigures, K::Static, u"", 7, 50, 240, 8, kNoPrefix},
+    {kIdCancel, K::PushButton, u"Cancel", 253, 47, 50, 14, kStyleNone},
+};
+
+constexpr DialogTemplate kProgress{ProgressIds::kResource, u"Vendra Software", kShellFont, 8,
+                                   310, 68, kProgressControls};
+
+constexpr const DialogTemplate* kAll[] = {&kLogin, &kCrash, &kDevice, &kProgress};
 
 }  // namespace
 
 const DialogTemplate& LoginTemplate() { return kLogin; }
 const DialogTemplate& DeviceAuthorizationTemplate() { return kDevice; }
 const DialogTemplate& CrashReportTemplate() { return kCrash; }
+const DialogTemplate& ProgressTemplate() { return kProgress; }
 std::span<const DialogTemplate* const> AllTemplates() { return kAll; }
 
 }  // namespace VendraUi

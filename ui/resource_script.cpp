@@ -23,6 +23,9 @@ std::string Styles(const ControlTemplate& c) {
     if (c.Has(kPassword)) add("ES_PASSWORD");
     if (c.Has(kAutoHScroll)) add("ES_AUTOHSCROLL");
     if (c.Has(kVerticalScroll)) add("WS_VSCROLL");
+  } else if (c.kind == ControlKind::Static) {
+    if (c.Has(kNoPrefix)) add("SS_NOPREFIX");
+    if (c.Has(kPathEllipsis)) add("SS_PATHELLIPSIS");
   } else if (c.kind == ControlKind::ComboBox) {
     add(c.Has(kDropDown) ? "CBS_DROPDOWN" : "CBS_DROPDOWNLIST");
     if (c.Has(kVerticalScroll)) add("WS_VSCROLL");
@@ -51,6 +54,10 @@ std::string ControlLine(const ControlTemplate& c) {
     case ControlKind::ComboBox:
       line += "COMBOBOX        " + place;
       break;
+    case ControlKind::ProgressBar:
+      // The generic form puts the style before the geometry.
+      return line + "CONTROL         " + text + VendraText::Format(", %d, ", c.id) +
+             "\"msctls_progress32\", WS_BORDER, " + Geometry(c) + "\n";
   }
   const std::string styles = Styles(c);
   if (!styles.empty()) line += ", " + styles;

@@ -3,11 +3,21 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace VendraPlatform {
 
 bool StandardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+bool StandardOutputIsCaptured() {
+  struct stat info {};
+  if (::fstat(STDOUT_FILENO, &info) != 0) return false;
+  return S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
+}
+
+// A terminal is never opened for a program alone here.
+void ReleaseOwnConsole() {}
 
 int TerminalColumns() {
   winsize size{};

@@ -10,6 +10,16 @@ bool StandardOutputIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
+bool StandardOutputIsCaptured() {
+  const DWORD type = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE));
+  return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+}
+
+void ReleaseOwnConsole() {
+  DWORD processes[2] = {};
+  if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();
+}
+
 int TerminalColumns() {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) {

@@ -24,16 +24,23 @@ TEST(DialogTemplates, EveryAddressedControlHasOneIdAndTheButtonsOneDefault) {
       EXPECT_LE(c.x + c.width, d->width) << d->resourceId << " " << c.id;
       EXPECT_GE(c.x, 0);
     }
+    EXPECT_EQ(d->fontName, u"MS Shell Dlg");
+    EXPECT_EQ(d->pointSize, 8);
+    ASSERT_NE(d->Find(kIdCancel), nullptr);
+    // The progress window asks nothing: Cancel only, and not by Enter.
+    if (d == &ProgressTemplate()) {
+      EXPECT_EQ(defaults, 0);
+      EXPECT_EQ(d->Find(kIdOk), nullptr);
+      EXPECT_EQ(d->Find(kIdCancel)->kind, ControlKind::PushButton);
+      continue;
+    }
     EXPECT_EQ(defaults, 1) << d->resourceId;
     ASSERT_NE(d->Find(kIdOk), nullptr);
-    ASSERT_NE(d->Find(kIdCancel), nullptr);
     EXPECT_EQ(d->Find(kIdOk)->kind, ControlKind::DefaultPushButton) << d->resourceId;
     if (d != &CrashReportTemplate()) {
       EXPECT_EQ(d->Find(kIdOk)->text, u"OK");
       EXPECT_EQ(d->Find(kIdCancel)->text, u"Cancel");
     }
-    EXPECT_EQ(d->fontName, u"MS Shell Dlg");
-    EXPECT_EQ(d->pointSize, 8);
   }
   EXPECT_TRUE(LoginTemplate().Find(LoginIds::kPassword)->Has(kPassword));
   EXPECT_TRUE(DeviceAuthorizationTemplate().Find(DeviceIds::kUserName)->Has(kReadOnly));
@@ -61,6 +68,13 @@ TEST(ResourceScript, HoldsEachDialogWithItsControls) {
             std::string::npos);
   EXPECT_NE(rc.find("    DEFPUSHBUTTON   \"OK\", 1, 198, 124, 50, 14\n"), std::string::npos);
   EXPECT_NE(rc.find("    CTEXT           \"Please enter"), std::string::npos);
+  // Texts that change are never read for mnemonics ("&" in a file name).
+  EXPECT_NE(rc.find("    LTEXT           \"\", 1021, 7, 19, 296, 8, SS_NOPREFIX | "
+                    "SS_PATHELLIPSIS\n"),
+            std::string::npos);
+  EXPECT_NE(rc.find("    CONTROL         \"\", 1022, \"msctls_progress32\", WS_BORDER, 7, 32, "
+                    "296, 12\n"),
+            std::string::npos);
 }
 
 #ifdef VENDRA_DIALOGS_RC

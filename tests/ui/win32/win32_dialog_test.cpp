@@ -9,7 +9,9 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <commctrl.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -24,6 +26,7 @@
 #include "ui/crash_report_window.h"
 #include "ui/dialog_ids.h"
 #include "ui/dialog_templates.h"
+#include "ui/progress_window.h"
 #include "ui/win32/win32_dialog_backend.h"
 
 using namespace VendraUi;
@@ -65,6 +68,7 @@ std::wstring ClassOf(HWND w) {
 }
 
 std::wstring Wide(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+std::u16string Wide16(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
 
 void Type(HWND dialog, int id, const wchar_t* text) {
   ::SendMessageW(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
@@ -170,12 +174,13 @@ void ExpectWholeText(HWND control, const ControlTemplate& c) {
 
 // Every control of the window, in template order, is the template's: same
 // ID, class, text (except what the dialog fills in) and place.
-void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& t) {
+// A caption given replaces the template's (a window that names its work).
+void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& t, const wchar_t* caption = nullptr) {
   std::vector<HWND> children;
   for (HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
     children.push_back(c);
   ASSERT_EQ(children.size(), t.controls.size());
-  EXPECT_EQ(TextOf(dialog), Wide(t.caption));
+  EXPECT_EQ(TextOf(dialog), caption ? std::wstring(caption) : Wide(t.caption));
   for (size_t i = 0; i < children.size(); ++i) {
     const ControlTemplate& c = t.controls[i];
     HWND w = children[i];
@@ -205,6 +210,9 @@ void ExpectMatchesTemplate(HWND dialog, const DialogTemplate& t) {
       case ControlKind::ComboBox:
         EXPECT_EQ(_wcsicmp(cls.c_str(), L"ComboBox"), 0) << i;
         EXPECT_EQ(::GetWindowLongW(w, GWL_STYLE) & 3, CBS_DROPDOWN) << i;
+        break;
+      case ControlKind::ProgressBar:
+        EXPECT_EQ(_wcsicmp(cls.c_str(), L"msctls_progress32"), 0) << i;
         break;
     }
     // The dialog manager converts position and size separately.
@@ -528,4 +536,127 @@ TEST_F(Win32CrashWindowTest, EscapeDeclines) {
   EXPECT_EQ(r, eVClientResult::Cancelled);
   EXPECT_EQ(error, u"User clicked Cancel in Crash Report window");
   EXPECT_FALSE(report->Has(u"user_notes"));
+}
+
+namespace {
+
+constexpr wchar_t kProgressCaption[] = L"Installing tdy live 1.2.3 - Vendra Software";
+
+// Waits until the control shows text.
+bool WaitForText(HWND control, const std::wstring& text, int seconds = 30) {
+  for (int i = 0; i < seconds * 20; ++i) {
+    if (TextOf(control) == text) return true;
+    ::Sleep(50);
+  }
+  return false;
+}
+
+// A work that shows one view after another as the test releases them, and
+// ends with 3 once it hears Cancel, or with 0 when released to finish.
+struct ScriptedWork {
+  std::atomic<int> released{0};
+  std::atomic<bool> heardCancel{false};
+  std::vector<ProgressView> views;
+
+  int operator()(IProgressFeed& feed) {
+    for (size_t shown = 0;; ::Sleep(20)) {
+      if (feed.CancelRequested()) {
+        heardCancel = true;
+        return 3;
+      }
+      const int upTo = released.load();
+      if (upTo < 0) return 0;
+      while (shown < views.size() && static_cast<int>(shown) < upTo) feed.Show(views[shown++]);
+    }
+  }
+};
+
+}  // namespace
+
+// The progress window is the template's, with the caption it was given and
+// every label's text whole even with the longest amounts; the work's views
+// are drawn as they come; the Cancel button, Escape and the close box each
+// tell the work, which ends the window when it has stopped.
+TEST(Win32ProgressWindowTest, DrawsTheWorksViewsAndPassesCancelOn) {
+  const ProgressView half{u"Downloading (3 of 12 files in place)", u"data\\textures\\terrain.pak",
+                          u"45%  225.0 MB of 500.0 MB  4.1 MB/s  1 min 07 s left", 450};
+  const ProgressView longest{u"Downloading (999 of 999 files in place)",
+                             u"data\\a folder with a long name\\another long folder name\\"
+                             u"and a file whose name is longer than the window.pak",
+                             u"100%  999.99 GB of 999.99 GB  999.9 MB/s  99 h 59 min left", 1000};
+  enum class How { Button, Escape, CloseBox };
+  for (const How how : {How::Button, How::Escape, How::CloseBox}) {
+    SCOPED_TRACE(static_cast<int>(how));
+    ScriptedWork work;
+    work.views = {half, longest};
+    std::thread driver([&] {
+      HWND d = WaitForWindow(kProgressCaption);
+      ASSERT_NE(d, nullptr);
+      ExpectMatchesTemplate(d, ProgressTemplate(), kProgressCaption);
+      ExpectPlacedOnTop(d);
+      HWND bar = ::GetDlgItem(d, ProgressIds::kBar);
+      EXPECT_EQ(::SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 1000);
+      work.released = 1;
+      EXPECT_TRUE(WaitForText(::GetDlgItem(d, ProgressIds::kFigures), Wide(half.figures)));
+      EXPECT_EQ(TextOf(::GetDlgItem(d, ProgressIds::kStep)), Wide(half.step));
+      EXPECT_EQ(TextOf(::GetDlgItem(d, ProgressIds::kFile)), Wide(half.file));
+      EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 450);
+      if (how == How::Button) Screenshot(d, L"progress-window.png");
+      work.released = 2;
+      EXPECT_TRUE(WaitForText(::GetDlgItem(d, ProgressIds::kFigures), Wide(longest.figures)));
+      for (const int id : {ProgressIds::kStep, ProgressIds::kFigures})
+        ExpectWholeText(::GetDlgItem(d, id), *ProgressTemplate().Find(id));
+      EXPECT_EQ(::SendMessageW(bar, PBM_GETPOS, 0, 0), 1000);
+      switch (how) {
+        case How::Button: Press(d, kIdCancel); break;
+        case How::Escape: Key(::GetDlgItem(d, kIdCancel), VK_ESCAPE); break;
+        case How::CloseBox: ::PostMessageW(d, WM_CLOSE, 0, 0); break;
+      }
+      EXPECT_TRUE(WaitGone(d));
+    });
+    int result = -1;
+    uint32_t error = 0;
+    EXPECT_TRUE(RunInProgressWindow(Wide16(kProgressCaption), std::ref(work), nullptr, result,
+                                    error))
+        << error;
+    driver.join();
+    EXPECT_TRUE(work.heardCancel);
+    EXPECT_EQ(result, 3);
+  }
+}
+
+// Cancel stops nothing by itself: the window says it is cancelling, takes no
+// second Cancel, and stays until the work ends; a work that ends by itself
+// closes the window with its own answer.
+TEST(Win32ProgressWindowTest, StaysUntilTheWorkEndsAndPassesItsAnswerOn) {
+  std::atomic<bool> cancelled{false};
+  std::atomic<bool> finish{false};
+  std::thread driver([&] {
+    HWND d = WaitForWindow(kProgressCaption);
+    ASSERT_NE(d, nullptr);
+    Press(d, kIdCancel);
+    for (int i = 0; i < 600 && !cancelled; ++i) ::Sleep(50);
+    EXPECT_TRUE(cancelled);
+    ::Sleep(300);
+    EXPECT_NE(TextOf(::GetDlgItem(d, ProgressIds::kStep)).find(L"Cancelling"), std::wstring::npos);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(d, kIdCancel)));
+    EXPECT_TRUE(::IsWindow(d)) << "the work has not ended yet";
+    finish = true;
+    EXPECT_TRUE(WaitGone(d));
+  });
+  int result = -1;
+  uint32_t error = 0;
+  EXPECT_TRUE(RunInProgressWindow(
+      Wide16(kProgressCaption),
+      [&](IProgressFeed& feed) {
+        while (!feed.CancelRequested()) ::Sleep(20);
+        cancelled = true;
+        // A view arriving after Cancel keeps the window's word on the step.
+        feed.Show({u"Installing", u"", u"", 100});
+        while (!finish) ::Sleep(20);
+        return 7;
+      },
+      nullptr, result, error));
+  driver.join();
+  EXPECT_EQ(result, 7);
 }

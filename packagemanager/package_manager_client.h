@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "client/v_client.h"
+
+namespace VendraBuild {
+
+// The package manager's service client: the vendor's client, whose sign-in
+// windows an unattended run forbids. Without the stored session such a run
+// then fails at once, on every system, instead of waiting for a person at a
+// window nobody watches.
+class PackageManagerClient final : public VendraClient::VClient {
+ public:
+  void ForbidWindows() { windowsForbidden_ = true; }
+
+  VendraClient::eVClientResult ShowLoginWindow(std::u16string& error) override;
+  VendraClient::eVClientResult ShowDeviceAuthorizationWindow(std::u16string& error) override;
+
+ private:
+  bool windowsForbidden_ = false;
+};
+
+}  // namespace VendraBuild
