@@ -10,9 +10,6 @@
 namespace VendraClient {
 namespace {
 
-constexpr char16_t kUninstallKeyFormat[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%ls";
-constexpr char16_t kPublisher[] = u"Vendra Software, LLC";
-
 void WriteText(VendraPlatform::RegistryKey& key, std::u16string_view name,
                const std::u16string& value) {
   // An empty field removes what an earlier entry may have left.
@@ -22,6 +19,10 @@ void WriteText(VendraPlatform::RegistryKey& key, std::u16string_view name,
 
 }  // namespace
 
+std::u16string UninstallKeyPath(std::u16string_view keyName) {
+  return std::u16string(kUninstallKeysPath) + u"\\" + std::u16string(keyName);
+}
+
 UninstallEntry::UninstallEntry(std::u16string displayName_, std::u16string displayIcon_,
                                std::u16string uninstallString_, std::u16string modifyPath_,
                                uint32_t estimatedSize_)
@@ -30,14 +31,14 @@ UninstallEntry::UninstallEntry(std::u16string displayName_, std::u16string displ
       estimatedSize(estimatedSize_),
       installLocation(VendraPlatform::FolderOf(VendraPlatform::ModuleFileName())),
       modifyPath(std::move(modifyPath_)),
-      publisher(kPublisher),
+      publisher(kVendorPublisher),
       uninstallString(std::move(uninstallString_)) {}
 
 eVClientResult WriteUninstallEntry(const UninstallEntry& entry, const std::u16string& keyName,
                                    std::u16string& error) {
   VendraPlatform::RegistryKey key;
-  const uint32_t opened = key.CreateForWriting(VendraText::Format(kUninstallKeyFormat, keyName),
-                                               VendraPlatform::RegistryView::Default32);
+  const uint32_t opened =
+      key.CreateForWriting(UninstallKeyPath(keyName), VendraPlatform::RegistryView::Default32);
   if (opened != 0) {
     error = VendraText::Format(u"Failed to open registry key for writing (%d)", opened);
     return eVClientResult::AccessDenied;

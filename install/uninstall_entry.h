@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "client/result.h"
 
@@ -40,6 +41,15 @@ struct UninstallEntry {
   std::u16string versionMajor;
   std::u16string versionMinor;
 };
+
+// The machine's list of installed programs: one sub-key per product.
+inline constexpr char16_t kUninstallKeysPath[] =
+    u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The publisher every entry of the vendor's names.
+inline constexpr char16_t kVendorPublisher[] = u"Vendra Software, LLC";
+
+// The path of the entry keyName in the machine's list.
+std::u16string UninstallKeyPath(std::u16string_view keyName);
 
 // Writes the entry under the machine's Uninstall key named keyName: non-empty
 // texts as strings, empty ones deleted, the numbers always. 0, or -108 with

@@ -1,17 +1,20 @@
 #include "packagemanager/status_command.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/terminal_text.h"
 #include "common/text/utf.h"
+#include "install/uninstall_entry.h"
 #include "json/array.h"
 #include "json/files.h"
 #include "json/object.h"
 #include "packagemanager/install_record.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/registry.h"
 
 namespace VendraBuild {
 namespace {
@@ -75,8 +78,16 @@ FolderStatus Look(Clients clients, const std::u16string& folder) {
   return status;
 }
 
-void PrintText(const std::u16string& folder, const FolderStatus& s) {
-  const std::string where = VendraText::ShownOnTerminalUtf8(folder);
+// One line for the folder; key names the uninstall entry when the folder
+// came from one.
+void PrintText(const std::u16string& folder, const FolderStatus& s,
+               const std::u16string& key = u"") {
+  const std::string shownFolder = VendraText::ShownOnTerminalUtf8(folder);
+  const std::string shownKey = VendraText::ShownOnTerminalUtf8(key);
+  const std::string where = key.empty() ? shownFolder : shownKey + " in " + shownFolder;
+  // The repair's command line, with what is known of it.
+  const std::string modify = "VendraBuild modify " +
+                             (key.empty() ? "KEY FOLDER" : shownKey + " \"" + shownFolder + "\"");
   if (s.state == State::Empty) {
     std::printf("%s: nothing installed\n", where.c_str());
     return;
@@ -86,17 +97,20 @@ void PrintText(const std::u16string& folder, const FolderStatus& s) {
               VendraText::ShownOnTerminal(s.record.branch).c_str(),
               VendraText::ShownOnTerminal(s.record.version).c_str(), StateName(s.state));
   if (s.state == State::Incomplete && s.differing > 0)
-    std::printf(" (%zu file(s) missing or changed; run VendraBuild modify KEY FOLDER to repair)",
-                s.differing);
+    std::printf(" (%zu file(s) missing or changed; run %s to repair)", s.differing,
+                modify.c_str());
   else if (s.state == State::Incomplete)
-    std::printf(" (the install did not finish; run VendraBuild modify KEY FOLDER to finish it)");
+    std::printf(" (the install did not finish; run %s to finish it)", modify.c_str());
   if (s.state == State::Unknown)
     std::printf(" (%s)", VendraText::ShownOnTerminalUtf8(s.reason).c_str());
   std::printf("\n");
 }
 
-void PrintJson(const std::u16string& folder, const FolderStatus& s) {
+void PrintJson(const std::u16string& folder, const FolderStatus& s,
+               const std::u16string& key = u"", const std::u16string& name = u"") {
   auto o = ObjectRef::Adopt(VSJObject::Create());
+  if (!key.empty()) o->SetString(u"key", std::u16string_view(key));
+  if (!name.empty()) o->SetString(u"name", std::u16string_view(name));
   o->SetString(u"folder", std::u16string_view(folder));
   o->SetStringA(u"state", s.state == State::Empty ? "empty" : StateName(s.state));
   if (s.state != State::Empty) {
@@ -121,6 +135,42 @@ int StatusCommand(Clients clients, const std::vector<std::u16string>& folders, b
     if (status.state == State::Unknown) code = 1;
     json ? PrintJson(folder, status) : PrintText(folder, status);
   }
+  std::fflush(stdout);
+  return code;
+}
+
+int ListCommand(Clients clients, bool json) {
+  VendraPlatform::RegistryKey entries;
+  std::vector<std::u16string> keys;
+  const uint32_t opened = entries.OpenForReading(VendraClient::kUninstallKeysPath,
+                                                 VendraPlatform::RegistryView::Default32);
+  if (opened == 0) {
+    if (const uint32_t listed = entries.SubKeyNames(keys)) {
+      std::fprintf(stderr, "VendraBuild: cannot list the installed programs (system error %u)\n",
+                   listed);
+      return 1;
+    }
+  }
+  std::sort(keys.begin(), keys.end());
+  int code = 0;
+  size_t shown = 0;
+  for (const std::u16string& key : keys) {
+    VendraPlatform::RegistryKey entry;
+    if (entry.OpenForReading(VendraClient::UninstallKeyPath(key),
+                             VendraPlatform::RegistryView::Default32) != 0)
+      continue;
+    // Another publisher's entry, or one an uninstall emptied.
+    std::u16string publisher, folder, name;
+    entry.QueryString(u"Publisher", publisher);
+    entry.QueryString(u"InstallLocation", folder);
+    entry.QueryString(u"DisplayName", name);
+    if (publisher != VendraClient::kVendorPublisher || folder.empty()) continue;
+    const FolderStatus status = Look(clients, folder);
+    if (status.state == State::Unknown) code = 1;
+    json ? PrintJson(folder, status, key, name) : PrintText(folder, status, key);
+    ++shown;
+  }
+  if (shown == 0 && !json) std::printf("No product of the vendor is registered on this machine.\n");
   std::fflush(stdout);
   return code;
 }

@@ -14,4 +14,9 @@ namespace VendraBuild {
 // counts: it holds nothing), 1 otherwise.
 int StatusCommand(Clients clients, const std::vector<std::u16string>& folders, bool json);
 
+// The same for every folder the vendor's uninstall entries on this machine
+// name, with the entry's key (and name, in JSON). Entries of other
+// publishers and entries an uninstall emptied are left out.
+int ListCommand(Clients clients, bool json);
+
 }  // namespace VendraBuild

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "common/text/terminal_text.h"
-#include "common/text/format.h"
 #include "common/text/utf.h"
+#include "install/uninstall_entry.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_record.h"
 #include "platform/files.h"
@@ -12,9 +12,6 @@
 
 namespace VendraBuild {
 namespace {
-
-constexpr char16_t kUninstallKeyFormat[] =
-    u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%ls";
 
 // The values an uninstall entry holds; the key is left empty without them.
 constexpr const char16_t* kEntryValues[] = {
@@ -38,7 +35,7 @@ std::u16string FolderKey(std::u16string_view folder) {
 // as its install location: the same key may describe the product installed
 // in another folder, which this uninstall must leave registered.
 void RemoveUninstallEntry(const std::u16string& key, const std::u16string& folder) {
-  const std::u16string path = VendraText::Format(kUninstallKeyFormat, key);
+  const std::u16string path = VendraClient::UninstallKeyPath(key);
   std::u16string location;
   {
     VendraPlatform::RegistryKey reading;

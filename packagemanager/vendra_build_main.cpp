@@ -40,6 +40,7 @@ constexpr char kHelp[] =
     "       VendraBuild [OPTIONS] modify KEY FOLDER\n"
     "       VendraBuild [OPTIONS] uninstall KEY FOLDER\n"
     "       VendraBuild [--json] status FOLDER...\n"
+    "       VendraBuild [--json] list\n"
     "\n"
     "install    downloads the build PRODUCT BRANCH VERSION, checks it and installs it\n"
     "           into FOLDER; EXECUTABLE (relative to FOLDER) is marked as a program.\n"
@@ -48,6 +49,8 @@ constexpr char kHelp[] =
     "uninstall  removes what the install put into FOLDER and, when the uninstall\n"
     "           entry KEY names FOLDER, the entry. Nothing installed: nothing to do.\n"
     "status     tells what is installed in each FOLDER and whether it is complete.\n"
+    "list       the same for every folder the vendor's products are registered in\n"
+    "           on this machine, with the uninstall entry's KEY.\n"
     "\n"
     "options:\n"
     "  --quiet            only the steps and the summary, no per-file lines\n"
@@ -176,7 +179,8 @@ int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>
   return code;
 }
 
-constexpr Shape kShapes[] = {{"install", 6}, {"modify", 3}, {"uninstall", 3}, {"status", 0}};
+constexpr Shape kShapes[] = {
+    {"install", 6}, {"modify", 3}, {"uninstall", 3}, {"status", 0}, {"list", 1}};
 
 }  // namespace
 
@@ -218,6 +222,7 @@ int VendraMain(void* moduleInstance) {
   std::vector<std::u16string> words;
   for (const std::string& w : args.positional) words.push_back(VendraText::Utf8ToUtf16(w));
   const VendraBuild::Clients clients{g_client, g_buildClient};
+  if (command == "list") return VendraBuild::ListCommand(clients, args.Switch("json"));
   if (command == "status")
     return VendraBuild::StatusCommand(clients, {words.begin() + 1, words.end()},
                                       args.Switch("json"));

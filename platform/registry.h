@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The machine-wide registry hive (HKEY_LOCAL_MACHINE). Answers are Windows
 // system error numbers. Every single write is atomic and seen at once by
@@ -36,6 +37,9 @@ class RegistryKey {
   uint32_t QueryType(std::u16string_view name, RegistryValueType& type) const;
   uint32_t QueryString(std::u16string_view name, std::u16string& value) const;
   uint32_t QueryDword(std::u16string_view name, uint32_t& value) const;
+  // The names of the key's own sub-keys (not theirs), as they were first
+  // written, in no particular order.
+  uint32_t SubKeyNames(std::vector<std::u16string>& names) const;
 
   class Impl;
 

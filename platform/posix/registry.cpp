@@ -10,6 +10,9 @@
 //   then:   the name (UTF-8, any characters), directly followed by the data:
 //           the string (UTF-8), or the number in decimal
 //
+// A key's folder keeps the key's name as first written in its file "name"
+// (stores made before it existed answer the lower-cased name instead).
+//
 // Every write goes to a new file that is renamed over the old one, so other
 // processes see the old value or the new one, never a half-written file. The
 // 32-bit view of "Software\..." lives under "Software\WOW6432Node\..." as on
@@ -22,6 +25,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/text/utf.h"
@@ -77,15 +81,49 @@ std::vector<std::u16string> SplitKeyPath(std::u16string_view path) {
   return parts;
 }
 
-std::u16string KeyFolder(std::u16string_view path, RegistryView view) {
+// EscapeName backwards: the lower-cased name.
+std::u16string UnescapeName(std::u16string_view escaped) {
+  std::u16string out;
+  for (size_t i = 0; i < escaped.size(); ++i) {
+    if (escaped[i] != u'%' || escaped.size() - i < 5) {
+      out.push_back(escaped[i]);
+      continue;
+    }
+    char16_t c = 0;
+    for (size_t k = 1; k <= 4; ++k) {
+      const char16_t h = escaped[i + k];
+      c = static_cast<char16_t>(c * 16 + (h >= u'A' ? h - u'A' + 10 : h - u'0'));
+    }
+    out.push_back(c);
+    i += 4;
+  }
+  return out;
+}
+
+constexpr char16_t kKeyPrefix[] = u"k_";
+constexpr char16_t kKeyNameFile[] = u"name";
+
+// The folders of the key and of every key above it, each with the key's
+// name, outermost first.
+std::vector<std::pair<std::u16string, std::u16string>> KeyFolders(std::u16string_view path,
+                                                                   RegistryView view) {
   std::vector<std::u16string> parts = SplitKeyPath(path);
   if (view == RegistryView::Default32 && !parts.empty() &&
       VendraText::EqualsIgnoreAsciiCase(parts[0], u"Software") &&
       !(parts.size() > 1 && VendraText::EqualsIgnoreAsciiCase(parts[1], u"WOW6432Node")))
     parts.insert(parts.begin() + 1, u"WOW6432Node");
   std::u16string folder = PathAppend(StoreRoot(), u"HKEY_LOCAL_MACHINE");
-  for (const auto& p : parts) folder = JoinFileName(folder, u"k_" + EscapeName(p));
-  return folder;
+  std::vector<std::pair<std::u16string, std::u16string>> folders;
+  for (auto& p : parts) {
+    folder = JoinFileName(folder, kKeyPrefix + EscapeName(p));
+    folders.emplace_back(folder, std::move(p));
+  }
+  return folders;
+}
+
+std::u16string KeyFolder(std::u16string_view path, RegistryView view) {
+  const auto folders = KeyFolders(path, view);
+  return folders.empty() ? PathAppend(StoreRoot(), u"HKEY_LOCAL_MACHINE") : folders.back().first;
 }
 
 }  // namespace
@@ -135,6 +173,11 @@ uint32_t RegistryKey::CreateForWriting(std::u16string_view path, RegistryView vi
   std::u16string folder = KeyFolder(path, view);
   const uint32_t created = CreateFolderTree(folder);
   if (created != SysError::kSuccess && created != SysError::kAlreadyExists) return created;
+  // A key keeps the name it was first written with, as on Windows.
+  for (const auto& [keyFolder, name] : KeyFolders(path, view)) {
+    const std::u16string nameFile = JoinFileName(keyFolder, kKeyNameFile);
+    if (!FileExists(nameFile)) WriteFileAtomically(nameFile, VendraText::Utf16ToUtf8(name));
+  }
   // Asking for write access to a key this caller may not change fails at
   // once, as it does on Windows, rather than with every later write.
   if (::faccessat(AT_FDCWD, Posix::NativePath(folder).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
@@ -195,6 +238,25 @@ uint32_t RegistryKey::QueryDword(std::u16string_view name, uint32_t& value) cons
   if (const uint32_t err = impl_->Read(name, tag, data)) return err;
   if (tag != kDwordTag) return SysError::kInvalidParameter;
   value = static_cast<uint32_t>(std::strtoul(data.c_str(), nullptr, 10));
+  return SysError::kSuccess;
+}
+
+uint32_t RegistryKey::SubKeyNames(std::vector<std::u16string>& names) const {
+  if (!impl_) return SysError::kInvalidParameter;
+  std::vector<FolderEntry> entries;
+  if (const uint32_t err = ListFolder(impl_->folder_, entries)) return err;
+  names.clear();
+  const std::u16string_view prefix = kKeyPrefix;
+  for (const FolderEntry& entry : entries) {
+    if (!entry.isFolder || entry.name.compare(0, prefix.size(), prefix) != 0) continue;
+    std::string written;
+    const std::u16string folder = JoinFileName(impl_->folder_, entry.name);
+    if (ReadWholeFile(JoinFileName(folder, kKeyNameFile), written) == SysError::kSuccess &&
+        !written.empty())
+      names.push_back(VendraText::Utf8ToUtf16(written));
+    else
+      names.push_back(UnescapeName(std::u16string_view(entry.name).substr(prefix.size())));
+  }
   return SysError::kSuccess;
 }
 

@@ -133,7 +133,8 @@ uint32_t RegistryKey::OpenForReading(std::u16string_view path, RegistryView view
   const KeyLocation where = Locate(path, view);
   HKEY key = nullptr;
   const LSTATUS status =
-      ::RegOpenKeyExW(where.root, where.path.c_str(), 0, KEY_QUERY_VALUE | where.viewFlag, &key);
+      ::RegOpenKeyExW(where.root, where.path.c_str(), 0,
+                      KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | where.viewFlag, &key);
   if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
   impl_ = std::make_unique<Impl>(key);
   return SysError::kSuccess;
@@ -201,6 +202,21 @@ uint32_t RegistryKey::QueryDword(std::u16string_view name, uint32_t& value) cons
   std::memcpy(&number, data.data(), sizeof number);
   value = number;
   return SysError::kSuccess;
+}
+
+uint32_t RegistryKey::SubKeyNames(std::vector<std::u16string>& names) const {
+  if (!impl_) return SysError::kInvalidParameter;
+  names.clear();
+  // A key name holds at most 255 characters.
+  wchar_t name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = 256;
+    const LSTATUS status =
+        ::RegEnumKeyExW(impl_->key_, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) return SysError::kSuccess;
+    if (status != ERROR_SUCCESS) return static_cast<uint32_t>(status);
+    names.emplace_back(reinterpret_cast<const char16_t*>(name), length);
+  }
 }
 
 }  // namespace VendraPlatform

@@ -21,6 +21,7 @@
 #include "common/text/utf.h"
 #include "client/v_client.h"
 #include "install/codec.h"
+#include "install/uninstall_entry.h"
 #include "install/v_build_client.h"
 #include "packagemanager/install_engine.h"
 #include "install/sha256.h"
@@ -496,6 +497,53 @@ TEST_F(InstallEngineTest, StatusAfterAKilledUpdateSaysIncompleteUntilARerun) {
   EXPECT_EQ(after.value("state", ""), "complete") << after.dump();
   EXPECT_EQ(after.value("version", ""), "2.0");
   EXPECT_EQ(lastExit_, 0);
+}
+
+// list answers for the machine: each of the vendor's uninstall entries with
+// what its folder holds; other publishers' entries and entries an
+// uninstall emptied are left out; a folder that lost a file says how to
+// repair it, with the entry's own key.
+TEST_F(InstallEngineTest, ListTellsWhatTheVendorsEntriesHoldAcrossTheMachine) {
+  EXPECT_EQ(Command("list"), "No product of the vendor is registered on this machine.\n");
+  EXPECT_EQ(lastExit_, 0);
+  EXPECT_EQ(Command("--json list"), "");
+  Publish("1.0", VersionOne());
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  const std::string nothing = folders_.Sub("nothing here");
+  const auto entry = [](const std::string& key, const std::string& folder,
+                        const std::u16string& publisher) {
+    VendraClient::UninstallEntry e(VendraText::Utf8ToUtf16(key + " shown"), u"", u"", u"", 0);
+    e.installLocation = VendraText::Utf8ToUtf16(folder);
+    e.publisher = publisher;
+    std::u16string error;
+    EXPECT_EQ(VendraClient::WriteUninstallEntry(e, VendraText::Utf8ToUtf16(key), error),
+              VendraClient::eVClientResult::Success);
+  };
+  entry("Tandory", folder_, VendraClient::kVendorPublisher);
+  entry("Elsewhere", nothing, VendraClient::kVendorPublisher);
+  entry("Foreign", folder_, u"Someone Else");
+  entry("Emptied", "", VendraClient::kVendorPublisher);
+
+  const std::string text = Command("list");
+  EXPECT_EQ(lastExit_, 0);
+  EXPECT_EQ(text, "Elsewhere in " + nothing + ": nothing installed\nTandory in " + folder_ +
+                      ": tdy live 1.0, complete\n");
+  fs::remove(folder_ + "/data/more.bin");
+  EXPECT_NE(Command("list").find("Tandory in " + folder_ +
+                                 ": tdy live 1.0, incomplete (1 file(s) missing or changed; run "
+                                 "VendraBuild modify Tandory \"" + folder_ + "\" to repair)"),
+            std::string::npos);
+  std::vector<nlohmann::json> objects;
+  std::istringstream lines(Command("--json list"));
+  for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(objects.size(), 2u);
+  EXPECT_EQ(objects[0].value("key", ""), "Elsewhere");
+  EXPECT_EQ(objects[0].value("state", ""), "empty");
+  EXPECT_EQ(objects[1].value("key", ""), "Tandory");
+  EXPECT_EQ(objects[1].value("name", ""), "Tandory shown");
+  EXPECT_EQ(objects[1].value("folder", ""), folder_);
+  EXPECT_EQ(objects[1].value("version", ""), "1.0");
+  EXPECT_EQ(objects[1].value("state", ""), "incomplete");
 }
 
 // Without root, with the machine root moved to a folder of the user's own.
