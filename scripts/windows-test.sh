@@ -223,6 +223,12 @@ check "the package manager was downloaded" "$requests" '"utility":"vendrabuild"'
 check "the package manager installed the live build" "$record" '"version":"1.2.3"'
 check "the product's program is in place" "$(ls "$product_dir")" "Tandory.exe"
 check "the product's data is in place" "$(ls "$product_dir/data" 2>/dev/null)" "assets.bin"
+# What VendraBuild tells of the machine afterwards: the entry the installer
+# wrote, with the version in its folder, complete.
+listing=$(wine "$release/VendraBuild.exe" --json list 2>/dev/null | tr -d '\r') || true
+check "list names the installer's entry" "$listing" '"key":"Tandory","name":"Tandory"'
+check "list tells the version and that it is complete" "$listing" \
+  '"state":"complete","product":"tdy","branch":"live","version":"1.2.3"'
 
 # A crash reported end to end: the crashing program's Crash Report window is
 # filled in and confirmed, the real crash reporter in the data folder takes

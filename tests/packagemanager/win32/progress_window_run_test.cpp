@@ -2,7 +2,8 @@
 // against the service on loopback: its progress window shows the install's
 // step, file, bar and amounts as they move; Cancel ends the run with the
 // cancelled exit code and every file in the folder whole; a rerun finishes
-// the install with the window closing by itself.
+// the install with the window closing by itself. A failure, which nobody
+// reads on standard error there, is shown in a box.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -100,11 +101,11 @@ class ProgressWindowRunTest : public ::testing::Test {
 
   // Starts the program detached, as a window's program starts it: no
   // console, no standard handles.
-  HANDLE Start() {
+  HANDLE Start(const std::string& version = "2.0") {
     std::u16string program = VendraText::Utf8ToUtf16(VENDRA_BUILD_PROGRAM);
     std::u16string line = VendraPlatform::QuoteCommandLineArgument(program);
     for (const std::string& word : {std::string("install"), std::string("tdy"),
-                                    std::string("live"), std::string("2.0"), folder_,
+                                    std::string("live"), version, folder_,
                                     std::string("Tandory.exe")})
       line += u" " + VendraPlatform::QuoteCommandLineArgument(VendraText::Utf8ToUtf16(word));
     STARTUPINFOW startup{};
@@ -218,6 +219,21 @@ TEST_F(ProgressWindowRunTest, CancelStopsWithEveryFileWholeAndARerunFinishes) {
   EXPECT_TRUE(again.found);
   EXPECT_EQ(WholeFiles(), files_.size());
   EXPECT_EQ(RecordState(), "complete");
+}
+
+TEST_F(ProgressWindowRunTest, AFailureIsShownInABoxAndEndsWithExitCode1) {
+  HANDLE run = Start("9.9");
+  ASSERT_NE(run, nullptr);
+  HWND box = nullptr;
+  for (int i = 0; i < 90 * 50 && !box; ++i, ::Sleep(20)) box = ::FindWindowW(L"#32770", L"VendraBuild");
+  ASSERT_NE(box, nullptr) << "no box";
+  // The text control of a message box.
+  const std::wstring text = TextOf(::GetDlgItem(box, 0xFFFF));
+  ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  EXPECT_EQ(Wait(run), 1);
+  EXPECT_EQ(text.rfind(L"Failed to get the build", 0), 0u)
+      << VendraText::Utf16ToUtf8(std::u16string(text.begin(), text.end()));
+  EXPECT_FALSE(fs::exists(fs::path(VendraText::Utf8ToUtf16(folder_ + "/VendraBuild.install.json"))));
 }
 
 }  // namespace
