@@ -18,9 +18,6 @@ struct Clients {
 struct InstallOptions {
   // A version lower than the installed one is refused without it.
   bool allowDowngrade = false;
-  // Hears the progress and the command's own lines; without one, plain
-  // lines go to standard output.
-  InstallProgressListener* listener = nullptr;
   // When set, also receives a failure's heading and reason, for a window to
   // show where nobody reads standard error.
   std::u16string* failureText = nullptr;
@@ -33,13 +30,14 @@ struct InstallOptions {
 // checks its files and expands them into folder.
 int InstallCommand(Clients clients, const std::string& product, const std::string& branch,
                    const std::string& version, const std::u16string& folder,
-                   const std::u16string& executable, const InstallOptions& options = {});
+                   const std::u16string& executable, InstallProgressListener& listener,
+                   const InstallOptions& options = {});
 
 // Removes what an install put into folder, and the product's uninstall entry.
 int UninstallCommand(const std::u16string& key, const std::u16string& folder);
 
 // Repairs an install: installs again the version the folder's record names.
 int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder,
-                  const InstallOptions& options = {});
+                  InstallProgressListener& listener, const InstallOptions& options = {});
 
 }  // namespace VendraBuild

@@ -109,17 +109,20 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
 }
 
 int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder,
-                  const InstallOptions& options) {
+                  InstallProgressListener& listener, const InstallOptions& options) {
   std::printf("Repairing %s in %s\n", VendraText::ShownOnTerminalUtf8(key).c_str(),
               VendraText::ShownOnTerminalUtf8(folder).c_str());
   InstallRecord record;
   std::u16string error;
   if (!LoadInstallRecord(folder, record, error)) {
-    std::printf("Nothing to repair: %s\n", VendraText::ShownOnTerminalUtf8(error).c_str());
+    // On standard error like every failure, and for the window where nobody
+    // reads it.
+    if (options.failureText) *options.failureText = u"Nothing to repair\n\n" + error;
+    std::fprintf(stderr, "Nothing to repair: %s\n", VendraText::ShownOnTerminalUtf8(error).c_str());
     return 1;
   }
   return InstallCommand(clients, record.product, record.branch, record.version, folder,
-                        record.executable, options);
+                        record.executable, listener, options);
 }
 
 }  // namespace VendraBuild

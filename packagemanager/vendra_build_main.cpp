@@ -135,12 +135,13 @@ struct Shape {
 
 // Install or repair, as the command line asks.
 int RunInstallOrModify(const VendraCli::Arguments& args, const std::vector<std::u16string>& words,
-                       VendraBuild::InstallOptions options) {
+                       VendraBuild::InstallProgressListener& listener,
+                       const VendraBuild::InstallOptions& options) {
   const VendraBuild::Clients clients{g_client, g_buildClient};
   if (args.positional[0] == "install")
     return VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
-                                       args.positional[3], words[4], words[5], options);
-  return VendraBuild::ModifyCommand(clients, words[1], words[2], options);
+                                       args.positional[3], words[4], words[5], listener, options);
+  return VendraBuild::ModifyCommand(clients, words[1], words[2], listener, options);
 }
 
 // The window's caption: what is installed or repaired where.
@@ -168,8 +169,7 @@ int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>
         VendraPlatform::ReleaseOwnConsole();
         VendraBuild::WindowProgress window(feed);
         VendraBuild::LoggingListener logged(window, log);
-        options.listener = &logged;
-        return RunInstallOrModify(args, words, options);
+        return RunInstallOrModify(args, words, logged, options);
       },
       g_client.GetModuleInstance(), code, windowError);
   if (!shown) return -1;
@@ -254,8 +254,7 @@ int VendraMain(void* moduleInstance) {
                                        VendraPlatform::StandardOutputIsTerminal()),
       stdout, VendraPlatform::TerminalColumns());
   VendraBuild::LoggingListener logged(renderer, log);
-  options.listener = &logged;
-  const int code = RunInstallOrModify(args, words, options);
+  const int code = RunInstallOrModify(args, words, logged, options);
   renderer.Finish(code == 0);
   return finished(code);
 }
