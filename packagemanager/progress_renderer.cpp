@@ -146,6 +146,16 @@ void ProgressRenderer::OnNote(const std::string& text) {
   WriteLine(VendraText::ShownOnTerminal(text));
 }
 
+bool ProgressRenderer::StopRequested() {
+  if (!stopRequested_ || !stopRequested_()) return false;
+  if (!stopSaid_) {
+    stopSaid_ = true;
+    OnNote("Stopping after the file at hand, so that every file stays whole (Ctrl-C again ends "
+           "at once)...");
+  }
+  return true;
+}
+
 void ProgressRenderer::Step(const std::string& text) {
   if (style_ == ProgressStyle::Json) return WriteTextEvent("step", text);
   WriteLine(VendraText::ShownOnTerminal(text));

@@ -34,6 +34,10 @@ class ProgressRenderer final : public InstallProgressListener {
 
   void OnProgress(const InstallProgress& progress) override;
   void OnNote(const std::string& text) override;
+  // Asks requested whether the person at the console wants the work to
+  // stop (Ctrl-C); says once that it stops after the file at hand.
+  bool StopRequested() override;
+  void WatchForStop(std::function<bool()> requested) { stopRequested_ = std::move(requested); }
   // A headline of the command ("Installing tdy live 1.0 into /opt/tdy").
   void Step(const std::string& text);
   // Ends the current phase's line and prints the summary: files, bytes, time
@@ -57,6 +61,8 @@ class ProgressRenderer final : public InstallProgressListener {
   bool lineOpen_ = false;
   ProgressMeter meter_;
   InstallProgress last_;
+  std::function<bool()> stopRequested_;
+  bool stopSaid_ = false;
 };
 
 }  // namespace VendraBuild

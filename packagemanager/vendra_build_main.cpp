@@ -20,6 +20,7 @@
 #include "packagemanager/window_progress.h"
 #include "platform/console.h"
 #include "platform/entry_point.h"
+#include "platform/interruption.h"
 #include "platform/message_box.h"
 #include "platform/program_arguments.h"
 #include "ui/progress_window.h"
@@ -253,6 +254,8 @@ int VendraMain(void* moduleInstance) {
       VendraBuild::ChooseProgressStyle(args.Switch("json"), args.Switch("quiet"),
                                        VendraPlatform::StandardOutputIsTerminal()),
       stdout, VendraPlatform::TerminalColumns());
+  const VendraPlatform::InterruptionWatch interruption;
+  renderer.WatchForStop([&interruption] { return interruption.Requested(); });
   VendraBuild::LoggingListener logged(renderer, log);
   const int code = RunInstallOrModify(args, words, logged, options);
   renderer.Finish(code == 0);

@@ -467,6 +467,33 @@ TEST_F(InstallEngineTest, AStopBetweenFilesLeavesEveryFileWholeAndARerunFinishes
   }
 }
 
+// Ctrl-C or SIGTERM during an update, once it has begun to change the
+// folder: the run says it stops after the file at hand and ends with the
+// cancelled exit code, every file whole and the record incomplete; a rerun
+// finishes the job.
+TEST_F(InstallEngineTest, AnInterruptStopsBetweenFilesWithTheCancelledCode) {
+  const Files one = VersionOne();
+  const Files two = VersionTwo();
+  Publish("1.0", one);
+  Publish("2.0", two);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    ASSERT_EQ(Run("1.0"), 0) << Log();
+    SlowDownloads(static_cast<int>(two.size()));
+    const pid_t run = Start("2.0");
+    for (int i = 0; i < 4000 && Record().value("version", "") != "2.0"; ++i)
+      std::this_thread::sleep_for(5ms);
+    ::kill(run, signal);
+    EXPECT_EQ(Wait(run), 3) << Log();
+    ASSERT_TRUE(service_->ClearScript());
+    EXPECT_NE(Log().find("Stopping after the file at hand"), std::string::npos) << Log();
+    EXPECT_EQ(Mixed(one, two), "");
+    EXPECT_EQ(Record().value("state", ""), "incomplete");
+    ASSERT_EQ(Run("2.0"), 0) << Log();
+    EXPECT_TRUE(Holds(two));
+  }
+}
+
 // An update killed once it has begun to change the folder: status says the
 // folder holds an incomplete install of the new version, as text and as
 // JSON, and after a plain rerun that it is complete.
