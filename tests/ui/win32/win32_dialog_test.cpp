@@ -472,6 +472,16 @@ TEST_F(Win32DialogTest, AModuleWithoutTheResourcesCannotMakeTheWindows) {
   EXPECT_NE(error.substr(prefix.size()), u"0");
   EXPECT_EQ(ShowDevice(error), eVClientResult::Failed);
   EXPECT_EQ(error.rfind(u"Failed to create Device Auth window: GetLastError=", 0), 0u);
+  // The progress window says so without running the work, which the
+  // console then shows instead.
+  bool ran = false;
+  int result = -1;
+  uint32_t lastError = 0;
+  EXPECT_FALSE(RunInProgressWindow(
+      u"Installing", [&](IProgressFeed&) { return ran = true, 0; },
+      ::GetModuleHandleW(L"kernel32.dll"), result, lastError));
+  EXPECT_FALSE(ran);
+  EXPECT_NE(lastError, 0u);
 }
 
 namespace {
