@@ -1,5 +1,6 @@
 // The catalogue and download requests of the service client, and the
 // factories that wrap the downloads in jobs.
+#include <mutex>
 #include <optional>
 
 #include "async/v_async_download_file.h"
@@ -56,18 +57,25 @@ uint64_t CompressedSize(const VSJObject* file) {
 eVClientResult VClient::EnterAuthenticatedRequest(std::optional<NamedMutexLockGuard>& lock,
                                                   VClientTransfer& transfer,
                                                   std::u16string& error) {
-  if (!accessToken_.IsValid()) return AccessTokenRequired(error);
+  {
+    std::lock_guard<std::recursive_mutex> session(sessionMemory_);
+    if (!accessToken_.IsValid()) return AccessTokenRequired(error);
+  }
   lock.emplace(SessionLock(), sessionLockWaitMs_);
   if (!lock->acquired()) {
     lock.reset();
     return SessionLockTimedOut(error);
   }
-  LoadSession();
-  if (!localToken_.IsValid()) return LocalTokenRequired(error);
-  return transfer.CreateTransfer(error);
+  {
+    std::lock_guard<std::recursive_mutex> session(sessionMemory_);
+    LoadSession();
+    if (!localToken_.IsValid()) return LocalTokenRequired(error);
+  }
+  return transfer.CreateTransfer(error, &connections_);
 }
 
 void VClient::AddAuthenticationFields(VClientTransfer& transfer) {
+  std::lock_guard<std::recursive_mutex> session(sessionMemory_);
   transfer.AddFormField("access_token", accessToken_.token());
   transfer.AddFormField("local_id", deviceId_);
   if (!localToken_.token().empty()) transfer.AddFormField("local_token", localToken_.token());
@@ -180,8 +188,12 @@ eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* 
     transfer.AddFormField("filename", NarrowMember(file, u"filename"));
     return eVClientResult::Success;
   };
-  return DownloadWithRetries(prepare, destination, within, CompressedSize(file), job, listener,
-                             error);
+  // The digest is checked as the bytes arrive: a wrong file never takes the
+  // cache name, and nobody reads it back to check it.
+  return DownloadWithRetries(prepare, destination, within,
+                             ExpectedDownload(CompressedSize(file),
+                                              NarrowMember(file, u"compressed_sha256")),
+                             job, listener, error);
 }
 
 eVClientResult VClient::DownloadUtilityAsync(VSJObject* manifest, VAsync** job, std::u16string&) {
@@ -210,10 +222,14 @@ eVClientResult VClient::DownloadUtilityFile(VSJObject* manifest, VAsync* job,
       lock.reset();
       return SessionLockTimedOut(text);
     }
-    LoadSession();
-    if (!accessToken_.IsValid()) return AccessTokenRequired(text);
-    if (!localToken_.IsValid()) return LocalTokenRequired(text);
-    if (const eVClientResult code = transfer.CreateTransfer(text); code != eVClientResult::Success)
+    {
+      std::lock_guard<std::recursive_mutex> session(sessionMemory_);
+      LoadSession();
+      if (!accessToken_.IsValid()) return AccessTokenRequired(text);
+      if (!localToken_.IsValid()) return LocalTokenRequired(text);
+    }
+    if (const eVClientResult code = transfer.CreateTransfer(text, &connections_);
+        code != eVClientResult::Success)
       return code;
     transfer.SetRequestPath("vclient/download");
     AddAuthenticationFields(transfer);

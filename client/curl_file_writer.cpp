@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "async/v_async_listener.h"
+#include "client/transfer_stop.h"
 #include "client/write_failure.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
@@ -25,7 +26,9 @@ bool IsSuccessStatus(uint32_t status) { return status / 100 == 2; }
 }  // namespace
 
 VClient_CurlWriter_File::VClient_CurlWriter_File(VAsync* context, VAsyncListener* listener)
-    : context_(context), listener_(listener) {}
+    : context_(context), listener_(listener), stop_(StopSignalOf(listener)) {
+  Sha256Start(digest_);
+}
 
 VClient_CurlWriter_File::~VClient_CurlWriter_File() {
   partial_.Close();
@@ -58,8 +61,37 @@ bool VClient_CurlWriter_File::Open(const std::u16string& target, const std::u16s
   targetPath_ = target;
   partialPath_ = partial;
   kept_ = size;
+  if (kept_ != 0) RestartDigest();
   return true;
 }
+
+void VClient_CurlWriter_File::RestartDigest() {
+  Sha256Start(digest_);
+  digestUnknown_ = false;
+  if (kept_ == 0) return;
+  VendraPlatform::File earlier;
+  std::string block(1 << 20, '\0');
+  uint64_t read = 0;
+  if (earlier.OpenForReading(partialPath_) == 0) {
+    size_t got = 0;
+    while (read < kept_ && earlier.Read(block.data(), block.size(), got) == 0 && got != 0) {
+      const size_t used = static_cast<size_t>(std::min<uint64_t>(got, kept_ - read));
+      Sha256Add(digest_, block.data(), used);
+      read += used;
+    }
+  }
+  // Unreadable: the digest cannot vouch for the file, so it is refused at
+  // the end and fetched afresh.
+  digestUnknown_ = read != kept_;
+}
+
+void VClient_CurlWriter_File::ExpectDigest(const std::string& sha256) {
+  expectedDigest_ = sha256;
+  for (auto& c : expectedDigest_)
+    c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+}
+
+bool VClient_CurlWriter_File::StopRequested() const { return stop_ && stop_->StopRequested(); }
 
 void VClient_CurlWriter_File::OnReplyStatus(uint32_t status) {
   if (status / 100 == 1) return;
@@ -70,6 +102,7 @@ void VClient_CurlWriter_File::OnReplyStatus(uint32_t status) {
     VendraPlatform::DeleteFile(partialPath_);
     if (const uint32_t err = partial_.OpenForAppending(partialPath_)) writeError_ = err;
     kept_ = 0;
+    RestartDigest();
   }
 }
 
@@ -85,6 +118,7 @@ size_t VClient_CurlWriter_File::Write(const char* data, size_t size, size_t coun
     writeError_ = err;
     return 0;
   }
+  Sha256Add(digest_, data, bytes);
   received_ += bytes;
   if (!listener_) return bytes;
   auto progress = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
@@ -100,6 +134,7 @@ void VClient_CurlWriter_File::DiscardPartial() {
   VendraPlatform::DeleteFile(partialPath_);
   kept_ = 0;
   received_ = 0;
+  RestartDigest();
 }
 
 eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t httpStatus,
@@ -120,12 +155,22 @@ eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t htt
     return code == eVClientResult::Success ? eVClientResult::HttpError : code;
   }
   if (code == eVClientResult::Success && IsSuccessStatus(httpStatus)) {
-    if (expectedSize_ != 0 && BytesHeld() != expectedSize_) {
+    std::string digest;
+    Sha256Text(digest_, digest);
+    if (digestUnknown_) digest = "unknown (the partial file could not be read)";
+    const bool wrongSize = expectedSize_ != 0 && BytesHeld() != expectedSize_;
+    const bool wrongDigest = !expectedDigest_.empty() && digest != expectedDigest_;
+    if (wrongSize || wrongDigest) {
       const uint64_t held = BytesHeld();
       DiscardPartial();
-      error = VendraText::Format(u"Wrong download of %ls: expected %llu bytes, received %llu",
-                                 targetPath_, static_cast<unsigned long long>(expectedSize_),
-                                 static_cast<unsigned long long>(held));
+      error = VendraText::Format(u"Wrong download of %ls: expected ", targetPath_);
+      if (expectedSize_ != 0)
+        error += VendraText::Format(u"%llu bytes", static_cast<unsigned long long>(expectedSize_));
+      if (!expectedDigest_.empty())
+        error += VendraText::Format(u"%ls SHA-256 %hs", expectedSize_ != 0 ? u" with" : u"",
+                                    expectedDigest_);
+      error += VendraText::Format(u", received %llu bytes with SHA-256 %hs; it was discarded",
+                                  static_cast<unsigned long long>(held), digest);
       return eVClientResult::VerifyFailed;
     }
     if (const uint32_t err = VendraPlatform::MoveFileReplacing(partialPath_, targetPath_)) {

@@ -5,12 +5,14 @@
 
 #include "client/curl_writer.h"
 #include "client/result.h"
+#include "install/sha256.h"
 #include "platform/files.h"
 
 namespace VendraClient {
 
 class VAsync;
 class VAsyncListener;
+class TransferStopSignal;
 
 // Streams one attempt at a download into the partial file beside the target
 // (the target's name + ".partial") and moves it onto the target only when
@@ -18,7 +20,11 @@ class VAsyncListener;
 // continued: ResumeFrom says from which byte to ask, and a 206 reply is
 // appended to it. A 200 reply (the server ignored the range) starts it over.
 // The target is never touched before the move. One progress object per
-// block goes to the listener, counting the bytes of the whole file.
+// block goes to the listener, counting the bytes of the whole file. The
+// file's SHA-256 is taken as the bytes arrive (a continued file's earlier
+// bytes are read once, when it is opened), so that a file checked here need
+// not be read back to be checked. A listener that is also a
+// TransferStopSignal can end the transfer.
 class VClient_CurlWriter_File final : public VClient_CurlWriter {
  public:
   VClient_CurlWriter_File(VAsync* context, VAsyncListener* listener);
@@ -36,13 +42,20 @@ class VClient_CurlWriter_File final : public VClient_CurlWriter {
   // The expected size of the whole file, when the caller knows it: a
   // download of another size is refused instead of moved into place.
   void ExpectSize(uint64_t size) { expectedSize_ = size; }
+  // The SHA-256 the whole file must have (hexadecimal, either case), when the
+  // caller knows it: a download with another digest is refused and
+  // discarded.
+  void ExpectDigest(const std::string& sha256);
 
   void OnReplyStatus(uint32_t status) override;
   size_t Write(const char* data, size_t size, size_t count) override;
+  bool StopRequested() const override;
   // After the transfer: moves the partial file into place on success. On a
   // failure the bytes of a 2xx reply stay in the partial file for the next
   // attempt; the text of an error reply (its "error" member) becomes the
-  // error. A 416 reply or a wrong size discards the partial file.
+  // error. A 416 reply, a wrong size or a wrong digest discards the partial
+  // file ("Wrong download of PATH: expected N bytes with SHA-256 X, received
+  // M bytes with SHA-256 Y; it was discarded").
   eVClientResult Finish(eVClientResult code, uint32_t httpStatus, std::u16string& error);
   // The partial file, with what is kept of it.
   const std::u16string& PartialPath() const { return partialPath_; }
@@ -50,12 +63,19 @@ class VClient_CurlWriter_File final : public VClient_CurlWriter {
 
  private:
   void DiscardPartial();
+  // Starts the digest over, then takes in the bytes the partial file holds.
+  void RestartDigest();
 
   VendraPlatform::File partial_;
   std::u16string targetPath_;
   std::u16string partialPath_;
   VAsync* context_;
   VAsyncListener* listener_;
+  const TransferStopSignal* stop_;
+  Sha256State digest_;
+  std::string expectedDigest_;  // lower case; empty: not checked
+  // The partial file's earlier bytes could not be read back for the digest.
+  bool digestUnknown_ = false;
   uint64_t kept_ = 0;      // bytes of the partial file from earlier attempts
   uint64_t received_ = 0;  // bytes this attempt added
   uint64_t expectedSize_ = 0;

@@ -16,6 +16,8 @@ class VClient_CurlWriter {
   // final reply's.
   virtual void OnReplyStatus(uint32_t) {}
   virtual size_t Write(const char* data, size_t size, size_t count) = 0;
+  // Asked while the transfer runs, from its thread: true ends it.
+  virtual bool StopRequested() const { return false; }
 };
 
 // Collects the reply into a string owned by the caller.

@@ -2,8 +2,11 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+
 #include "async/v_async_listener.h"
 #include "client/curl_file_writer.h"
+#include "client/transfer_stop.h"
 #include "client/transport_limits.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
@@ -13,6 +16,8 @@
 namespace VendraClient {
 
 namespace {
+
+constexpr long kPauseStepMs = 100;
 
 // Failures that another attempt may well not meet.
 bool IsTransient(eVClientResult code, uint32_t httpStatus, int curlCode) {
@@ -48,7 +53,7 @@ void Note(VAsync* job, VAsyncListener* listener, const std::u16string& file,
 
 eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
                                    const std::u16string& destination,
-                                   const std::u16string& within, uint64_t expectedSize,
+                                   const std::u16string& within, const ExpectedDownload& expected,
                                    VAsync* job, VAsyncListener* listener, std::u16string& error) {
   const TransportLimits limits = CurrentTransportLimits();
   const int attempts = limits.downloadAttempts < 1 ? 1 : limits.downloadAttempts;
@@ -68,7 +73,8 @@ eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
         error = attemptError;
         return eVClientResult::FileOpenFailed;
       }
-      writer.ExpectSize(expectedSize);
+      writer.ExpectSize(expected.size);
+      if (!expected.sha256.empty()) writer.ExpectDigest(expected.sha256);
       startedAt = writer.ResumeFrom();
       std::optional<NamedMutexLockGuard> lock;
       VClientTransfer transfer;
@@ -108,7 +114,16 @@ eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
     Note(job, listener, destination,
          VendraText::Format(u"%ls; trying again in %d ms from byte %llu", attemptError,
                             static_cast<int>(pauseMs), static_cast<unsigned long long>(held)));
-    VendraPlatform::SleepMilliseconds(static_cast<uint32_t>(pauseMs));
+    // The pause ends early when the download is to stop.
+    const TransferStopSignal* stop = StopSignalOf(listener);
+    for (long waited = 0; waited < pauseMs; waited += kPauseStepMs) {
+      if (stop && stop->StopRequested()) {
+        error = VendraText::Format(u"Download of %ls stopped (%ls)", destination, history);
+        return eVClientResult::Cancelled;
+      }
+      VendraPlatform::SleepMilliseconds(
+          static_cast<uint32_t>(std::min<long>(kPauseStepMs, pauseMs - waited)));
+    }
     pauseMs *= 2;
   }
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "client/named_mutex_lock.h"
 #include "client/result.h"
@@ -19,18 +20,30 @@ class VAsyncListener;
 using DownloadPreparation = std::function<eVClientResult(
     std::optional<NamedMutexLockGuard>& lock, VClientTransfer& transfer, std::u16string& error)>;
 
+// What the whole downloaded file must be, as far as the caller knows: its
+// size (0: any) and its SHA-256 (empty: any).
+struct ExpectedDownload {
+  // From a size alone, as most callers know only that.
+  ExpectedDownload(uint64_t wholeSize = 0, std::string digest = {})  // NOLINT
+      : size(wholeSize), sha256(std::move(digest)) {}
+  uint64_t size;
+  std::string sha256;
+};
+
 // Downloads into destination through the file writer, continuing a partial
 // file left by an earlier attempt or run with a range request. Transient
 // failures (no connection, a cut or stalled transfer, a 5xx reply, a range
 // the service will not serve) are tried again a few times with growing
 // pauses, each attempt continuing from the bytes already there; the final
 // text says what happened and what was tried. No folder on the way to
-// destination may lead outside within (when given). expectedSize, when not 0, is
-// the size the whole file must have. The listener hears the progress of
-// every attempt, and a progress object with a "note" before each retry.
+// destination may lead outside within (when given). A file that is not what
+// expected says is refused and discarded (its digest is taken as it
+// arrives). The listener hears the progress of every attempt, and a
+// progress object with a "note" before each retry; a listener that is a
+// TransferStopSignal ends the download, even during a pause (Cancelled).
 eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
                                    const std::u16string& destination,
-                                   const std::u16string& within, uint64_t expectedSize,
+                                   const std::u16string& within, const ExpectedDownload& expected,
                                    VAsync* job, VAsyncListener* listener, std::u16string& error);
 
 }  // namespace VendraClient

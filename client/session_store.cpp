@@ -1,5 +1,6 @@
 // The stored session: localStorage.json in the data folder (user name,
 // refresh token, local token) and the shared memory channel (access token).
+#include <mutex>
 #include <string>
 
 #include "client/session_tokens.h"
@@ -20,6 +21,7 @@ constexpr char16_t kUserNameKey[] = u"username";
 }  // namespace
 
 bool VClient::LoadSession() {
+  std::lock_guard<std::recursive_mutex> session(sessionMemory_);
   std::u16string path;
   GetDataPath(kSessionFile, path);
   Vendra::RefPtr<VendraJSON::VSJValue> value;
@@ -50,6 +52,7 @@ bool VClient::LoadSession() {
 }
 
 bool VClient::SaveSession() {
+  std::lock_guard<std::recursive_mutex> session(sessionMemory_);
   std::u16string path;
   GetDataPath(kSessionFile, path);
   uint32_t folderError = 0;

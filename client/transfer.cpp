@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "client/connection_pool.h"
 #include "client/service_address.h"
 #include "client/transport_limits.h"
 #include "common/text/format.h"
@@ -53,6 +54,12 @@ Observer& TheObserver() {
   return observer;
 }
 
+// Asked by libcurl about once a second, and as bytes move: a writer that
+// wants the transfer to end ends it, even while nothing arrives.
+int ProgressCallback(void* writer, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const VClient_CurlWriter*>(writer)->StopRequested() ? 1 : 0;
+}
+
 }  // namespace
 
 void ObserveRequests(RequestObserver observer, void* context) {
@@ -60,19 +67,22 @@ void ObserveRequests(RequestObserver observer, void* context) {
 }
 
 VClientTransfer::~VClientTransfer() {
+  // The handle forgets the form and headers before they go.
+  if (handle_ && pool_) pool_->Give(handle_);
+  else if (handle_) curl_easy_cleanup(handle_);
   curl_slist_free_all(headers_);
   curl_mime_free(form_);
-  if (handle_) curl_easy_cleanup(handle_);
 }
 
-eVClientResult VClientTransfer::CreateTransfer(std::u16string& error) {
+eVClientResult VClientTransfer::CreateTransfer(std::u16string& error, ConnectionPool* pool) {
   const CURLcode init = curl_global_init(CURL_GLOBAL_ALL);
   if (init != CURLE_OK) {
     error = VendraText::Format(u"curl_global_init() failed (curl error code %d)",
                                static_cast<int>(init));
     return eVClientResult::Failed;
   }
-  handle_ = curl_easy_init();
+  pool_ = pool;
+  handle_ = pool ? pool->Take() : curl_easy_init();
   if (!handle_) {
     error = u"curl_easy_init() failed (unknown reason)";
     return eVClientResult::Failed;
@@ -130,6 +140,9 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
   curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, CurlWriteCallback);
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &writer);
+  curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, &writer);
   const std::string caFile = ServiceCaFile();
   if (!caFile.empty()) curl_easy_setopt(handle_, CURLOPT_CAINFO, caFile.c_str());
 
@@ -153,6 +166,10 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
           static_cast<int>(code), target ? target : "another address");
       return eVClientResult::TransferFailed;
     }
+  }
+  if (code == CURLE_ABORTED_BY_CALLBACK) {
+    error = u"The transfer was stopped";
+    return eVClientResult::Cancelled;
   }
   if (code != CURLE_OK) {
     const char* text = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);

@@ -10,6 +10,10 @@
 #include "client/result.h"
 
 namespace VendraClient {
+class ConnectionPool;
+}
+
+namespace VendraClient {
 
 // Hears each request this process sends, once it has its outcome: the
 // request path ("vclient/login"), libcurl's code and the HTTP status. Never
@@ -30,8 +34,10 @@ class VClientTransfer {
   VClientTransfer& operator=(const VClientTransfer&) = delete;
 
   // libcurl's global initialisation (every time; the library counts it),
-  // then the handle. -1 with the library's reason on failure.
-  eVClientResult CreateTransfer(std::u16string& error);
+  // then the handle: taken from pool when one is given (and given back to
+  // it at the end, with its open connections), else a handle of its own.
+  // -1 with the library's reason on failure.
+  eVClientResult CreateTransfer(std::u16string& error, ConnectionPool* pool = nullptr);
   // The service base address followed by path, one leading slash removed,
   // within the 255 bytes of the address buffer.
   void SetRequestPath(std::string_view path);
@@ -42,8 +48,9 @@ class VClientTransfer {
   // A file download: no limit on the whole transfer, but an end when it
   // stalls (see TransportLimits).
   void LimitByStall() { stallLimited_ = true; }
-  // Runs the transfer into writer and maps the outcome: libcurl failures to
-  // -116 (time-out) or -101 with "curl error %d: ...", HTTP statuses of 300
+  // Runs the transfer into writer and maps the outcome: a writer that asks
+  // to stop ends it within about a second (-5, Cancelled); libcurl failures
+  // to -116 (time-out) or -101 with "curl error %d: ...", HTTP statuses of 300
   // and more to -4xx or -102 with "HTTP Status %u" unless the error text
   // already holds a message.
   eVClientResult PerformRequest(VClient_CurlWriter& writer, uint32_t& httpStatus,
@@ -55,6 +62,7 @@ class VClientTransfer {
 
  private:
   CURL* handle_ = nullptr;
+  ConnectionPool* pool_ = nullptr;
   curl_mime* form_ = nullptr;
   curl_slist* headers_ = nullptr;
   bool stallLimited_ = false;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 
+#include "client/connection_pool.h"
 #include "client/data_folder.h"
 #include "client/device_identity.h"
 #include "client/iv_client.h"
@@ -119,6 +121,11 @@ class VClient : public IVClient {
   SharedMemoryChannel channel_;
   uint32_t sessionLockWaitMs_ = kSessionLockWaitMs;
   DataFolder dataFolder_;
+  // The session in memory (the tokens above) is read and re-read by
+  // requests on several threads at once (downloads in flight together).
+  std::recursive_mutex sessionMemory_;
+  // The service's connections, kept open from one request to the next.
+  ConnectionPool connections_;
 };
 
 }  // namespace VendraClient

@@ -2,10 +2,13 @@
 
 #include <zlib.h>
 
+#include <memory>
+
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "install/crt_error.h"
 #include "install/sha256.h"
+#include "platform/files.h"
 #include "platform/local_path.h"
 #include "platform/new_file.h"
 #include "platform/sys_error.h"
@@ -25,15 +28,6 @@ int32_t StreamRoom(z_stream& stream, int32_t size) {
   return room > INT32_MAX ? 0 : static_cast<int32_t>(room);
 }
 
-std::string DigestOf(const VBuffer& buffer) {
-  Sha256State state;
-  Sha256Start(state);
-  Sha256Add(state, buffer.Data(), static_cast<size_t>(buffer.Size()));
-  std::string text;
-  Sha256Text(state, text);
-  return text;
-}
-
 bool SameDigest(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -45,45 +39,10 @@ bool SameDigest(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Compares bytes held in memory (so what is checked is what gets written)
-// with an expected size and digest; the text says which file and how.
-bool Matches(const VBuffer& bytes, uint32_t size, const std::string& sha256, const char16_t* what,
-             const std::u16string& path, std::u16string& error) {
-  if (size != 0 && static_cast<uint32_t>(bytes.Size()) != size) {
-    error = VendraText::Format(u"%ls %ls is %d bytes where %u were expected", what, path,
-                               bytes.Size(), size);
-    return false;
-  }
-  if (sha256.empty()) return true;
-  const std::string actual = DigestOf(bytes);
-  if (SameDigest(actual, sha256)) return true;
-  error = VendraText::Format(u"%ls %ls has SHA-256 %hs where %hs was expected", what, path,
-                             actual.c_str(), sha256.c_str());
-  return false;
-}
-
-// Puts bytes in place of path through a new file beside it.
-eVClientResult PlaceBytes(const BufferRef& bytes, const ExpectedFile& target, bool inflating,
-                          std::u16string& error) {
-  if (target.within.empty()) {
-    uint32_t ignored = 0;
-    VendraPlatform::CreateLocalPath(target.path, ignored);
-  }
-  VendraPlatform::NewFile file;
-  const uint32_t created = file.Create(target.within, target.path);
-  uint32_t err = created;
-  if (created == VendraPlatform::kOutsideFolder) {
-    error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls", target.path,
-                               target.within.empty() ? std::u16string(u"its own folder")
-                                                     : target.within);
-    return eVClientResult::Failed;
-  }
-  if (err == 0) err = file.Output().Write(bytes->Data(), static_cast<size_t>(bytes->Size()));
-  if (err == 0) err = file.Place(target.executable);
-  if (err == 0) return eVClientResult::Success;
-  file.Discard();
-  // Only the opening has a runtime error number: a write that stops part-way
-  // reports 0, as the runtime's writer does.
+// The text and code of a new file that could not be made or written. Only
+// the opening has a runtime error number: a write that stops part-way
+// reports 0, as the runtime's writer does.
+eVClientResult WriteFailure(uint32_t created, bool inflating, std::u16string& error) {
   const int errorNumber = CrtErrorNumber(created);
   if (errorNumber == kCrtAccessDenied) {
     error = inflating ? u"Inflate: WriteFile failed due to lack of permissions. Elevated "
@@ -96,6 +55,120 @@ eVClientResult PlaceBytes(const BufferRef& bytes, const ExpectedFile& target, bo
       inflating ? u"Inflate: WriteFile failed; err=%d" : u"Deflate: WriteFile failed; err=%d",
       errorNumber);
   return eVClientResult::Failed;
+}
+
+// Makes the new file beside the target; false with the failure.
+bool CreateBeside(VendraPlatform::NewFile& file, const ExpectedFile& target, bool inflating,
+                  eVClientResult& code, std::u16string& error) {
+  if (target.within.empty()) {
+    uint32_t ignored = 0;
+    VendraPlatform::CreateLocalPath(target.path, ignored);
+  }
+  const uint32_t created = file.Create(target.within, target.path);
+  if (created == 0) return true;
+  if (created == VendraPlatform::kOutsideFolder) {
+    error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls", target.path,
+                               target.within.empty() ? std::u16string(u"its own folder")
+                                                     : target.within);
+    code = eVClientResult::Failed;
+    return false;
+  }
+  code = WriteFailure(created, inflating, error);
+  return false;
+}
+
+// Puts bytes in place of path through a new file beside it.
+eVClientResult PlaceBytes(const BufferRef& bytes, const ExpectedFile& target, bool inflating,
+                          std::u16string& error) {
+  VendraPlatform::NewFile file;
+  eVClientResult code = eVClientResult::Success;
+  if (!CreateBeside(file, target, inflating, code, error)) return code;
+  uint32_t err = file.Output().Write(bytes->Data(), static_cast<size_t>(bytes->Size()));
+  if (err == 0) err = file.Place(target.executable);
+  if (err == 0) return eVClientResult::Success;
+  file.Discard();
+  return WriteFailure(0, inflating, error);
+}
+
+// The ".z" file is read and expanded in blocks of these sizes: memory stays
+// a few MiB whatever the file's size, and the blocks are large enough that
+// the calls around zlib cost nothing next to the expansion.
+constexpr size_t kReadBlock = size_t(1) << 20;
+constexpr size_t kExpandBlock = size_t(4) << 20;
+
+// Checks the ".z" file against the expected size and digest, reading it in
+// blocks; the text says how it differs.
+bool DownloadMatches(const std::u16string& path, const ExpectedFile& expected,
+                     std::u16string& error) {
+  if (expected.compressedSize == 0 && expected.compressedSha256.empty()) return true;
+  VendraPlatform::File input;
+  // Unreadable: left for the expansion, which fails it as damaged data.
+  if (input.OpenForReading(path) != 0) return true;
+  Sha256State state;
+  Sha256Start(state);
+  std::unique_ptr<uint8_t[]> block(new uint8_t[kReadBlock]);
+  uint64_t total = 0;
+  size_t got = 0;
+  while (input.Read(block.get(), kReadBlock, got) == 0 && got != 0) {
+    Sha256Add(state, block.get(), got);
+    total += got;
+  }
+  if (expected.compressedSize != 0 && total != expected.compressedSize) {
+    error = VendraText::Format(u"The download %ls is %d bytes where %u were expected", path,
+                               static_cast<int32_t>(total), expected.compressedSize);
+    return false;
+  }
+  if (expected.compressedSha256.empty()) return true;
+  std::string actual;
+  Sha256Text(state, actual);
+  if (SameDigest(actual, expected.compressedSha256)) return true;
+  error = VendraText::Format(u"The download %ls has SHA-256 %hs where %hs was expected", path,
+                             actual.c_str(), expected.compressedSha256.c_str());
+  return false;
+}
+
+// Expands the ".z" file into a new file beside the target and renames it over
+// the target only when the stream ended whole at the expected size and
+// digest.
+eVClientResult ExpandIntoPlace(const std::u16string& compressedPath, const ExpectedFile& expected,
+                               int32_t& outputSize, std::u16string& error) {
+  // A file that cannot be read fails as damaged data, before anything is made.
+  if (!VendraPlatform::FileExists(compressedPath)) {
+    error = u"inflate failed";
+    return eVClientResult::Failed;
+  }
+  VendraPlatform::NewFile file;
+  eVClientResult code = eVClientResult::Success;
+  if (!CreateBeside(file, expected, true, code, error)) return code;
+  Expansion expansion;
+  code = ExpandInto(compressedPath, expected.size, file.Output(), expansion, error);
+  if (code == eVClientResult::FileOpenFailed) code = WriteFailure(0, true, error);
+  if (code != eVClientResult::Success) {
+    file.Discard();
+    return code;
+  }
+  if (!expected.sha256.empty()) {
+    if (expansion.size != expected.size) {
+      file.Discard();
+      error = VendraText::Format(u"The file expanded for %ls is %d bytes where %u were expected",
+                                 expected.path, static_cast<int32_t>(expansion.size),
+                                 expected.size);
+      return eVClientResult::VerifyFailed;
+    }
+    if (!SameDigest(expansion.sha256, expected.sha256)) {
+      file.Discard();
+      error = VendraText::Format(
+          u"The file expanded for %ls has SHA-256 %hs where %hs was expected", expected.path,
+          expansion.sha256.c_str(), expected.sha256.c_str());
+      return eVClientResult::VerifyFailed;
+    }
+  }
+  if (file.Place(expected.executable) != 0) {
+    file.Discard();
+    return WriteFailure(0, true, error);
+  }
+  outputSize = static_cast<int32_t>(expansion.size);
+  return eVClientResult::Success;
 }
 
 }  // namespace
@@ -160,28 +233,63 @@ eVClientResult DeflateBuffer(int32_t level, VBuffer* input, VBuffer** output,
   return eVClientResult::Success;
 }
 
+eVClientResult ExpandInto(const std::u16string& compressedPath, uint64_t limit,
+                          VendraPlatform::File& output, Expansion& expansion,
+                          std::u16string& error) {
+  expansion = Expansion();
+  VendraPlatform::File input;
+  z_stream stream{};
+  if (input.OpenForReading(compressedPath) != 0 || inflateInit(&stream) != Z_OK) {
+    error = u"inflate failed";
+    return eVClientResult::Failed;
+  }
+  struct EndStream {
+    z_stream& stream;
+    ~EndStream() { inflateEnd(&stream); }
+  } ending{stream};
+  std::unique_ptr<uint8_t[]> in(new uint8_t[kReadBlock]);
+  std::unique_ptr<uint8_t[]> out(new uint8_t[kExpandBlock]);
+  Sha256State state;
+  Sha256Start(state);
+  int answer = Z_OK;
+  while (answer != Z_STREAM_END) {
+    if (stream.avail_in == 0) {
+      size_t got = 0;
+      if (input.Read(in.get(), kReadBlock, got) != 0 || got == 0) break;
+      stream.next_in = in.get();
+      stream.avail_in = static_cast<uInt>(got);
+    }
+    stream.next_out = out.get();
+    stream.avail_out = static_cast<uInt>(kExpandBlock);
+    answer = inflate(&stream, Z_NO_FLUSH);
+    if (answer != Z_OK && answer != Z_STREAM_END) break;
+    const size_t produced = kExpandBlock - stream.avail_out;
+    // More than the manifest's size is a damaged (or hostile) stream.
+    if (expansion.size + produced > limit) {
+      answer = Z_DATA_ERROR;
+      break;
+    }
+    Sha256Add(state, out.get(), produced);
+    if (const uint32_t err = output.Write(out.get(), produced)) {
+      expansion.writeError = err;
+      error = u"Inflate: WriteFile failed";
+      return eVClientResult::FileOpenFailed;
+    }
+    expansion.size += produced;
+  }
+  if (answer != Z_STREAM_END) {
+    error = u"inflate failed";
+    return eVClientResult::Failed;
+  }
+  Sha256Text(state, expansion.sha256);
+  return eVClientResult::Success;
+}
+
 eVClientResult ExpandVerified(const std::u16string& compressedPath, const ExpectedFile& expected,
                               int32_t& outputSize, std::u16string& error) {
   outputSize = 0;
-  BufferRef compressed = BufferRef::Adopt(new VBuffer());
-  // A file that cannot be opened or read in full leaves nothing to expand,
-  // which fails as damaged data.
-  const bool read = compressed->ReadFromFile(compressedPath);
-  if (!read) compressed->Resize(0);
-  if (read && !Matches(*compressed, expected.compressedSize, expected.compressedSha256, u"The download",
-               compressedPath, error))
-    return eVClientResult::VerifyFailed;
-  BufferRef expanded;
-  const eVClientResult inflated =
-      InflateBuffer(compressed.get(), expected.size, expanded.Receive(), error);
-  compressed.Reset();
-  if (inflated != eVClientResult::Success) return inflated;
-  if (!Matches(*expanded, expected.sha256.empty() ? 0 : expected.size, expected.sha256,
-               u"The file expanded for", expected.path, error))
-    return eVClientResult::VerifyFailed;
-  const eVClientResult written = PlaceBytes(expanded, expected, true, error);
-  if (written == eVClientResult::Success) outputSize = expanded->Size();
-  return written;
+  if (!DownloadMatches(compressedPath, expected, error)) return eVClientResult::VerifyFailed;
+  return ExpandIntoPlace(compressedPath, expected, outputSize, error);
 }
 
 eVClientResult InflateFile(const std::u16string& compressedPath, uint32_t expectedSize,

@@ -5,6 +5,7 @@
 
 #include "client/result.h"
 #include "install/vbuffer.h"
+#include "platform/files.h"
 
 // The ".z" files: one zlib stream (zlib header, deflate data, Adler-32) of a
 // whole file, nothing before or after it. The expanded length is not stored;
@@ -41,6 +42,23 @@ struct ExpectedFile {
 // when either differs from what is expected.
 eVClientResult ExpandVerified(const std::u16string& compressedPath, const ExpectedFile& expected,
                               int32_t& outputSize, std::u16string& error);
+
+// What expanding a ".z" file into an open file gave.
+struct Expansion {
+  uint64_t size = 0;        // bytes written
+  std::string sha256;       // of those bytes, lower-case hexadecimal
+  uint32_t writeError = 0;  // the system's error, when a write failed
+};
+
+// Expands compressedPath into output block by block (a few MiB of memory
+// whatever the file's size), taking the SHA-256 of each block as it is
+// written, so that what is checked is what was written. Failed with
+// "inflate failed" when the file cannot be read or its stream is damaged,
+// cut short or longer than limit bytes; FileOpenFailed with the system's
+// error in expansion.writeError when a write fails.
+eVClientResult ExpandInto(const std::u16string& compressedPath, uint64_t limit,
+                          VendraPlatform::File& output, Expansion& expansion,
+                          std::u16string& error);
 
 // ExpandVerified with only the expected size. outputSize is the expanded
 // length on success and 0 after any failure.

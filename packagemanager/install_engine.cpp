@@ -1,38 +1,30 @@
 #include "packagemanager/install_engine.h"
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <set>
-#include <thread>
 #include <vector>
 
-#include "async/v_async_listeners.h"
 #include "client/data_folder.h"
-#include "client/write_failure.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/utf.h"
 #include "install/build_file_entry.h"
-#include "install/codec.h"
 #include "install/file_digest.h"
-#include "install/sha256.h"
-#include "install/vbuffer.h"
 #include "json/array.h"
 #include "json/object.h"
 #include "json/type_names.h"
 #include "json/value_container.h"
 #include "packagemanager/build_file_list_check.h"
+#include "packagemanager/file_placement.h"
+#include "packagemanager/install_notifier.h"
+#include "packagemanager/install_pipeline.h"
 #include "packagemanager/install_record.h"
 #include "packagemanager/program_signatures.h"
 #include "packagemanager/release_gate.h"
 #include "platform/executable.h"
 #include "platform/files.h"
-#include "platform/new_file.h"
 #include "platform/paths.h"
-#include "platform/sys_error.h"
 
 namespace VendraBuild {
 namespace {
@@ -43,13 +35,6 @@ using VendraJSON::VSJObject;
 using ObjectRef = Vendra::RefPtr<VSJObject>;
 using ArrayRef = Vendra::RefPtr<VSJArray>;
 
-// The expanded file waits under this suffix beside its final name until it
-// has been checked; a run that was killed leaves at most such a file, which
-// the next run overwrites.
-constexpr char16_t kNewFileSuffix[] = u".vbnew";
-
-// How often a wait for a download asks whether the listener wants to stop.
-constexpr std::chrono::milliseconds kStopPollInterval{100};
 constexpr char16_t kStoppedText[] =
     u"The install was stopped before it finished. Every file in the folder is whole (the "
     u"earlier one or the new one); run the install again to finish it";
@@ -60,290 +45,6 @@ ObjectRef EntryAt(const VSJArray* list, size_t i) {
     return ObjectRef();
   return ObjectRef::Share(static_cast<VSJObject*>(value.get()));
 }
-
-// Passes notices on one at a time, whichever thread they come from, with
-// the running totals of the install.
-class Notifier {
- public:
-  explicit Notifier(InstallProgressListener& listener) : listener_(listener) {}
-
-  void SetTotals(uint64_t downloadTotal, uint64_t installTotal, uint32_t files) {
-    std::lock_guard<std::mutex> locked(mutex_);
-    state_.downloadTotal = downloadTotal;
-    state_.installTotal = installTotal;
-    state_.filesTotal = files;
-  }
-  void Phase(InstallPhase phase) {
-    std::lock_guard<std::mutex> locked(mutex_);
-    state_.phase = phase;
-    state_.file.clear();
-    state_.fileDone = state_.fileTotal = 0;
-    listener_.OnProgress(state_);
-  }
-  // A download's bytes so far; grown is how many arrived since the last.
-  void Downloaded(const std::string& file, uint64_t done, uint64_t total, uint64_t grown) {
-    std::lock_guard<std::mutex> locked(mutex_);
-    state_.downloadedBytes += grown;
-    Tell(InstallPhase::Downloading, file, done, total);
-  }
-  void Installed(const std::string& file, uint64_t size) {
-    std::lock_guard<std::mutex> locked(mutex_);
-    state_.installedBytes += size;
-    ++state_.filesDone;
-    Tell(InstallPhase::Installing, file, size, size);
-  }
-  void Note(const std::string& text) {
-    std::lock_guard<std::mutex> locked(mutex_);
-    listener_.OnNote(text);
-  }
-  bool StopRequested() {
-    std::lock_guard<std::mutex> locked(mutex_);
-    return listener_.StopRequested();
-  }
-
- private:
-  void Tell(InstallPhase phase, const std::string& file, uint64_t done, uint64_t total) {
-    InstallProgress progress = state_;
-    progress.phase = phase;
-    progress.file = file;
-    progress.fileDone = done;
-    progress.fileTotal = total;
-    listener_.OnProgress(progress);
-  }
-
-  std::mutex mutex_;
-  InstallProgressListener& listener_;
-  InstallProgress state_;
-};
-
-// Turns the client's download progress for one file into the engine's
-// notices.
-class DownloadHearing final : public VendraClient::VAsyncListenerCounted {
- public:
-  DownloadHearing(Notifier& notifier, std::string file, uint64_t size)
-      : notifier_(notifier), file_(std::move(file)), size_(size) {}
-  void OnStarted(VendraClient::VAsync*) override {}
-  void OnProgress(VendraClient::VAsync*, VSJObject* progress) override {
-    auto held = ObjectRef::Adopt(progress);
-    std::string note;
-    if (held->GetStringA(u"note", note)) {
-      notifier_.Note(file_ + ": " + note);
-      return;
-    }
-    int64_t total = 0;
-    held->GetInteger(u"received_total", total);
-    const uint64_t done = static_cast<uint64_t>(std::max<int64_t>(total, 0));
-    // A restarted or continued attempt counts only the bytes it adds.
-    const uint64_t grown = done > last_ ? done - last_ : 0;
-    last_ = done;
-    notifier_.Downloaded(file_, done, size_, grown);
-  }
-  void OnSucceeded(VendraClient::VAsync*, int32_t, const char16_t*) override {}
-  void OnFailed(VendraClient::VAsync*, int32_t, const char16_t*) override {}
-
- private:
-  Notifier& notifier_;
-  std::string file_;
-  uint64_t size_;
-  uint64_t last_ = 0;
-};
-
-// One file this run downloads, places or both.
-struct FileWork {
-  ObjectRef entry;           // the build's entry, with "local_filename" when placed
-  ObjectRef download;        // the entry to download with, or none
-  bool place = true;         // false: only its download is needed (a signature check)
-  std::u16string name;       // the build's name
-  std::u16string cached;     // the ".z" file in the download cache
-  std::u16string finalPath;  // in the install folder
-};
-
-std::string Narrow(const std::u16string& text) { return VendraText::Utf16ToUtf8(text); }
-
-// The ".z" file read from the cache must be the one the build names.
-eVClientResult CheckCompressed(const FileWork& work, const VendraClient::VBuffer& compressed,
-                               std::u16string& error) {
-  const uint32_t expectedSize = VendraClient::EntrySize(work.entry.get(), u"compressed_size");
-  std::string expected = VendraClient::EntryTextA(work.entry.get(), u"compressed_sha256");
-  for (auto& c : expected) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Add(state, compressed.Data(), static_cast<size_t>(compressed.Size()));
-  std::string digest;
-  VendraClient::Sha256Text(state, digest);
-  if (static_cast<uint32_t>(compressed.Size()) == expectedSize && digest == expected)
-    return eVClientResult::Success;
-  // A wrong file is not worth continuing: the next run fetches it afresh.
-  VendraPlatform::DeleteFile(work.cached);
-  error = VendraText::Format(
-      u"Wrong download of %ls: expected %u bytes with SHA-256 %hs, received %d bytes with "
-      u"SHA-256 %hs; it was discarded and nothing of it was installed",
-      work.name, expectedSize, expected, compressed.Size(), digest);
-  return eVClientResult::VerifyFailed;
-}
-
-// Expands the cached file in memory, checks it, writes it beside its final
-// name and renames it over the earlier file.
-eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFolder,
-                         uint64_t& placedSize, std::u16string& error) {
-  const uint32_t size = VendraClient::EntrySize(work.entry.get(), u"size");
-  auto compressed = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
-  if (!compressed->ReadFromFile(work.cached)) compressed->Resize(0);
-  // Checked here, on the bytes about to be expanded, rather than read and
-  // hashed once more after the download.
-  if (const eVClientResult checked = CheckCompressed(work, *compressed, error);
-      checked != eVClientResult::Success)
-    return checked;
-  Vendra::RefPtr<VendraClient::VBuffer> expanded;
-  std::u16string inflateError;
-  if (VendraClient::InflateBuffer(compressed.get(), size, expanded.Receive(), inflateError) !=
-      eVClientResult::Success) {
-    VendraPlatform::DeleteFile(work.cached);
-    error = VendraText::Format(u"The download of %ls does not expand (%ls); it was discarded",
-                               work.name, inflateError);
-    return eVClientResult::VerifyFailed;
-  }
-  compressed.Reset();
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Add(state, expanded->Data(), static_cast<size_t>(expanded->Size()));
-  std::string digest;
-  VendraClient::Sha256Text(state, digest);
-  const std::string expected = VendraClient::EntryTextA(work.entry.get(), u"sha256");
-  std::string expectedLower = expected;
-  for (auto& c : expectedLower) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
-  if (static_cast<uint32_t>(expanded->Size()) != size || digest != expectedLower) {
-    VendraPlatform::DeleteFile(work.cached);
-    error = VendraText::Format(
-        u"Wrong content for %ls: expected %u bytes with SHA-256 %hs, the download expands to %d "
-        u"bytes with SHA-256 %hs; it was discarded and nothing of it was installed",
-        work.name, size, expected, expanded->Size(), digest);
-    return eVClientResult::VerifyFailed;
-  }
-
-  // A folder on the way that is a link (planted "data -> /elsewhere" in a
-  // folder someone else could write) must not carry the file out of the
-  // install folder.
-  const uint32_t folderError =
-      VendraPlatform::CreateFolderInside(installFolder, VendraPlatform::FolderOf(work.finalPath));
-  if (folderError == VendraPlatform::kOutsideFolder) {
-    error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls",
-                               work.finalPath, installFolder);
-    return eVClientResult::Failed;
-  }
-  if (folderError != 0) {
-    error = VendraText::Format(u"Failed to create the folder for %ls (err=%d)", work.finalPath,
-                               static_cast<int32_t>(folderError));
-    return eVClientResult::Failed;
-  }
-  const std::u16string fresh = work.finalPath + kNewFileSuffix;
-  // A leftover of a killed run goes first; the new file is never reached
-  // through a link.
-  VendraPlatform::DeleteFile(fresh);
-  VendraPlatform::File file;
-  uint32_t err = file.OpenForAppending(fresh);
-  if (err == 0) err = file.Write(expanded->Data(), static_cast<size_t>(expanded->Size()));
-  if (err == 0) err = file.Flush();
-  const uint32_t closed = file.Close();
-  if (err == 0) err = closed;
-  if (err == 0) err = VendraPlatform::MoveFileReplacing(fresh, work.finalPath);
-  if (err != 0) {
-    VendraPlatform::DeleteFile(fresh);
-    error = VendraClient::WriteFailureText(work.finalPath, err);
-    return err == VendraPlatform::SysError::kAccessDenied ? eVClientResult::AccessDenied
-                                                           : eVClientResult::FileOpenFailed;
-  }
-  placedSize = size;
-  return eVClientResult::Success;
-}
-
-// Downloads the files that need it, in order, on a thread of its own, and
-// tells the placing side how many are ready.
-class DownloadAhead {
- public:
-  DownloadAhead(Clients clients, VSJObject* build, const std::vector<FileWork>& work,
-                Notifier& notifier)
-      : clients_(clients), build_(build), work_(work), notifier_(notifier) {
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~DownloadAhead() {
-    {
-      std::lock_guard<std::mutex> locked(mutex_);
-      stop_ = true;
-    }
-    thread_.join();
-  }
-  DownloadAhead(const DownloadAhead&) = delete;
-  DownloadAhead& operator=(const DownloadAhead&) = delete;
-
-  // Waits until file index is in the cache; false with the download's
-  // failure when it will not be, or when the listener asks to stop. The
-  // listener is asked outside the lock: its calls take the notifier's.
-  bool AwaitFile(size_t index, eVClientResult& code, std::u16string& error) {
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> locked(mutex_);
-        if (ready_.wait_for(locked, kStopPollInterval, [&] { return done_ > index || failed_; })) {
-          if (done_ > index) return true;
-          code = code_;
-          error = error_;
-          return false;
-        }
-      }
-      if (notifier_.StopRequested()) {
-        code = eVClientResult::Cancelled;
-        error = kStoppedText;
-        return false;
-      }
-    }
-  }
-
- private:
-  void Run() {
-    for (size_t i = 0; i < work_.size(); ++i) {
-      {
-        std::lock_guard<std::mutex> locked(mutex_);
-        if (stop_) return;
-      }
-      if (notifier_.StopRequested()) return;
-      std::u16string error;
-      eVClientResult code = eVClientResult::Success;
-      if (work_[i].download) {
-        auto hearing = Vendra::RefPtr<DownloadHearing>::Adopt(new DownloadHearing(
-            notifier_, Narrow(work_[i].name),
-            VendraClient::EntrySize(work_[i].entry.get(), u"compressed_size")));
-        code = clients_.client.DownloadFile(build_, work_[i].download.get(), nullptr,
-                                            hearing.get(), error);
-        if (code == eVClientResult::Success)
-          notifier_.Note("downloaded " +
-                         Narrow(VendraPlatform::WithOwnSeparators(work_[i].name)));
-      }
-      std::lock_guard<std::mutex> locked(mutex_);
-      if (code != eVClientResult::Success) {
-        failed_ = true;
-        code_ = code;
-        error_ = error;
-        ready_.notify_all();
-        return;
-      }
-      done_ = i + 1;
-      ready_.notify_all();
-    }
-  }
-
-  Clients clients_;
-  VSJObject* build_;
-  const std::vector<FileWork>& work_;
-  Notifier& notifier_;
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  size_t done_ = 0;
-  bool failed_ = false;
-  bool stop_ = false;
-  eVClientResult code_ = eVClientResult::Success;
-  std::u16string error_;
-  std::thread thread_;
-};
 
 bool IsSignatureRelated(const VSJObject* entry, const std::set<std::u16string>& detached) {
   Vendra::RefPtr<VendraJSON::VSJValue> flag;
@@ -398,6 +99,13 @@ eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* file
       work.push_back(std::move(file));
     }
   }
+  // The largest first: their expansion is the longest, and the smaller
+  // files download and are placed beside it.
+  std::stable_sort(work.begin() + static_cast<long>(signatureFiles), work.end(),
+                   [](const FileWork& a, const FileWork& b) {
+                     return VendraClient::EntrySize(a.entry.get(), u"size") >
+                            VendraClient::EntrySize(b.entry.get(), u"size");
+                   });
   ArrayRef toDownload;
   code = clients.buildClient.GetFilesToDownload(build, needed.get(), downloads,
                                                 toDownload.Receive(), error);
@@ -472,7 +180,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
                           InstallProgressListener& listener, std::u16string& error,
                           std::string& heading) {
   heading = "The download folder cannot be used";
-  Notifier notifier(listener);
+  InstallNotifier notifier(listener);
   notifier.Phase(InstallPhase::Fetching);
   const std::string buildName = target.product + " " + target.branch + " " + target.version;
   // The download cache is in the shared data folder: used only when no
@@ -517,6 +225,10 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   InstallState earlierState;
   const bool hadRecord = LoadInstallRecord(target.folder, earlier, ignored, &earlierState);
   const std::vector<std::u16string> names = NamesOf(files.get());
+  // New files a killed run left beside their final names.
+  std::vector<std::u16string> named = names;
+  if (hadRecord) named.insert(named.end(), earlier.files.begin(), earlier.files.end());
+  RemoveUnplacedFiles(target.folder, named);
   InstallRecord record;
   record.product = target.product;
   record.branch = target.branch;
@@ -570,24 +282,16 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   };
   if (notifier.StopRequested()) return stopped(eVClientResult::Cancelled);
   if (!work.empty()) {
-    DownloadAhead ahead(clients, build.get(), work, notifier);
+    InstallPipeline pipeline(clients, build.get(), work, target.folder, notifier);
     if (signatureFiles != 0) {
-      if (!ahead.AwaitFile(signatureFiles - 1, code, error)) return stopped(code);
+      if (!pipeline.AwaitDownloads(signatureFiles, code, error)) return stopped(code);
       if (!CheckDownloadedPrograms(clients.buildClient, build.get(), downloads, error)) {
         heading = "The build was refused";
         return eVClientResult::VerifyFailed;
       }
     }
     if (!markIncomplete()) return eVClientResult::Failed;
-    for (size_t i = 0; i < work.size(); ++i) {
-      if (!ahead.AwaitFile(i, code, error)) return stopped(code);
-      if (!work[i].place) continue;
-      if (notifier.StopRequested()) return stopped(eVClientResult::Cancelled);
-      uint64_t placed = 0;
-      code = PlaceFile(work[i], target.folder, placed, error);
-      if (code != eVClientResult::Success) return code;
-      notifier.Installed(Narrow(work[i].name), placed);
-    }
+    if (!pipeline.Place(code, error)) return stopped(code);
   }
 
   if (work.empty() && !markIncomplete()) return eVClientResult::Failed;

@@ -48,6 +48,8 @@ bool ParseEntry(const nlohmann::json& entry, ScriptedReply& reply, std::string& 
       reply.chunkSize = value.get<uint64_t>();
     } else if (name == "chunk_delay_ms" && value.is_number_integer()) {
       reply.chunkDelayMs = value.get<int64_t>();
+    } else if (name == "filename" && value.is_string()) {
+      reply.filename = value.get<std::string>();
     } else if (name == "headers" && value.is_object()) {
       for (const auto& [header, text] : value.items()) {
         if (!text.is_string()) {
@@ -91,13 +93,19 @@ void FaultScript::Clear() {
   queues_.clear();
 }
 
-std::optional<ScriptedReply> FaultScript::Next(const std::string& path) {
+std::optional<ScriptedReply> FaultScript::Next(const std::string& path,
+                                               const std::string& filename) {
   std::lock_guard lock(mutex_);
   auto found = queues_.find(path);
-  if (found == queues_.end() || found->second.empty()) return std::nullopt;
-  ScriptedReply reply = std::move(found->second.front());
-  found->second.pop_front();
-  return reply;
+  if (found == queues_.end()) return std::nullopt;
+  auto& queue = found->second;
+  for (auto entry = queue.begin(); entry != queue.end(); ++entry) {
+    if (entry->filename && *entry->filename != filename) continue;
+    ScriptedReply reply = std::move(*entry);
+    queue.erase(entry);
+    return reply;
+  }
+  return std::nullopt;
 }
 
 }  // namespace VendraService

@@ -12,7 +12,10 @@
 #include <nlohmann/json.hpp>
 
 // Scripted replies for tests (serve --faults, loopback only). Each request to
-// a path takes the next scripted entry of that path, if any. An entry with a
+// a path takes the next scripted entry of that path meant for it, if any (an
+// entry may be meant for the requests of one file only, so that a client
+// with several requests in flight meets it on that file whatever their
+// order). An entry with a
 // "status" replaces the reply; one without only changes how the real reply is
 // delivered (late, slowly, or cut off).
 namespace VendraService {
@@ -26,6 +29,7 @@ struct ScriptedReply {
   std::optional<uint64_t> closeAfter;      // body bytes sent before the connection is cut
   uint64_t chunkSize = 0;                  // slow body: bytes per step ...
   int64_t chunkDelayMs = 0;                // ... and the pause after each step
+  std::optional<std::string> filename;     // only for requests with this "filename" field
 };
 
 class FaultScript {
@@ -34,7 +38,8 @@ class FaultScript {
   // when the script is malformed (nothing is appended then).
   bool Add(const nlohmann::json& script, std::string& reason);
   void Clear();
-  std::optional<ScriptedReply> Next(const std::string& path);
+  // filename: the request's "filename" form field (empty without one).
+  std::optional<ScriptedReply> Next(const std::string& path, const std::string& filename);
 
  private:
   std::mutex mutex_;

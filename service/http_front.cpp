@@ -59,6 +59,9 @@ void HttpFront::Install() {
   server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
   server_->set_payload_max_length(kLargestRequest);
   server_->set_keep_alive_timeout(2);
+  // A client downloading a build sends hundreds of requests over the same
+  // few connections; the library's default closes each after five.
+  server_->set_keep_alive_max_count(100000);
   // Without it the last segment of every reply waits for the client's
   // delayed acknowledgement, some 40 ms a request.
   server_->set_tcp_nodelay(true);
@@ -121,7 +124,7 @@ void HttpFront::Install() {
 
     std::optional<ScriptedReply> scripted;
     if (options_.faults && IsLoopbackAddress(request.remoteAddress)) {
-      scripted = script_.Next(request.path);
+      scripted = script_.Next(request.path, request.FieldOr("filename"));
     }
     const ServiceReply reply = scripted && scripted->status ? ScriptedReplyOf(*scripted)
                                                             : Dispatch(context_, request);

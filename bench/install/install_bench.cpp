@@ -143,6 +143,8 @@ struct Run {
   int code = -1;
   double seconds = 0;
   double peakMib = 0;
+  double userSeconds = 0;    // processor time in the program ...
+  double systemSeconds = 0;  // ... and in the system on its behalf
 };
 
 Run SpawnHere(const std::vector<std::string>& args, const std::string& log) {
@@ -167,6 +169,8 @@ Run SpawnHere(const std::vector<std::string>& args, const std::string& log) {
   run.seconds = Since(start);
   run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.peakMib = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  run.userSeconds = static_cast<double>(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6;
+  run.systemSeconds = static_cast<double>(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6;
   return run;
 }
 
@@ -347,8 +351,10 @@ int main(int argc, char** argv) {
   const double unpackAll = UncompressAndHash(all);
   const double serialAll = fetchAll.seconds + unpackAll;
   const double pipelinedAll = std::max(fetchAll.seconds, unpackAll);
-  std::printf("cold: install %.2f s (peak %.0f MiB); fetch %.2f s, uncompress+sha256 %.2f s\n",
-              cold.seconds, cold.peakMib, fetchAll.seconds, unpackAll);
+  std::printf("cold: install %.2f s (peak %.0f MiB; cpu %.2f s user, %.2f s system); fetch %.2f s, "
+              "uncompress+sha256 %.2f s\n",
+              cold.seconds, cold.peakMib, cold.userSeconds, cold.systemSeconds, fetchAll.seconds,
+              unpackAll);
 
   const Run update = install("2.0", folder);
   const Run fetchChanged = fetchFloor("2.0", changed);
@@ -383,10 +389,14 @@ int main(int argc, char** argv) {
   while (cutFile < one.size() && before + one[cutFile].packed.size() < packedTotal / 2)
     before += one[cutFile++].packed.size();
   const uint64_t cutAt = packedTotal / 2 - before;
-  std::string replies = "[";
-  for (size_t i = 0; i < cutFile; ++i) replies += "{},";
-  replies += "{\"close_after\":" + std::to_string(cutAt) + "}";
-  for (int i = 0; i < 3; ++i) replies += ",{\"status\":503}";
+  // Meant for that file's requests, whatever order the downloads in flight
+  // send them in.
+  std::string cutName = one[cutFile].name;
+  for (size_t at = 0; (at = cutName.find('\\', at)) != std::string::npos; at += 2)
+    cutName.insert(at, "\\");
+  const std::string only = "{\"filename\":\"" + cutName + "\",";
+  std::string replies = "[" + only + "\"close_after\":" + std::to_string(cutAt) + "}";
+  for (int i = 0; i < 3; ++i) replies += "," + only + "\"status\":503}";
   replies += "]";
   service.Script("vclient/download", replies);
   const size_t logStart = service.RequestLog().size();
@@ -396,16 +406,25 @@ int main(int argc, char** argv) {
   const Run rerun = install("1.0", fresh);
   std::map<std::string, uint64_t> sizes;
   for (const auto& file : one) sizes[file.name] = file.packed.size();
-  uint64_t fetched = 0;
+  // Each file's requests by the byte they start at: one ends where the next
+  // one starts (a cut or stopped transfer), the last at the end of the file.
+  // A request that starts no later than the one before it counts as the
+  // earlier one's bytes fetched again.
+  std::map<std::string, std::vector<uint64_t>> starts;
   const auto lines = service.RequestLog();
   for (size_t i = logStart; i < lines.size(); ++i) {
     if (lines[i].value("path", "") != "vclient/download" || lines[i].value("status", 0) != 200)
       continue;
-    const std::string name = lines[i]["fields"].value("filename", "");
     const std::string range = lines[i].value("range", "");
-    const uint64_t start = range.empty() ? 0 : std::stoull(range.substr(6));
-    const bool wasCut = name == one[cutFile].name && range.empty();
-    fetched += wasCut ? cutAt : sizes[name] - start;
+    starts[lines[i]["fields"].value("filename", "")].push_back(
+        range.empty() ? 0 : std::stoull(range.substr(6)));
+  }
+  uint64_t fetched = 0;
+  for (const auto& [name, from] : starts) {
+    for (size_t k = 0; k < from.size(); ++k) {
+      const uint64_t end = k + 1 < from.size() && from[k + 1] > from[k] ? from[k + 1] : sizes[name];
+      fetched += end - from[k];
+    }
   }
   std::printf("resume: cut run %.2f s (code %d), rerun %.2f s (code %d)\n", cut.seconds, cut.code,
               rerun.seconds, rerun.code);

@@ -24,9 +24,9 @@
 #include "install/uninstall_entry.h"
 #include "install/v_build_client.h"
 #include "packagemanager/install_engine.h"
-#include "install/sha256.h"
 #include "install/vbuffer.h"
 #include "tests/support/service_process.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
@@ -40,15 +40,6 @@ using namespace std::chrono_literals;
 using Files = std::map<std::string, std::string>;
 
 constexpr char kRecord[] = "VendraBuild.install.json";
-
-std::string Sha256Hex(const std::string& bytes) {
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Add(state, bytes.data(), bytes.size());
-  std::string text;
-  VendraClient::Sha256Text(state, text);
-  return text;
-}
 
 std::string Deflate(const std::string& bytes) {
   auto input = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
@@ -70,6 +61,12 @@ std::string Noise(size_t length, unsigned seed) {
 std::string LocalName(std::string name) {
   for (auto& c : name) c = c == '\\' ? '/' : c;
   return name;
+}
+
+// A new file on its way in, not yet renamed over its final name.
+bool IsUnplaced(const fs::path& path) {
+  return path.filename().string().find(".new-") != std::string::npos ||
+         path.extension() == ".vbnew";
 }
 
 // A product folder and download cache on a machine of its own; the service
@@ -152,7 +149,7 @@ class InstallEngineTest : public ::testing::Test {
       if (!item.is_regular_file()) continue;
       std::string name = fs::relative(item.path(), folder_).string();
       // The record and the files on their way in are no product files.
-      if (name.rfind(kRecord, 0) == 0 || item.path().extension() == ".vbnew") continue;
+      if (name.rfind(kRecord, 0) == 0 || IsUnplaced(item.path())) continue;
       for (auto& c : name) c = c == '/' ? '\\' : c;
       const std::string content = ReadTextFile(item.path().string());
       const auto a = earlier.find(name);
@@ -192,6 +189,14 @@ class InstallEngineTest : public ::testing::Test {
     return parsed.is_object() ? parsed : nlohmann::json::object();
   }
   std::string Log() const { return ReadTextFile(log_); }
+  // The new files in the folder not renamed into place.
+  std::string Unplaced() const {
+    std::string names;
+    std::error_code ignored;
+    for (const auto& item : fs::recursive_directory_iterator(folder_, ignored))
+      if (IsUnplaced(item.path())) names += item.path().string() + " ";
+    return names;
+  }
   // Every download slowed to small steps, so that a run takes long enough
   // to be cut at many points.
   void SlowDownloads(int count) {
@@ -267,8 +272,14 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       }
 
       ASSERT_TRUE(service_->ClearScript());
+      // As an earlier program would have left them, and a file of the
+      // user's that only looks like one.
+      WriteServiceFile(folder_, "data/big.bin.vbnew", "left by an earlier version");
+      WriteServiceFile(folder_, "data/notes.txt.new-zz9zz9", "the user's");
       ASSERT_EQ(Run(to), 0) << Log();
       EXPECT_TRUE(Holds(later));
+      EXPECT_EQ(Unplaced(), folder_ + "/data/notes.txt.new-zz9zz9 ") << "leftovers removed";
+      fs::remove(folder_ + "/data/notes.txt.new-zz9zz9");
       const nlohmann::json finished = Record();
       EXPECT_EQ(finished.value("version", ""), to);
       EXPECT_EQ(finished.value("state", ""), "complete");
@@ -285,9 +296,9 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
 TEST_F(InstallEngineTest, CutConnectionsAreContinuedWithoutFetchingBytesTwice) {
   const Files one = VersionOne();
   Publish("1.0", one);
-  // The files come in the build's order: the program, then the large one.
-  ASSERT_TRUE(service_->Script("vclient/download",
-                               R"([{},{"close_after":700000},{"close_after":500000}])"));
+  ASSERT_TRUE(service_->Script(
+      "vclient/download", R"([{"filename":"data\\big.bin","close_after":700000},
+                             {"filename":"data\\big.bin","close_after":500000}])"));
   ASSERT_EQ(Run("1.0"), 0) << Log();
   EXPECT_TRUE(Holds(one));
   std::vector<std::string> ranges;
@@ -310,15 +321,17 @@ TEST_F(InstallEngineTest, AWrongDownloadNeverReachesTheProductFolder) {
   Publish("1.0", one);
   const size_t packedSize = Deflate(one.at("Tandory.exe")).size();
   const nlohmann::json wrong = nlohmann::json::array(
-      {{{"status", 200}, {"body", "not the file"}, {"content_type", "application/octet-stream"}}});
+      {{{"filename", "Tandory.exe"}, {"status", 200}, {"body", "not the file"},
+        {"content_type", "application/octet-stream"}}});
   const nlohmann::json sameLength = nlohmann::json::array(
-      {{{"status", 200}, {"body", std::string(packedSize, 'x')},
+      {{{"filename", "Tandory.exe"}, {"status", 200}, {"body", std::string(packedSize, 'x')},
         {"content_type", "application/octet-stream"}}});
   for (const auto& script : {wrong, sameLength}) {
     ASSERT_TRUE(service_->Script("vclient/download", script.dump()));
     EXPECT_EQ(Run("1.0"), 1);
     EXPECT_FALSE(fs::exists(folder_ + "/Tandory.exe"));
     EXPECT_NE(Log().find("Wrong download of "), std::string::npos) << Log();
+    EXPECT_NE(Log().find("Tandory.exe.z: expected "), std::string::npos) << Log();
   }
   EXPECT_NE(Log().find("expected " + std::to_string(packedSize) + " bytes"), std::string::npos);
   ASSERT_EQ(Run("1.0"), 0) << Log();
@@ -339,6 +352,40 @@ TEST_F(InstallEngineTest, ALinkedFolderInTheInstallFolderIsNeverWrittenThrough) 
   EXPECT_EQ(Run("1.0"), 1);
   EXPECT_TRUE(fs::is_empty(elsewhere));
   EXPECT_NE(Log().find("its folder leads outside"), std::string::npos) << Log();
+}
+
+// A file that cannot be placed ends the run at once: the downloads in flight
+// stop (the slow one would take 16 s) and keep what they fetched (its first
+// block, sent before the failure), which the next run continues.
+TEST_F(InstallEngineTest, AFailedPlacementStopsTheDownloadsInFlight) {
+  const Files files = {{"Tandory.exe", "#!/bin/sh\necho one\n"},
+                       {"data\\slow.bin", Noise(1 << 20, 4)},
+                       {"link\\x.txt", "placed through a link"}};
+  Publish("1.0", files);
+  const std::string elsewhere = folders_.Sub("elsewhere");
+  fs::create_directories(elsewhere);
+  fs::create_directories(folder_);
+  fs::create_directory_symlink(elsewhere, folder_ + "/link");
+  ASSERT_TRUE(service_->Script(
+      "vclient/download",
+      R"([{"filename":"data\\slow.bin","chunk_size":65536,"chunk_delay_ms":1000},
+          {"filename":"link\\x.txt","delay_ms":500}])"));
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run("1.0"), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 10s) << "heard before the slow download ends";
+  EXPECT_NE(Log().find("its folder leads outside"), std::string::npos) << Log();
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_FALSE(fs::exists(folder_ + "/data/slow.bin"));
+
+  fs::remove(folder_ + "/link");
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  EXPECT_TRUE(Holds(files));
+  std::vector<std::string> ranges;
+  for (const auto& line : service_->RequestLog())
+    if (line["fields"].value("filename", "") == "data\\slow.bin")
+      ranges.push_back(line.value("range", ""));
+  ASSERT_EQ(ranges.size(), 2u);
+  EXPECT_EQ(ranges[1].rfind("bytes=", 0), 0u) << "continued from the bytes kept";
 }
 
 // A build whose file list is missing, empty or malformed changes nothing,
@@ -392,7 +439,10 @@ TEST_F(InstallEngineTest, AFullDiskSaysSoAndLeavesEveryFileWhole) {
   fits["data\\b.bin"] = Noise(700 * 1024, 10);
   fits["data\\c.bin"] = Noise(700 * 1024, 11);
   Publish("3.0", fits);
-  SlowDownloads(static_cast<int>(fits.size()));
+  // c.bin arrives well after b.bin is in place.
+  ASSERT_TRUE(service_->Script("vclient/download",
+                               R"([{"filename":"data\\c.bin","chunk_size":65536,"chunk_delay_ms":100}])"));
+  SlowDownloads(static_cast<int>(fits.size()) - 1);
   const pid_t run = Start("3.0");
   // Once the first large file is in place, while the second downloads.
   for (int i = 0; i < 2000 && !fs::exists(folder_ + "/data/b.bin"); ++i)
@@ -404,8 +454,7 @@ TEST_F(InstallEngineTest, AFullDiskSaysSoAndLeavesEveryFileWhole) {
   EXPECT_NE(Log().find("Not enough space on the disk to write"), std::string::npos) << Log();
   EXPECT_EQ(Mixed(small, fits), "");
   EXPECT_EQ(Record().value("state", ""), "incomplete");
-  for (const auto& item : fs::recursive_directory_iterator(folder_))
-    EXPECT_NE(item.path().extension(), ".vbnew") << "no expanded leftovers";
+  EXPECT_EQ(Unplaced(), "") << "no expanded leftovers";
   EXPECT_TRUE(fs::is_empty(temp_.path()));
 }
 

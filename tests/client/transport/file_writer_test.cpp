@@ -14,6 +14,7 @@
 #include "common/text/utf.h"
 #include "service/digest.h"
 #include "tests/client/transport/transport_fixture.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/unprivileged.h"
 
 namespace VendraTest {
@@ -111,13 +112,14 @@ class FileWriterTest : public TransportTest {
     return eVClientResult::Success;
   }
   // The same download with the client's retries and time limits.
-  eVClientResult DownloadRetrying(std::u16string& error, uint64_t expectedSize = 0) {
+  eVClientResult DownloadRetrying(std::u16string& error,
+                                  const VendraClient::ExpectedDownload& expected = {}) {
     const VendraClient::DownloadPreparation prepare =
         [this](std::optional<VendraClient::NamedMutexLockGuard>&,
                VendraClient::VClientTransfer& transfer,
                std::u16string& text) { return Prepare(transfer, text); };
     return VendraClient::DownloadWithRetries(prepare, VendraText::Utf8ToUtf16(target_), u"",
-                                             expectedSize, nullptr, nullptr, error);
+                                             expected, nullptr, nullptr, error);
   }
   std::string Partial() const { return target_ + ".partial"; }
   // The ranges the downloads asked for, in order ("" for the whole file).
@@ -211,7 +213,9 @@ TEST_F(FileWriterTest, RetriesContinueFromTheBytesAlreadyThere) {
          R"([{"close_after":1000000},{"status":503,"body":"{\"error\":\"busy\"}"},
              {"close_after":1000000}])");
   std::u16string error;
-  ASSERT_EQ(DownloadRetrying(error, content_.size()), eVClientResult::Success)
+  // The digest taken as the pieces arrive is the whole file's.
+  ASSERT_EQ(DownloadRetrying(error, {content_.size(), Sha256Hex(content_)}),
+            eVClientResult::Success)
       << VendraText::Utf16ToUtf8(error);
   EXPECT_EQ(ReadTextFile(target_), content_);
   EXPECT_EQ(RangesAsked(), (std::vector<std::string>{"", "bytes=1000000-", "bytes=1000000-",
@@ -225,7 +229,8 @@ TEST_F(FileWriterTest, RetriesContinueFromTheBytesAlreadyThere) {
   std::filesystem::remove(target_);
   WriteServiceFile(downloads_.path(), "utils/vb.exe.z.partial", "not a prefix");
   Script("vclient/download", R"([{"status":200,"body":"whole","content_type":"text/plain"}])");
-  ASSERT_EQ(DownloadRetrying(error), eVClientResult::Success);
+  ASSERT_EQ(DownloadRetrying(error, {5, Sha256Hex("whole")}), eVClientResult::Success)
+      << VendraText::Utf16ToUtf8(error);
   EXPECT_EQ(ReadTextFile(target_), "whole") << "a 200 to a range starts the file over";
 }
 
@@ -250,13 +255,39 @@ TEST_F(FileWriterTest, FailuresSayWhatWasTriedAndKeepTheBytes) {
   EXPECT_FALSE(std::filesystem::exists(target_));
   EXPECT_EQ(ReadTextFile(Partial()), content_.substr(0, 300000));
 
-  // The wrong size is refused, and its bytes do not stay to be continued.
-  std::filesystem::remove(Partial());
-  EXPECT_EQ(DownloadRetrying(error, content_.size() + 1), eVClientResult::VerifyFailed);
-  EXPECT_EQ(VendraText::Utf16ToUtf8(error),
-            "Wrong download of " + target_ + ": expected " + std::to_string(content_.size() + 1) +
-                " bytes, received " + std::to_string(content_.size()));
-  EXPECT_TRUE(NothingLeftBehind());
+  // A file of the wrong size or digest is refused, and its bytes do not stay
+  // to be continued; so is one whose earlier part, kept from another run,
+  // was not the file's.
+  const std::string digest = Sha256Hex(content_);
+  std::string spoiled = content_.substr(0, 100000);
+  spoiled[5] ^= 1;
+  const struct {
+    const char* what;
+    VendraClient::ExpectedDownload expected;
+    std::string kept;
+    std::string text;
+  } wrong[] = {
+      {"size", {content_.size() + 1, ""}, "",
+       "expected " + std::to_string(content_.size() + 1) + " bytes, received " +
+           std::to_string(content_.size()) + " bytes with SHA-256 " + digest},
+      {"digest", {content_.size(), std::string(64, 'a')}, "",
+       "expected " + std::to_string(content_.size()) + " bytes with SHA-256 " +
+           std::string(64, 'a') + ", received " + std::to_string(content_.size()) +
+           " bytes with SHA-256 " + digest},
+      {"continued", {content_.size(), digest}, spoiled,
+       "expected " + std::to_string(content_.size()) + " bytes with SHA-256 " + digest +
+           ", received " + std::to_string(content_.size()) + " bytes with SHA-256 " +
+           Sha256Hex(spoiled + content_.substr(100000))},
+  };
+  for (const auto& item : wrong) {
+    SCOPED_TRACE(item.what);
+    std::filesystem::remove(Partial());
+    if (!item.kept.empty()) WriteServiceFile(downloads_.path(), "utils/vb.exe.z.partial", item.kept);
+    EXPECT_EQ(DownloadRetrying(error, item.expected), eVClientResult::VerifyFailed);
+    EXPECT_EQ(VendraText::Utf16ToUtf8(error),
+              "Wrong download of " + target_ + ": " + item.text + "; it was discarded");
+    EXPECT_TRUE(NothingLeftBehind());
+  }
 }
 
 // A download ends when it stalls, not after a fixed total: a server that

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "client/result.h"
+#include "common/memory/ref_ptr.h"
+#include "json/object.h"
+
+namespace VendraBuild {
+
+// One file an install downloads, places or both.
+struct FileWork {
+  Vendra::RefPtr<VendraJSON::VSJObject> entry;     // the build's entry, with "local_filename" when placed
+  Vendra::RefPtr<VendraJSON::VSJObject> download;  // the entry to download with, or none
+  bool place = true;         // false: only its download is needed (a signature check)
+  std::u16string name;       // the build's name
+  std::u16string cached;     // the ".z" file in the download cache, already checked
+  std::u16string finalPath;  // in the install folder
+};
+
+// Expands the cached file block by block into a new file beside its final
+// name (created exclusively, never through a link, in a folder that does not
+// lead outside installFolder), checks its size and SHA-256 against the
+// build, pushes it to the disk and renames it over the earlier file. A final name holds the earlier file or the new one, whole. A file
+// of the wrong content is discarded from the cache.
+VendraClient::eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFolder,
+                                       uint64_t& placedSize, std::u16string& error);
+
+// Removes what placing the files named (the build's names) may have left
+// beside them when a run was killed: their new files not yet renamed.
+void RemoveUnplacedFiles(const std::u16string& installFolder,
+                         const std::vector<std::u16string>& names);
+
+}  // namespace VendraBuild
