@@ -18,6 +18,8 @@ struct Clients {
 struct InstallOptions {
   // A version lower than the installed one is refused without it.
   bool allowDowngrade = false;
+  // Every installed file is read to tell whether it is current (a repair).
+  bool checkEveryFile = false;
   // When set, also receives a failure's heading and reason, for a window to
   // show where nobody reads standard error.
   std::u16string* failureText = nullptr;

@@ -43,7 +43,7 @@ int InstallCommand(Clients clients, const std::string& product, const std::strin
   std::string heading;
   code = RunInstall(clients,
                     InstallTarget{product, branch, version, folder, executable,
-                                  options.allowDowngrade},
+                                  options.allowDowngrade, options.checkEveryFile},
                     listener, error, heading);
   if (code != eVClientResult::Success)
     return Fail(heading.c_str(), code, error, options.failureText);

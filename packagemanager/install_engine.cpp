@@ -20,6 +20,7 @@
 #include "packagemanager/install_notifier.h"
 #include "packagemanager/install_pipeline.h"
 #include "packagemanager/install_record.h"
+#include "packagemanager/installed_files.h"
 #include "packagemanager/program_signatures.h"
 #include "packagemanager/release_gate.h"
 #include "platform/executable.h"
@@ -60,11 +61,14 @@ bool IsSignatureRelated(const VSJObject* entry, const std::set<std::u16string>& 
 // count goes to signatureFiles.
 eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* files,
                          const InstallTarget& target, const std::u16string& downloads,
-                         std::vector<FileWork>& work, size_t& signatureFiles,
+                         const std::map<std::u16string, InstallRecord::Seen>* seen,
+                         Stamps& before, std::vector<FileWork>& work, size_t& signatureFiles,
                          std::u16string& error) {
+  ArrayRef toCheck = EntriesToCheck(files, target.folder, seen, before, error);
+  if (!toCheck) return eVClientResult::Failed;
   ArrayRef toInstall;
-  eVClientResult code = clients.buildClient.GetBuildFilesToInstall(build, target.folder,
-                                                                   toInstall.Receive(), error);
+  eVClientResult code = clients.buildClient.GetFilesToInstall(toCheck.get(), target.folder,
+                                                              toInstall.Receive(), error);
   if (code != eVClientResult::Success) return code;
   std::set<std::u16string> detached;
   for (size_t i = 0; i < files->Count(); ++i) {
@@ -211,19 +215,28 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
 
   heading = "Failed to install";
   notifier.Phase(InstallPhase::Checking);
-  std::vector<FileWork> work;
-  size_t signatureFiles = 0;
-  code = PlanFiles(clients, build.get(), files.get(), target, downloads, work, signatureFiles,
-                   error);
-  if (code != eVClientResult::Success) return code;
-  size_t placing = 0;
-  for (const FileWork& file : work) placing += file.place ? 1 : 0;
-
   RemoveAbandonedRecordCopies(target.folder);
   InstallRecord earlier;
   std::u16string ignored;
   InstallState earlierState;
   const bool hadRecord = LoadInstallRecord(target.folder, earlier, ignored, &earlierState);
+  // A file the earlier complete record saw, unchanged since, is trusted
+  // without reading it; a repair reads every file.
+  const bool trustStamps = hadRecord && earlierState.complete && !target.checkEveryFile &&
+                           earlier.product == target.product;
+  std::vector<FileWork> work;
+  size_t signatureFiles = 0;
+  Stamps before;
+  code = PlanFiles(clients, build.get(), files.get(), target, downloads,
+                   trustStamps ? &earlier.seen : nullptr, before, work, signatureFiles, error);
+  if (code != eVClientResult::Success) return code;
+  size_t placing = 0;
+  std::set<std::u16string> placedNames;
+  for (const FileWork& file : work) {
+    placing += file.place ? 1 : 0;
+    if (file.place) placedNames.insert(file.name);
+  }
+
   const std::vector<std::u16string> names = NamesOf(files.get());
   // New files a killed run left beside their final names.
   std::vector<std::u16string> named = names;
@@ -302,6 +315,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   }
   VendraPlatform::MarkExecutable(target.executable);
   if (hadRecord) RemoveLeftovers(target.folder, earlier.files, names);
+  record.seen = SeenAfterInstall(files.get(), target.folder, placedNames, before);
   if (!SaveInstallRecord(target.folder, record, error)) return eVClientResult::Failed;
   return eVClientResult::Success;
 }

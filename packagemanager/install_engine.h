@@ -17,6 +17,10 @@ struct InstallTarget {
   std::u16string executable;
   // A version lower than the installed one is refused without it.
   bool allowDowngrade = false;
+  // Reads every installed file to tell whether it is current (a repair);
+  // otherwise a file whose size and modification time are still those the
+  // earlier complete record saw is trusted.
+  bool checkEveryFile = false;
 };
 
 // Installs one version of a product into its folder as a transaction, for a

@@ -32,6 +32,17 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
     files->AppendAdopted(VendraJSON::VSJString::Create(name));
   object->Set(u"files", files.get());
   object->SetInteger(u"release_counter", record.releaseCounter);
+  if (state.complete && !record.seen.empty()) {
+    auto seen = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+    for (const auto& [name, file] : record.seen) {
+      auto item = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+      item->SetInteger(u"size", static_cast<int64_t>(file.stamp.size));
+      item->SetInteger(u"modified", file.stamp.modified);
+      item->SetStringA(u"sha256", file.sha256);
+      seen->Set(name, item.get());
+    }
+    object->Set(u"seen", seen.get());
+  }
   object->SetStringA(u"state", state.complete ? "complete" : "incomplete");
   if (!state.complete && !state.previousVersion.empty())
     object->SetStringA(u"previous_version", state.previousVersion);
@@ -82,6 +93,22 @@ bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& recor
     state->complete = word != "incomplete";
     state->previousVersion.clear();
     object->GetStringA(u"previous_version", state->previousVersion);
+  }
+  record.seen.clear();
+  Vendra::RefPtr<VSJObject> seen;
+  if (object->GetObject(u"seen", seen.Receive())) {
+    for (size_t i = 0; i < seen->Count(); ++i) {
+      Vendra::RefPtr<VSJObject> item;
+      if (!seen->GetObject(seen->KeyAt(i), item.Receive())) continue;
+      InstallRecord::Seen file;
+      int64_t size = -1;
+      if (!item->GetInteger(u"size", size) || size < 0 ||
+          !item->GetInteger(u"modified", file.stamp.modified) ||
+          !item->GetStringA(u"sha256", file.sha256))
+        continue;
+      file.stamp.size = static_cast<uint64_t>(size);
+      record.seen[std::u16string(seen->KeyAt(i))] = file;
+    }
   }
   Vendra::RefPtr<VSJArray> files;
   record.files.clear();

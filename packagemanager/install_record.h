@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace VendraBuild {
 
@@ -19,6 +22,15 @@ struct InstallRecord {
   // The publisher's release counter of the installed build (0: unsigned), so
   // that an older signed build is never installed over a newer one.
   int64_t releaseCounter = 0;
+  // Of a complete record: each file as it was when its content was last
+  // known to be the build's (placed or checked), with that content's
+  // SHA-256, so that a later install may trust a file whose stamp has not
+  // changed instead of reading it again.
+  struct Seen {
+    VendraPlatform::FileStamp stamp;
+    std::string sha256;
+  };
+  std::map<std::u16string, Seen> seen = {};
 };
 
 // Whether the record's version is wholly in place. A record is incomplete

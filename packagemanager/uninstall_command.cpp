@@ -121,8 +121,11 @@ int ModifyCommand(Clients clients, const std::u16string& key, const std::u16stri
     std::fprintf(stderr, "Nothing to repair: %s\n", VendraText::ShownOnTerminalUtf8(error).c_str());
     return 1;
   }
+  // A repair does not trust what the record saw: it reads every file.
+  InstallOptions repair = options;
+  repair.checkEveryFile = true;
   return InstallCommand(clients, record.product, record.branch, record.version, folder,
-                        record.executable, listener, options);
+                        record.executable, listener, repair);
 }
 
 }  // namespace VendraBuild

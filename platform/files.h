@@ -30,6 +30,17 @@ uint32_t RemoveEmptyFolder(std::u16string_view path);
 bool FileExists(std::u16string_view path);
 bool FolderExists(std::u16string_view path);
 uint32_t GetFileSize(std::u16string_view path, uint64_t& size);
+// A file's size and last modification time, in the system's own finest
+// unit (only ever compared with another stamp of the same file): a write
+// changes the stamp unless someone sets the time back on purpose.
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t modified = 0;
+  bool operator==(const FileStamp& other) const {
+    return size == other.size && modified == other.modified;
+  }
+};
+uint32_t GetFileStamp(std::u16string_view path, FileStamp& stamp);
 // The bytes an unprivileged write may still use on the disk that holds path
 // (a folder, which must exist).
 uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes);

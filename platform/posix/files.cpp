@@ -165,6 +165,14 @@ uint32_t GetFileSize(std::u16string_view path, uint64_t& size) {
   return SysError::kSuccess;
 }
 
+uint32_t GetFileStamp(std::u16string_view path, FileStamp& stamp) {
+  struct stat st;
+  if (::stat(NativePath(path).c_str(), &st) != 0) return SysErrorFromErrno(errno);
+  stamp.size = static_cast<uint64_t>(st.st_size);
+  stamp.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return SysError::kSuccess;
+}
+
 uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes) {
   struct statvfs st;
   if (::statvfs(NativePath(path).c_str(), &st) != 0) return SysErrorFromErrno(errno);

@@ -136,6 +136,17 @@ uint32_t GetFileSize(std::u16string_view path, uint64_t& size) {
   return SysError::kSuccess;
 }
 
+uint32_t GetFileStamp(std::u16string_view path, FileStamp& stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data))
+    return ::GetLastError();
+  stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  stamp.modified = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime)
+                                         << 32) |
+                                        data.ftLastWriteTime.dwLowDateTime);
+  return SysError::kSuccess;
+}
+
 uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes) {
   ULARGE_INTEGER available;
   if (!::GetDiskFreeSpaceExW(WidePath(path).c_str(), &available, nullptr, nullptr))

@@ -388,6 +388,35 @@ TEST_F(InstallEngineTest, AFailedPlacementStopsTheDownloadsInFlight) {
   EXPECT_EQ(ranges[1].rfind("bytes=", 0), 0u) << "continued from the bytes kept";
 }
 
+// A plain install trusts a file whose size and modification time are still
+// those the record saw; one changed behind its back (same size, another
+// time) is read and put back. A repair reads every file, so even a change
+// that kept the old time is put back.
+TEST_F(InstallEngineTest, OnlyFilesWithUnchangedStampsAreTrusted) {
+  const Files one = VersionOne();
+  const Files two = VersionTwo();
+  Publish("1.0", one);
+  Publish("2.0", two);
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  EXPECT_EQ(Record()["seen"].size(), one.size()) << Record().dump();
+  const std::string t3 = folder_ + "/data/t3.txt";
+  const std::string more = folder_ + "/data/more.bin";
+  const auto placedAt = fs::last_write_time(more);
+  WriteServiceFile(folder_, "data/t3.txt", std::string(one.at("data\\t3.txt").size(), 'z'));
+  fs::last_write_time(t3, placedAt + 1s);
+  std::string spoiled = one.at("data\\more.bin");
+  spoiled[7] ^= 1;
+  WriteServiceFile(folder_, "data/more.bin", spoiled);
+  fs::last_write_time(more, placedAt);
+
+  ASSERT_EQ(Run("2.0"), 0) << Log();
+  EXPECT_EQ(ReadTextFile(t3), two.at("data\\t3.txt")) << "a new time is caught";
+  EXPECT_EQ(ReadTextFile(more), spoiled) << "the stamp the record saw is trusted";
+  Command("modify Tandory '" + folder_ + "'");
+  EXPECT_EQ(lastExit_, 0);
+  EXPECT_TRUE(Holds(two)) << "a repair reads every file";
+}
+
 // A build whose file list is missing, empty or malformed changes nothing,
 // says what is wrong, and leaves no copy of itself in the download cache.
 TEST_F(InstallEngineTest, ABuildWithoutASoundFileListChangesNothing) {

@@ -1,0 +1,87 @@
+#include "packagemanager/installed_files.h"
+
+#include "install/build_file_entry.h"
+#include "json/object.h"
+#include "json/type_names.h"
+#include "json/value_container.h"
+#include "platform/paths.h"
+
+namespace VendraBuild {
+
+namespace {
+
+using VendraJSON::VSJArray;
+using VendraJSON::VSJObject;
+
+std::string LowerHex(std::string text) {
+  for (auto& c : text) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+  return text;
+}
+
+// Each object entry of files with its name and installed path.
+template <typename Visit>
+bool ForEachFile(const VSJArray* files, const std::u16string& folder, std::u16string& error,
+                 Visit&& visit) {
+  for (size_t i = 0; i < files->Count(); ++i) {
+    Vendra::RefPtr<VendraJSON::VSJValue> value;
+    if (!files->At(i)->GetValue(value.Receive()) || value->GetType() != VendraJSON::kTypeObject)
+      continue;
+    auto* entry = static_cast<VSJObject*>(value.get());
+    std::u16string path;
+    if (!VendraClient::EntryPath(entry, folder, u"", path, error)) return false;
+    visit(entry, VendraClient::EntryText(entry, u"filename"), path);
+  }
+  return true;
+}
+
+}  // namespace
+
+Vendra::RefPtr<VSJArray> EntriesToCheck(const VSJArray* files, const std::u16string& folder,
+                                        const std::map<std::u16string, InstallRecord::Seen>* seen,
+                                        Stamps& before, std::u16string& error) {
+  auto toCheck = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+  VendraPlatform::FileStamp record;
+  if (seen &&
+      VendraPlatform::GetFileStamp(VendraPlatform::JoinFileName(folder, kInstallRecordName),
+                                   record) != 0)
+    seen = nullptr;
+  const bool complete = ForEachFile(files, folder, error, [&](VSJObject* entry,
+                                                              const std::u16string& name,
+                                                              const std::u16string& path) {
+    VendraPlatform::FileStamp now;
+    const bool present = VendraPlatform::GetFileStamp(path, now) == 0;
+    if (present) before[name] = now;
+    if (present && seen) {
+      const auto found = seen->find(name);
+      if (found != seen->end() && found->second.stamp == now &&
+          now.modified < record.modified &&
+          now.size == VendraClient::EntrySize(entry, u"size") &&
+          found->second.sha256 == LowerHex(VendraClient::EntryTextA(entry, u"sha256")))
+        return;
+    }
+    toCheck->Append(entry);
+  });
+  if (!complete) return Vendra::RefPtr<VSJArray>();
+  return toCheck;
+}
+
+std::map<std::u16string, InstallRecord::Seen> SeenAfterInstall(
+    const VSJArray* files, const std::u16string& folder, const std::set<std::u16string>& placed,
+    const Stamps& before) {
+  std::map<std::u16string, InstallRecord::Seen> seen;
+  std::u16string ignored;
+  ForEachFile(files, folder, ignored, [&](VSJObject* entry, const std::u16string& name,
+                                          const std::u16string& path) {
+    VendraPlatform::FileStamp now;
+    if (VendraPlatform::GetFileStamp(path, now) != 0) return;
+    if (placed.count(name) == 0) {
+      // Changed since it was found current: its content is not known.
+      const auto found = before.find(name);
+      if (found == before.end() || !(found->second == now)) return;
+    }
+    seen[name] = {now, LowerHex(VendraClient::EntryTextA(entry, u"sha256"))};
+  });
+  return seen;
+}
+
+}  // namespace VendraBuild
