@@ -28,11 +28,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "common/memory/ref_ptr.h"
-#include "install/codec.h"
 #include "install/sha256.h"
-#include "install/vbuffer.h"
+#include "tests/support/published_build.h"
 #include "tests/support/service_process.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
 
@@ -41,33 +40,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-struct PackedFile {
-  std::string name;     // the build's name
-  std::string content;  // expanded
-  std::string packed;   // the ".z"
-};
-
 double Since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string Sha256Hex(const void* data, size_t size) {
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Add(state, data, size);
-  std::string text;
-  VendraClient::Sha256Text(state, text);
-  return text;
-}
-
-std::string Deflate(const std::string& bytes) {
-  auto input = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
-  std::memcpy(input->Resize(static_cast<int32_t>(bytes.size())), bytes.data(), bytes.size());
-  Vendra::RefPtr<VendraClient::VBuffer> output;
-  std::u16string error;
-  VendraClient::DeflateBuffer(-1, input.get(), output.Receive(), error);
-  return std::string(reinterpret_cast<const char*>(output->Data()),
-                     static_cast<size_t>(output->Size()));
 }
 
 // Text-like (words from a small vocabulary) or binary-like (random bytes
@@ -91,7 +65,7 @@ std::string Content(size_t size, unsigned seed) {
 }
 
 // A few large files and many small ones, about totalMib in all.
-std::vector<PackedFile> MakeBuild(size_t totalMib, size_t count, unsigned seed) {
+std::vector<VendraTest::PublishedFile> MakeBuild(size_t totalMib, size_t count, unsigned seed) {
   const size_t total = totalMib << 20;
   std::vector<size_t> sizes;
   const size_t large = std::max<size_t>(1, count / 100);
@@ -103,40 +77,14 @@ std::vector<PackedFile> MakeBuild(size_t totalMib, size_t count, unsigned seed) 
   }
   const size_t left = total > used ? total - used : large << 20;
   for (size_t i = 0; i < large; ++i) sizes.push_back(left / large);
-  std::vector<PackedFile> files;
+  std::vector<VendraTest::PublishedFile> files;
   for (size_t i = 0; i < sizes.size(); ++i) {
-    PackedFile file;
+    VendraTest::PublishedFile file;
     file.name = "data\\f" + std::to_string(i) + ".bin";
     file.content = Content(sizes[i], seed * 1000 + static_cast<unsigned>(i));
     files.push_back(std::move(file));
   }
   return files;
-}
-
-void Pack(std::vector<PackedFile>& files) {
-  for (auto& file : files)
-    if (file.packed.empty()) file.packed = Deflate(file.content);
-}
-
-void Publish(const std::string& root, const std::string& version,
-             const std::vector<PackedFile>& files) {
-  nlohmann::json list = nlohmann::json::array();
-  const std::string base = root + "/catalogue/tdy/live/" + version;
-  for (const auto& file : files) {
-    std::string local = file.name;
-    std::replace(local.begin(), local.end(), '\\', '/');
-    const fs::path path = base + "/files/" + local + ".z";
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << file.packed;
-    list.push_back({{"filename", file.name},
-                    {"size", file.content.size()},
-                    {"sha256", Sha256Hex(file.content.data(), file.content.size())},
-                    {"compressed_size", file.packed.size()},
-                    {"compressed_sha256", Sha256Hex(file.packed.data(), file.packed.size())}});
-  }
-  const nlohmann::json build = {{"software", "tdy"}, {"branch", "live"}, {"version", version},
-                                {"data", {{"files", list}}}};
-  std::ofstream(base + "/build.json") << build.dump();
 }
 
 struct Run {
@@ -239,15 +187,15 @@ class Spawner {
 };
 
 // One-shot uncompress in memory and SHA-256 of each file, in seconds.
-double UncompressAndHash(const std::vector<const PackedFile*>& files) {
+double UncompressAndHash(const std::vector<const VendraTest::PublishedFile*>& files) {
   const auto start = Clock::now();
   std::vector<unsigned char> out;
-  for (const PackedFile* file : files) {
+  for (const VendraTest::PublishedFile* file : files) {
     out.resize(file->content.size());
     uLongf length = static_cast<uLongf>(out.size());
     uncompress(out.data(), &length, reinterpret_cast<const Bytef*>(file->packed.data()),
                static_cast<uLong>(file->packed.size()));
-    Sha256Hex(out.data(), length);
+    VendraTest::Sha256Hex(out.data(), length);
   }
   return Since(start);
 }
@@ -266,20 +214,20 @@ int main(int argc, char** argv) {
   ::setenv("VENDRA_BUILD_CONFIG", work.Sub("config.json").c_str(), 1);
 
   std::printf("making a build of %zu MiB in %zu files\n", totalMib, count);
-  std::vector<PackedFile> one = MakeBuild(totalMib, count, 1);
-  Pack(one);
-  std::vector<PackedFile> two = one;
-  std::vector<const PackedFile*> changed;
+  std::vector<VendraTest::PublishedFile> one = MakeBuild(totalMib, count, 1);
+  VendraTest::Pack(one);
+  std::vector<VendraTest::PublishedFile> two = one;
+  std::vector<const VendraTest::PublishedFile*> changed;
   for (size_t i = 0; i < two.size(); i += 10) {
     two[i].content = Content(two[i].content.size(), 7000 + static_cast<unsigned>(i));
     two[i].packed.clear();
   }
-  Pack(two);
+  VendraTest::Pack(two);
   for (size_t i = 0; i < two.size(); i += 10) changed.push_back(&two[i]);
   uint64_t packedTotal = 0;
   for (const auto& file : one) packedTotal += file.packed.size();
-  Publish(serviceRoot.path(), "1.0", one);
-  Publish(serviceRoot.path(), "2.0", two);
+  VendraTest::PublishBuild(serviceRoot.path(), "tdy", "live", "1.0", one);
+  VendraTest::PublishBuild(serviceRoot.path(), "tdy", "live", "2.0", two);
   std::printf("build: %zu files, %.1f MiB compressed\n", one.size(), packedTotal / 1048576.0);
 
   VendraTest::ServiceProcess service(serviceRoot.path());
@@ -320,7 +268,7 @@ int main(int argc, char** argv) {
 
   // curl over one connection: every request in one configuration file.
   const auto fetchFloor = [&](const std::string& version,
-                              const std::vector<const PackedFile*>& files) {
+                              const std::vector<const VendraTest::PublishedFile*>& files) {
     const std::string config = work.Sub("curl-" + version + ".conf");
     std::ofstream out(config);
     for (size_t i = 0; i < files.size(); ++i) {
@@ -345,7 +293,7 @@ int main(int argc, char** argv) {
     out.close();
     return spawner.Spawn({"curl", "-K", config}, "");
   };
-  std::vector<const PackedFile*> all;
+  std::vector<const VendraTest::PublishedFile*> all;
   for (const auto& file : one) all.push_back(&file);
   const Run fetchAll = fetchFloor("1.0", all);
   const double unpackAll = UncompressAndHash(all);

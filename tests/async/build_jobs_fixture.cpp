@@ -9,11 +9,11 @@
 #include <thread>
 
 #include "common/text/utf.h"
-#include "install/sha256.h"
 #include "json/parser.h"
 #include "json/value_container.h"
 #include "platform/paths.h"
 #include "tests/support/environment.h"
+#include "tests/support/sha256_hex.h"
 
 namespace VendraTest {
 
@@ -99,19 +99,6 @@ void BuildJobsTest::TearDown() {
   SetEnvironment("VENDRA_MACHINE_ROOT", "");
 }
 
-namespace {
-
-std::string DigestText(const std::string& bytes) {
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Add(state, bytes.data(), bytes.size());
-  std::string text;
-  VendraClient::Sha256Text(state, text);
-  return text;
-}
-
-}  // namespace
-
 ObjectRef BuildJobsTest::Publish(const std::string& name, const std::string& content) {
   const std::string compressed = Compress(content);
   WriteServiceFile(serviceRoot_.path(), "catalogue/tdy/live/1.2.3/files/" + name + ".z",
@@ -119,9 +106,9 @@ ObjectRef BuildJobsTest::Publish(const std::string& name, const std::string& con
   auto entry = ObjectRef::Adopt(VendraJSON::VSJObject::Create());
   entry->SetStringA(u"filename", name);
   entry->SetInteger(u"size", static_cast<int64_t>(content.size()));
-  entry->SetStringA(u"sha256", DigestText(content));
+  entry->SetStringA(u"sha256", Sha256Hex(content));
   entry->SetInteger(u"compressed_size", static_cast<int64_t>(compressed.size()));
-  entry->SetStringA(u"compressed_sha256", DigestText(compressed));
+  entry->SetStringA(u"compressed_sha256", Sha256Hex(compressed));
   return entry;
 }
 

@@ -4,21 +4,11 @@
 #include "tests/install/build_files_fixture.h"
 
 #include "common/text/utf.h"
-#include "install/sha256.h"
 #include "json/value_container.h"
 #include "platform/paths.h"
 #include "tests/support/environment.h"
 
 namespace VendraTest {
-
-std::string Sha256Hex(const std::string& bytes) {
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Add(state, bytes.data(), bytes.size());
-  std::string text;
-  VendraClient::Sha256Text(state, text);
-  return text;
-}
 
 std::string Compress(const std::string& bytes, int level) {
   uLongf size = compressBound(bytes.size());

@@ -9,6 +9,7 @@
 #include "install/v_build_client.h"
 #include "json/array.h"
 #include "json/object.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/temp_folder.h"
 
 // Shared pieces of the build client's file tests: real folders, file entries
@@ -18,7 +19,6 @@ namespace VendraTest {
 using ObjectRef = Vendra::RefPtr<VendraJSON::VSJObject>;
 using ArrayRef = Vendra::RefPtr<VendraJSON::VSJArray>;
 
-std::string Sha256Hex(const std::string& bytes);
 // The zlib stream of bytes at a level, as the codec writes it.
 std::string Compress(const std::string& bytes, int level = 7);
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "install/sha256.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
 
@@ -19,15 +20,6 @@ using VendraTest::WriteTextFile;
 constexpr char kAbc[] = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 constexpr char kAbcUpper[] = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
 constexpr char kEmpty[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
-
-std::string MemoryDigest(const std::string& bytes) {
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Add(state, bytes.data(), bytes.size());
-  std::string text;
-  VendraClient::Sha256Text(state, text);
-  return text;
-}
 
 class FileDigestTest : public ::testing::Test {
  protected:
@@ -50,7 +42,7 @@ TEST_F(FileDigestTest, LargeFileMatchesTheDigestOfItsBytes) {
   WriteTextFile(folder_.Sub("big"), bytes);
   std::string text;
   ASSERT_TRUE(GetFileDigest(folder_.WSub("big"), text));
-  EXPECT_EQ(text, MemoryDigest(bytes));
+  EXPECT_EQ(text, VendraTest::Sha256Hex(bytes));
 }
 
 TEST_F(FileDigestTest, EmptyOrMissingFileHasNoDigest) {

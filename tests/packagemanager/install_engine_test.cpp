@@ -17,16 +17,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "common/memory/ref_ptr.h"
 #include "common/text/utf.h"
 #include "client/v_client.h"
-#include "install/codec.h"
 #include "install/uninstall_entry.h"
 #include "install/v_build_client.h"
 #include "packagemanager/install_engine.h"
-#include "install/vbuffer.h"
 #include "tests/support/service_process.h"
-#include "tests/support/sha256_hex.h"
+#include "tests/support/published_build.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
@@ -40,23 +37,6 @@ using namespace std::chrono_literals;
 using Files = std::map<std::string, std::string>;
 
 constexpr char kRecord[] = "VendraBuild.install.json";
-
-std::string Deflate(const std::string& bytes) {
-  auto input = Vendra::RefPtr<VendraClient::VBuffer>::Adopt(new VendraClient::VBuffer());
-  std::memcpy(input->Resize(static_cast<int32_t>(bytes.size())), bytes.data(), bytes.size());
-  Vendra::RefPtr<VendraClient::VBuffer> output;
-  std::u16string error;
-  VendraClient::DeflateBuffer(-1, input.get(), output.Receive(), error);
-  return std::string(reinterpret_cast<const char*>(output->Data()),
-                     static_cast<size_t>(output->Size()));
-}
-
-std::string Noise(size_t length, unsigned seed) {
-  std::string bytes(length, '\0');
-  std::mt19937 random(seed);
-  for (auto& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
 
 std::string LocalName(std::string name) {
   for (auto& c : name) c = c == '\\' ? '/' : c;
@@ -94,20 +74,10 @@ class InstallEngineTest : public ::testing::Test {
   }
 
   void Publish(const std::string& version, const Files& files) {
-    nlohmann::json list = nlohmann::json::array();
-    const std::string base = "catalogue/tdy/live/" + version;
-    for (const auto& [name, content] : files) {
-      const std::string packed = Deflate(content);
-      WriteServiceFile(serviceRoot_.path(), base + "/files/" + LocalName(name) + ".z", packed);
-      list.push_back({{"filename", name},
-                      {"size", content.size()},
-                      {"sha256", Sha256Hex(content)},
-                      {"compressed_size", packed.size()},
-                      {"compressed_sha256", Sha256Hex(packed)}});
-    }
-    const nlohmann::json build = {{"software", "tdy"}, {"branch", "live"}, {"version", version},
-                                  {"data", {{"files", list}}}};
-    WriteServiceFile(serviceRoot_.path(), base + "/build.json", build.dump());
+    std::vector<PublishedFile> published;
+    for (const auto& [name, content] : files) published.push_back({name, content, ""});
+    Pack(published);
+    PublishBuild(serviceRoot_.path(), "tdy", "live", version, published);
   }
 
   pid_t Start(const std::string& version) {
