@@ -15,6 +15,8 @@ struct ServiceRequest {
   std::string path;  // without the leading slash: "vclient/login"
   std::vector<std::pair<std::string, std::string>> fields;  // in arrival order
   std::string remoteAddress;
+  // The client's port: requests with the same one came over one connection.
+  int remotePort = 0;
   std::string range;  // the "Range" header, as sent
 
   // The first field of that name, if the request has one.

@@ -83,6 +83,7 @@ void HttpFront::Install() {
     ServiceRequest request;
     request.path = req.matches[1];
     request.remoteAddress = req.remote_addr;
+    request.remotePort = req.remote_port;
     if (rangeHeader) request.range = *rangeHeader;
     std::string body;
     if (req.is_multipart_form_data()) {

@@ -46,6 +46,7 @@ void RequestLog::Append(const ServiceRequest& request, int status, bool scripted
   line["time"] = TimeText();
   line["path"] = request.path;
   line["remote"] = request.remoteAddress;
+  line["remote_port"] = request.remotePort;
   nlohmann::ordered_json fields = nlohmann::ordered_json::object();
   bool passwordSeen = false;
   bool digestSeen = false;

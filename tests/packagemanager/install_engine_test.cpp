@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -369,6 +370,17 @@ TEST_F(InstallEngineTest, OnlyFilesWithUnchangedStampsAreTrusted) {
   Publish("2.0", two);
   ASSERT_EQ(Run("1.0"), 0) << Log();
   EXPECT_EQ(Record()["seen"].size(), one.size()) << Record().dump();
+  // The files came over the few connections of the downloads in flight,
+  // each kept from one file to the next.
+  std::set<int> connections;
+  size_t downloads = 0;
+  for (const auto& line : service_->RequestLog()) {
+    if (line.value("path", "") != "vclient/download") continue;
+    ++downloads;
+    connections.insert(line.value("remote_port", 0));
+  }
+  EXPECT_EQ(downloads, one.size());
+  EXPECT_LE(connections.size(), 3u);
   const std::string t3 = folder_ + "/data/t3.txt";
   const std::string more = folder_ + "/data/more.bin";
   const auto placedAt = fs::last_write_time(more);
