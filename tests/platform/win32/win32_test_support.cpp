@@ -3,6 +3,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include "platform/command_line.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 
@@ -22,28 +23,9 @@ std::u16string HelperPath() {
       u"platform_win32_helper.exe");
 }
 
-std::u16string QuoteArgument(const std::u16string& argument) {
-  if (!argument.empty() && argument.find_first_of(u" \t\"") == std::u16string::npos) return argument;
-  std::u16string out = u"\"";
-  size_t backslashes = 0;
-  for (char16_t c : argument) {
-    if (c == u'\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes count only before a quote: double them there.
-    out.append(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
-    backslashes = 0;
-    out.push_back(c);
-  }
-  out.append(backslashes * 2, u'\\');
-  out.push_back(u'"');
-  return out;
-}
-
 int RunHelper(const std::vector<std::u16string>& arguments) {
-  std::u16string commandLine = QuoteArgument(HelperPath());
-  for (const auto& a : arguments) commandLine += u" " + QuoteArgument(a);
+  std::u16string commandLine = VendraPlatform::QuoteCommandLineArgument(HelperPath());
+  for (const auto& a : arguments) commandLine += u" " + VendraPlatform::QuoteCommandLineArgument(a);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};

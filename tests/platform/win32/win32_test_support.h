@@ -15,9 +15,6 @@ bool RunningUnderWine();
 // Full path of platform_win32_helper.exe, built beside the test program.
 std::u16string HelperPath();
 
-// Quotes one argument so that the Windows command-line rules give it back.
-std::u16string QuoteArgument(const std::u16string& argument);
-
 // Runs the helper with the arguments and waits; its exit code, or -1 when it
 // could not be started or did not end within a minute.
 int RunHelper(const std::vector<std::u16string>& arguments);
