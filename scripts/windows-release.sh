@@ -1,23 +1,49 @@
 #!/usr/bin/env bash
-# The shipped Windows programs of a finished Windows build, as released:
-# stripped, their debug information kept beside them, and signed with a
-# throw-away code-signing certificate (no timestamp, so no network).
+# The shipped Windows programs as released: stripped, their debug information
+# kept beside them, and signed with a throw-away code-signing certificate (no
+# timestamp, so no network).
 #
-#   scripts/windows-release.sh BUILD_DIR OUT_DIR
+#   scripts/windows-release.sh [BUILD_DIR OUT_DIR]
 #
-# writes OUT_DIR/NAME.exe (stripped and signed, with a debug link to
+# Without arguments it builds the windows-release preset (optimised for size,
+# no tests; configured when it is not yet) into build/windows-release and
+# writes the release into build/windows-release/release. With arguments it
+# takes the programs of a finished Windows build (the test run passes its
+# own, so that what it tries is what it signs).
+#
+# Writes OUT_DIR/NAME.exe (stripped and signed, with a debug link to
 # NAME.debug), OUT_DIR/NAME.debug, OUT_DIR/altered/TandoryInstaller.exe (the
 # signed installer with one byte changed after signing, for the check that
 # it is refused) and OUT_DIR/sizes.txt. Fails when the stripped installer is
-# 2 MB or larger.
+# 2 MB or larger. Exit codes: 0 done, 1 failed, 2 wrong command line.
 set -euo pipefail
-build="${1:?usage: scripts/windows-release.sh BUILD_DIR OUT_DIR}"
-out="${2:?usage: scripts/windows-release.sh BUILD_DIR OUT_DIR}"
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tools=x86_64-w64-mingw32
 installer_limit=$((2 * 1024 * 1024))
+usage="usage: scripts/windows-release.sh [BUILD_DIR OUT_DIR]"
 
 log() { echo "windows-release: $*" >&2; }
+
+case "${1:-}" in
+  -h|--help) echo "$usage"; exit 0 ;;
+esac
+if [ $# -eq 0 ]; then
+  build="$repo/build/windows-release"
+  out="$build/release"
+  if [ ! -f "$build/build.ninja" ]; then
+    curl_prefix=$("$repo/scripts/build-curl-windows.sh" | tail -n 1)
+    log "configuring the windows-release preset"
+    (cd "$repo" && cmake --preset windows-release -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix") >&2
+  fi
+  log "building the windows-release preset"
+  (cd "$repo" && cmake --build --preset windows-release) >&2
+elif [ $# -eq 2 ]; then
+  build=$1
+  out=$2
+else
+  echo "$usage" >&2
+  exit 2
+fi
 
 programs=(installer/TandoryInstaller.exe packagemanager/VendraBuild.exe
   crashreporter/VendraCrashMobile.exe)
