@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
 
 #include "common/text/utf.h"
 #include "packagemanager/install_lock.h"
+#include "platform/process.h"
+#include "tests/support/environment.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_folder.h"
 
 namespace VendraTest {
@@ -22,17 +22,21 @@ using namespace std::chrono_literals;
 class InstallLockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+    SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
     std::filesystem::create_directories(dataFolder_);
   }
-  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+  void TearDown() override { SetEnvironment("VENDRA_MACHINE_ROOT", ""); }
 
+  // What an earlier run printed goes first, so that waiting for a word sees
+  // only the next run's.
+  void ForgetOutput() {
+    std::filesystem::remove(folder_.Sub("out"));
+    std::filesystem::remove(folder_.Sub("err"));
+  }
   int Uninstall(const std::string& wait) {
-    const int status = std::system((std::string(VENDRA_BUILD_PROGRAM) + " --wait " + wait +
-                                    " uninstall tandory '" + folder_.Sub("product") + "' > '" +
-                                    folder_.Sub("out") + "' 2> '" + folder_.Sub("err") + "'")
-                                       .c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunProgram({VENDRA_BUILD_PROGRAM, "--wait", wait, "uninstall", "tandory",
+                       folder_.Sub("product")},
+                      {folder_.Sub("out"), folder_.Sub("err")});
   }
 
   TempFolder machine_;
@@ -46,9 +50,10 @@ TEST_F(InstallLockTest, ASecondRunSaysWhomItWaitsForAndGivesUpOrGoesOn) {
   uint32_t error = 0;
   ASSERT_EQ(held->Acquire(0, nullptr, error), VendraBuild::InstallLock::Result::Acquired);
   const std::string waiting =
-      "waiting for another install (pid " + std::to_string(::getpid()) + ") to finish";
+      "waiting for another install (pid " + std::to_string(VendraPlatform::CurrentProcessId()) + ") to finish";
 
   // Not waiting long enough: the distinct exit code and what to do.
+  ForgetOutput();
   EXPECT_EQ(Uninstall("1"), 4);
   EXPECT_NE(ReadTextFile(folder_.Sub("err")).find(waiting), std::string::npos)
       << ReadTextFile(folder_.Sub("err"));
@@ -57,6 +62,7 @@ TEST_F(InstallLockTest, ASecondRunSaysWhomItWaitsForAndGivesUpOrGoesOn) {
 
   // Waiting: it goes on as soon as the other install ends.
   int code = -1;
+  ForgetOutput();
   std::thread second([&] { code = Uninstall("60"); });
   for (int i = 0; i < 200 && ReadTextFile(folder_.Sub("err")).find(waiting) == std::string::npos;
        ++i)

@@ -1,16 +1,16 @@
+// The installer and the package manager as programs, on Linux and under Wine:
+// the service and the publisher's tools run as Linux programs through the
+// shell, the programs under test as this system's own processes.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/memory/ref_ptr.h"
 #include "common/text/utf.h"
@@ -18,7 +18,12 @@
 #include "json/array.h"
 #include "json/files.h"
 #include "json/object.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+#include "tests/support/environment.h"
+#include "tests/support/program_run.h"
 #include "tests/support/service_process.h"
+#include "tests/support/shell.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
 
@@ -28,19 +33,32 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string ReadFile(const std::string& path) {
+constexpr char16_t kEntry[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tandory";
+
+// Paths are UTF-8 here; Windows takes a file name beyond ASCII only wide.
+fs::path NativePath(const std::string& utf8) { return fs::path(VendraText::Utf8ToUtf16(utf8)); }
+
+std::string ReadNative(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
 }
+std::string ReadFile(const std::string& path) { return ReadNative(NativePath(path)); }
 
-int RunCommand(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// The publisher's tool, a Linux program on both systems.
+int Catalogue(const std::string& arguments) {
+  return RunShell(ShellQuoted(VENDRA_CATALOGUE_PROGRAM) + " " + arguments);
 }
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+// A value of the product's uninstall entry; empty when it is not there.
+std::u16string EntryValue(const char16_t* name) {
+  VendraPlatform::RegistryKey key;
+  std::u16string value;
+  if (key.OpenForReading(kEntry, VendraPlatform::RegistryView::Default32) == 0)
+    key.QueryString(name, value);
+  return value;
+}
 
 // The product in its install folder as the package manager left it, checked
 // against the build's own file list: nothing missing, nothing different.
@@ -65,57 +83,69 @@ size_t FilesNotMatching(const std::string& installFolder, const std::string& bui
 class InstallRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+    SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
     WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
     // The publisher's throw-away key signs the build; the package manager is
     // pinned to it through its configuration.
-    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(key_) + " > " +
-                         Quoted(folder_.Sub("key.txt"))),
+    ASSERT_EQ(Catalogue("keygen " + ShellPath(key_) + " > " + ShellPath(folder_.Sub("key.txt"))),
               0);
     const std::string keyText = ReadFile(folder_.Sub("key.txt"));
     WriteTextFile(folder_.Sub("config.json"), R"({"publisher_keys": [")" +
                                                   keyText.substr(11, keyText.find('\n') - 11) +
                                                   "\"]}");
-    ::setenv("VENDRA_BUILD_CONFIG", folder_.Sub("config.json").c_str(), 1);
+    SetEnvironment("VENDRA_BUILD_CONFIG", folder_.Sub("config.json"));
     const std::string product = folder_.Sub("product");
-    ASSERT_EQ(RunCommand(Quoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + Quoted(product) + " 2.5.1"), 0);
-    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " publish --key " + Quoted(key_) +
-                         " --root " + Quoted(serviceRoot_.path()) +
-                         " --product tdy --branch live --version 2.5.1 --build-list TDY-UPLINK " +
-                         Quoted(product) + " > /dev/null"),
+    ASSERT_EQ(RunShell("bash " + ShellQuoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + ShellPath(product) +
+                       " 2.5.1"),
               0);
-    ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " utility --root " +
-                         Quoted(serviceRoot_.path()) + " " + Quoted(VENDRA_BUILD_PROGRAM) +
-                         " > /dev/null"),
+    ASSERT_EQ(Catalogue("publish --key " + ShellPath(key_) + " --root " +
+                        ShellPath(serviceRoot_.path()) +
+                        " --product tdy --branch live --version 2.5.1 --build-list TDY-UPLINK " +
+                        ShellPath(product) + " > /dev/null"),
+              0);
+    ASSERT_EQ(Catalogue("utility --root " + ShellPath(serviceRoot_.path()) + " " +
+                        ShellPath(VENDRA_BUILD_PROGRAM) + " > /dev/null"),
               0);
     service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
     ASSERT_TRUE(service_->ok());
-    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
-    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    SetEnvironment("VENDRA_SERVICE_URL", service_->url());
+    SetEnvironment("VENDRA_CA_FILE", service_->caFile());
     std::string failure;
     ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
     installFolder_ = folder_.Sub("Tandory");
     fs::create_directories(installFolder_);
-    fs::copy_file(VENDRA_INSTALLER_PROGRAM, installFolder_ + "/TandoryInstaller");
+    installer_ = installFolder_ + "/" + ProgramFileName("TandoryInstaller");
+    fs::copy_file(VENDRA_INSTALLER_PROGRAM, installer_);
     dataFolder_ = machine_.path() + "/ProgramData/Vendra Software";
   }
   void TearDown() override {
-    ::unsetenv("VENDRA_SERVICE_URL");
-    ::unsetenv("VENDRA_CA_FILE");
-    ::unsetenv("VENDRA_MACHINE_ROOT");
-    ::unsetenv("VENDRA_BUILD_CONFIG");
+    SetEnvironment("VENDRA_SERVICE_URL", "");
+    SetEnvironment("VENDRA_CA_FILE", "");
+    SetEnvironment("VENDRA_MACHINE_ROOT", "");
+    SetEnvironment("VENDRA_BUILD_CONFIG", "");
   }
 
   // Runs the installer; its output and the package manager's go to log_.
-  int RunInstaller() {
-    return RunCommand(Quoted(installFolder_ + "/TandoryInstaller") + " < /dev/null >> " + Quoted(log_) +
-               " 2>&1");
+  int RunInstaller() { return RunProgram({installer_}, {log_}); }
+
+  // Runs the package manager named (the build's own unless given) with the
+  // arguments; its output goes to log_.
+  int RunPackageManager(const std::vector<std::string>& arguments,
+                        const std::string& program = VENDRA_BUILD_PROGRAM) {
+    std::vector<std::string> line = {program};
+    line.insert(line.end(), arguments.begin(), arguments.end());
+    return RunProgram(line, {log_});
   }
 
-  // The package manager goes on alone after the hand-over: wait for its word.
+  // The package manager goes on alone after the hand-over: wait for its word
+  // on the output it shares with the installer or, where the system starts
+  // it apart from the installer's output (Windows), in its log.
+  std::string PackageManagerWords() {
+    return ReadFile(log_) + ReadFile(dataFolder_ + "/logs/VendraBuild.log");
+  }
   bool WaitForPackageManager(const std::string& word) {
     for (int i = 0; i < 1200; ++i) {
-      if (ReadFile(log_).find(word) != std::string::npos) return true;
+      if (PackageManagerWords().find(word) != std::string::npos) return true;
       std::this_thread::sleep_for(100ms);
     }
     return false;
@@ -127,6 +157,7 @@ class InstallRunTest : public ::testing::Test {
   std::unique_ptr<ServiceProcess> service_;
   SignedInSession session_;
   std::string installFolder_;
+  std::string installer_;
   std::string dataFolder_;
   std::string log_ = folder_.Sub("run.log");
   std::string key_ = folder_.Sub("publisher.key");
@@ -134,10 +165,13 @@ class InstallRunTest : public ::testing::Test {
 
 TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManager) {
   ASSERT_EQ(RunInstaller(), 0);
-  ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << ReadFile(log_);
-  const std::string log = ReadFile(log_);
+  ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << PackageManagerWords();
+  const std::string log = PackageManagerWords();
   EXPECT_EQ(log.find("failed"), std::string::npos) << log;
-  EXPECT_NE(log.find("downloaded data/assets.bin"), std::string::npos) << log;
+  EXPECT_NE(log.find(std::string("downloaded data") +
+                           static_cast<char>(VendraPlatform::kPathSeparator) + "assets.bin"),
+            std::string::npos)
+      << log;
 
   // The utility went where the installer runs it from, and runs.
   EXPECT_EQ(ReadFile(dataFolder_ + "/utils/VendraBuild.exe"), ReadFile(VENDRA_BUILD_PROGRAM));
@@ -146,8 +180,9 @@ TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManage
                              dataFolder_ + "/downloads/tdy/live/2.5.1/build.json"),
             0u);
   EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"), "Welcome to Tandory 2.5.1.\n");
-  EXPECT_EQ(RunCommand(Quoted(installFolder_ + "/Tandory.exe") + " > " + Quoted(folder_.Sub("ran")) +
-                " 2>&1"),
+  // (the demo program is a shell script, whatever the system)
+  EXPECT_EQ(RunShell("sh " + ShellPath(installFolder_ + "/Tandory.exe") + " > " +
+                     ShellPath(folder_.Sub("ran")) + " 2>&1"),
             0);
   EXPECT_EQ(ReadFile(folder_.Sub("ran")), "Tandory 2.5.1 is running\n");
 
@@ -167,34 +202,27 @@ TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManage
 TEST_F(InstallRunTest, TheEntrysModifyRepairsAndItsUninstallRemovesTheProductAndTheEntry) {
   ASSERT_EQ(RunInstaller(), 0);
   ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << ReadFile(log_);
-  const std::string packageManager = Quoted(dataFolder_ + "/utils/VendraBuild.exe");
+  const std::string packageManager = dataFolder_ + "/utils/VendraBuild.exe";
 
   // A damaged install is repaired from the downloads kept in the data folder.
   fs::remove(installFolder_ + "/data/welcome.txt");
   std::ofstream(installFolder_ + "/Tandory.exe", std::ios::app) << "tampered";
-  ASSERT_EQ(RunCommand(packageManager + " modify tandory " + Quoted(installFolder_) + " >> " +
-                       Quoted(log_) + " 2>&1"),
-            0)
+  ASSERT_EQ(RunPackageManager({"modify", "tandory", installFolder_}, packageManager), 0)
       << ReadFile(log_);
   EXPECT_NE(ReadFile(log_).find("Installing 2 file(s)"), std::string::npos) << ReadFile(log_);
   EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"), "Welcome to Tandory 2.5.1.\n");
   EXPECT_EQ(service_->CountRequests("vclient/download"), 4) << "nothing fetched again";
 
-  const std::string entry = machine_.path() +
-                            "/Registry/HKEY_LOCAL_MACHINE/k_software/k_wow6432node/k_microsoft/"
-                            "k_windows/k_currentversion/k_uninstall/k_tandory";
-  const std::string uninstall = ReadFile(entry + "/v_uninstallstring");
+  const std::string uninstall = VendraText::Utf16ToUtf8(EntryValue(u"UninstallString"));
   ASSERT_NE(uninstall.find("uninstall tandory"), std::string::npos) << uninstall;
 
-  ASSERT_EQ(RunCommand(packageManager + " uninstall tandory " +
-                Quoted(installFolder_) + " >> " + Quoted(log_) + " 2>&1"),
-            0)
+  ASSERT_EQ(RunPackageManager({"uninstall", "tandory", installFolder_}, packageManager), 0)
       << ReadFile(log_);
   EXPECT_FALSE(fs::exists(installFolder_ + "/Tandory.exe"));
   EXPECT_FALSE(fs::exists(installFolder_ + "/data/assets.bin"));
-  EXPECT_TRUE(fs::exists(installFolder_ + "/TandoryInstaller")) << "not the package's file";
-  EXPECT_FALSE(fs::exists(entry + "/v_uninstallstring"));
-  EXPECT_FALSE(fs::exists(entry + "/v_displayname"));
+  EXPECT_TRUE(fs::exists(installer_)) << "not the package's file";
+  EXPECT_EQ(EntryValue(u"UninstallString"), u"");
+  EXPECT_EQ(EntryValue(u"DisplayName"), u"");
 }
 
 // Any folder a release engineer publishes comes back byte for byte: nested
@@ -206,23 +234,21 @@ TEST_F(InstallRunTest, APublishedFolderIsInstalledByteForByte) {
   WriteServiceFile(source, "data/levels/one/map.bin", std::string(300000, '\x7f'));
   WriteServiceFile(source, "data/empty.cfg", "");
   WriteServiceFile(source, "data/Grüße – 日本.txt", "non-ASCII name");
-  ASSERT_EQ(RunCommand(Quoted(VENDRA_CATALOGUE_PROGRAM) + " publish --key " + Quoted(key_) +
-                       " --root " + Quoted(serviceRoot_.path()) +
-                       " --product tdy --branch live --version 3.0 " + Quoted(source) +
-                       " >> " + Quoted(log_) + " 2>&1"),
+  ASSERT_EQ(Catalogue("publish --key " + ShellPath(key_) + " --root " +
+                       ShellPath(serviceRoot_.path()) +
+                       " --product tdy --branch live --version 3.0 " + ShellPath(source) +
+                       " >> " + ShellPath(log_) + " 2>&1"),
             0)
       << ReadFile(log_);
   const std::string target = folder_.Sub("installed");
-  ASSERT_EQ(RunCommand(Quoted(VENDRA_BUILD_PROGRAM) + " install tdy live 3.0 " + Quoted(target) +
-                       " Tandory.exe < /dev/null >> " + Quoted(log_) + " 2>&1"),
-            0)
+  ASSERT_EQ(RunPackageManager({"install", "tdy", "live", "3.0", target, "Tandory.exe"}), 0)
       << ReadFile(log_);
   size_t compared = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(source)) {
+  for (const auto& entry : fs::recursive_directory_iterator(NativePath(source))) {
     if (!entry.is_regular_file()) continue;
-    const fs::path relative = fs::relative(entry.path(), source);
-    EXPECT_EQ(ReadFile((fs::path(target) / relative).string()), ReadFile(entry.path().string()))
-        << relative;
+    const fs::path relative = fs::relative(entry.path(), NativePath(source));
+    EXPECT_EQ(ReadNative(NativePath(target) / relative), ReadNative(entry.path()))
+        << VendraText::Utf16ToUtf8(relative.u16string());
     ++compared;
   }
   EXPECT_EQ(compared, 4u);
@@ -230,8 +256,8 @@ TEST_F(InstallRunTest, APublishedFolderIsInstalledByteForByte) {
   // What status tells: complete; a file lost as an interrupted run leaves
   // it; nothing installed in another folder.
   const auto status = [&](const std::string& folder) {
-    RunCommand(Quoted(VENDRA_BUILD_PROGRAM) + " --json status " + Quoted(folder) + " > " +
-               Quoted(log_));
+    fs::remove(NativePath(log_));
+    RunPackageManager({"--json", "status", folder});
     return ReadFile(log_);
   };
   EXPECT_NE(status(target).find(R"("state":"complete","product":"tdy","branch":"live","version":"3.0")"),
@@ -250,10 +276,15 @@ TEST_F(InstallRunTest, APublishedFolderIsInstalledByteForByte) {
 TEST_F(InstallRunTest, TheLogHoldsStepsAndRequestPathsButNoSecrets) {
   session_.channel.reset();  // the access token goes: the run renews it
   const std::string logFile = folder_.Sub("admin.log");
-  const std::string install = Quoted(VENDRA_BUILD_PROGRAM) + " --non-interactive";
-  const std::string args = " install tdy live 2.5.1 " + Quoted(folder_.Sub("logged")) +
-                           " Tandory.exe < /dev/null > " + Quoted(log_) + " 2>&1";
-  ASSERT_EQ(RunCommand(install + " --log " + Quoted(logFile) + args), 0) << ReadFile(log_);
+  const auto install = [&](const std::vector<std::string>& options) {
+    std::vector<std::string> arguments = {"--non-interactive"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.insert(arguments.end(),
+                     {"install", "tdy", "live", "2.5.1", folder_.Sub("logged"), "Tandory.exe"});
+    fs::remove(NativePath(log_));
+    return RunPackageManager(arguments);
+  };
+  ASSERT_EQ(install({"--log", logFile}), 0) << ReadFile(log_);
   const std::string text = ReadFile(logFile);
   for (const char* expected :
        {"vclient/refresh: HTTP 200", "vclient/build: HTTP 200", "vclient/download: HTTP 2",
@@ -270,14 +301,17 @@ TEST_F(InstallRunTest, TheLogHoldsStepsAndRequestPathsButNoSecrets) {
     EXPECT_EQ(text.find(secret.substr(0, 8)), std::string::npos) << text;
   }
 
-  ASSERT_EQ(RunCommand(install + args), 0) << ReadFile(log_);
+  ASSERT_EQ(install({}), 0) << ReadFile(log_);
   EXPECT_NE(ReadFile(dataFolder_ + "/logs/VendraBuild.log").find("vclient/build: HTTP 200"),
             std::string::npos);
 
+#ifdef _WIN32
+  GTEST_SKIP() << "a link planted where the log goes: mingw's std::filesystem makes no links";
+#endif
   const std::string victim = folder_.Sub("victim");
   WriteServiceFile(folder_.path(), "victim", "keep");
   fs::create_symlink(victim, folder_.Sub("planted.log"));
-  EXPECT_EQ(RunCommand(install + " --log " + Quoted(folder_.Sub("planted.log")) + args), 1);
+  EXPECT_EQ(install({"--log", folder_.Sub("planted.log")}), 1);
   EXPECT_NE(ReadFile(log_).find("cannot open the log"), std::string::npos) << ReadFile(log_);
   EXPECT_EQ(ReadFile(victim), "keep");
 }
@@ -288,37 +322,33 @@ TEST_F(InstallRunTest, TheLogHoldsStepsAndRequestPathsButNoSecrets) {
 // open input that a prompt would wait on forever.
 TEST_F(InstallRunTest, UnattendedRunsNeverAskAndSayWhatStandsInTheWay) {
   session_.channel.reset();  // the access token goes; the refresh token stays
-  const std::string target = Quoted(folder_.Sub("unattended"));
-  const std::string install = Quoted(VENDRA_BUILD_PROGRAM) +
-                              " --non-interactive install tdy live 2.5.1 " + target +
-                              " Tandory.exe";
-  // The input is a pipe this test holds open and never writes to.
-  const std::string input = folder_.Sub("input");
-  ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
-  const int held = ::open(input.c_str(), O_RDWR);
-  ASSERT_GE(held, 0);
-  const auto run = [&](const std::string& environment) {
-    return RunCommand(environment + " " + install + " < " + Quoted(input) + " > " +
-                      Quoted(log_) + " 2>&1");
+  // The input is a pipe the runner holds open and never writes to.
+  const auto run = [&] {
+    fs::remove(NativePath(log_));
+    return RunProgram({VENDRA_BUILD_PROGRAM, "--non-interactive", "install", "tdy", "live",
+                       "2.5.1", folder_.Sub("unattended"), "Tandory.exe"},
+                      {log_, "", true});
   };
   const auto started = std::chrono::steady_clock::now();
 
-  EXPECT_EQ(run("VENDRA_SERVICE_URL=https://127.0.0.1:1/"), 1) << ReadFile(log_);
+  SetEnvironment("VENDRA_SERVICE_URL", "https://127.0.0.1:1/");
+  const int unreachable = run();
+  SetEnvironment("VENDRA_SERVICE_URL", service_->url());
+  EXPECT_EQ(unreachable, 1) << ReadFile(log_);
   EXPECT_NE(ReadFile(log_).find("cannot reach the service (curl error"), std::string::npos)
       << ReadFile(log_);
   EXPECT_NE(ReadFile(log_).find("proxy"), std::string::npos);
   EXPECT_EQ(ReadFile(log_).find("Cancel"), std::string::npos) << ReadFile(log_);
 
-  EXPECT_EQ(run(""), 0) << ReadFile(log_);
+  EXPECT_EQ(run(), 0) << ReadFile(log_);
   EXPECT_EQ(ReadFile(log_).find("Username"), std::string::npos) << ReadFile(log_);
 
-  fs::remove_all(dataFolder_ + "/localStorage.json");
-  EXPECT_EQ(run(""), 1) << ReadFile(log_);
+  fs::remove_all(NativePath(dataFolder_ + "/localStorage.json"));
+  EXPECT_EQ(run(), 1) << ReadFile(log_);
   EXPECT_NE(ReadFile(log_).find("Sign in on this machine first"), std::string::npos)
       << ReadFile(log_);
   EXPECT_EQ(ReadFile(log_).find("Username:"), std::string::npos) << ReadFile(log_);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 60s) << "nothing waited for input";
-  ::close(held);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -8,6 +7,7 @@
 #include "packagemanager/commands.h"
 #include "packagemanager/install_record.h"
 #include "platform/registry.h"
+#include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 
 namespace VendraTest {
@@ -19,8 +19,8 @@ constexpr char16_t kEntry[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Un
 
 class UninstallTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+  void SetUp() override { SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path()); }
+  void TearDown() override { SetEnvironment("VENDRA_MACHINE_ROOT", ""); }
 
   // An install of the product in folder: two files, one of them nested.
   std::u16string Installed(const std::string& name) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/text/utf.h"
 #include "tests/support/service_process.h"
 
 namespace VendraTest {
@@ -125,7 +126,9 @@ std::vector<std::string> ServiceProcess::OutboxCodes() const {
 
 void WriteServiceFile(const std::string& root, const std::string& relative,
                       const std::string& content) {
-  const std::filesystem::path path = std::filesystem::path(root) / relative;
+  // UTF-8 names reach Windows' file system only as wide text.
+  const std::filesystem::path path = std::filesystem::path(VendraText::Utf8ToUtf16(root)) /
+                                     std::filesystem::path(VendraText::Utf8ToUtf16(relative));
   std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
