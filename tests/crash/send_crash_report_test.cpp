@@ -1,7 +1,6 @@
 // Posting a report object to the service with the stored session.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "client/v_client.h"
 #include "common/text/utf.h"
 #include "json/object.h"
+#include "tests/support/environment.h"
 #include "tests/support/service_process.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
@@ -22,12 +22,12 @@ using VendraTest::WriteServiceFile;
 class SendCrashReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
+    VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
     WriteServiceFile(machine_.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
     service_ = std::make_unique<VendraTest::ServiceProcess>(serviceRoot_.path());
     ASSERT_TRUE(service_->ok());
-    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
-    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    VendraTest::SetEnvironment("VENDRA_SERVICE_URL", service_->url());
+    VendraTest::SetEnvironment("VENDRA_CA_FILE", service_->caFile());
     std::string failure;
     ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
     client_ = std::make_unique<VendraClient::VClient>();
@@ -38,9 +38,9 @@ class SendCrashReportTest : public ::testing::Test {
   }
   void TearDown() override {
     client_.reset();
-    ::unsetenv("VENDRA_SERVICE_URL");
-    ::unsetenv("VENDRA_CA_FILE");
-    ::unsetenv("VENDRA_MACHINE_ROOT");
+    VendraTest::SetEnvironment("VENDRA_SERVICE_URL", "");
+    VendraTest::SetEnvironment("VENDRA_CA_FILE", "");
+    VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", "");
   }
 
   std::string SessionFile() {
