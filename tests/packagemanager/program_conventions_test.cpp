@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "tests/support/program_run.h"
 #include "tests/support/temp_folder.h"
 
 namespace VendraTest {
@@ -17,19 +16,30 @@ struct Outcome {
   std::string err;
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-Outcome RunProgram(const TempFolder& folder, const std::string& command) {
+Outcome RunCaptured(const TempFolder& folder, const std::vector<std::string>& commandLine) {
   const std::string out = folder.Sub("out");
   const std::string err = folder.Sub("err");
-  const int status =
-      std::system((command + " < /dev/null > '" + out + "' 2> '" + err + "'").c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  const int code = RunProgram(commandLine, {out, err});
+  return {code, ReadTextFile(out), ReadTextFile(err)};
+}
+
+// The programs this build makes: the shipped ones everywhere; the
+// publisher's tool and the service stand-in where they are built (Linux).
+std::vector<std::string> Programs() {
+  return {VENDRA_BUILD_PROGRAM, VENDRA_CRASH_REPORTER_PROGRAM,
+#ifdef VENDRA_SERVICE_PROGRAM
+          VENDRA_CATALOGUE_PROGRAM, VENDRA_SERVICE_PROGRAM
+#endif
+  };
+}
+
+// The name a program gives itself: its file name without ".exe".
+std::string NameOf(const std::string& program) {
+  std::string name = program.substr(program.find_last_of("/\\") + 1);
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) name.resize(name.size() - 4);
+  return name;
 }
 
 // Every program of ours: help on standard output with exit 0, its version,
@@ -37,53 +47,54 @@ Outcome RunProgram(const TempFolder& folder, const std::string& command) {
 // hint on standard error and nothing on standard output.
 TEST(ProgramConventionsTest, HelpVersionAndUsageErrors) {
   TempFolder folder;
-  const std::string programs[] = {VENDRA_BUILD_PROGRAM, VENDRA_CATALOGUE_PROGRAM,
-                                  VENDRA_SERVICE_PROGRAM, VENDRA_CRASH_REPORTER_PROGRAM};
-  for (const std::string& program : programs) {
-    const std::string name = program.substr(program.rfind('/') + 1);
-    for (const char* help : {" --help", " -h"}) {
-      const Outcome run = RunProgram(folder, program + help);
+  for (const std::string& program : Programs()) {
+    const std::string name = NameOf(program);
+    for (const char* help : {"--help", "-h"}) {
+      const Outcome run = RunCaptured(folder, {program, help});
       EXPECT_EQ(run.code, 0) << name;
       EXPECT_EQ(run.out.rfind("usage:", 0), 0u) << name << ": " << run.out;
       EXPECT_NE(run.out.find("Exit codes"), std::string::npos) << name;
       EXPECT_EQ(run.err, "") << name;
     }
-    const Outcome version = RunProgram(folder, program + " --version");
+    const Outcome version = RunCaptured(folder, {program, "--version"});
     EXPECT_EQ(version.code, 0) << name;
     EXPECT_EQ(version.out.rfind(name + " ", 0), 0u) << version.out;
-    for (const char* bad : {"", " --no-such-option", " no-such-command"}) {
-      const Outcome run = RunProgram(folder, program + bad);
-      EXPECT_EQ(run.code, 2) << name << bad;
-      EXPECT_EQ(run.out, "") << name << bad;
-      EXPECT_EQ(run.err.rfind(name + ": ", 0), 0u) << name << bad << ": " << run.err;
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{program}, {program, "--no-such-option"},
+          {program, "no-such-command"}}) {
+      const Outcome run = RunCaptured(folder, bad);
+      EXPECT_EQ(run.code, 2) << name << bad.size();
+      EXPECT_EQ(run.out, "") << name << bad.size();
+      EXPECT_EQ(run.err.rfind(name + ": ", 0), 0u) << name << bad.size() << ": " << run.err;
       EXPECT_NE(run.err.find("Try '" + name + " --help'"), std::string::npos) << run.err;
     }
   }
 }
 
+#ifdef VENDRA_SERVICE_PROGRAM
 // Failures that are not about the command line say what is wrong, on
 // standard error, with exit 1.
 TEST(ProgramConventionsTest, FailuresNameTheirCause) {
   TempFolder folder;
   const struct {
-    std::string command;
+    std::vector<std::string> commandLine;
     const char* said;
   } cases[] = {
-      {std::string(VENDRA_SERVICE_PROGRAM) + " serve --root " + folder.Sub("missing") +
-           " --listen 127.0.0.1:0",
+      {{VENDRA_SERVICE_PROGRAM, "serve", "--root", folder.Sub("missing"), "--listen",
+        "127.0.0.1:0"},
        "does not exist"},
-      {std::string(VENDRA_CATALOGUE_PROGRAM) + " publish --root " + folder.Sub("root") +
-           " --product tdy --branch live --version 1 " + folder.Sub("missing"),
+      {{VENDRA_CATALOGUE_PROGRAM, "publish", "--root", folder.Sub("root"), "--product", "tdy",
+        "--branch", "live", "--version", "1", folder.Sub("missing")},
        "does not exist"},
-      {std::string(VENDRA_CATALOGUE_PROGRAM) + " list --root " + folder.Sub("missing"),
-       "no catalogue"},
+      {{VENDRA_CATALOGUE_PROGRAM, "list", "--root", folder.Sub("missing")}, "no catalogue"},
   };
   for (const auto& c : cases) {
-    const Outcome run = RunProgram(folder, c.command);
-    EXPECT_EQ(run.code, 1) << c.command;
-    EXPECT_NE(run.err.find(c.said), std::string::npos) << c.command << ": " << run.err;
+    const Outcome run = RunCaptured(folder, c.commandLine);
+    EXPECT_EQ(run.code, 1) << c.commandLine[1];
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << c.commandLine[1] << ": " << run.err;
   }
 }
+#endif
 
 }  // namespace
 }  // namespace VendraTest
