@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/memory/ref_ptr.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
 
@@ -249,6 +250,38 @@ TEST_F(CodecFiles, InflateFileWritesTheExpandedFile) {
             eVClientResult::Success);
   EXPECT_EQ(outputSize, 300000);
   EXPECT_EQ(std::filesystem::file_size(folder_.Sub("bigger")), 300000u);
+}
+
+// A file of several expansion blocks: checked across the blocks, and a
+// damaged byte or a wrong digest far into it leaves neither the target nor
+// the new file beside it.
+TEST_F(CodecFiles, ExpansionAcrossBlocksIsCheckedWhole) {
+  const std::string large = Sample(9 << 20);
+  std::string packed = Compress(large);
+  WriteTextFile(folder_.Sub("large.z"), packed);
+  packed[packed.size() * 3 / 4] ^= 0x40;
+  WriteTextFile(folder_.Sub("damaged.z"), packed);
+  ExpectedFile expected;
+  expected.path = folder_.WSub("out/large");
+  expected.size = static_cast<uint32_t>(large.size());
+  expected.sha256 = VendraTest::Sha256Hex(large);
+  int32_t outputSize = 0;
+  std::u16string error;
+  ASSERT_EQ(ExpandVerified(folder_.WSub("large.z"), expected, outputSize, error),
+            eVClientResult::Success);
+  EXPECT_EQ(outputSize, static_cast<int32_t>(large.size()));
+  EXPECT_TRUE(ReadTextFile(folder_.Sub("out/large")) == large);
+
+  std::filesystem::remove(folder_.Sub("out/large"));
+  EXPECT_EQ(ExpandVerified(folder_.WSub("damaged.z"), expected, outputSize, error),
+            eVClientResult::Failed);
+  EXPECT_EQ(error, u"inflate failed");
+  expected.sha256 = std::string(64, '0');
+  EXPECT_EQ(ExpandVerified(folder_.WSub("large.z"), expected, outputSize, error),
+            eVClientResult::VerifyFailed);
+  EXPECT_NE(error.find(u"where 0000"), std::u16string::npos);
+  EXPECT_EQ(outputSize, 0);
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.Sub("out"))) << "no new file left beside it";
 }
 
 TEST_F(CodecFiles, InflateFailuresWriteNothing) {
