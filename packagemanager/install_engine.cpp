@@ -64,12 +64,16 @@ eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* file
                          const std::map<std::u16string, InstallRecord::Seen>* seen,
                          Stamps& before, std::vector<FileWork>& work, size_t& signatureFiles,
                          std::u16string& error) {
-  ArrayRef toCheck = EntriesToCheck(files, target.folder, seen, before, error);
+  ArrayRef stale;
+  ArrayRef toCheck = EntriesToCheck(files, target.folder, seen, before, stale, error);
   if (!toCheck) return eVClientResult::Failed;
   ArrayRef toInstall;
   eVClientResult code = clients.buildClient.GetFilesToInstall(toCheck.get(), target.folder,
                                                               toInstall.Receive(), error);
   if (code != eVClientResult::Success) return code;
+  for (size_t i = 0; i < stale->Count(); ++i) {
+    if (ObjectRef entry = EntryAt(stale.get(), i)) toInstall->Append(entry.get());
+  }
   std::set<std::u16string> detached;
   for (size_t i = 0; i < files->Count(); ++i) {
     ObjectRef entry = EntryAt(files, i);

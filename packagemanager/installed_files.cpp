@@ -38,8 +38,10 @@ bool ForEachFile(const VSJArray* files, const std::u16string& folder, std::u16st
 
 Vendra::RefPtr<VSJArray> EntriesToCheck(const VSJArray* files, const std::u16string& folder,
                                         const std::map<std::u16string, InstallRecord::Seen>* seen,
-                                        Stamps& before, std::u16string& error) {
+                                        Stamps& before, Vendra::RefPtr<VSJArray>& stale,
+                                        std::u16string& error) {
   auto toCheck = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+  stale = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
   VendraPlatform::FileStamp record;
   if (seen &&
       VendraPlatform::GetFileStamp(VendraPlatform::JoinFileName(folder, kInstallRecordName),
@@ -54,10 +56,17 @@ Vendra::RefPtr<VSJArray> EntriesToCheck(const VSJArray* files, const std::u16str
     if (present && seen) {
       const auto found = seen->find(name);
       if (found != seen->end() && found->second.stamp == now &&
-          now.modified < record.modified &&
-          now.size == VendraClient::EntrySize(entry, u"size") &&
-          found->second.sha256 == LowerHex(VendraClient::EntryTextA(entry, u"sha256")))
+          now.modified < record.modified) {
+        if (now.size == VendraClient::EntrySize(entry, u"size") &&
+            found->second.sha256 == LowerHex(VendraClient::EntryTextA(entry, u"sha256")))
+          return;
+        VendraJSON::VSJValue* copy = nullptr;
+        entry->Clone(&copy);
+        auto placed = Vendra::RefPtr<VSJObject>::Adopt(static_cast<VSJObject*>(copy));
+        placed->SetString(u"local_filename", path);
+        stale->Append(placed.get());
         return;
+      }
     }
     toCheck->Append(entry);
   });
