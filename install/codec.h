@@ -50,15 +50,21 @@ struct Expansion {
   uint32_t writeError = 0;  // the system's error, when a write failed
 };
 
+// How the stream itself is checked: by its Adler-32 trailer, or, when the
+// caller checks the SHA-256 of the output, only by its structure (header,
+// deflate data, the four bytes of the trailer).
+enum class StreamCheck { Checksum, CallerDigest };
+
 // Expands compressedPath into output block by block (a few MiB of memory
 // whatever the file's size), taking the SHA-256 of each block as it is
 // written, so that what is checked is what was written. Failed with
 // "inflate failed" when the file cannot be read or its stream is damaged,
-// cut short or longer than limit bytes; FileOpenFailed with the system's
-// error in expansion.writeError when a write fails.
+// cut short or longer than limit bytes;
+// FileOpenFailed with the system's error in expansion.writeError when a
+// write fails.
 eVClientResult ExpandInto(const std::u16string& compressedPath, uint64_t limit,
-                          VendraPlatform::File& output, Expansion& expansion,
-                          std::u16string& error);
+                          StreamCheck check, VendraPlatform::File& output,
+                          Expansion& expansion, std::u16string& error);
 
 // ExpandVerified with only the expected size. outputSize is the expanded
 // length on success and 0 after any failure.

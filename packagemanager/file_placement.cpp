@@ -74,7 +74,8 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
   VendraClient::Expansion expansion;
   std::u16string inflateError;
   const eVClientResult expanded =
-      VendraClient::ExpandInto(work.cached, size, file.Output(), expansion, inflateError);
+      VendraClient::ExpandInto(work.cached, size, VendraClient::StreamCheck::CallerDigest,
+                               file.Output(), expansion, inflateError);
   if (expanded == eVClientResult::FileOpenFailed) return WriteFailed(work, expansion.writeError, error);
   if (expanded != eVClientResult::Success) {
     VendraPlatform::DeleteFile(work.cached);
