@@ -11,6 +11,7 @@
 #include "async/v_async_listener.h"
 #include "client/curl_file_writer.h"
 #include "client/file_download.h"
+#include "client/transfer_stop.h"
 #include "common/text/utf.h"
 #include "service/digest.h"
 #include "tests/client/transport/transport_fixture.h"
@@ -51,6 +52,30 @@ class ProgressCounter final : public VendraClient::VAsyncListener {
   int64_t chunks = 0;
   bool orderly = true;
   bool sameJob = true;
+};
+
+// Asks the download to stop once enough bytes are in, or once a retry is
+// announced.
+class Stopper final : public VendraClient::VAsyncListener,
+                      public VendraClient::TransferStopSignal {
+ public:
+  int AddRef() override { return 1; }
+  int Release() override { return 1; }
+  void OnStarted(VendraClient::VAsync*) override {}
+  void OnProgress(VendraClient::VAsync*, VendraJSON::VSJObject* progress) override {
+    auto held = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(progress);
+    int64_t total = 0;
+    held->GetInteger(u"received_total", total);
+    std::u16string note;
+    stop = stop || (stopAt != 0 && total >= stopAt) || (atRetry && held->GetString(u"note", note));
+  }
+  void OnSucceeded(VendraClient::VAsync*, int32_t, const char16_t*) override {}
+  void OnFailed(VendraClient::VAsync*, int32_t, const char16_t*) override {}
+  bool StopRequested() const override { return stop; }
+
+  int64_t stopAt = 0;
+  bool atRetry = false;
+  std::atomic<bool> stop{false};
 };
 
 class FileWriterTest : public TransportTest {
@@ -113,13 +138,14 @@ class FileWriterTest : public TransportTest {
   }
   // The same download with the client's retries and time limits.
   eVClientResult DownloadRetrying(std::u16string& error,
-                                  const VendraClient::ExpectedDownload& expected = {}) {
+                                  const VendraClient::ExpectedDownload& expected = {},
+                                  VendraClient::VAsyncListener* listener = nullptr) {
     const VendraClient::DownloadPreparation prepare =
         [this](std::optional<VendraClient::NamedMutexLockGuard>&,
                VendraClient::VClientTransfer& transfer,
                std::u16string& text) { return Prepare(transfer, text); };
     return VendraClient::DownloadWithRetries(prepare, VendraText::Utf8ToUtf16(target_), u"",
-                                             expected, nullptr, nullptr, error);
+                                             expected, nullptr, listener, error);
   }
   std::string Partial() const { return target_ + ".partial"; }
   // The ranges the downloads asked for, in order ("" for the whole file).
@@ -288,6 +314,33 @@ TEST_F(FileWriterTest, FailuresSayWhatWasTriedAndKeepTheBytes) {
               "Wrong download of " + target_ + ": " + item.text + "; it was discarded");
     EXPECT_TRUE(NothingLeftBehind());
   }
+}
+
+// A listener can end a download: a transfer under way ends within about a
+// second, and so does a pause before the next attempt (30 s here); what
+// arrived stays for the next run.
+TEST_F(FileWriterTest, AListenerStopsATransferAndAPause) {
+  VendraClient::SetTransportLimitsForTesting({600, 60, 60, 1, 4, 30000});
+  // The whole body at this pace would take about 14 s.
+  Script("vclient/download", R"([{"chunk_size":65536,"chunk_delay_ms":300}])");
+  Stopper midway;
+  midway.stopAt = 200000;
+  std::u16string error;
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(DownloadRetrying(error, {}, &midway), eVClientResult::Cancelled);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+  EXPECT_GE(std::filesystem::file_size(Partial()), 200000u);
+  EXPECT_FALSE(std::filesystem::exists(target_));
+
+  std::filesystem::remove(Partial());
+  Script("vclient/download", R"([{"close_after":100000}])");
+  Stopper atRetry;
+  atRetry.atRetry = true;
+  started = std::chrono::steady_clock::now();
+  EXPECT_EQ(DownloadRetrying(error, {}, &atRetry), eVClientResult::Cancelled);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+  EXPECT_EQ(ReadTextFile(Partial()), content_.substr(0, 100000));
+  EXPECT_EQ(RangesAsked().size(), 2u) << "no attempt after the stop";
 }
 
 // A download ends when it stalls, not after a fixed total: a server that
