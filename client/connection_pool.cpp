@@ -1,5 +1,7 @@
 #include "client/connection_pool.h"
 
+#include <curl/curl.h>
+
 namespace VendraClient {
 
 namespace {
@@ -11,14 +13,14 @@ constexpr size_t kMostIdleHandles = 4;
 }  // namespace
 
 ConnectionPool::~ConnectionPool() {
-  for (CURL* handle : idle_) curl_easy_cleanup(handle);
+  for (Handle handle : idle_) curl_easy_cleanup(handle);
 }
 
-CURL* ConnectionPool::Take() {
+ConnectionPool::Handle ConnectionPool::Take() {
   {
     std::lock_guard<std::mutex> locked(guard_);
     if (!idle_.empty()) {
-      CURL* handle = idle_.back();
+      Handle handle = idle_.back();
       idle_.pop_back();
       return handle;
     }
@@ -26,7 +28,7 @@ CURL* ConnectionPool::Take() {
   return curl_easy_init();
 }
 
-void ConnectionPool::Give(CURL* handle) {
+void ConnectionPool::Give(Handle handle) {
   if (!handle) return;
   // Options (the form, the error buffer, the writer) point into the
   // transfer that is ending; the connection cache survives the reset.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <curl/curl.h>
-
 #include <mutex>
 #include <vector>
 
@@ -14,20 +12,24 @@ namespace VendraClient {
 // their own. Safe to use from any thread.
 class ConnectionPool {
  public:
+  // libcurl's easy handle (CURL*), kept opaque so that this header, which
+  // the client's own header includes, brings in no system headers.
+  using Handle = void*;
+
   ConnectionPool() = default;
   ~ConnectionPool();
   ConnectionPool(const ConnectionPool&) = delete;
   ConnectionPool& operator=(const ConnectionPool&) = delete;
 
   // An idle handle, or a new one; nullptr when libcurl cannot make one.
-  CURL* Take();
+  Handle Take();
   // Takes a handle back: its options are cleared, its connections kept. A
   // pool that already holds enough idle handles closes it instead.
-  void Give(CURL* handle);
+  void Give(Handle handle);
 
  private:
   std::mutex guard_;
-  std::vector<CURL*> idle_;
+  std::vector<Handle> idle_;
 };
 
 }  // namespace VendraClient
