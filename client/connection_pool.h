@@ -3,11 +3,6 @@
 #include <mutex>
 #include <vector>
 
-// libcurl's handle type, declared as curl.h declares it: curl.h itself stays
-// out of this header, because on Windows it brings in windows.h, whose
-// macros would rename members in every file that includes the client.
-typedef void CURL;
-
 namespace VendraClient {
 
 // libcurl handles kept between requests, each with the connections it
