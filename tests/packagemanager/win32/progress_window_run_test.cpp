@@ -19,6 +19,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -53,6 +54,36 @@ std::string Noise(size_t length, unsigned seed) {
   std::mt19937 random(seed);
   for (auto& c : bytes) c = static_cast<char>(random());
   return bytes;
+}
+
+// Starts VendraBuild.exe with words detached, as a window's program starts
+// it: no console, no standard handles.
+HANDLE StartDetached(const std::vector<std::string>& words) {
+  std::u16string program = VendraText::Utf8ToUtf16(VENDRA_BUILD_PROGRAM);
+  std::u16string line = VendraPlatform::QuoteCommandLineArgument(program);
+  for (const std::string& word : words)
+    line += u" " + VendraPlatform::QuoteCommandLineArgument(VendraText::Utf8ToUtf16(word));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(reinterpret_cast<const wchar_t*>(program.c_str()),
+                        reinterpret_cast<wchar_t*>(line.data()), nullptr, nullptr, FALSE,
+                        DETACHED_PROCESS, nullptr, nullptr, &startup, &process))
+    return nullptr;
+  ::CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+int Wait(HANDLE process, int seconds = 120) {
+  int code = -1;
+  if (::WaitForSingleObject(process, static_cast<DWORD>(seconds) * 1000) == WAIT_OBJECT_0) {
+    DWORD exitCode = 0;
+    if (::GetExitCodeProcess(process, &exitCode)) code = static_cast<int>(exitCode);
+  } else {
+    ::TerminateProcess(process, 99);
+  }
+  ::CloseHandle(process);
+  return code;
 }
 
 // What the window showed while the test watched it.
@@ -99,35 +130,8 @@ class ProgressWindowRunTest : public ::testing::Test {
       SetEnvironment(name, "");
   }
 
-  // Starts the program detached, as a window's program starts it: no
-  // console, no standard handles.
   HANDLE Start(const std::string& version = "2.0") {
-    std::u16string program = VendraText::Utf8ToUtf16(VENDRA_BUILD_PROGRAM);
-    std::u16string line = VendraPlatform::QuoteCommandLineArgument(program);
-    for (const std::string& word : {std::string("install"), std::string("tdy"),
-                                    std::string("live"), version, folder_,
-                                    std::string("Tandory.exe")})
-      line += u" " + VendraPlatform::QuoteCommandLineArgument(VendraText::Utf8ToUtf16(word));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(reinterpret_cast<const wchar_t*>(program.c_str()),
-                          reinterpret_cast<wchar_t*>(line.data()), nullptr, nullptr, FALSE,
-                          DETACHED_PROCESS, nullptr, nullptr, &startup, &process))
-      return nullptr;
-    ::CloseHandle(process.hThread);
-    return process.hProcess;
-  }
-  static int Wait(HANDLE process, int seconds = 120) {
-    int code = -1;
-    if (::WaitForSingleObject(process, static_cast<DWORD>(seconds) * 1000) == WAIT_OBJECT_0) {
-      DWORD exitCode = 0;
-      if (::GetExitCodeProcess(process, &exitCode)) code = static_cast<int>(exitCode);
-    } else {
-      ::TerminateProcess(process, 99);
-    }
-    ::CloseHandle(process);
-    return code;
+    return StartDetached({"install", "tdy", "live", version, folder_, "Tandory.exe"});
   }
 
   // Watches the window until stop says so (true: it did) or it goes.
@@ -234,6 +238,23 @@ TEST_F(ProgressWindowRunTest, AFailureIsShownInABoxAndEndsWithExitCode1) {
   EXPECT_EQ(text.rfind(L"Failed to get the build", 0), 0u)
       << VendraText::Utf16ToUtf8(std::u16string(text.begin(), text.end()));
   EXPECT_FALSE(fs::exists(fs::path(VendraText::Utf8ToUtf16(folder_ + "/VendraBuild.install.json"))));
+}
+
+// Without a stored session an unattended run opens no Login window, which
+// nobody would answer: it ends at once with exit code 1.
+TEST(UnattendedRunTest, WithoutASessionItFailsAtOnceWithoutAWindow) {
+  TempFolder machine;
+  TempFolder folder;
+  SetEnvironment("VENDRA_MACHINE_ROOT", machine.path());
+  HANDLE run = StartDetached({"--non-interactive", "install", "tdy", "live", "1.0",
+                              folder.Sub("Tandory"), "Tandory.exe"});
+  ASSERT_NE(run, nullptr);
+  bool windowSeen = false;
+  for (int i = 0; i < 20 * 50 && ::WaitForSingleObject(run, 20) == WAIT_TIMEOUT; ++i)
+    windowSeen |= ::FindWindowW(L"#32770", L"Vendra Software") != nullptr;
+  EXPECT_FALSE(windowSeen) << "the Login window opened";
+  EXPECT_EQ(Wait(run, 5), 1);
+  SetEnvironment("VENDRA_MACHINE_ROOT", "");
 }
 
 }  // namespace
