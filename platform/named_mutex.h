@@ -9,9 +9,10 @@ namespace VendraPlatform {
 // vendor's programs may open and take. When its owner ends without giving it
 // up, the next waiter gets it and is told so (Abandoned).
 //
-// Windows: a named mutex that belongs to the thread that took it. POSIX: a
-// lock that belongs to the open object rather than to a thread, so any
-// thread of the owning process may give it up. A mutex file another user
+// On both systems the lock belongs to the process rather than to a thread,
+// so any thread of the owner may give it up. Windows: a named mutex, taken and
+// given up by a thread of the object's own. POSIX: a lock that belongs to the
+// open object. A mutex file another user
 // owns is refused (access denied): it is not ours to wait on.
 class NamedMutex {
  public:

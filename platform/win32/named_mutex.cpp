@@ -1,7 +1,10 @@
 // Win32 layer only.
 #include "platform/named_mutex.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/win32/windows_api.h"
 // sddl.h needs the declarations of windows.h first.
@@ -30,7 +33,78 @@ bool VistaOrLater() {
                               mask) != FALSE;
 }
 
-HANDLE Handle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+// A Windows mutex belongs to the thread that took it, and only that thread
+// may give it up; the callers of NamedMutex take it on one thread and may
+// give it up on another (the process holds the lock, as on POSIX). So one
+// thread of our own takes and gives up the system's mutex for every caller.
+// It lives as long as the mutex is open; a process that ends while holding
+// the mutex ends that thread too, and the next waiter is told: abandoned.
+class OwnedMutex {
+ public:
+  explicit OwnedMutex(HANDLE mutex) : mutex_(mutex) {}
+  ~OwnedMutex() {
+    if (owner_.joinable()) {
+      Ask(Request::Quit, 0);
+      owner_.join();
+    }
+    ::CloseHandle(mutex_);
+  }
+  OwnedMutex(const OwnedMutex&) = delete;
+  OwnedMutex& operator=(const OwnedMutex&) = delete;
+
+  NamedMutex::WaitResult Wait(uint32_t milliseconds) { return Ask(Request::Wait, milliseconds); }
+  void Release() { Ask(Request::Release, 0); }
+
+ private:
+  enum class Request { None, Wait, Release, Quit };
+
+  // One request at a time, answered by the owner thread (started with the
+  // first one).
+  NamedMutex::WaitResult Ask(Request request, uint32_t milliseconds) {
+    std::lock_guard<std::mutex> one(calls_);
+    std::unique_lock<std::mutex> locked(lock_);
+    if (!owner_.joinable()) owner_ = std::thread([this] { Serve(); });
+    request_ = request;
+    milliseconds_ = milliseconds;
+    answered_ = false;
+    changed_.notify_all();
+    changed_.wait(locked, [this] { return answered_; });
+    return answer_;
+  }
+
+  void Serve() {
+    std::unique_lock<std::mutex> locked(lock_);
+    for (;;) {
+      changed_.wait(locked, [this] { return request_ != Request::None; });
+      const Request request = request_;
+      request_ = Request::None;
+      if (request == Request::Wait) {
+        const DWORD waited = ::WaitForSingleObject(mutex_, milliseconds_);
+        answer_ = waited == WAIT_OBJECT_0    ? NamedMutex::WaitResult::Acquired
+                  : waited == WAIT_ABANDONED ? NamedMutex::WaitResult::Abandoned
+                  : waited == WAIT_TIMEOUT   ? NamedMutex::WaitResult::TimedOut
+                                             : NamedMutex::WaitResult::Failed;
+      } else if (request == Request::Release) {
+        ::ReleaseMutex(mutex_);
+      }
+      answered_ = true;
+      changed_.notify_all();
+      if (request == Request::Quit) return;
+    }
+  }
+
+  HANDLE mutex_;
+  std::mutex calls_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  Request request_ = Request::None;
+  uint32_t milliseconds_ = 0;
+  bool answered_ = false;
+  NamedMutex::WaitResult answer_ = NamedMutex::WaitResult::Failed;
+  std::thread owner_;
+};
+
+OwnedMutex* Owned(intptr_t handle) { return reinterpret_cast<OwnedMutex*>(handle); }
 
 }  // namespace
 
@@ -51,27 +125,22 @@ uint32_t NamedMutex::Create(std::u16string_view name) {
   const DWORD error = ::GetLastError();
   if (descriptor) ::LocalFree(descriptor);
   if (!mutex) return error;
-  handle_ = reinterpret_cast<intptr_t>(mutex);
+  handle_ = reinterpret_cast<intptr_t>(new OwnedMutex(mutex));
   return 0;
 }
 
 NamedMutex::WaitResult NamedMutex::Wait(uint32_t milliseconds) {
   if (!IsOpen()) return WaitResult::Failed;
-  switch (::WaitForSingleObject(Handle(handle_), milliseconds)) {
-    case WAIT_OBJECT_0: return WaitResult::Acquired;
-    case WAIT_ABANDONED: return WaitResult::Abandoned;
-    case WAIT_TIMEOUT: return WaitResult::TimedOut;
-    default: return WaitResult::Failed;
-  }
+  return Owned(handle_)->Wait(milliseconds);
 }
 
 void NamedMutex::Release() {
-  if (IsOpen()) ::ReleaseMutex(Handle(handle_));
+  if (IsOpen()) Owned(handle_)->Release();
 }
 
 void NamedMutex::Close() {
   if (!IsOpen()) return;
-  ::CloseHandle(Handle(handle_));
+  delete Owned(handle_);
   handle_ = kNone;
 }
 

@@ -186,14 +186,16 @@ TEST_F(ProgressWindowRunTest, CancelStopsWithEveryFileWholeAndARerunFinishes) {
   // Every download slowed to small steps, so that the window can be watched.
   std::string replies = "[";
   for (size_t i = 0; i < files_.size(); ++i)
-    replies += std::string(i ? "," : "") + R"({"chunk_size":32768,"chunk_delay_ms":40})";
+    replies += std::string(i ? "," : "") + R"({"chunk_size":32768,"chunk_delay_ms":60})";
   ASSERT_TRUE(service_->Script("vclient/download", replies + "]"));
   HANDLE run = Start();
   ASSERT_NE(run, nullptr);
-  // Cancel once the first large file is in place (the small program comes
-  // first).
+  // Cancel once a file is in place (several may land between two looks).
   const Watched seen = Watch([](HWND window) {
-    if (TextOf(::GetDlgItem(window, kStep)).find(L"(2 of 7 files in place)") == std::wstring::npos)
+    const std::wstring step = TextOf(::GetDlgItem(window, kStep));
+    const size_t open = step.find(L'(');
+    if (open == std::wstring::npos || step.find(L" of 7 files in place)") == std::wstring::npos ||
+        std::stoi(step.substr(open + 1)) < 1)
       return false;
     ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(window, IDCANCEL)));
@@ -204,14 +206,16 @@ TEST_F(ProgressWindowRunTest, CancelStopsWithEveryFileWholeAndARerunFinishes) {
   ASSERT_TRUE(seen.found) << "no progress window";
   EXPECT_EQ(code, 3) << "the cancelled exit code";
   EXPECT_GE(seen.bar.size(), 3u) << "the bar moved";
-  EXPECT_TRUE(seen.steps.count(L"Downloading (1 of 7 files in place)"));
+  EXPECT_TRUE(seen.steps.count(L"Downloading (0 of 7 files in place)"));
   bool amounts = false;
   for (const auto& f : seen.figures) amounts |= f.find(L" of ") != std::wstring::npos &&
                                                 f.find(L"/s") != std::wstring::npos;
   EXPECT_TRUE(amounts) << "bytes and rate shown";
-  EXPECT_TRUE(seen.files.count(L"data\\part0.bin")) << "the file with the system's separator";
+  bool named = false;
+  for (const auto& f : seen.files) named |= f.rfind(L"data\\part", 0) == 0;
+  EXPECT_TRUE(named) << "a file with the system's separator";
   const size_t placed = WholeFiles();
-  EXPECT_GE(placed, 2u);
+  EXPECT_GE(placed, 1u);
   EXPECT_LT(placed, files_.size()) << "stopped before the end";
   EXPECT_EQ(RecordState(), "incomplete");
 
@@ -219,6 +223,13 @@ TEST_F(ProgressWindowRunTest, CancelStopsWithEveryFileWholeAndARerunFinishes) {
   HANDLE rerun = Start();
   ASSERT_NE(rerun, nullptr);
   const Watched again = Watch([](HWND) { return false; });
+  std::wstring box;
+  for (int i = 0; i < 100 && box.empty(); ++i, ::Sleep(20))
+    if (HWND w = ::FindWindowW(L"#32770", L"VendraBuild")) {
+      box = TextOf(::GetDlgItem(w, 0xFFFF));
+      ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+  EXPECT_EQ(box, L"") << "a failure";
   EXPECT_EQ(Wait(rerun), 0);
   EXPECT_TRUE(again.found);
   EXPECT_EQ(WholeFiles(), files_.size());
