@@ -24,7 +24,7 @@ using DownloadPreparation = std::function<eVClientResult(
 // size (0: any) and its SHA-256 (empty: any).
 struct ExpectedDownload {
   // From a size alone, as most callers know only that.
-  ExpectedDownload(uint64_t wholeSize = 0, std::string digest = {})  // NOLINT
+  ExpectedDownload(uint64_t wholeSize = 0, std::string digest = {})
       : size(wholeSize), sha256(std::move(digest)) {}
   uint64_t size;
   std::string sha256;
