@@ -126,7 +126,8 @@ void RemoveUnplacedFiles(const std::u16string& installFolder,
       else if (name.size() > 6 && name.substr(name.size() - 6) == kEarlierNewFileSuffix)
         base = name.substr(0, name.size() - 6);
       if (!base.empty() && wanted.count({folder, std::u16string(base)}) != 0)
-        VendraPlatform::DeleteFile(VendraPlatform::JoinFileName(folder, entry.name));
+        VendraPlatform::DeleteFileInside(installFolder,
+                                         VendraPlatform::JoinFileName(folder, entry.name));
     }
   }
 }

@@ -25,6 +25,7 @@
 #include "packagemanager/release_gate.h"
 #include "platform/executable.h"
 #include "platform/files.h"
+#include "platform/new_file.h"
 #include "platform/paths.h"
 
 namespace VendraBuild {
@@ -172,13 +173,14 @@ std::vector<std::u16string> NamesOf(const VSJArray* files) {
 }
 
 // Removes what only the earlier version had; names that would reach
-// outside the folder are left alone.
+// outside the folder, by their spelling or through a folder replaced by a
+// link, are left alone.
 void RemoveLeftovers(const std::u16string& folder, const std::vector<std::u16string>& earlier,
                      const std::vector<std::u16string>& current) {
   const std::set<std::u16string> keep(current.begin(), current.end());
   for (const auto& name : earlier) {
     if (keep.count(name) != 0 || !VendraPlatform::IsContainedRelativePath(name)) continue;
-    VendraPlatform::DeleteFile(VendraPlatform::PathAppend(folder, name));
+    VendraPlatform::DeleteFileInside(folder, VendraPlatform::PathAppend(folder, name));
   }
 }
 

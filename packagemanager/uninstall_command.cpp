@@ -7,6 +7,7 @@
 #include "packagemanager/commands.h"
 #include "packagemanager/install_record.h"
 #include "platform/files.h"
+#include "platform/new_file.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 
@@ -85,7 +86,15 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
     // Only what lies below the folder is ours to remove.
     if (!VendraPlatform::IsContainedRelativePath(name)) continue;
     const std::u16string path = VendraPlatform::PathAppend(folder, name);
-    const uint32_t removed = VendraPlatform::DeleteFile(path);
+    const uint32_t removed = VendraPlatform::DeleteFileInside(folder, path);
+    if (removed == VendraPlatform::kOutsideFolder) {
+      // A folder of the product replaced by a link: what lies behind it is
+      // not the product's, whatever its names.
+      std::printf("  left %s alone: its folder leads outside %s\n",
+                  VendraText::ShownOnTerminalUtf8(name).c_str(),
+                  VendraText::ShownOnTerminalUtf8(folder).c_str());
+      continue;
+    }
     if (removed != 0 && VendraPlatform::FileExists(path)) {
       std::printf("  could not remove %s (error %u)\n",
                   VendraText::ShownOnTerminalUtf8(name).c_str(), removed);

@@ -17,6 +17,12 @@ inline constexpr uint32_t kOutsideFolder = 1921;
 // kOutsideFolder), and folder must be within or below it by its spelling.
 uint32_t CreateFolderInside(std::u16string_view within, std::u16string_view folder);
 
+// Removes the file at path when its folder is within or below it and is
+// reached without leaving within through a link (kOutsideFolder otherwise).
+// A link at path itself is removed, never what it points at. A file that is
+// not there answers kFileNotFound.
+uint32_t DeleteFileInside(std::u16string_view within, std::u16string_view path);
+
 // A file written as a new temporary file beside its target and put in place
 // by a rename only when complete, so that nothing partial ever carries the
 // target's name and a link or a special file planted at the target is

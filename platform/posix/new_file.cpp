@@ -128,6 +128,19 @@ uint32_t CreateFolderInside(std::u16string_view within, std::u16string_view fold
   return err;
 }
 
+uint32_t DeleteFileInside(std::u16string_view within, std::u16string_view target) {
+  const std::string path = Tidy(NativePath(target));
+  const std::string name = path.substr(path.find_last_of('/') + 1);
+  if (name.empty() || name == "." || name == "..") return SysError::kInvalidName;
+  int dir = -1;
+  if (const uint32_t err = OpenFolderInside(NativePath(within), FolderPart(path), false, dir))
+    return err;
+  Descriptor held(dir);
+  // Removed by name inside the folder that was checked: a folder swapped in
+  // after the walk is never reached.
+  return ::unlinkat(dir, name.c_str(), 0) == 0 ? SysError::kSuccess : SysErrorFromErrno(errno);
+}
+
 NewFile::~NewFile() { Discard(); }
 
 uint32_t NewFile::Create(std::u16string_view within, std::u16string_view target) {

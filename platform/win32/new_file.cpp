@@ -49,7 +49,13 @@ std::wstring FinalPath(const std::wstring& path) {
 
 }  // namespace
 
-uint32_t CreateFolderInside(std::u16string_view withinPath, std::u16string_view folderPath) {
+namespace {
+
+// Walks down from within to folder one level at a time, making missing
+// levels when asked. A level that is a link or junction must resolve inside
+// within.
+uint32_t WalkFolderInside(std::u16string_view withinPath, std::u16string_view folderPath,
+                          bool create) {
   const std::wstring within = Tidy(WidePath(withinPath));
   const std::wstring folder = Tidy(WidePath(folderPath));
   if (!IsInside(folder, within)) return kOutsideFolder;
@@ -62,7 +68,8 @@ uint32_t CreateFolderInside(std::u16string_view withinPath, std::u16string_view 
     pos = end == std::wstring::npos ? folder.size() : end + 1;
     if (part == L"." || part == L"..") return kOutsideFolder;
     reached += L'\\' + part;
-    if (!::CreateDirectoryW(reached.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+    if (create && !::CreateDirectoryW(reached.c_str(), nullptr) &&
+        ::GetLastError() != ERROR_ALREADY_EXISTS)
       return ::GetLastError();
     const DWORD attributes = ::GetFileAttributesW(reached.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -75,6 +82,20 @@ uint32_t CreateFolderInside(std::u16string_view withinPath, std::u16string_view 
     }
   }
   return SysError::kSuccess;
+}
+
+}  // namespace
+
+uint32_t CreateFolderInside(std::u16string_view within, std::u16string_view folder) {
+  return WalkFolderInside(within, folder, true);
+}
+
+uint32_t DeleteFileInside(std::u16string_view within, std::u16string_view path) {
+  const std::u16string_view folder = FolderOf(path);
+  if (folder.empty() || folder.size() + 1 >= path.size()) return SysError::kInvalidName;
+  if (const uint32_t err = WalkFolderInside(within, folder, false)) return err;
+  // DeleteFileW removes a link itself, not what it points at.
+  return ::DeleteFileW(WidePath(path).c_str()) ? SysError::kSuccess : ::GetLastError();
 }
 
 NewFile::~NewFile() { Discard(); }

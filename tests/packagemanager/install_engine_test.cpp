@@ -25,6 +25,7 @@
 #include "packagemanager/install_engine.h"
 #include "tests/support/service_process.h"
 #include "tests/support/published_build.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
@@ -323,6 +324,35 @@ TEST_F(InstallEngineTest, ALinkedFolderInTheInstallFolderIsNeverWrittenThrough) 
   EXPECT_EQ(Run("1.0"), 1);
   EXPECT_TRUE(fs::is_empty(elsewhere));
   EXPECT_NE(Log().find("its folder leads outside"), std::string::npos) << Log();
+}
+
+// Removing goes no further than writing: once 1.0 is in, its data folder is
+// moved elsewhere and a link put in its place, with leftovers of a killed
+// run beside the files. Neither the update's removal of what only 1.0 had,
+// nor its sweep of leftovers, nor an uninstall reaches through the link.
+TEST_F(InstallEngineTest, ALinkedFolderIsNeverRemovedThrough) {
+  Publish("1.0", VersionOne());
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  const std::string elsewhere = folders_.Sub("elsewhere");
+  fs::rename(folder_ + "/data", elsewhere);
+  fs::create_directory_symlink(elsewhere, folder_ + "/data");
+  WriteTextFile(elsewhere + "/big.bin.vbnew", "precious");
+  WriteTextFile(elsewhere + "/t0.txt.new-abc123", "precious");
+  const auto contents = [&] {
+    std::map<std::string, std::string> found;
+    for (const auto& item : fs::directory_iterator(elsewhere))
+      found[item.path().filename().string()] = Sha256Hex(ReadTextFile(item.path().string()));
+    return found;
+  };
+  const auto before = contents();
+  Files fewer = VersionOne();
+  fewer.erase("data\\t4.txt");
+  Publish("1.1", fewer);
+  Run("1.1");
+  EXPECT_EQ(contents(), before) << Log();
+  const std::string uninstall = Command("uninstall tandory '" + folder_ + "'");
+  EXPECT_NE(uninstall.find("its folder leads outside"), std::string::npos) << uninstall;
+  EXPECT_EQ(contents(), before);
 }
 
 // A file that cannot be placed ends the run at once: the downloads in flight

@@ -99,6 +99,43 @@ TEST(NewFile, FoldersThatLeadOutsideTheRootAreRefused) {
   EXPECT_EQ(EntriesIn(elsewhere.path()), 0u);
 }
 
+// Removing a product's file never reaches through a folder another user
+// replaced by a link: what lies behind it keeps its files, whatever their
+// names. A link standing at the file's own name goes, its target stays.
+TEST(NewFile, DeletingInsideNeverFollowsAFolderOutOfTheRoot) {
+  VendraTest::TempFolder install, elsewhere;
+  WriteTextFile(elsewhere.Sub("engine.dll"), "precious");
+  std::filesystem::create_directory(elsewhere.Sub("deeper"));
+  WriteTextFile(elsewhere.Sub("deeper/engine.dll"), "precious");
+  std::filesystem::create_directory(install.Sub("real"));
+  WriteTextFile(install.Sub("real/engine.dll"), "ours");
+  WriteTextFile(install.Sub("plain.dll"), "ours");
+  std::filesystem::create_directory_symlink(elsewhere.path(), install.Sub("bin"));
+  std::filesystem::create_directory_symlink(install.Sub("real"), install.Sub("inside"));
+  std::filesystem::create_symlink(elsewhere.Sub("engine.dll"), install.Sub("linked.dll"));
+  struct Case {
+    const char* target;
+    uint32_t expected;
+  } const cases[] = {
+      {"bin/engine.dll", kOutsideFolder},
+      {"bin/deeper/engine.dll", kOutsideFolder},
+      {"../escape.dll", kOutsideFolder},
+      {"inside/engine.dll", 0},
+      {"plain.dll", 0},
+      {"linked.dll", 0},
+      {"missing.dll", SysError::kFileNotFound},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    EXPECT_EQ(DeleteFileInside(install.wpath(), install.WSub(c.target)), c.expected);
+  }
+  EXPECT_EQ(ReadTextFile(elsewhere.Sub("engine.dll")), "precious");
+  EXPECT_EQ(ReadTextFile(elsewhere.Sub("deeper/engine.dll")), "precious");
+  EXPECT_FALSE(std::filesystem::exists(install.Sub("real/engine.dll")));
+  EXPECT_FALSE(std::filesystem::exists(install.Sub("plain.dll")));
+  EXPECT_FALSE(std::filesystem::is_symlink(install.Sub("linked.dll")));
+}
+
 // A file its caller may not write is not replaced by the rename either.
 TEST(NewFile, AReadOnlyTargetStaysForAUserWhoMayNotWriteIt) {
   if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
