@@ -7,6 +7,7 @@
 #include "client/write_failure.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
+#include "common/text/utf.h"
 #include "json/json.h"
 #include "platform/local_path.h"
 #include "platform/new_file.h"
@@ -87,8 +88,6 @@ void VClient_CurlWriter_File::RestartDigest() {
 
 void VClient_CurlWriter_File::ExpectDigest(const std::string& sha256) {
   expectedDigest_ = sha256;
-  for (auto& c : expectedDigest_)
-    c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
 }
 
 bool VClient_CurlWriter_File::StopRequested() const { return stop_ && stop_->StopRequested(); }
@@ -159,7 +158,7 @@ eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t htt
     Sha256Text(digest_, digest);
     if (digestUnknown_) digest = "unknown (the partial file could not be read)";
     const bool wrongSize = expectedSize_ != 0 && BytesHeld() != expectedSize_;
-    const bool wrongDigest = !expectedDigest_.empty() && digest != expectedDigest_;
+    const bool wrongDigest = !expectedDigest_.empty() && !VendraText::EqualsIgnoreAsciiCase(digest, expectedDigest_);
     if (wrongSize || wrongDigest) {
       const uint64_t held = BytesHeld();
       DiscardPartial();

@@ -73,7 +73,7 @@ class VClient_CurlWriter_File final : public VClient_CurlWriter {
   VAsyncListener* listener_;
   const TransferStopSignal* stop_;
   Sha256State digest_;
-  std::string expectedDigest_;  // lower case; empty: not checked
+  std::string expectedDigest_;  // in either letter case; empty: not checked
   // The partial file's earlier bytes could not be read back for the digest.
   bool digestUnknown_ = false;
   uint64_t kept_ = 0;      // bytes of the partial file from earlier attempts

@@ -6,6 +6,7 @@
 
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
+#include "common/text/utf.h"
 #include "install/crt_error.h"
 #include "install/sha256.h"
 #include "platform/files.h"
@@ -26,17 +27,6 @@ int32_t StreamRoom(z_stream& stream, int32_t size) {
   const uint64_t slack = uint64_t(size) + 2048;
   const uint64_t room = bound > slack ? bound : slack;
   return room > INT32_MAX ? 0 : static_cast<int32_t>(room);
-}
-
-bool SameDigest(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // The text and code of a new file that could not be made or written. Only
@@ -121,7 +111,7 @@ bool DownloadMatches(const std::u16string& path, const ExpectedFile& expected,
   if (expected.compressedSha256.empty()) return true;
   std::string actual;
   Sha256Text(state, actual);
-  if (SameDigest(actual, expected.compressedSha256)) return true;
+  if (VendraText::EqualsIgnoreAsciiCase(actual, expected.compressedSha256)) return true;
   error = VendraText::Format(u"The download %ls has SHA-256 %hs where %hs was expected", path,
                              actual.c_str(), expected.compressedSha256.c_str());
   return false;
@@ -158,7 +148,7 @@ eVClientResult ExpandIntoPlace(const std::u16string& compressedPath, const Expec
                                  expected.size);
       return eVClientResult::VerifyFailed;
     }
-    if (!SameDigest(expansion.sha256, expected.sha256)) {
+    if (!VendraText::EqualsIgnoreAsciiCase(expansion.sha256, expected.sha256)) {
       file.Discard();
       error = VendraText::Format(
           u"The file expanded for %ls has SHA-256 %hs where %hs was expected", expected.path,

@@ -4,6 +4,7 @@
 
 #include "client/write_failure.h"
 #include "common/text/format.h"
+#include "common/text/utf.h"
 #include "install/build_file_entry.h"
 #include "install/codec.h"
 #include "install/sha256.h"
@@ -38,11 +39,6 @@ std::u16string_view BaseName(std::u16string_view path) {
   size_t cut = path.size();
   while (cut > 0 && !VendraPlatform::IsPathSeparator(path[cut - 1])) --cut;
   return path.substr(cut);
-}
-
-std::string LowerHex(std::string text) {
-  for (auto& c : text) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
-  return text;
 }
 
 eVClientResult WriteFailed(const FileWork& work, uint32_t err, std::u16string& error) {
@@ -84,7 +80,7 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
     return eVClientResult::VerifyFailed;
   }
   const std::string expected = VendraClient::EntryTextA(work.entry.get(), u"sha256");
-  if (expansion.size != size || expansion.sha256 != LowerHex(expected)) {
+  if (expansion.size != size || !VendraText::EqualsIgnoreAsciiCase(expansion.sha256, expected)) {
     VendraPlatform::DeleteFile(work.cached);
     error = VendraText::Format(
         u"Wrong content for %ls: expected %u bytes with SHA-256 %hs, the download expands to "

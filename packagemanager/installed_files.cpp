@@ -1,5 +1,6 @@
 #include "packagemanager/installed_files.h"
 
+#include "common/text/utf.h"
 #include "install/build_file_entry.h"
 #include "json/object.h"
 #include "json/type_names.h"
@@ -12,11 +13,6 @@ namespace {
 
 using VendraJSON::VSJArray;
 using VendraJSON::VSJObject;
-
-std::string LowerHex(std::string text) {
-  for (auto& c : text) c = static_cast<char>(c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
-  return text;
-}
 
 // Each object entry of files with its name and installed path.
 template <typename Visit>
@@ -58,7 +54,8 @@ Vendra::RefPtr<VSJArray> EntriesToCheck(const VSJArray* files, const std::u16str
       if (found != seen->end() && found->second.stamp == now &&
           now.modified < record.modified) {
         if (now.size == VendraClient::EntrySize(entry, u"size") &&
-            found->second.sha256 == LowerHex(VendraClient::EntryTextA(entry, u"sha256")))
+            VendraText::EqualsIgnoreAsciiCase(found->second.sha256,
+                                              VendraClient::EntryTextA(entry, u"sha256")))
           return;
         VendraJSON::VSJValue* copy = nullptr;
         entry->Clone(&copy);
@@ -88,7 +85,7 @@ std::map<std::u16string, InstallRecord::Seen> SeenAfterInstall(
       const auto found = before.find(name);
       if (found == before.end() || !(found->second == now)) return;
     }
-    seen[name] = {now, LowerHex(VendraClient::EntryTextA(entry, u"sha256"))};
+    seen[name] = {now, VendraClient::EntryTextA(entry, u"sha256")};
   });
   return seen;
 }

@@ -1,34 +1,10 @@
 // Win32 layer only.
 #include "platform/run_program.h"
 
+#include "platform/command_line.h"
 #include "platform/win32/windows_api.h"
 
 namespace VendraPlatform {
-namespace {
-
-// One argument as the usual command-line splitting gives it back exactly:
-// quoted when needed, backslashes doubled where a quote follows them.
-void AppendQuoted(std::wstring& line, const std::wstring& argument) {
-  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
-    line += argument;
-    return;
-  }
-  line += L'"';
-  size_t backslashes = 0;
-  for (const wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    line += c;
-  }
-  line.append(backslashes * 2, L'\\');
-  line += L'"';
-}
-
-}  // namespace
 
 uint32_t RunProgram(const std::vector<std::u16string>& commandLine, int& exitCode) {
   exitCode = -1;
@@ -36,7 +12,8 @@ uint32_t RunProgram(const std::vector<std::u16string>& commandLine, int& exitCod
   std::wstring line;
   for (const std::u16string& argument : commandLine) {
     if (!line.empty()) line += L' ';
-    AppendQuoted(line, Win32::Wide(argument));
+    // Quoted so that the usual command-line splitting gives each back exactly.
+    line += Win32::Wide(QuoteCommandLineArgument(argument));
   }
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
