@@ -79,12 +79,10 @@ void NoticeRecorder::Keep(HeardNotice notice) {
 void BuildJobsTest::SetUp() {
   SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
   WriteServiceFile(machine_.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
-  service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
-  ASSERT_TRUE(service_->ok());
-  SetEnvironment("VENDRA_SERVICE_URL", service_->url());
-  SetEnvironment("VENDRA_CA_FILE", service_->caFile());
   std::string failure;
-  ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+  ASSERT_TRUE(VendraTest::StartSignedInService(serviceRoot_.path(), {}, service_, session_,
+                                              failure))
+      << failure;
   WriteServiceFile(serviceRoot_.path(), "catalogue/tdy/live/1.2.3/build.json",
                    R"({"software": "tdy", "branch": "live", "version": "1.2.3",
                        "data": {"files": []}})");

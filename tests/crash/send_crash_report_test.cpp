@@ -24,12 +24,10 @@ class SendCrashReportTest : public ::testing::Test {
   void SetUp() override {
     VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
     WriteServiceFile(machine_.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
-    service_ = std::make_unique<VendraTest::ServiceProcess>(serviceRoot_.path());
-    ASSERT_TRUE(service_->ok());
-    VendraTest::SetEnvironment("VENDRA_SERVICE_URL", service_->url());
-    VendraTest::SetEnvironment("VENDRA_CA_FILE", service_->caFile());
     std::string failure;
-    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    ASSERT_TRUE(VendraTest::StartSignedInService(serviceRoot_.path(), {}, service_, session_,
+                                                failure))
+        << failure;
     client_ = std::make_unique<VendraClient::VClient>();
     report_ = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
     report_->SetStringA(u"project", "Tandory");

@@ -106,12 +106,10 @@ class InstallRunTest : public ::testing::Test {
     ASSERT_EQ(Catalogue("utility --root " + ShellPath(serviceRoot_.path()) + " " +
                         ShellPath(VENDRA_BUILD_PROGRAM) + " > /dev/null"),
               0);
-    service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
-    ASSERT_TRUE(service_->ok());
-    SetEnvironment("VENDRA_SERVICE_URL", service_->url());
-    SetEnvironment("VENDRA_CA_FILE", service_->caFile());
     std::string failure;
-    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    ASSERT_TRUE(VendraTest::StartSignedInService(serviceRoot_.path(), {}, service_, session_,
+                                                failure))
+        << failure;
     installFolder_ = folder_.Sub("Tandory");
     fs::create_directories(installFolder_);
     installer_ = installFolder_ + "/" + ProgramFileName("TandoryInstaller");

@@ -127,12 +127,10 @@ class SignedReleaseTest : public ::testing::Test {
 
     ASSERT_EQ(Publish("2.4.0", "--counter 3"), 0);
     ASSERT_EQ(Publish("2.5.1", "--counter 5"), 0);
-    service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
-    ASSERT_TRUE(service_->ok());
-    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
-    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
     std::string failure;
-    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    ASSERT_TRUE(VendraTest::StartSignedInService(serviceRoot_.path(), {}, service_, session_,
+                                                failure))
+        << failure;
     installFolder_ = folder_.Sub("Tandory");
   }
   void TearDown() override {

@@ -11,6 +11,7 @@
 #include "client/v_client.h"
 #include "common/text/utf.h"
 #include "platform/files.h"
+#include "tests/support/environment.h"
 
 namespace VendraTest {
 namespace {
@@ -93,6 +94,19 @@ bool StoreSignedInSession(const ServiceProcess& service, SignedInSession& sessio
     return false;
   }
   return true;
+}
+
+bool StartSignedInService(const std::string& root, const ServiceOptions& options,
+                          std::unique_ptr<ServiceProcess>& service, SignedInSession& session,
+                          std::string& failure) {
+  service = std::make_unique<ServiceProcess>(root, options);
+  if (!service->ok()) {
+    failure = "the service did not start";
+    return false;
+  }
+  SetEnvironment("VENDRA_SERVICE_URL", service->url());
+  SetEnvironment("VENDRA_CA_FILE", service->caFile());
+  return StoreSignedInSession(*service, session, failure);
 }
 
 }  // namespace VendraTest

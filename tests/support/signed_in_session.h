@@ -34,4 +34,12 @@ struct SignedInSession {
 bool StoreSignedInSession(const ServiceProcess& service, SignedInSession& session,
                           std::string& failure);
 
+// Starts the service on root, points the client library at it
+// (VENDRA_SERVICE_URL, VENDRA_CA_FILE) and stores a signed-in session: the
+// set-up of every test that talks to the service as a signed-in user. Needs
+// VENDRA_MACHINE_ROOT set. False with a reason on failure.
+bool StartSignedInService(const std::string& root, const ServiceOptions& options,
+                          std::unique_ptr<ServiceProcess>& service, SignedInSession& session,
+                          std::string& failure);
+
 }  // namespace VendraTest

@@ -59,12 +59,10 @@ class PackageManagerInstallationTest : public ::testing::Test {
     WriteServiceFile(machine_.path(), "etc/machine-id", "fedcba9876543210fedcba9876543210\n");
     ServiceOptions options;
     options.extraArgs = std::move(serviceArgs);
-    service_ = std::make_unique<ServiceProcess>(serviceRoot_.path(), options);
-    ASSERT_TRUE(service_->ok());
-    SetEnvironment("VENDRA_SERVICE_URL", service_->url());
-    SetEnvironment("VENDRA_CA_FILE", service_->caFile());
     std::string failure;
-    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    ASSERT_TRUE(VendraTest::StartSignedInService(serviceRoot_.path(), options, service_, session_,
+                                                failure))
+        << failure;
     PublishUtility("#!/bin/sh\necho package manager version 1\n", true);
     client_ = std::make_unique<VendraClient::VClient>();
     buildClient_ = std::make_unique<VendraClient::VBuildClient>();

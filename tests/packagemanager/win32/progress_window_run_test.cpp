@@ -101,12 +101,10 @@ class ProgressWindowRunTest : public ::testing::Test {
     SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
     WriteTextFile(folders_.Sub("config.json"), R"({"accept_unsigned_builds": true})");
     SetEnvironment("VENDRA_BUILD_CONFIG", folders_.Sub("config.json"));
-    service_ = std::make_unique<ServiceProcess>(serviceRoot_.path());
-    ASSERT_TRUE(service_->ok());
-    SetEnvironment("VENDRA_SERVICE_URL", service_->url());
-    SetEnvironment("VENDRA_CA_FILE", service_->caFile());
     std::string failure;
-    ASSERT_TRUE(StoreSignedInSession(*service_, session_, failure)) << failure;
+    ASSERT_TRUE(VendraTest::StartSignedInService(serviceRoot_.path(), {}, service_, session_,
+                                                failure))
+        << failure;
     // A build of several files, published by the release engineer's tool.
     const std::string source = folders_.Sub("release");
     fs::create_directories(fs::path(VendraText::Utf8ToUtf16(source + "/data")));
