@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,11 +20,34 @@ struct ProgramStreams {
   bool silentInput;
 };
 
-// Runs a program of the system under test with its arguments (no shell is
-// involved: commandLine[0] is the program's path) and waits for it. Answers
-// its exit code, or -1 when it could not be started or was still running
-// after the time given (it is then ended). Child processes inherit this
-// process's environment.
+// A program of the system under test started with its arguments (no shell
+// is involved: commandLine[0] is the program's path) and left running, so
+// that a test may end it at any moment as a crash or a power cut would.
+// Child processes inherit this process's environment. A program still
+// running when its holder goes is ended.
+class RunningProgram {
+ public:
+  RunningProgram(const std::vector<std::string>& commandLine, const ProgramStreams& streams);
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  bool started() const;
+  // Ends it at once, with no chance to clean up (SIGKILL, TerminateProcess).
+  void Kill();
+  // Waits for it and answers its exit code (on POSIX 128 + the signal that
+  // ended it), or -1 when it was not started or was still running after the
+  // time given (it is then ended).
+  int Wait(int seconds = 600);
+  // The system's process id, for signals on POSIX.
+  int id() const;
+
+ private:
+  struct Process;
+  std::unique_ptr<Process> process_;
+};
+
+// Starts a program as RunningProgram does and waits for its exit code.
 int RunProgram(const std::vector<std::string>& commandLine, const ProgramStreams& streams,
                int seconds = 600);
 

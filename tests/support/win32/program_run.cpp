@@ -38,16 +38,25 @@ HANDLE OpenForAppending(const std::string& path, SECURITY_ATTRIBUTES& inherited)
 
 }  // namespace
 
-int RunProgram(const std::vector<std::string>& commandLine, const ProgramStreams& streams,
-               int seconds) {
-  if (commandLine.empty()) return -1;
+struct RunningProgram::Process {
+  Handle process;
+  // The writing end of a silent input, held open until the program ends.
+  Handle inputWriter;
+  DWORD id = 0;
+  int exitCode = -1;
+  bool ended = false;
+};
+
+RunningProgram::RunningProgram(const std::vector<std::string>& commandLine,
+                               const ProgramStreams& streams)
+    : process_(std::make_unique<Process>()) {
+  if (commandLine.empty()) return;
   SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
   Handle input;
-  Handle inputWriter;
   if (streams.silentInput) {
-    if (!::CreatePipe(input.receive(), inputWriter.receive(), &inherited, 0)) return -1;
+    if (!::CreatePipe(input.receive(), process_->inputWriter.receive(), &inherited, 0)) return;
     // Only the reading end goes to the child; this process keeps the other.
-    ::SetHandleInformation(inputWriter.get(), HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(process_->inputWriter.get(), HANDLE_FLAG_INHERIT, 0);
   } else {
     *input.receive() = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      &inherited, OPEN_EXISTING, 0, nullptr);
@@ -55,7 +64,7 @@ int RunProgram(const std::vector<std::string>& commandLine, const ProgramStreams
   Handle output(OpenForAppending(streams.output, inherited));
   Handle errors(streams.errors.empty() ? INVALID_HANDLE_VALUE
                                        : OpenForAppending(streams.errors, inherited));
-  if (!input.get() || !output.get() || (!streams.errors.empty() && !errors.get())) return -1;
+  if (!input.get() || !output.get() || (!streams.errors.empty() && !errors.get())) return;
 
   std::u16string line;
   for (const auto& word : commandLine)
@@ -68,19 +77,48 @@ int RunProgram(const std::vector<std::string>& commandLine, const ProgramStreams
   startup.hStdInput = input.get();
   startup.hStdOutput = output.get();
   startup.hStdError = errors.get() ? errors.get() : output.get();
-  PROCESS_INFORMATION process{};
+  PROCESS_INFORMATION started{};
   if (!::CreateProcessW(W(program), reinterpret_cast<wchar_t*>(line.data()), nullptr, nullptr,
-                        TRUE, 0, nullptr, nullptr, &startup, &process))
-    return -1;
-  Handle thread(process.hThread);
-  Handle child(process.hProcess);
-  if (::WaitForSingleObject(child.get(), static_cast<DWORD>(seconds) * 1000) != WAIT_OBJECT_0) {
-    ::TerminateProcess(child.get(), 1);
-    ::WaitForSingleObject(child.get(), 10000);
-    return -1;
+                        TRUE, 0, nullptr, nullptr, &startup, &started))
+    return;
+  Handle thread(started.hThread);
+  *process_->process.receive() = started.hProcess;
+  process_->id = started.dwProcessId;
+}
+
+RunningProgram::~RunningProgram() {
+  if (started() && !process_->ended) {
+    Kill();
+    Wait();
   }
-  DWORD code = 0;
-  return ::GetExitCodeProcess(child.get(), &code) ? static_cast<int>(code) : -1;
+}
+
+bool RunningProgram::started() const { return process_->process.get() != nullptr; }
+
+int RunningProgram::id() const { return static_cast<int>(process_->id); }
+
+void RunningProgram::Kill() {
+  if (started() && !process_->ended) ::TerminateProcess(process_->process.get(), 1);
+}
+
+int RunningProgram::Wait(int seconds) {
+  if (!started()) return -1;
+  if (process_->ended) return process_->exitCode;
+  HANDLE child = process_->process.get();
+  if (::WaitForSingleObject(child, static_cast<DWORD>(seconds) * 1000) != WAIT_OBJECT_0) {
+    ::TerminateProcess(child, 1);
+    ::WaitForSingleObject(child, 10000);
+  } else if (DWORD code = 0; ::GetExitCodeProcess(child, &code)) {
+    process_->exitCode = static_cast<int>(code);
+  }
+  process_->ended = true;
+  return process_->exitCode;
+}
+
+int RunProgram(const std::vector<std::string>& commandLine, const ProgramStreams& streams,
+               int seconds) {
+  RunningProgram program(commandLine, streams);
+  return program.Wait(seconds);
 }
 
 std::string ProgramFileName(const std::string& name) { return name + ".exe"; }
