@@ -100,7 +100,10 @@ std::string InstallEngineTest::Command(const std::vector<std::string>& words) {
   std::vector<std::string> line = {VENDRA_BUILD_PROGRAM};
   line.insert(line.end(), words.begin(), words.end());
   lastExit_ = RunProgram(line, ProgramStreams(output));
-  return ReadTextFile(output);
+  // Windows programs end their text lines with CR LF.
+  std::string text = ReadTextFile(output);
+  for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) text.erase(at, 1);
+  return text;
 }
 
 std::string InstallEngineTest::Mixed(const Files& earlier, const Files& later) const {
