@@ -1,4 +1,6 @@
-// File times as FILETIME counts of 100 ns, read and set through a handle.
+// File times as FILETIME counts of 100 ns since 1601, read and set through a
+// handle; in nanoseconds they are counted from 1970, which keeps them in
+// range.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -7,6 +9,9 @@
 
 namespace VendraTest {
 namespace {
+
+// 1970-01-01 in FILETIME ticks.
+constexpr long long kUnixEpochTicks = 116444736000000000LL;
 
 HANDLE Open(const std::string& path, DWORD access) {
   const std::u16string wide = VendraText::Utf8ToUtf16(path);
@@ -25,13 +30,13 @@ std::chrono::nanoseconds ModificationTime(const std::string& path) {
   ::CloseHandle(file);
   if (!ok) return std::chrono::nanoseconds(0);
   const ULONGLONG ticks = (ULONGLONG(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-  return std::chrono::nanoseconds(static_cast<long long>(ticks) * 100);
+  return std::chrono::nanoseconds((static_cast<long long>(ticks) - kUnixEpochTicks) * 100);
 }
 
 bool SetModificationTime(const std::string& path, std::chrono::nanoseconds time) {
   const HANDLE file = Open(path, FILE_WRITE_ATTRIBUTES);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const auto ticks = static_cast<ULONGLONG>(time.count() / 100);
+  const auto ticks = static_cast<ULONGLONG>(time.count() / 100 + kUnixEpochTicks);
   FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
   const BOOL ok = ::SetFileTime(file, nullptr, nullptr, &written);
   ::CloseHandle(file);
