@@ -1,24 +1,14 @@
 // Win32 backend only: the dialogs as windows of the system.
 #include "ui/win32/win32_dialog_backend.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 #include <string>
 
 namespace VendraUi {
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide text is UTF-16");
-
-std::wstring Wide(std::u16string_view text) {
-  return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-}
+using VendraPlatform::Win32::Wide;
 
 // A message box belongs in the middle of its owner, where it hides the
 // owner's buttons and the text the person is asked about. The box is moved

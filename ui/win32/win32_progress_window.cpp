@@ -2,13 +2,7 @@
 // resources that a worker thread feeds.
 #include "ui/progress_window.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 #include <commctrl.h>
 
 #include <atomic>
@@ -21,7 +15,7 @@
 namespace VendraUi {
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide text is UTF-16");
+using VendraPlatform::Win32::Wide;
 
 // Posted by the worker: a new view waits, and the work has ended.
 constexpr UINT kViewWaiting = WM_APP + 1;
@@ -29,10 +23,6 @@ constexpr UINT kWorkEnded = WM_APP + 2;
 
 constexpr wchar_t kCancelling[] =
     L"Cancelling: the file at hand is finished first, so that every file stays whole...";
-
-std::wstring Wide(std::u16string_view text) {
-  return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-}
 
 // Shared by the window's thread and the worker. The worker never waits for
 // the window: it leaves the latest view here and posts one message until
