@@ -9,13 +9,16 @@
 #include <chrono>
 #include <cstdio>
 
-extern char** environ;
-
 namespace VendraTest {
 
-std::string SessionHelperProgram() { return VENDRA_SESSION_HELPER; }
+// The helper reads its commands on descriptor 3 and answers on 4.
+struct HelperProcess::Process {
+  pid_t pid = -1;
+  int input = -1;
+  int output = -1;
+};
 
-HelperProcess::HelperProcess(const std::vector<std::string>& extraEnvironment) {
+HelperProcess::HelperProcess() : process_(std::make_unique<Process>()) {
   int toChild[2];
   int fromChild[2];
   // Close-on-exec, so that later helpers do not keep this one's input open.
@@ -25,19 +28,11 @@ HelperProcess::HelperProcess(const std::vector<std::string>& extraEnvironment) {
     ::close(toChild[1]);
     return;
   }
-  std::vector<std::string> environment;
-  for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
-  for (const auto& extra : extraEnvironment) environment.push_back(extra);
-  std::vector<char*> envp;
-  for (auto& entry : environment) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  std::string program = SessionHelperProgram();
+  std::string program = VENDRA_SESSION_HELPER;
   char* argv[] = {program.data(), nullptr};
   std::fflush(nullptr);
-  pid_ = ::fork();
-  if (pid_ == 0) {
-    // Commands on descriptor 3, answers on 4; standard input and output go
-    // to /dev/null, so a window the client opens finds no one to answer it.
+  const pid_t pid = ::fork();
+  if (pid == 0) {
     const int commands = ::fcntl(toChild[0], F_DUPFD, 10);
     const int answers = ::fcntl(fromChild[1], F_DUPFD, 10);
     const int null = ::open("/dev/null", O_RDWR);
@@ -49,32 +44,33 @@ HelperProcess::HelperProcess(const std::vector<std::string>& extraEnvironment) {
     ::close(commands);
     ::close(answers);
     ::close(null);
-    ::execve(argv[0], argv, envp.data());
+    ::execv(argv[0], argv);
     ::_exit(127);
   }
   ::close(toChild[0]);
   ::close(fromChild[1]);
-  input_ = toChild[1];
-  output_ = fromChild[0];
-  if (pid_ < 0) {
-    ::close(input_);
-    ::close(output_);
-    input_ = output_ = -1;
+  if (pid < 0) {
+    ::close(toChild[1]);
+    ::close(fromChild[0]);
+    return;
   }
+  process_->pid = pid;
+  process_->input = toChild[1];
+  process_->output = fromChild[0];
 }
 
 HelperProcess::~HelperProcess() {
-  if (pid_ > 0) Kill();
-  if (input_ >= 0) ::close(input_);
-  if (output_ >= 0) ::close(output_);
+  Kill();
+  if (process_->input >= 0) ::close(process_->input);
+  if (process_->output >= 0) ::close(process_->output);
 }
 
 bool HelperProcess::Send(const std::string& command) {
-  if (input_ < 0) return false;
+  if (process_->input < 0) return false;
   const std::string line = command + "\n";
   size_t done = 0;
   while (done < line.size()) {
-    const ssize_t put = ::write(input_, line.data() + done, line.size() - done);
+    const ssize_t put = ::write(process_->input, line.data() + done, line.size() - done);
     if (put <= 0) return false;
     done += static_cast<size_t>(put);
   }
@@ -92,11 +88,11 @@ std::string HelperProcess::ReadLine(int timeoutMs) {
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (output_ < 0 || left.count() <= 0) return std::string();
-    pollfd wait{output_, POLLIN, 0};
+    if (process_->output < 0 || left.count() <= 0) return std::string();
+    pollfd wait{process_->output, POLLIN, 0};
     if (::poll(&wait, 1, static_cast<int>(left.count())) <= 0) continue;
     char block[512];
-    const ssize_t got = ::read(output_, block, sizeof block);
+    const ssize_t got = ::read(process_->output, block, sizeof block);
     if (got <= 0) return std::string();
     buffered_.append(block, static_cast<size_t>(got));
   }
@@ -108,22 +104,22 @@ std::string HelperProcess::Call(const std::string& command, int timeoutMs) {
 }
 
 int HelperProcess::Finish() {
-  if (input_ >= 0) ::close(input_);
-  input_ = -1;
-  if (pid_ <= 0) return -1;
+  if (process_->input >= 0) ::close(process_->input);
+  process_->input = -1;
+  if (process_->pid <= 0) return -1;
   int status = 0;
-  const pid_t done = ::waitpid(pid_, &status, 0);
-  pid_ = -1;
+  const pid_t done = ::waitpid(process_->pid, &status, 0);
+  process_->pid = -1;
   if (done <= 0 || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
 
 void HelperProcess::Kill() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGKILL);
+  if (process_->pid <= 0) return;
+  ::kill(process_->pid, SIGKILL);
   int status = 0;
-  ::waitpid(pid_, &status, 0);
-  pid_ = -1;
+  ::waitpid(process_->pid, &status, 0);
+  process_->pid = -1;
 }
 
 }  // namespace VendraTest

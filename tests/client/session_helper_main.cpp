@@ -1,8 +1,9 @@
 // A small program the client tests start several copies of, so that the
 // session lock, the channel and the stored session meet real processes. It
-// reads one command per line from descriptor 3 and answers each with one
-// line on descriptor 4 (standard input and output belong to the windows the
-// client may open):
+// reads one command per line and answers each with one line, through
+// channels of their own (on POSIX descriptors 3 and 4; on Windows the pipe
+// handles named by its two arguments), since standard input and output
+// belong to the windows the client may open:
 //   lock MS | unlock | depth                 the session lock
 //   hold-channel-lock | free-channel-lock    the channel's lock, held from outside
 //   write TEXT | read | close-channel        a shared memory channel of its own
@@ -13,8 +14,13 @@
 //   at MS COMMAND                            COMMAND once the monotonic clock reaches MS
 // Client operations answer "result CODE TEXT". It ends when the commands end.
 #include <stdio.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -28,6 +34,12 @@
 #include "json/files.h"
 #include "json/object.h"
 #include "json/value.h"
+#include "platform/launcher.h"
+#include "platform/message_box.h"
+#include "platform/terminal.h"
+#include "ui/sign_in_windows.h"
+#include "ui/terminal_dialog_backend.h"
+#include "ui/window_state.h"
 
 namespace {
 
@@ -35,6 +47,36 @@ using VendraClient::eVClientResult;
 using VendraClient::NamedMutexLock;
 using VendraClient::SharedMemoryChannel;
 using VendraClient::VClient;
+
+// The sign-in windows as on a system without a desktop: on a terminal whose
+// input has ended, so that they end as cancelled on every system, where a
+// real window would wait for a person who never comes.
+class NobodyAtTheTerminal final : public VendraPlatform::ITerminal,
+                                  public VendraPlatform::IMessageBox {
+ public:
+  bool Available(uint32_t&) override { return true; }
+  void Write(std::u16string_view) override {}
+  bool ReadLine(std::u16string_view, std::u16string&, bool) override { return false; }
+  void Show(std::u16string_view, std::u16string_view) override {}
+};
+
+class HelperClient final : public VClient {
+ public:
+  eVClientResult ShowLoginWindow(std::u16string& error) override {
+    return VendraUi::ShowLoginWindow(*this, {backend_, VendraPlatform::SystemLauncher(), login_},
+                                     error);
+  }
+  eVClientResult ShowDeviceAuthorizationWindow(std::u16string& error) override {
+    return VendraUi::ShowDeviceAuthorizationWindow(
+        *this, {backend_, VendraPlatform::SystemLauncher(), device_}, error);
+  }
+
+ private:
+  NobodyAtTheTerminal nobody_;
+  VendraUi::TerminalDialogBackend backend_{nobody_, nobody_};
+  VendraUi::WindowState login_;
+  VendraUi::WindowState device_;
+};
 
 class Helper {
  public:
@@ -165,7 +207,7 @@ class Helper {
   }
 
   VClient& Client() {
-    if (!client_) client_ = std::make_unique<VClient>();
+    if (!client_) client_ = std::make_unique<HelperClient>();
     return *client_;
   }
   SharedMemoryChannel& Channel() {
@@ -185,28 +227,47 @@ class Helper {
     return std::string(word) + " " + std::to_string(count) + " " + std::to_string(took.count());
   }
 
-  std::unique_ptr<VClient> client_;
+  std::unique_ptr<HelperClient> client_;
   std::unique_ptr<SharedMemoryChannel> channel_;
   std::unique_ptr<NamedMutexLock> channelLock_;
 };
 
+// The command and answer channels the test opened for this copy.
+bool OpenChannels(int argc, char** argv, FILE*& commands, FILE*& answers) {
+#ifdef _WIN32
+  if (argc != 3) return false;
+  const auto open = [](const char* handle, int flags, const char* mode) -> FILE* {
+    const int fd = ::_open_osfhandle(static_cast<intptr_t>(std::stoull(handle)), flags);
+    return fd < 0 ? nullptr : ::_fdopen(fd, mode);
+  };
+  commands = open(argv[1], _O_RDONLY | _O_BINARY, "rb");
+  answers = open(argv[2], _O_WRONLY | _O_BINARY, "wb");
+#else
+  (void)argc;
+  (void)argv;
+  commands = ::fdopen(3, "r");
+  answers = ::fdopen(4, "w");
+#endif
+  return commands && answers;
+}
+
 }  // namespace
 
-int main() {
-  FILE* commands = ::fdopen(3, "r");
-  FILE* answers = ::fdopen(4, "w");
-  if (!commands || !answers) return 2;
+int main(int argc, char** argv) {
+  FILE* commands = nullptr;
+  FILE* answers = nullptr;
+  if (!OpenChannels(argc, argv, commands, answers)) return 2;
   Helper helper;
-  char* line = nullptr;
-  size_t capacity = 0;
-  ssize_t length = 0;
-  while ((length = ::getline(&line, &capacity, commands)) > 0) {
-    std::string command(line, static_cast<size_t>(length));
+  std::string command;
+  char block[4096];
+  while (std::fgets(block, sizeof block, commands)) {
+    command += block;
+    if (command.back() != '\n') continue;
     while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();
     const std::string answer = helper.Run(command);
     std::fprintf(answers, "%s\n", answer.c_str());
     std::fflush(answers);
+    command.clear();
   }
-  ::free(line);
   return 0;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 
 namespace VendraTest {
@@ -14,8 +14,8 @@ namespace VendraTest {
 // locks, blocks or sessions.
 class MachineRootTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("VENDRA_MACHINE_ROOT", root_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+  void SetUp() override { SetEnvironment("VENDRA_MACHINE_ROOT", root_.path()); }
+  void TearDown() override { SetEnvironment("VENDRA_MACHINE_ROOT", ""); }
 
   TempFolder root_;
 };

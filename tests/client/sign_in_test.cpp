@@ -1,10 +1,9 @@
 // Sign-in, renewal, sign-out and device authorisation against the service
 // stand-in over HTTPS on loopback, with the client in helper processes that
-// share the session lock, the channel and localStorage.json.
-#include <sys/stat.h>
-
+// share the session lock, the channel and localStorage.json; on Linux and
+// under Wine.
 #include <chrono>
-#include <ctime>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,8 +12,10 @@
 
 #include "client/md5.h"
 #include "client/v_client.h"
+#include "platform/machine_identity.h"
 #include "tests/client/helper_process.h"
 #include "tests/client/session_test_root.h"
+#include "tests/support/environment.h"
 #include "tests/support/service_process.h"
 #include "tests/support/temp_folder.h"
 
@@ -31,17 +32,19 @@ class SignInTest : public VendraTest::MachineRootTest {
  protected:
   void SetUp() override {
     MachineRootTest::SetUp();
-    ::mkdir(root_.Sub("etc").c_str(), 0755);
+    // Read from the machine root on POSIX; Windows keeps its own in the
+    // registry.
+    std::filesystem::create_directories(root_.Sub("etc"));
     VendraTest::WriteTextFile(root_.Sub("etc/machine-id"), std::string(kMachineId) + "\n");
     ASSERT_TRUE(VendraTest::AddServiceUser(serviceRoot_.path(), kUser, kPassword, kTotpSecret));
     service_ = std::make_unique<VendraTest::ServiceProcess>(serviceRoot_.path());
     ASSERT_TRUE(service_->ok()) << "the service did not start";
-    ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
-    ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+    VendraTest::SetEnvironment("VENDRA_SERVICE_URL", service_->url());
+    VendraTest::SetEnvironment("VENDRA_CA_FILE", service_->caFile());
   }
   void TearDown() override {
-    ::unsetenv("VENDRA_SERVICE_URL");
-    ::unsetenv("VENDRA_CA_FILE");
+    VendraTest::SetEnvironment("VENDRA_SERVICE_URL", "");
+    VendraTest::SetEnvironment("VENDRA_CA_FILE", "");
     service_.reset();
     MachineRootTest::TearDown();
   }
@@ -55,13 +58,15 @@ class SignInTest : public VendraTest::MachineRootTest {
     return std::string("login ") + kUser + " " + password + " " + std::to_string(digest) + " 86400";
   }
 
-  // Signs in and authorises this machine with the authenticator, in a helper
+  // Signs in and authorises this machine with an e-mailed code, in a helper
   // that then ends (taking the channel, and so the access token, with it).
   void SignInAuthorised() {
     HelperProcess setup;
     ASSERT_EQ(setup.Call(LoginCommand()), "result 0 ");
-    const std::string code = VendraTest::AuthenticatorCode(kTotpSecret, std::time(nullptr));
-    ASSERT_EQ(setup.Call("authorize " + code + " test-machine"), "result 0 ");
+    ASSERT_EQ(setup.Call("email-code"), "result 0 ");
+    const auto codes = service_->OutboxCodes();
+    ASSERT_FALSE(codes.empty());
+    ASSERT_EQ(setup.Call("authorize " + codes.back() + " test-machine"), "result 0 ");
     ASSERT_EQ(setup.Finish(), 0);
     const std::string stored = ReadSession();
     ASSERT_NE(stored.find("\"refresh_token\""), std::string::npos);
@@ -95,7 +100,12 @@ TEST_F(SignInTest, LoginSendsTheChallengeAndNeverThePassword) {
             nlohmann::json::array({"username", "iv", "key", "local_id", "length"}));
   EXPECT_EQ(login["fields"]["username"], kUser);
   EXPECT_EQ(login["fields"]["iv"].get<std::string>().rfind("vclient-", 0), 0u);
-  EXPECT_EQ(login["fields"]["local_id"], VendraClient::Md5Text(kMachineId));
+  std::string machine;
+  ASSERT_TRUE(VendraPlatform::MachineIdentifier(machine));
+#ifndef _WIN32
+  EXPECT_EQ(machine, kMachineId);
+#endif
+  EXPECT_EQ(login["fields"]["local_id"], VendraClient::Md5Text(machine));
   EXPECT_EQ(login["fields"]["length"], "86400");
   EXPECT_FALSE(login.value("password_received", false));
   EXPECT_FALSE(login.value("password_digest_received", false));
