@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,10 @@ class HelperProcess {
   void Kill();
 
  private:
+  // Appends what the helper has answered by the deadline to buffered_;
+  // false when its answers have ended.
+  bool ReadMore(std::chrono::steady_clock::time_point deadline);
+
   struct Process;
   std::unique_ptr<Process> process_;
   std::string buffered_;

@@ -96,38 +96,26 @@ bool HelperProcess::Send(const std::string& command) {
   return true;
 }
 
-std::string HelperProcess::ReadLine(int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (true) {
-    const size_t end = buffered_.find('\n');
-    if (end != std::string::npos) {
-      std::string line = buffered_.substr(0, end);
-      buffered_.erase(0, end + 1);
-      return line;
-    }
-    if (!process_->output || std::chrono::steady_clock::now() >= deadline) return std::string();
-    // An anonymous pipe has no waiting with a time limit: look, then read
-    // only what is there.
+bool HelperProcess::ReadMore(std::chrono::steady_clock::time_point deadline) {
+  // An anonymous pipe has no waiting with a time limit: look, then read
+  // only what is there.
+  while (process_->output) {
     DWORD waiting = 0;
-    if (!::PeekNamedPipe(process_->output, nullptr, 0, nullptr, &waiting, nullptr))
-      return std::string();
-    if (waiting == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      continue;
+    if (!::PeekNamedPipe(process_->output, nullptr, 0, nullptr, &waiting, nullptr)) return false;
+    if (waiting > 0) {
+      char block[512];
+      DWORD got = 0;
+      if (!::ReadFile(process_->output, block, waiting < sizeof block ? waiting : sizeof block,
+                      &got, nullptr) ||
+          got == 0)
+        return false;
+      buffered_.append(block, got);
+      return true;
     }
-    char block[512];
-    DWORD got = 0;
-    if (!::ReadFile(process_->output, block, waiting < sizeof block ? waiting : sizeof block, &got,
-                    nullptr) ||
-        got == 0)
-      return std::string();
-    buffered_.append(block, got);
+    if (std::chrono::steady_clock::now() >= deadline) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-}
-
-std::string HelperProcess::Call(const std::string& command, int timeoutMs) {
-  if (!Send(command)) return std::string();
-  return ReadLine(timeoutMs);
+  return false;
 }
 
 int HelperProcess::Finish() {
