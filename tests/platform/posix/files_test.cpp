@@ -17,25 +17,6 @@ using VendraTest::ReadTextFile;
 
 using VendraTest::WriteTextFile;
 
-TEST(CreateLocalPath, AnswersTheFolderCreationCodes) {
-  VendraTest::TempFolder tmp;
-  uint32_t error = 99;
-  EXPECT_FALSE(CreateLocalPath(u"no-separator.json", error));
-  EXPECT_EQ(error, SysError::kPathNotFound);
-
-  EXPECT_TRUE(CreateLocalPath(tmp.WSub("a/b\\c/file.z"), error));
-  EXPECT_EQ(error, SysError::kSuccess);
-  EXPECT_TRUE(std::filesystem::is_directory(tmp.Sub("a/b/c")));
-
-  EXPECT_TRUE(CreateLocalPath(tmp.WSub("a/b/c/other.z"), error));
-  EXPECT_EQ(error, SysError::kAlreadyExists);
-
-  // A file standing where a folder is needed.
-  WriteTextFile(tmp.Sub("plain"), "x");
-  EXPECT_FALSE(CreateLocalPath(tmp.WSub("plain/sub/file"), error));
-  EXPECT_EQ(error, SysError::kPathNotFound);
-}
-
 TEST(CreateLocalPath, DeniedFolderGivesAccessDenied) {
   if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
   VendraTest::TempFolder tmp;  // owned by root, 0755
@@ -77,16 +58,6 @@ TEST(SharedFolder, EveryUserAddsFilesButNobodyReplacesAnothersFile) {
   EXPECT_EQ(ReadTextFile(tmp.Sub("Vendra Software/localStorage.json")), "{}");
 }
 
-TEST(MoveFileReplacing, ReplacesTheTargetAndReportsMissingSources) {
-  VendraTest::TempFolder tmp;
-  WriteTextFile(tmp.Sub("new"), "new content");
-  WriteTextFile(tmp.Sub("target"), "old");
-  EXPECT_EQ(MoveFileReplacing(tmp.WSub("new"), tmp.WSub("target")), 0u);
-  EXPECT_EQ(ReadTextFile(tmp.Sub("target")), "new content");
-  EXPECT_FALSE(FileExists(tmp.WSub("new")));
-  EXPECT_EQ(MoveFileReplacing(tmp.WSub("new"), tmp.WSub("target")), SysError::kFileNotFound);
-}
-
 TEST(MoveFileReplacing, CrossesFileSystems) {
   // /dev/shm is a tmpfs on Linux; the temporary folder usually is not.
   if (!std::filesystem::is_directory("/dev/shm")) GTEST_SKIP();
@@ -96,17 +67,6 @@ TEST(MoveFileReplacing, CrossesFileSystems) {
   EXPECT_EQ(MoveFileReplacing(VendraText::Utf8ToUtf16(source), tmp.WSub("target")), 0u);
   EXPECT_EQ(ReadTextFile(tmp.Sub("target")), "across");
   EXPECT_FALSE(std::filesystem::exists(source));
-}
-
-TEST(WriteFileAtomically, ReplacesWholeAndLeavesNothingBehind) {
-  VendraTest::TempFolder tmp;
-  EXPECT_EQ(WriteFileAtomically(tmp.WSub("f.json"), "first"), 0u);
-  EXPECT_EQ(WriteFileAtomically(tmp.WSub("f.json"), "second"), 0u);
-  EXPECT_EQ(ReadTextFile(tmp.Sub("f.json")), "second");
-  EXPECT_EQ(WriteFileAtomically(tmp.WSub("missing/f.json"), "x"), SysError::kPathNotFound);
-  size_t files = 0;
-  for (auto& e : std::filesystem::directory_iterator(tmp.path())) files += e.is_regular_file();
-  EXPECT_EQ(files, 1u);
 }
 
 TEST(WriteFileAtomically, LeavesAReadOnlyFileAlone) {
@@ -142,21 +102,6 @@ TEST(ListFolder, ReportsSizesBeyondFourGigabytes) {
   EXPECT_EQ(ListFolder(tmp.WSub("none"), entries), SysError::kFileNotFound);
 }
 
-TEST(File, WritesReadsAndReportsErrors) {
-  VendraTest::TempFolder tmp;
-  File out;
-  ASSERT_EQ(out.CreateForWriting(tmp.WSub("data.bin")), 0u);
-  ASSERT_EQ(out.Write("abc\0def", 7), 0u);
-  EXPECT_EQ(out.Flush(), 0u);
-  EXPECT_EQ(out.Close(), 0u);
-  std::string bytes;
-  EXPECT_EQ(ReadWholeFile(tmp.WSub("data.bin"), bytes), 0u);
-  EXPECT_EQ(bytes, std::string("abc\0def", 7));
-  File in;
-  EXPECT_EQ(in.OpenForReading(tmp.WSub("nothing")), SysError::kFileNotFound);
-  EXPECT_EQ(in.CreateForWriting(tmp.WSub("no/folder")), SysError::kPathNotFound);
-}
-
 // A pipe or a device planted where a file is expected is refused at once:
 // opening a pipe nobody writes to would otherwise wait for ever.
 TEST(File, SpecialFilesAreRefusedWithoutWaiting) {
@@ -170,18 +115,3 @@ TEST(File, SpecialFilesAreRefusedWithoutWaiting) {
   }
 }
 
-TEST(TempFile, IsCreatedUniqueInTheFolder) {
-  VendraTest::TempFolder tmp;
-  std::u16string a, b;
-  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", a), 0u);
-  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", b), 0u);
-  EXPECT_NE(a, b);
-  EXPECT_TRUE(FileExists(a));
-  // With or without a prefix, the file lands inside the folder, never
-  // beside it with the folder's name as its start.
-  for (const std::u16string prefix : {u"vc", u""}) {
-    ASSERT_EQ(CreateTempFile(tmp.wpath(), prefix, a), 0u);
-    EXPECT_EQ(std::filesystem::path(VendraText::Utf16ToUtf8(a)).parent_path(), tmp.path());
-  }
-  EXPECT_EQ(CreateTempFile(tmp.WSub("missing"), u"vc", a), SysError::kPathNotFound);
-}

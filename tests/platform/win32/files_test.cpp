@@ -42,27 +42,6 @@ bool SameSid(PSID a, WELL_KNOWN_SID_TYPE type) {
 }
 }  // namespace
 
-TEST(CreateLocalPath, AnswersTheFolderCreationCodes) {
-  VendraTest::TempFolder tmp;
-  uint32_t error = 99;
-  EXPECT_FALSE(CreateLocalPath(u"no-separator.json", error));
-  EXPECT_EQ(error, SysError::kPathNotFound);
-
-  EXPECT_TRUE(CreateLocalPath(tmp.WSub("a/b\\c/file.z"), error));
-  EXPECT_EQ(error, SysError::kSuccess);
-  EXPECT_TRUE(std::filesystem::is_directory(Native(tmp.Sub("a/b/c"))));
-
-  EXPECT_TRUE(CreateLocalPath(tmp.WSub("a\\b\\c\\other.z"), error));
-  EXPECT_EQ(error, SysError::kAlreadyExists);
-
-  // A file standing where a folder is needed.
-  WriteTextFile(tmp.Sub("plain"), "x");
-  EXPECT_FALSE(CreateLocalPath(tmp.WSub("plain/sub/file"), error));
-  EXPECT_NE(error, SysError::kSuccess);
-  EXPECT_FALSE(CreateLocalPath(tmp.WSub("plain/file"), error)) << "a file is not a folder";
-  EXPECT_EQ(error, SysError::kPathNotFound);
-}
-
 TEST(CreateLocalPath, DeniedFolderGivesAccessDenied) {
   if (RunningUnderWine()) GTEST_SKIP() << "Wine does not enforce access lists on files";
   VendraTest::TempFolder tmp;
@@ -139,16 +118,6 @@ TEST(SharedFolder, EveryUserAddsFilesButOnlyOwnersAndAdministratorsChangeThem) {
   EXPECT_TRUE(adminsFull);
 }
 
-TEST(MoveFileReplacing, ReplacesTheTargetAndReportsMissingSources) {
-  VendraTest::TempFolder tmp;
-  WriteTextFile(tmp.Sub("new"), "new content");
-  WriteTextFile(tmp.Sub("target"), "old");
-  EXPECT_EQ(MoveFileReplacing(tmp.WSub("new"), tmp.WSub("target")), 0u);
-  EXPECT_EQ(ReadTextFile(tmp.Sub("target")), "new content");
-  EXPECT_FALSE(FileExists(tmp.WSub("new")));
-  EXPECT_EQ(MoveFileReplacing(tmp.WSub("new"), tmp.WSub("target")), SysError::kFileNotFound);
-}
-
 TEST(MoveFileReplacing, CrossesVolumes) {
   // Under Wine, Z:\dev\shm is a memory file system and the temporary folder
   // lies on the prefix's disk: a move between them is a copy.
@@ -160,17 +129,6 @@ TEST(MoveFileReplacing, CrossesVolumes) {
   EXPECT_EQ(MoveFileReplacing(VendraText::Utf8ToUtf16(source), tmp.WSub("target")), 0u);
   EXPECT_EQ(ReadTextFile(tmp.Sub("target")), "across");
   EXPECT_FALSE(std::filesystem::exists(Native(source)));
-}
-
-TEST(WriteFileAtomically, ReplacesWholeAndLeavesNothingBehind) {
-  VendraTest::TempFolder tmp;
-  EXPECT_EQ(WriteFileAtomically(tmp.WSub("f.json"), "first"), 0u);
-  EXPECT_EQ(WriteFileAtomically(tmp.WSub("f.json"), "second"), 0u);
-  EXPECT_EQ(ReadTextFile(tmp.Sub("f.json")), "second");
-  EXPECT_EQ(WriteFileAtomically(tmp.WSub("missing/f.json"), "x"), SysError::kPathNotFound);
-  size_t files = 0;
-  for (auto& e : std::filesystem::directory_iterator(Native(tmp.path()))) files += e.is_regular_file();
-  EXPECT_EQ(files, 1u);
 }
 
 TEST(ListFolder, ReportsSizesBeyondFourGigabytes) {
@@ -205,39 +163,6 @@ TEST(ListFolder, ReportsSizesBeyondFourGigabytes) {
   EXPECT_EQ(size, 5'000'000'000ULL);
   // Windows answers "path not found" for a missing folder's listing.
   EXPECT_EQ(ListFolder(tmp.WSub("none"), entries), SysError::kPathNotFound);
-}
-
-TEST(File, WritesReadsAndReportsErrors) {
-  VendraTest::TempFolder tmp;
-  File out;
-  ASSERT_EQ(out.CreateForWriting(tmp.WSub("data.bin")), 0u);
-  ASSERT_EQ(out.Write("abc\0def", 7), 0u);
-  EXPECT_EQ(out.Flush(), 0u);
-  File moved(std::move(out));
-  EXPECT_FALSE(out.IsOpen());
-  EXPECT_EQ(moved.Close(), 0u);
-  std::string bytes;
-  EXPECT_EQ(ReadWholeFile(tmp.WSub("data.bin"), bytes), 0u);
-  EXPECT_EQ(bytes, std::string("abc\0def", 7));
-  File in;
-  EXPECT_EQ(in.OpenForReading(tmp.WSub("nothing")), SysError::kFileNotFound);
-  EXPECT_EQ(in.CreateForWriting(tmp.WSub("no/folder")), SysError::kPathNotFound);
-  EXPECT_EQ(DeleteFile(tmp.WSub("data.bin")), 0u);
-  EXPECT_EQ(DeleteFile(tmp.WSub("data.bin")), SysError::kFileNotFound);
-}
-
-TEST(TempFile, IsCreatedUniqueInTheFolder) {
-  VendraTest::TempFolder tmp;
-  std::u16string a, b;
-  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", a), 0u);
-  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"vc", b), 0u);
-  EXPECT_NE(a, b);
-  EXPECT_TRUE(FileExists(a));
-  EXPECT_EQ(CreateTempFile(tmp.WSub("missing"), u"vc", a), SysError::kPathNotFound);
-  EXPECT_TRUE(FolderExists(TempFolder()));
-  // Without a prefix the file still lands inside the folder.
-  ASSERT_EQ(CreateTempFile(tmp.wpath(), u"", a), 0u);
-  EXPECT_EQ(std::u16string(FolderOf(a)), tmp.wpath());
 }
 
 namespace {
