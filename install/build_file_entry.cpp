@@ -1,10 +1,21 @@
 #include "install/build_file_entry.h"
 
 #include "common/text/format.h"
+#include "json/array.h"
 #include "json/object.h"
+#include "json/type_names.h"
+#include "json/value_container.h"
 #include "platform/paths.h"
 
 namespace VendraClient {
+
+Vendra::RefPtr<VendraJSON::VSJObject> EntryAt(const VendraJSON::VSJArray* list, size_t i) {
+  Vendra::RefPtr<VendraJSON::VSJValue> value;
+  if (!list->At(i)->GetValue(value.Receive()) || value->GetType() != VendraJSON::kTypeObject)
+    return {};
+  return Vendra::RefPtr<VendraJSON::VSJObject>::Share(
+      static_cast<VendraJSON::VSJObject*>(value.get()));
+}
 
 std::u16string EntryText(const VendraJSON::VSJObject* entry, std::u16string_view key) {
   std::u16string text;

@@ -4,7 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/memory/ref_ptr.h"
+
 namespace VendraJSON {
+class VSJArray;
 class VSJObject;
 }
 
@@ -15,6 +18,9 @@ namespace VendraClient {
 
 // How long the build client's file operations wait for the session lock.
 constexpr uint32_t kBuildClientLockWaitMs = 10000;
+
+// The list's element i when it is an object (a file entry); none otherwise.
+Vendra::RefPtr<VendraJSON::VSJObject> EntryAt(const VendraJSON::VSJArray* list, size_t i);
 
 // A member's text; empty when it is missing.
 std::u16string EntryText(const VendraJSON::VSJObject* entry, std::u16string_view key);

@@ -1,6 +1,7 @@
 #include "packagemanager/build_file_list_check.h"
 
 #include "common/text/format.h"
+#include "install/build_file_entry.h"
 #include "json/type_names.h"
 #include "json/value_container.h"
 #include "platform/paths.h"
@@ -56,10 +57,8 @@ Vendra::RefPtr<VendraJSON::VSJArray> CheckedBuildFileList(const VendraJSON::VSJO
     return {};
   }
   for (size_t i = 0; i < files->Count(); ++i) {
-    Vendra::RefPtr<VendraJSON::VSJValue> value;
-    std::u16string fault = u"is not an object";
-    if (files->At(i)->GetValue(value.Receive()) && value->GetType() == VendraJSON::kTypeObject)
-      fault = EntryFault(static_cast<const VendraJSON::VSJObject*>(value.get()));
+    const Vendra::RefPtr<VendraJSON::VSJObject> entry = VendraClient::EntryAt(files.get(), i);
+    const std::u16string fault = entry ? EntryFault(entry.get()) : u"is not an object";
     if (!fault.empty()) {
       error = VendraText::Format(
           u"The service's build %hs has a malformed file list: entry %u %ls; nothing was changed",

@@ -41,18 +41,10 @@ constexpr char16_t kStoppedText[] =
     u"The install was stopped before it finished. Every file in the folder is whole (the "
     u"earlier one or the new one); run the install again to finish it";
 
-ObjectRef EntryAt(const VSJArray* list, size_t i) {
-  Vendra::RefPtr<VendraJSON::VSJValue> value;
-  if (!list->At(i)->GetValue(value.Receive()) || value->GetType() != VendraJSON::kTypeObject)
-    return ObjectRef();
-  return ObjectRef::Share(static_cast<VSJObject*>(value.get()));
-}
+using VendraClient::EntryAt;
 
 bool IsSignatureRelated(const VSJObject* entry, const std::set<std::u16string>& detached) {
-  Vendra::RefPtr<VendraJSON::VSJValue> flag;
-  const bool marked =
-      entry->Get(u"signed", flag.Receive()) && flag->GetType() == VendraJSON::kTypeTrue;
-  return marked || detached.count(VendraClient::EntryText(entry, u"filename")) != 0;
+  return IsMarkedSigned(entry) || detached.count(VendraClient::EntryText(entry, u"filename")) != 0;
 }
 
 // The files of this run, each with its cache and install paths; the entries
@@ -78,10 +70,7 @@ eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* file
   std::set<std::u16string> detached;
   for (size_t i = 0; i < files->Count(); ++i) {
     ObjectRef entry = EntryAt(files, i);
-    Vendra::RefPtr<VendraJSON::VSJValue> flag;
-    if (entry && entry->Get(u"signed", flag.Receive()) &&
-        flag->GetType() == VendraJSON::kTypeTrue)
-      detached.insert(VendraClient::EntryText(entry.get(), u"filename") + u".p7s");
+    if (entry && IsMarkedSigned(entry.get())) detached.insert(DetachedSignatureName(entry.get()));
   }
   std::map<std::u16string, ObjectRef> placing;
   for (size_t i = 0; i < toInstall->Count(); ++i) {

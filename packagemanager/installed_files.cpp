@@ -19,13 +19,11 @@ template <typename Visit>
 bool ForEachFile(const VSJArray* files, const std::u16string& folder, std::u16string& error,
                  Visit&& visit) {
   for (size_t i = 0; i < files->Count(); ++i) {
-    Vendra::RefPtr<VendraJSON::VSJValue> value;
-    if (!files->At(i)->GetValue(value.Receive()) || value->GetType() != VendraJSON::kTypeObject)
-      continue;
-    auto* entry = static_cast<VSJObject*>(value.get());
+    const Vendra::RefPtr<VSJObject> entry = VendraClient::EntryAt(files, i);
+    if (!entry) continue;
     std::u16string path;
-    if (!VendraClient::EntryPath(entry, folder, u"", path, error)) return false;
-    visit(entry, VendraClient::EntryText(entry, u"filename"), path);
+    if (!VendraClient::EntryPath(entry.get(), folder, u"", path, error)) return false;
+    visit(entry.get(), VendraClient::EntryText(entry.get(), u"filename"), path);
   }
   return true;
 }

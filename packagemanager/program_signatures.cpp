@@ -28,16 +28,9 @@ std::vector<ObjectRef> FileEntries(const VSJObject* build) {
   if (!build->GetObject(u"data", data.Receive()) || !data->GetArray(u"files", files.Receive()))
     return entries;
   for (size_t i = 0; i < files->Count(); ++i) {
-    Vendra::RefPtr<VendraJSON::VSJValue> value;
-    if (files->At(i)->GetValue(value.Receive()) && value->GetType() == VendraJSON::kTypeObject)
-      entries.push_back(ObjectRef::Share(static_cast<VSJObject*>(value.get())));
+    if (ObjectRef entry = VendraClient::EntryAt(files.get(), i)) entries.push_back(entry);
   }
   return entries;
-}
-
-bool IsMarkedSigned(const VSJObject* entry) {
-  Vendra::RefPtr<VendraJSON::VSJValue> flag;
-  return entry->Get(u"signed", flag.Receive()) && flag->GetType() == VendraJSON::kTypeTrue;
 }
 
 std::u16string Refusal(const VSJObject* program, const std::u16string& reason) {
@@ -58,6 +51,15 @@ bool Expand(VendraClient::IVBuildClient& buildClient, const VSJObject* entry,
 
 }  // namespace
 
+bool IsMarkedSigned(const VSJObject* entry) {
+  Vendra::RefPtr<VendraJSON::VSJValue> flag;
+  return entry->Get(u"signed", flag.Receive()) && flag->GetType() == VendraJSON::kTypeTrue;
+}
+
+std::u16string DetachedSignatureName(const VSJObject* program) {
+  return VendraClient::EntryText(program, u"filename") + kDetachedSuffix;
+}
+
 bool CheckDownloadedPrograms(VendraClient::IVBuildClient& buildClient, const VSJObject* build,
                              const std::u16string& downloadFolder, std::u16string& error) {
   const std::vector<ObjectRef> entries = FileEntries(build);
@@ -70,8 +72,7 @@ bool CheckDownloadedPrograms(VendraClient::IVBuildClient& buildClient, const VSJ
         VendraClient::EntryPath(program.get(), downloadFolder, kCheckSuffix, path, reason) &&
         Expand(buildClient, program.get(), downloadFolder, path, reason);
     const std::u16string signaturePath = path + kDetachedSuffix;
-    const std::u16string detached =
-        VendraClient::EntryText(program.get(), u"filename") + kDetachedSuffix;
+    const std::u16string detached = DetachedSignatureName(program.get());
     for (const ObjectRef& other : entries) {
       if (passed && VendraClient::EntryText(other.get(), u"filename") == detached)
         passed = Expand(buildClient, other.get(), downloadFolder, signaturePath, reason);

@@ -14,6 +14,9 @@ namespace VendraBuild {
 // The programs a build marks as code-signed: file entries with "signed":
 // true. Elsewhere than on Windows each one's detached signature travels in
 // the build as a file of its own, the program's name followed by ".p7s".
+bool IsMarkedSigned(const VendraJSON::VSJObject* entry);
+// The build's name for a signed program's detached signature.
+std::u16string DetachedSignatureName(const VendraJSON::VSJObject* program);
 
 // Before anything is placed: expands every signed program (and its ".p7s",
 // when the build lists one) from its download into a copy beside it and asks
