@@ -300,9 +300,9 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     }
     if (!markIncomplete()) return eVClientResult::Failed;
     if (!pipeline.Place(code, error)) return stopped(code);
+  } else if (!markIncomplete()) {
+    return eVClientResult::Failed;
   }
-
-  if (work.empty() && !markIncomplete()) return eVClientResult::Failed;
   notifier.Phase(InstallPhase::Recording);
   if (!CheckInstalledPrograms(clients.buildClient, build.get(), target.folder, error)) {
     heading = "The build was refused";

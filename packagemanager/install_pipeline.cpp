@@ -154,8 +154,12 @@ bool InstallPipeline::AwaitDownloads(size_t count, eVClientResult& code, std::u1
     return std::all_of(downloaded_.begin(), downloaded_.begin() + static_cast<long>(count),
                        [](bool d) { return d; });
   });
+  return Outcome(false, code, error);
+}
+
+bool InstallPipeline::Outcome(bool unfinished, eVClientResult& code, std::u16string& error) {
   std::lock_guard<std::mutex> locked(mutex_);
-  if (!stop_) return true;
+  if (!stop_ && !unfinished) return true;
   code = failed_ ? code_ : eVClientResult::Cancelled;
   error = error_;
   return false;
@@ -192,11 +196,8 @@ bool InstallPipeline::Place(eVClientResult& code, std::u16string& error) {
   AwaitUnlessStopped([&] { return placesLeft_ == 0; });
   for (auto& thread : placers_) thread.join();
   placers_.clear();
-  std::lock_guard<std::mutex> locked(mutex_);
-  if (!stop_ && placesLeft_ == 0) return true;
-  code = failed_ ? code_ : eVClientResult::Cancelled;
-  error = error_;
-  return false;
+  // The placers have ended: nothing else counts the places left.
+  return Outcome(placesLeft_ != 0, code, error);
 }
 
 }  // namespace VendraBuild

@@ -51,6 +51,9 @@ class InstallPipeline {
   // Records the first failure and stops everything; later ones are
   // consequences of the stop.
   void Fail(VendraClient::eVClientResult code, const std::u16string& error);
+  // True when nothing stopped the work and none is left unfinished; else
+  // false with the first failure, or Cancelled.
+  bool Outcome(bool unfinished, VendraClient::eVClientResult& code, std::u16string& error);
   // Waits for done, asking the listener now and then whether to stop.
   template <typename Done>
   void AwaitUnlessStopped(Done done);
