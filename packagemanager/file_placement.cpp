@@ -50,7 +50,7 @@ eVClientResult WriteFailed(const FileWork& work, uint32_t err, std::u16string& e
 }  // namespace
 
 eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFolder,
-                         uint64_t& placedSize, std::u16string& error) {
+                         uint64_t& placedSize, std::u16string& aside, std::u16string& error) {
   const uint32_t size = VendraClient::EntrySize(work.entry.get(), u"size");
   // A folder on the way that is a link (planted "data -> /elsewhere" in a
   // folder someone else could write) must not carry the file out of the
@@ -89,9 +89,20 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
         expansion.sha256);
     return eVClientResult::VerifyFailed;
   }
+  // Moved aside only now, with the new file ready: the name is free for the
+  // shortest time, and a rerun after a crash meanwhile simply places it.
+  if (!work.keptBecause.empty()) {
+    const uint32_t moved = VendraPlatform::MoveAsideInside(installFolder, work.finalPath, aside);
+    if (moved != 0 && moved != VendraPlatform::SysError::kFileNotFound) {
+      error = VendraText::Format(
+          u"Could not move %ls aside (error %u): it is %hs, and it was left as it is",
+          work.finalPath, moved, work.keptBecause);
+      return eVClientResult::FileOpenFailed;
+    }
+  }
   // The data reaches the disk before the rename, so that a crash never
   // leaves the final name on an empty or partial file.
-  if (const uint32_t err = file.Place()) return WriteFailed(work, err, error);
+  if (const uint32_t err = file.Place(work.executable)) return WriteFailed(work, err, error);
   placedSize = size;
   return eVClientResult::Success;
 }

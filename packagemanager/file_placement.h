@@ -18,15 +18,22 @@ struct FileWork {
   std::u16string name;       // the build's name
   std::u16string cached;     // the ".z" file in the download cache, already checked
   std::u16string finalPath;  // in the install folder
+  bool executable = false;   // the product's program: placed as one
+  // Set when what stands at finalPath is not the product's as an install
+  // left it (KeptBecause): it is moved aside, not replaced.
+  std::string keptBecause;
 };
 
 // Expands the cached file block by block into a new file beside its final
 // name (created exclusively, never through a link, in a folder that does not
 // lead outside installFolder), checks its size and SHA-256 against the
 // build, pushes it to the disk and renames it over the earlier file. A final name holds the earlier file or the new one, whole. A file
-// of the wrong content is discarded from the cache.
+// of the wrong content is discarded from the cache. The program gets its
+// mode on the new file, before the rename. A file to keep is first moved
+// aside (MoveAsideInside); where it went goes to aside.
 VendraClient::eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFolder,
-                                       uint64_t& placedSize, std::u16string& error);
+                                       uint64_t& placedSize, std::u16string& aside,
+                                       std::u16string& error);
 
 // Removes what placing the files named (the build's names) may have left
 // beside them when a run was killed: their new files not yet renamed.

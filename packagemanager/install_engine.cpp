@@ -55,6 +55,7 @@ bool IsSignatureRelated(const VSJObject* entry, const std::set<std::u16string>& 
 eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* files,
                          const InstallTarget& target, const std::u16string& downloads,
                          const std::map<std::u16string, InstallRecord::Seen>* seen,
+                         const FolderOwnership& ownership, const std::u16string& program,
                          Stamps& before, std::vector<FileWork>& work, size_t& signatureFiles,
                          std::u16string& error) {
   ArrayRef stale;
@@ -90,6 +91,15 @@ eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* file
       file.entry = file.place ? found->second : entry;
       file.name = VendraClient::EntryText(file.entry.get(), u"filename");
       file.finalPath = VendraClient::EntryText(file.entry.get(), u"local_filename");
+      file.executable = file.name == program;
+      // What stands there is replaced only when an install put it there and
+      // nobody changed it since; a folder there fails the placement.
+      if (file.place && !VendraPlatform::FolderExists(file.finalPath)) {
+        const Ownership owner =
+            ownership.Of(file.name, VendraClient::EntryTextA(file.entry.get(), u"local_sha256"));
+        if (owner == Ownership::Changed || owner == Ownership::Foreign)
+          file.keptBecause = KeptBecause(owner);
+      }
       if (!VendraClient::EntryPath(file.entry.get(), downloads, u".z", file.cached, error))
         return eVClientResult::Failed;
       needed->Append(file.entry.get());
@@ -161,15 +171,34 @@ std::vector<std::u16string> NamesOf(const VSJArray* files) {
   return names;
 }
 
-// Removes what only the earlier version had; names that would reach
+// Each file's content as the build lists it.
+std::map<std::u16string, std::set<std::string>> ContentsOf(const VSJArray* files) {
+  std::map<std::u16string, std::set<std::string>> contents;
+  for (size_t i = 0; i < files->Count(); ++i) {
+    if (ObjectRef entry = EntryAt(files, i)) {
+      contents[VendraClient::EntryText(entry.get(), u"filename")].insert(
+          LowerCase(VendraClient::EntryTextA(entry.get(), u"sha256")));
+    }
+  }
+  return contents;
+}
+
+// Removes what only the earlier version had, when it is still as an install
+// left it (a changed file is kept, and said so); names that would reach
 // outside the folder, by their spelling or through a folder replaced by a
 // link, are left alone.
 void RemoveLeftovers(const std::u16string& folder, const std::vector<std::u16string>& earlier,
-                     const std::vector<std::u16string>& current) {
+                     const std::vector<std::u16string>& current,
+                     const FolderOwnership& ownership, InstallNotifier& notifier) {
   const std::set<std::u16string> keep(current.begin(), current.end());
   for (const auto& name : earlier) {
     if (keep.count(name) != 0 || !VendraPlatform::IsContainedRelativePath(name)) continue;
-    VendraPlatform::DeleteFileInside(folder, VendraPlatform::PathAppend(folder, name));
+    const Ownership owner = ownership.Of(name);
+    if (owner == Ownership::Ours)
+      VendraPlatform::DeleteFileInside(folder, VendraPlatform::PathAppend(folder, name));
+    else if (owner != Ownership::Absent)
+      notifier.Note("kept " + VendraText::Utf16ToUtf8(VendraPlatform::WithOwnSeparators(name)) +
+                    ": " + KeptBecause(owner));
   }
 }
 
@@ -178,6 +207,23 @@ void RemoveLeftovers(const std::u16string& folder, const std::vector<std::u16str
 eVClientResult RunInstall(Clients clients, const InstallTarget& target,
                           InstallProgressListener& listener, std::u16string& error,
                           std::string& heading) {
+  heading = "The install was refused";
+  std::u16string program;
+  if (!ProgramName(target.folder, target.executable, program, error))
+    return eVClientResult::InvalidArgument;
+  InstallRecord earlier;
+  std::u16string ignored;
+  InstallState earlierState;
+  const bool hadRecord = LoadInstallRecord(target.folder, earlier, ignored, &earlierState);
+  // Another product's files are not this install's to replace or remove.
+  if (hadRecord && earlier.product != target.product) {
+    error = VendraText::Format(
+        u"%ls holds an install of another product, %hs %hs %hs; nothing was changed. Install "
+        u"%hs into a folder of its own, or uninstall %hs from this folder first",
+        target.folder, earlier.product, earlier.branch, earlier.version, target.product,
+        earlier.product);
+    return eVClientResult::Failed;
+  }
   heading = "The download folder cannot be used";
   InstallNotifier notifier(listener);
   notifier.Phase(InstallPhase::Fetching);
@@ -201,6 +247,14 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   if (code != eVClientResult::Success || !build) return code;
   ArrayRef files = CheckedBuildFileList(build.get(), buildName, error);
   if (!files) return eVClientResult::BadReply;
+  const std::vector<std::u16string> names = NamesOf(files.get());
+  if (std::find(names.begin(), names.end(), program) == names.end()) {
+    heading = "The install was refused";
+    error = VendraText::Format(
+        u"The program to mark, %ls, is not a file of %hs; nothing was changed", program,
+        buildName);
+    return eVClientResult::InvalidArgument;
+  }
   heading = "The build was refused";
   int64_t releaseCounter = 0;
   if (!AdmitBuild(build.get(), target.product, target.branch, target.version, target.folder,
@@ -211,19 +265,19 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   heading = "Failed to install";
   notifier.Phase(InstallPhase::Checking);
   RemoveAbandonedRecordCopies(target.folder);
-  InstallRecord earlier;
-  std::u16string ignored;
-  InstallState earlierState;
-  const bool hadRecord = LoadInstallRecord(target.folder, earlier, ignored, &earlierState);
   // A file the earlier complete record saw, unchanged since, is trusted
   // without reading it; a repair reads every file.
-  const bool trustStamps = hadRecord && earlierState.complete && !target.checkEveryFile &&
-                           earlier.product == target.product;
+  const bool trustStamps = hadRecord && earlierState.complete && !target.checkEveryFile;
+  // What stands under a name is replaced or removed only when it is as an
+  // install left it.
+  const FolderOwnership ownership(target.folder, hadRecord ? &earlier : nullptr,
+                                  !target.checkEveryFile);
   std::vector<FileWork> work;
   size_t signatureFiles = 0;
   Stamps before;
   code = PlanFiles(clients, build.get(), files.get(), target, downloads,
-                   trustStamps ? &earlier.seen : nullptr, before, work, signatureFiles, error);
+                   trustStamps ? &earlier.seen : nullptr, ownership, program, before, work,
+                   signatureFiles, error);
   if (code != eVClientResult::Success) return code;
   size_t placing = 0;
   std::set<std::u16string> placedNames;
@@ -232,7 +286,6 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     if (file.place) placedNames.insert(file.name);
   }
 
-  const std::vector<std::u16string> names = NamesOf(files.get());
   // New files a killed run left beside their final names.
   std::vector<std::u16string> named = names;
   if (hadRecord) named.insert(named.end(), earlier.files.begin(), earlier.files.end());
@@ -241,14 +294,16 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   record.product = target.product;
   record.branch = target.branch;
   record.version = target.version;
-  record.executable = target.executable;
+  record.executable = program;
   record.files = names;
+  record.contents = ContentsOf(files.get());
   record.releaseCounter = releaseCounter;
   const bool alreadyComplete = hadRecord && earlierState.complete &&
-                               earlier.version == target.version &&
-                               earlier.product == target.product && placing == 0;
+                               earlier.version == target.version && placing == 0;
   // Before the first file changes: the folder is "incomplete" for this
-  // version, and holds files of both versions as far as anyone knows.
+  // version, and holds files of both versions as far as anyone knows, with
+  // the contents either put there: whatever moment a run stops at, what it
+  // placed is known as the product's, and nothing else is.
   const auto markIncomplete = [&]() {
     if (alreadyComplete) return true;
     InstallRecord pending = record;
@@ -260,6 +315,11 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
       for (const auto& name : earlier.files) {
         if (std::find(pending.files.begin(), pending.files.end(), name) == pending.files.end())
           pending.files.push_back(name);
+        auto& contents = pending.contents[name];
+        if (const auto found = earlier.contents.find(name); found != earlier.contents.end())
+          contents.insert(found->second.begin(), found->second.end());
+        if (const auto seen = earlier.seen.find(name); seen != earlier.seen.end())
+          contents.insert(LowerCase(seen->second.sha256));
       }
     }
     return SaveInstallRecord(target.folder, pending, error, incomplete);
@@ -308,8 +368,18 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     heading = "The build was refused";
     return eVClientResult::VerifyFailed;
   }
-  VendraPlatform::MarkExecutable(target.executable);
-  if (hadRecord) RemoveLeftovers(target.folder, earlier.files, names);
+  // A program placed by this run got its mode as it was placed.
+  if (placedNames.count(program) == 0) {
+    const std::u16string path = VendraPlatform::PathAppend(target.folder, program);
+    if (const uint32_t err = VendraPlatform::MarkExecutable(target.folder, path)) {
+      error = VendraText::Format(
+          u"Could not mark %ls as a program (error %u): only a plain file of its own, reached "
+          u"without a link, is marked",
+          path, err);
+      return eVClientResult::Failed;
+    }
+  }
+  if (hadRecord) RemoveLeftovers(target.folder, earlier.files, names, ownership, notifier);
   record.seen = SeenAfterInstall(files.get(), target.folder, placedNames, before);
   if (!SaveInstallRecord(target.folder, record, error)) return eVClientResult::Failed;
   return eVClientResult::Success;

@@ -178,8 +178,14 @@ void InstallPipeline::Placer() {
     }
     const FileWork& file = work_[index];
     uint64_t placed = 0;
+    std::u16string aside;
     std::u16string error;
-    const eVClientResult code = PlaceFile(file, installFolder_, placed, error);
+    const eVClientResult code = PlaceFile(file, installFolder_, placed, aside, error);
+    if (!aside.empty())
+      notifier_.Note("kept " + Narrow(VendraPlatform::WithOwnSeparators(file.name)) + ": " +
+                     file.keptBecause + "; moved to " +
+                     Narrow(VendraPlatform::WithOwnSeparators(
+                         file.name + aside.substr(file.finalPath.size()))));
     if (code != eVClientResult::Success) {
       Fail(code, error);
       return;

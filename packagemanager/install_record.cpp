@@ -4,6 +4,7 @@
 
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
+#include "common/text/utf.h"
 #include "json/array.h"
 #include "json/files.h"
 #include "json/object.h"
@@ -31,6 +32,15 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
   for (const auto& name : record.files)
     files->AppendAdopted(VendraJSON::VSJString::Create(name));
   object->Set(u"files", files.get());
+  if (!record.contents.empty()) {
+    auto contents = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+    for (const auto& [name, digests] : record.contents) {
+      auto list = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+      for (const auto& digest : digests) list->AppendAdopted(VendraJSON::VSJString::Create(VendraText::Utf8ToUtf16(digest)));
+      contents->Set(name, list.get());
+    }
+    object->Set(u"contents", contents.get());
+  }
   object->SetInteger(u"release_counter", record.releaseCounter);
   if (state.complete && !record.seen.empty()) {
     auto seen = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
@@ -56,6 +66,25 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
     return false;
   }
   return true;
+}
+
+bool ProgramName(const std::u16string& folder, const std::u16string& executable,
+                 std::u16string& name, std::u16string& error) {
+  std::u16string base = VendraPlatform::WithOwnSeparators(folder);
+  while (!base.empty() && base.back() == VendraPlatform::kPathSeparator) base.pop_back();
+  const std::u16string given = VendraPlatform::WithOwnSeparators(executable);
+  name = given.size() > base.size() && !base.empty() && given.compare(0, base.size(), base) == 0 &&
+                 given[base.size()] == VendraPlatform::kPathSeparator
+             ? given.substr(base.size() + 1)
+             : given;
+  for (char16_t& c : name)
+    if (VendraPlatform::IsPathSeparator(c)) c = u'\\';
+  if (VendraPlatform::IsContainedRelativePath(name)) return true;
+  error = VendraText::Format(
+      u"The program to mark, %ls, is not a file inside %ls: give its name relative to the "
+      u"folder",
+      executable, folder);
+  return false;
 }
 
 void RemoveAbandonedRecordCopies(const std::u16string& installFolder) {
@@ -108,6 +137,21 @@ bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& recor
         continue;
       file.stamp.size = static_cast<uint64_t>(size);
       record.seen[std::u16string(seen->KeyAt(i))] = file;
+    }
+  }
+  record.contents.clear();
+  Vendra::RefPtr<VSJObject> contents;
+  if (object->GetObject(u"contents", contents.Receive())) {
+    for (size_t i = 0; i < contents->Count(); ++i) {
+      Vendra::RefPtr<VSJArray> list;
+      if (!contents->GetArray(contents->KeyAt(i), list.Receive())) continue;
+      auto& digests = record.contents[std::u16string(contents->KeyAt(i))];
+      for (size_t j = 0; j < list->Count(); ++j) {
+        Vendra::RefPtr<VSJValue> digest;
+        std::u16string text;
+        if (list->At(j)->GetValue(digest.Receive()) && digest->ToString(text))
+          digests.insert(VendraText::Utf16ToUtf8(text));
+      }
     }
   }
   Vendra::RefPtr<VSJArray> files;

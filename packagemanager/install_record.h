@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,17 @@ struct InstallRecord {
   std::string product;
   std::string branch;
   std::string version;
-  // The product's program, as the install command named it.
+  // The product's program, by its name inside the install folder (records
+  // written before names were relative hold its path: see ProgramName).
   std::u16string executable;
   // The installed files, relative to the install folder.
   std::vector<std::u16string> files;
+  // For each of files, the SHA-256 (lower-case hex) of every content an
+  // install put under that name: the build's, and while incomplete the
+  // earlier version's as well. A file holding none of them is not the
+  // product's any more (someone changed it) and is never removed or
+  // replaced unasked. Records written before contents were kept have none.
+  std::map<std::u16string, std::set<std::string>> contents = {};
   // The publisher's release counter of the installed build (0: unsigned), so
   // that an older signed build is never installed over a newer one.
   int64_t releaseCounter = 0;
@@ -53,6 +61,14 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
 // Removes the copies of the record a killed run left half-written beside it
 // (the record itself is replaced in one step, through such a copy).
 void RemoveAbandonedRecordCopies(const std::u16string& installFolder);
+// The product's program as a name inside folder, with the build's
+// separator: a relative name is taken relative to folder (never to the
+// working folder), and a path that starts with folder by its spelling (as
+// the installer gives it) loses that part. False with error when the name
+// would not stay inside folder (the rule for the build's file names).
+bool ProgramName(const std::u16string& folder, const std::u16string& executable,
+                 std::u16string& name, std::u16string& error);
+
 bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& record,
                        std::u16string& error, InstallState* state = nullptr);
 

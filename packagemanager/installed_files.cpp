@@ -2,6 +2,7 @@
 
 #include "common/text/utf.h"
 #include "install/build_file_entry.h"
+#include "install/file_digest.h"
 #include "json/object.h"
 #include "json/type_names.h"
 #include "json/value_container.h"
@@ -28,6 +29,23 @@ bool ForEachFile(const VSJArray* files, const std::u16string& folder, std::u16st
   return true;
 }
 
+// The SHA-256 of the file's content, an empty file's too.
+bool ContentDigest(const std::u16string& path, uint64_t size, std::string& digest) {
+  if (size != 0) return VendraClient::GetFileDigest(path, digest);
+  VendraClient::Sha256State state;
+  VendraClient::Sha256Start(state);
+  VendraClient::Sha256Text(state, digest);
+  return true;
+}
+
+// Whether a file's stamp still vouches for the content the record saw: the
+// same stamp, older than the record itself (a change in the same tick of
+// the clock as the placing would keep the time).
+bool StampVouches(const InstallRecord::Seen& seen, const VendraPlatform::FileStamp& now,
+                  const VendraPlatform::FileStamp& record) {
+  return seen.stamp == now && now.modified < record.modified;
+}
+
 }  // namespace
 
 Vendra::RefPtr<VSJArray> EntriesToCheck(const VSJArray* files, const std::u16string& folder,
@@ -49,8 +67,7 @@ Vendra::RefPtr<VSJArray> EntriesToCheck(const VSJArray* files, const std::u16str
     if (present) before[name] = now;
     if (present && seen) {
       const auto found = seen->find(name);
-      if (found != seen->end() && found->second.stamp == now &&
-          now.modified < record.modified) {
+      if (found != seen->end() && StampVouches(found->second, now, record)) {
         if (now.size == VendraClient::EntrySize(entry, u"size") &&
             VendraText::EqualsIgnoreAsciiCase(found->second.sha256,
                                               VendraClient::EntryTextA(entry, u"sha256")))
@@ -86,6 +103,44 @@ std::map<std::u16string, InstallRecord::Seen> SeenAfterInstall(
     seen[name] = {now, VendraClient::EntryTextA(entry, u"sha256")};
   });
   return seen;
+}
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(VendraText::AsciiLower(static_cast<char16_t>(c)));
+  return text;
+}
+
+const char* KeptBecause(Ownership ownership) {
+  return ownership == Ownership::Foreign ? "not placed by an install"
+                                         : "changed since it was installed";
+}
+
+FolderOwnership::FolderOwnership(const std::u16string& folder, const InstallRecord* record,
+                                 bool trustStamps)
+    : folder_(folder), record_(record), trustStamps_(trustStamps) {
+  if (!record_) return;
+  listed_.insert(record_->files.begin(), record_->files.end());
+  if (VendraPlatform::GetFileStamp(VendraPlatform::JoinFileName(folder, kInstallRecordName),
+                                   recordStamp_) != 0)
+    trustStamps_ = false;
+}
+
+Ownership FolderOwnership::Of(const std::u16string& name, const std::string& digest) const {
+  const std::u16string path = VendraPlatform::PathAppend(folder_, name);
+  VendraPlatform::FileStamp now;
+  if (VendraPlatform::GetFileStamp(path, now) != 0) return Ownership::Absent;
+  if (listed_.count(name) == 0) return Ownership::Foreign;
+  std::set<std::string> known;
+  if (const auto found = record_->contents.find(name); found != record_->contents.end())
+    known = found->second;
+  if (const auto seen = record_->seen.find(name); seen != record_->seen.end()) {
+    if (trustStamps_ && StampVouches(seen->second, now, recordStamp_)) return Ownership::Ours;
+    known.insert(LowerCase(seen->second.sha256));
+  }
+  if (known.empty()) return record_->contents.empty() ? Ownership::Ours : Ownership::Changed;
+  std::string content = LowerCase(digest);
+  if (content.empty() && !ContentDigest(path, now.size, content)) return Ownership::Changed;
+  return known.count(content) != 0 ? Ownership::Ours : Ownership::Changed;
 }
 
 }  // namespace VendraBuild

@@ -38,4 +38,38 @@ std::map<std::u16string, InstallRecord::Seen> SeenAfterInstall(
     const VendraJSON::VSJArray* files, const std::u16string& folder,
     const std::set<std::u16string>& placed, const Stamps& before);
 
+// A digest as records keep it: lower-case hex.
+std::string LowerCase(std::string text);
+
+// Whose the file under one of the build's names in the install folder is.
+enum class Ownership {
+  Absent,   // nothing there
+  Ours,     // placed by an install and unchanged since
+  Changed,  // named by the record but holding none of the contents placed there
+  Foreign,  // not named by the record: never placed by an install
+};
+
+// Why a file that is not ours is kept, for the line that says so.
+const char* KeptBecause(Ownership ownership);
+
+// Tells, by the folder's record (none: nothing there is ours), whether a
+// file is still as an install placed it: its stamp is the one the record saw
+// and older than the record (when stamps are trusted: not in a repair), or
+// else its content is one the record lists for its name. A record from
+// before contents were kept vouches for the files it has no content of.
+class FolderOwnership {
+ public:
+  FolderOwnership(const std::u16string& folder, const InstallRecord* record, bool trustStamps);
+  // digest: the file's SHA-256 when the caller read it already, else it is
+  // read here when the stamp does not vouch for it.
+  Ownership Of(const std::u16string& name, const std::string& digest = "") const;
+
+ private:
+  const std::u16string folder_;
+  const InstallRecord* record_;
+  std::set<std::u16string> listed_;
+  bool trustStamps_;
+  VendraPlatform::FileStamp recordStamp_;
+};
+
 }  // namespace VendraBuild

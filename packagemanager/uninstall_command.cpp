@@ -5,7 +5,9 @@
 #include "common/text/utf.h"
 #include "install/uninstall_entry.h"
 #include "packagemanager/commands.h"
+#include "packagemanager/file_placement.h"
 #include "packagemanager/install_record.h"
+#include "packagemanager/installed_files.h"
 #include "platform/files.h"
 #include "platform/new_file.h"
 #include "platform/paths.h"
@@ -81,11 +83,21 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
                  VendraText::ShownOnTerminalUtf8(error).c_str());
     return 1;
   }
+  // New files of a run killed while it placed them are the product's too.
+  RemoveUnplacedFiles(folder, record.files);
   int failures = 0;
+  // Stamps vouch for a file as they do for an install; the rest is read.
+  const FolderOwnership ownership(folder, &record, true);
   for (const auto& name : record.files) {
     // Only what lies below the folder is ours to remove.
     if (!VendraPlatform::IsContainedRelativePath(name)) continue;
     const std::u16string path = VendraPlatform::PathAppend(folder, name);
+    const Ownership owner = ownership.Of(name);
+    if (owner == Ownership::Changed || owner == Ownership::Foreign) {
+      std::printf("  kept %s: %s\n", VendraText::ShownOnTerminalUtf8(name).c_str(),
+                  KeptBecause(owner));
+      continue;
+    }
     const uint32_t removed = VendraPlatform::DeleteFileInside(folder, path);
     if (removed == VendraPlatform::kOutsideFolder) {
       // A folder of the product replaced by a link: what lies behind it is
@@ -123,7 +135,11 @@ int ModifyCommand(Clients clients, const std::u16string& key, const std::u16stri
               VendraText::ShownOnTerminalUtf8(folder).c_str());
   InstallRecord record;
   std::u16string error;
-  if (!LoadInstallRecord(folder, record, error)) {
+  std::u16string program;
+  // The record lies in a folder others may be able to write to: the program
+  // it names is taken only from inside the folder.
+  if (!LoadInstallRecord(folder, record, error) ||
+      !ProgramName(folder, record.executable, program, error)) {
     // On standard error like every failure, and for the window where nobody
     // reads it.
     if (options.failureText) *options.failureText = u"Nothing to repair\n\n" + error;
@@ -133,8 +149,8 @@ int ModifyCommand(Clients clients, const std::u16string& key, const std::u16stri
   // A repair does not trust what the record saw: it reads every file.
   InstallOptions repair = options;
   repair.checkEveryFile = true;
-  return InstallCommand(clients, record.product, record.branch, record.version, folder,
-                        record.executable, listener, repair);
+  return InstallCommand(clients, record.product, record.branch, record.version, folder, program,
+                        listener, repair);
 }
 
 }  // namespace VendraBuild

@@ -13,6 +13,7 @@
 #include "packagemanager/activity_log.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_lock.h"
+#include "packagemanager/install_record.h"
 #include "packagemanager/package_manager_client.h"
 #include "packagemanager/progress_renderer.h"
 #include "packagemanager/sign_in_step.h"
@@ -222,6 +223,10 @@ int VendraMain(void* moduleInstance) {
 
   std::vector<std::u16string> words;
   for (const std::string& w : args.positional) words.push_back(VendraText::Utf8ToUtf16(w));
+  std::u16string program;
+  std::u16string problem;
+  if (command == "install" && !VendraBuild::ProgramName(words[4], words[5], program, problem))
+    return VendraCli::UsageError(kProgram, VendraText::Utf16ToUtf8(problem));
   const VendraBuild::Clients clients{g_client, g_buildClient};
   if (command == "list") return VendraBuild::ListCommand(clients, args.Switch("json"));
   if (command == "status")

@@ -23,6 +23,17 @@ uint32_t CreateFolderInside(std::u16string_view within, std::u16string_view fold
 // not there answers kFileNotFound.
 uint32_t DeleteFileInside(std::u16string_view within, std::u16string_view path);
 
+// The file at path moved aside to the first free name of "NAME.user-1",
+// "NAME.user-2", ... beside it (a link there: the link itself, never what it
+// points at), when its folder is reached as DeleteFileInside reaches it. The
+// rename never replaces anything; a name taken meanwhile is passed over.
+// The new path goes to aside. A file that is not there answers
+// kFileNotFound.
+inline constexpr char16_t kAsideInfix[] = u".user-";
+inline constexpr int kMostAsideNames = 100;
+uint32_t MoveAsideInside(std::u16string_view within, std::u16string_view path,
+                         std::u16string& aside);
+
 // A file written as a new temporary file beside its target and put in place
 // by a rename only when complete, so that nothing partial ever carries the
 // target's name and a link or a special file planted at the target is

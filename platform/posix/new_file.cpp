@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/posix/errno_map.h"
+#include "platform/posix/folder_inside.h"
 #include "platform/posix/posix_text.h"
 #include "platform/sys_error.h"
 
@@ -128,17 +129,53 @@ uint32_t CreateFolderInside(std::u16string_view within, std::u16string_view fold
   return err;
 }
 
-uint32_t DeleteFileInside(std::u16string_view within, std::u16string_view target) {
+uint32_t Posix::OpenFolderOfFile(std::u16string_view within, std::u16string_view target,
+                                 int& folder, std::string& name) {
   const std::string path = Tidy(NativePath(target));
-  const std::string name = path.substr(path.find_last_of('/') + 1);
+  name = path.substr(path.find_last_of('/') + 1);
   if (name.empty() || name == "." || name == "..") return SysError::kInvalidName;
+  return OpenFolderInside(NativePath(within), FolderPart(path), false, folder);
+}
+
+uint32_t DeleteFileInside(std::u16string_view within, std::u16string_view target) {
   int dir = -1;
-  if (const uint32_t err = OpenFolderInside(NativePath(within), FolderPart(path), false, dir))
-    return err;
+  std::string name;
+  if (const uint32_t err = Posix::OpenFolderOfFile(within, target, dir, name)) return err;
   Descriptor held(dir);
   // Removed by name inside the folder that was checked: a folder swapped in
   // after the walk is never reached.
   return ::unlinkat(dir, name.c_str(), 0) == 0 ? SysError::kSuccess : SysErrorFromErrno(errno);
+}
+
+uint32_t MoveAsideInside(std::u16string_view within, std::u16string_view target,
+                         std::u16string& aside) {
+  int dir = -1;
+  std::string name;
+  if (const uint32_t err = Posix::OpenFolderOfFile(within, target, dir, name)) return err;
+  Descriptor held(dir);
+  for (int number = 1; number <= kMostAsideNames; ++number) {
+    const std::string spare = name + Posix::Native(kAsideInfix) + std::to_string(number);
+    // Renamed by name inside the checked folder, never over anything: a name
+    // taken meanwhile, by a file or a link, is passed over.
+    int moved = ::renameat2(dir, name.c_str(), dir, spare.c_str(), RENAME_NOREPLACE);
+    if (moved != 0 && errno == EINVAL) {
+      // A file system without the no-replace rename: a second name made
+      // exclusively, then the first one dropped.
+      moved = ::linkat(dir, name.c_str(), dir, spare.c_str(), 0);
+      if (moved == 0 && ::unlinkat(dir, name.c_str(), 0) != 0) {
+        const int err = errno;
+        ::unlinkat(dir, spare.c_str(), 0);
+        return SysErrorFromErrno(err);
+      }
+    }
+    if (moved == 0) {
+      ::fsync(dir);
+      aside = std::u16string(target) + Posix::FromNative(spare.substr(name.size()));
+      return SysError::kSuccess;
+    }
+    if (errno != EEXIST) return errno == ENOENT ? SysError::kFileNotFound : SysErrorFromErrno(errno);
+  }
+  return SysError::kAlreadyExists;
 }
 
 NewFile::~NewFile() { Discard(); }

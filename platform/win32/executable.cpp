@@ -4,6 +4,6 @@
 namespace VendraPlatform {
 
 // Any file in a program's format can be started; there is nothing to mark.
-uint32_t MarkExecutable(std::u16string_view) { return 0; }
+uint32_t MarkExecutable(std::u16string_view, std::u16string_view) { return 0; }
 
 }  // namespace VendraPlatform

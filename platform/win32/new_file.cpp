@@ -98,6 +98,25 @@ uint32_t DeleteFileInside(std::u16string_view within, std::u16string_view path) 
   return ::DeleteFileW(WidePath(path).c_str()) ? SysError::kSuccess : ::GetLastError();
 }
 
+uint32_t MoveAsideInside(std::u16string_view within, std::u16string_view path,
+                         std::u16string& aside) {
+  const std::u16string_view folder = FolderOf(path);
+  if (folder.empty() || folder.size() + 1 >= path.size()) return SysError::kInvalidName;
+  if (const uint32_t err = WalkFolderInside(within, folder, false)) return err;
+  for (int number = 1; number <= kMostAsideNames; ++number) {
+    std::u16string spare = std::u16string(path) + kAsideInfix + FromWide(std::to_wstring(number));
+    // Without MOVEFILE_REPLACE_EXISTING the move never replaces a file; a
+    // link at path is moved itself.
+    if (::MoveFileExW(WidePath(path).c_str(), WidePath(spare).c_str(), MOVEFILE_WRITE_THROUGH)) {
+      aside = std::move(spare);
+      return SysError::kSuccess;
+    }
+    const DWORD err = ::GetLastError();
+    if (err != ERROR_ALREADY_EXISTS && err != ERROR_FILE_EXISTS) return err;
+  }
+  return SysError::kAlreadyExists;
+}
+
 NewFile::~NewFile() { Discard(); }
 
 uint32_t NewFile::Create(std::u16string_view within, std::u16string_view target) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -21,12 +22,22 @@
 #include "tests/support/file_time.h"
 #include "tests/support/published_build.h"
 #include "tests/support/sha256_hex.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 
 namespace VendraTest {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// A name inside the install folder as the programs write it on this system.
+std::string LocalName(std::string name) {
+#ifdef _WIN32
+  for (auto& c : name) c = c == '/' ? '\\' : c;
+#endif
+  return name;
+}
 
 // A folder link planted in the install folder; false where none can be made.
 bool PlantFolderLink(const std::string& target, const std::string& link) {
@@ -223,8 +234,8 @@ TEST_F(InstallEngineTest, AFailedPlacementStopsTheDownloadsInFlight) {
 
 // A plain install trusts a file whose size and modification time are still
 // those the record saw; one changed behind its back (same size, another
-// time) is read and put back. A repair reads every file, so even a change
-// that kept the old time is put back.
+// time) is read and replaced, the change kept aside. A repair reads every
+// file, so even a change that kept the old time is found and kept aside.
 TEST_F(InstallEngineTest, OnlyFilesWithUnchangedStampsAreTrusted) {
   const Files one = VersionOne();
   const Files two = VersionTwo();
@@ -259,10 +270,221 @@ TEST_F(InstallEngineTest, OnlyFilesWithUnchangedStampsAreTrusted) {
 
   ASSERT_EQ(Run("2.0"), 0) << Log();
   EXPECT_EQ(ReadTextFile(t3), two.at("data\\t3.txt")) << "a new time is caught";
+  EXPECT_EQ(ReadTextFile(t3 + ".user-1"), std::string(one.at("data\\t3.txt").size(), 'z'));
   EXPECT_EQ(ReadTextFile(more), spoiled) << "the stamp the record saw is trusted";
   Command({"modify", "Tandory", folder_});
   EXPECT_EQ(lastExit_, 0);
-  EXPECT_TRUE(Holds(two)) << "a repair reads every file";
+  EXPECT_EQ(ReadTextFile(more + ".user-1"), spoiled) << "a repair reads every file";
+  fs::remove(t3 + ".user-1");
+  fs::remove(more + ".user-1");
+  EXPECT_TRUE(Holds(two));
+}
+
+// What each run may touch in an install folder it shares with others: only
+// what an install put there and nobody changed since. Each row starts from
+// an empty folder; the rows on modes and links need a POSIX file system.
+TEST_F(InstallEngineTest, AnInstallHarmsNothingItDoesNotOwn) {
+  const Files one = VersionOne();
+  const Files two = VersionTwo();
+  Publish("1.0", one);
+  Publish("2.0", two);
+  const auto mode = [](const std::string& path) {
+    return fs::symlink_status(path).permissions() & fs::perms::mask;
+  };
+  const auto file = [&](const std::string& name) { return folder_ + "/" + name; };
+  // Root's own file, out of everyone else's reach.
+  const std::string secret = folders_.Sub("secret");
+  const auto plantSecret = [&](const std::string& content) {
+    WriteTextFile(secret, content);
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  };
+  // The install folder another user may write to, as in the attacks below.
+  const auto openToOthers = [&] {
+    fs::create_directories(folder_);
+    fs::permissions(folder_, fs::perms::all);
+  };
+  struct Row {
+    const char* situation;
+    bool posixOnly;
+    std::function<void()> run;
+  };
+  const Row rows[] = {
+      {"the folder holds another product's install", false,
+       [&] {
+         WriteServiceFile(folder_, "VendraBuild.install.json",
+                          R"({"product":"other","branch":"main","version":"5.0",)"
+                          R"("executable":"other.exe","files":["other.exe","data\\big.bin"],)"
+                          R"("state":"complete"})");
+         WriteServiceFile(folder_, "other.exe", "the other program");
+         WriteServiceFile(folder_, "settings.cfg", "the other settings");
+         WriteServiceFile(folder_, "data/big.bin", Noise(3 << 20, 7));
+         const std::string said = Command({"install", "tdy", "live", "1.0", folder_, "Tandory.exe"});
+         EXPECT_EQ(lastExit_, 1);
+         EXPECT_NE(said.find("another product, other main 5.0; nothing was changed"),
+                   std::string::npos) << said;
+         EXPECT_NE(said.find("uninstall other from this folder first"), std::string::npos);
+         EXPECT_EQ(ReadTextFile(file("data/big.bin")), Noise(3 << 20, 7));
+         EXPECT_EQ(ReadTextFile(file("settings.cfg")), "the other settings");
+         EXPECT_EQ(Record().value("product", ""), "other");
+         EXPECT_FALSE(fs::exists(file("Tandory.exe")));
+       }},
+      {"a user's files stand under build names, one name aside taken", false,
+       [&] {
+         WriteServiceFile(folder_, "data/t0.txt", "the user's own");
+         WriteServiceFile(folder_, "data/t0.txt.user-1", "the user's older one");
+         ASSERT_EQ(Run("1.0"), 0) << Log();
+         EXPECT_NE(Log().find("kept " + LocalName("data/t0.txt") +
+                              ": not placed by an install; moved to " +
+                              LocalName("data/t0.txt.user-2")),
+                   std::string::npos) << Log();
+         EXPECT_EQ(ReadTextFile(file("data/t0.txt")), one.at("data\\t0.txt"));
+         EXPECT_EQ(ReadTextFile(file("data/t0.txt.user-2")), "the user's own");
+         EXPECT_EQ(ReadTextFile(file("data/t0.txt.user-1")), "the user's older one");
+         Command({"uninstall", "tandory", folder_});
+         EXPECT_EQ(lastExit_, 0);
+         EXPECT_FALSE(fs::exists(file("data/t0.txt")));
+         EXPECT_EQ(ReadTextFile(file("data/t0.txt.user-2")), "the user's own");
+       }},
+      {"the user changed installed files", false,
+       [&] {
+         ASSERT_EQ(Run("1.0"), 0) << Log();
+         // One the update replaces, one it drops, one changed after it.
+         WriteServiceFile(folder_, "data/t0.txt", "edited t0");
+         WriteServiceFile(folder_, "data/t4.txt", "edited t4");
+         ASSERT_EQ(Run("2.0"), 0) << Log();
+         EXPECT_EQ(ReadTextFile(file("data/t0.txt")), two.at("data\\t0.txt"));
+         EXPECT_EQ(ReadTextFile(file("data/t0.txt.user-1")), "edited t0");
+         EXPECT_EQ(ReadTextFile(file("data/t4.txt")), "edited t4");
+         EXPECT_NE(Log().find("kept " + LocalName("data/t4.txt") +
+                              ": changed since it was installed"),
+                   std::string::npos) << Log();
+         WriteServiceFile(folder_, "data/t1.txt", "edited t1");
+         const std::string said = Command({"uninstall", "tandory", folder_});
+         EXPECT_EQ(lastExit_, 0);
+         EXPECT_NE(said.find("kept data\\t1.txt: changed since it was installed"),
+                   std::string::npos) << said;
+         EXPECT_EQ(ReadTextFile(file("data/t1.txt")), "edited t1");
+         EXPECT_FALSE(fs::exists(file("data/big.bin")));
+         EXPECT_FALSE(fs::exists(file("Tandory.exe")));
+       }},
+      {"an update killed midway, then uninstalled", false,
+       [&] {
+         ASSERT_EQ(Run("1.0"), 0) << Log();
+         WriteServiceFile(folder_, "data/new.txt", "the user's");
+         SlowDownloads(static_cast<int>(two.size()));
+         const auto run = Start("2.0");
+         for (int i = 0; i < 4000 && !fs::exists(file("data/new.txt.user-1")) &&
+                         ReadTextFile(file("data/big.bin")) != two.at("data\\big.bin");
+              ++i)
+           std::this_thread::sleep_for(5ms);
+         run->Kill();
+         run->Wait();
+         ASSERT_TRUE(service_->ClearScript());
+         ASSERT_EQ(Record().value("state", ""), "incomplete");
+         Command({"uninstall", "tandory", folder_});
+         EXPECT_EQ(lastExit_, 0);
+         std::string left;
+         for (const auto& item : fs::recursive_directory_iterator(folder_))
+           if (item.is_regular_file())
+             left += fs::relative(item.path(), folder_).generic_string() + "=" +
+                     ReadTextFile(item.path().string()) + " ";
+         EXPECT_TRUE(left == "data/new.txt=the user's " || left == "data/new.txt.user-1=the user's ")
+             << left;
+       }},
+      {"a link stands at the program's name", true,
+       [&] {
+         openToOthers();
+         plantSecret("root's own");
+         ASSERT_EQ(RunUnprivileged([&] {
+                     std::error_code error;
+                     fs::create_symlink(secret, file("Tandory.exe"), error);
+                     return error ? 1 : 0;
+                   }),
+                   0);
+         ASSERT_EQ(Run("1.0"), 0) << Log();
+         EXPECT_EQ(mode(secret), fs::perms::owner_read | fs::perms::owner_write);
+         EXPECT_TRUE(fs::is_symlink(file("Tandory.exe.user-1"))) << "moved aside, as it is";
+         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file("Tandory.exe"))));
+         EXPECT_EQ(mode(file("Tandory.exe")), fs::perms(0755));
+         // Root's file holds the program itself: the content is current, and
+         // only the mode would change, which is never done through a link.
+         plantSecret(one.at("Tandory.exe"));
+         fs::remove(file("Tandory.exe"));
+         ASSERT_EQ(RunUnprivileged([&] {
+                     std::error_code error;
+                     fs::create_symlink(secret, file("Tandory.exe"), error);
+                     return error ? 1 : 0;
+                   }),
+                   0);
+         EXPECT_EQ(Run("1.0"), 1);
+         EXPECT_NE(Log().find("Could not mark " + file("Tandory.exe") + " as a program"),
+                   std::string::npos) << Log();
+         EXPECT_EQ(mode(secret), fs::perms::owner_read | fs::perms::owner_write);
+       }},
+      {"the record names root's file as the program", true,
+       [&] {
+         openToOthers();
+         ASSERT_EQ(Run("1.0"), 0) << Log();
+         plantSecret("root's own");
+         for (const std::string& named : {secret, std::string("../secret")}) {
+           nlohmann::json record = Record();
+           record["executable"] = named;
+           ASSERT_EQ(RunUnprivileged([&] {
+                       std::error_code error;
+                       fs::remove(file("VendraBuild.install.json"), error);
+                       WriteTextFile(file("VendraBuild.install.json"), record.dump());
+                       return error ? 1 : 0;
+                     }),
+                     0);
+           const std::string said = Command({"modify", "tandory", folder_});
+           EXPECT_EQ(lastExit_, 1);
+           EXPECT_NE(said.find("is not a file inside"), std::string::npos) << said;
+           EXPECT_EQ(mode(secret), fs::perms::owner_read | fs::perms::owner_write) << named;
+         }
+       }},
+      {"the program is named relative to the folder, not the working folder", true,
+       [&] {
+         const std::string elsewhere = folders_.Sub("working");
+         WriteServiceFile(elsewhere, "Tandory.exe", "unrelated");
+         fs::permissions(elsewhere + "/Tandory.exe", fs::perms(0644));
+         const fs::path was = fs::current_path();
+         fs::current_path(elsewhere);
+         for (int round = 0; round < 2; ++round) {
+           // The second time the program is current: only its mode is put back.
+           if (round == 1) fs::permissions(file("Tandory.exe"), fs::perms(0644));
+           Command({"install", "tdy", "live", "1.0", folder_, "Tandory.exe"});
+           EXPECT_EQ(lastExit_, 0);
+           EXPECT_EQ(mode(file("Tandory.exe")), fs::perms(0755)) << round;
+         }
+         fs::current_path(was);
+         EXPECT_EQ(mode(elsewhere + "/Tandory.exe"), fs::perms(0644));
+       }},
+      {"the program named is not inside the folder or not in the build", false,
+       [&] {
+         for (const std::string& named : {std::string("../Tandory.exe"), folders_.Sub("x.exe"),
+                                          std::string("data/../../x.exe"), std::string("")}) {
+           const std::string said = Command({"install", "tdy", "live", "1.0", folder_, named});
+           EXPECT_EQ(lastExit_, 2) << named;
+           EXPECT_NE(said.find("is not a file inside"), std::string::npos) << said;
+         }
+         const std::string said =
+             Command({"install", "tdy", "live", "1.0", folder_, "data/notes.txt"});
+         EXPECT_EQ(lastExit_, 1);
+         EXPECT_NE(said.find("data\\notes.txt, is not a file of tdy live 1.0"),
+                   std::string::npos) << said;
+         EXPECT_FALSE(fs::exists(folder_));
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.situation);
+#ifdef _WIN32
+    if (row.posixOnly) continue;
+#endif
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+    fs::remove(log_, ignored);
+    row.run();
+  }
 }
 
 // A build whose file list is missing, empty or malformed changes nothing,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "common/text/utf.h"
@@ -8,6 +9,7 @@
 #include "packagemanager/install_record.h"
 #include "platform/registry.h"
 #include "tests/support/environment.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/temp_folder.h"
 
 namespace VendraTest {
@@ -77,6 +79,48 @@ TEST_F(UninstallTest, RemovingBLeavesTheEntryOfAAndTheFoldersItEmptied) {
   EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", a + u"/"), 0);
   EXPECT_EQ(Registered(), u"");
   EXPECT_FALSE(fs::exists(folders_.Sub("A/data")));
+}
+
+// Only a file still holding a content an install put under its name is
+// removed: the record's own, either version's while the record is
+// incomplete, an empty one; a record from before contents were kept vouches
+// for its files. Anything else is the user's by now, kept and said so.
+TEST_F(UninstallTest, OnlyFilesStillAsInstalledAreRemoved) {
+  const std::string one = Sha256Hex("one");
+  const std::string two = Sha256Hex("two");
+  struct Row {
+    const char* situation;
+    std::set<std::string> contents;  // none: a record from before contents were kept
+    std::string content;
+    bool removed;
+  } rows[] = {
+      {"as installed", {one}, "one", true},
+      {"the earlier version's, while incomplete", {one, two}, "two", true},
+      {"empty as installed", {Sha256Hex("")}, "", true},
+      {"changed since", {one}, "the user's", false},
+      {"changed, from a record without contents", {}, "the user's", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.situation);
+    const std::string folder = folders_.Sub(row.situation);
+    fs::create_directories(folder + "/data");
+    WriteTextFile(folder + "/data/app.cfg", row.content);
+    WriteTextFile(folder + "/data/app.cfg.new-abc123", "left by a killed run");
+    VendraBuild::InstallRecord record{"tdy", "live", "2.0", u"Tandory.exe", {u"data\\app.cfg"}};
+    if (!row.contents.empty()) record.contents[u"data\\app.cfg"] = row.contents;
+    std::u16string error;
+    ASSERT_TRUE(VendraBuild::SaveInstallRecord(VendraText::Utf8ToUtf16(folder), record, error));
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", VendraText::Utf8ToUtf16(folder)), 0);
+    const std::string said = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(fs::exists(folder + "/data/app.cfg"), !row.removed) << said;
+    EXPECT_EQ(said.find("kept data\\app.cfg: changed since it was installed") !=
+                  std::string::npos,
+              !row.removed)
+        << said;
+    EXPECT_FALSE(fs::exists(folder + "/data/app.cfg.new-abc123"));
+    EXPECT_FALSE(fs::exists(folder + "/VendraBuild.install.json"));
+  }
 }
 
 }  // namespace
