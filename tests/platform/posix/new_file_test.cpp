@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text/utf.h"
+#include "platform/executable.h"
 #include "platform/files.h"
 #include "platform/new_file.h"
 #include "platform/sys_error.h"
@@ -99,41 +100,74 @@ TEST(NewFile, FoldersThatLeadOutsideTheRootAreRefused) {
   EXPECT_EQ(EntriesIn(elsewhere.path()), 0u);
 }
 
-// Removing a product's file never reaches through a folder another user
-// replaced by a link: what lies behind it keeps its files, whatever their
-// names. A link standing at the file's own name goes, its target stays.
-TEST(NewFile, DeletingInsideNeverFollowsAFolderOutOfTheRoot) {
-  VendraTest::TempFolder install, elsewhere;
-  WriteTextFile(elsewhere.Sub("engine.dll"), "precious");
-  std::filesystem::create_directory(elsewhere.Sub("deeper"));
-  WriteTextFile(elsewhere.Sub("deeper/engine.dll"), "precious");
-  std::filesystem::create_directory(install.Sub("real"));
-  WriteTextFile(install.Sub("real/engine.dll"), "ours");
-  WriteTextFile(install.Sub("plain.dll"), "ours");
-  std::filesystem::create_directory_symlink(elsewhere.path(), install.Sub("bin"));
-  std::filesystem::create_directory_symlink(install.Sub("real"), install.Sub("inside"));
-  std::filesystem::create_symlink(elsewhere.Sub("engine.dll"), install.Sub("linked.dll"));
+// Removing a product's file, moving the user's aside or marking the
+// program never reaches through a folder another user replaced by a link:
+// what lies behind it keeps its files and modes, whatever their names. A
+// link standing at the file's own name is removed or moved itself, and
+// never marked; nor is a second name of another file.
+TEST(NewFile, ChangesInsideNeverFollowAFolderOutOfTheRoot) {
+  enum Operation { Delete, MoveAside, Mark };
   struct Case {
     const char* target;
-    uint32_t expected;
+    uint32_t expected[3];  // by Operation
   } const cases[] = {
-      {"bin/engine.dll", kOutsideFolder},
-      {"bin/deeper/engine.dll", kOutsideFolder},
-      {"../escape.dll", kOutsideFolder},
-      {"inside/engine.dll", 0},
-      {"plain.dll", 0},
-      {"linked.dll", 0},
-      {"missing.dll", SysError::kFileNotFound},
+      {"bin/engine.dll", {kOutsideFolder, kOutsideFolder, kOutsideFolder}},
+      {"bin/deeper/engine.dll", {kOutsideFolder, kOutsideFolder, kOutsideFolder}},
+      {"../escape.dll", {kOutsideFolder, kOutsideFolder, kOutsideFolder}},
+      {"inside/engine.dll", {0, 0, 0}},
+      {"plain.dll", {0, 0, 0}},
+      {"linked.dll", {0, 0, SysError::kAccessDenied}},
+      {"second-name.dll", {0, 0, SysError::kAccessDenied}},
+      {"missing.dll", {SysError::kFileNotFound, SysError::kFileNotFound, SysError::kFileNotFound}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.target);
-    EXPECT_EQ(DeleteFileInside(install.wpath(), install.WSub(c.target)), c.expected);
+  for (const Operation operation : {Delete, MoveAside, Mark}) {
+    SCOPED_TRACE(operation);
+    VendraTest::TempFolder install, elsewhere;
+    WriteTextFile(elsewhere.Sub("engine.dll"), "precious");
+    std::filesystem::create_directory(elsewhere.Sub("deeper"));
+    WriteTextFile(elsewhere.Sub("deeper/engine.dll"), "precious");
+    ::chmod(elsewhere.Sub("engine.dll").c_str(), 0600);
+    std::filesystem::create_directory(install.Sub("real"));
+    WriteTextFile(install.Sub("real/engine.dll"), "ours");
+    WriteTextFile(install.Sub("plain.dll"), "ours");
+    std::filesystem::create_directory_symlink(elsewhere.path(), install.Sub("bin"));
+    std::filesystem::create_directory_symlink(install.Sub("real"), install.Sub("inside"));
+    std::filesystem::create_symlink(elsewhere.Sub("engine.dll"), install.Sub("linked.dll"));
+    std::filesystem::create_hard_link(elsewhere.Sub("engine.dll"), install.Sub("second-name.dll"));
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.target);
+      const std::u16string path = install.WSub(c.target);
+      std::u16string aside;
+      const uint32_t answer = operation == Delete      ? DeleteFileInside(install.wpath(), path)
+                              : operation == MoveAside ? MoveAsideInside(install.wpath(), path, aside)
+                                                       : MarkExecutable(install.wpath(), path);
+      EXPECT_EQ(answer, c.expected[operation]);
+      if (operation == MoveAside && answer == 0) {
+        EXPECT_EQ(aside, path + u".user-1");
+      }
+    }
+    EXPECT_EQ(ReadTextFile(elsewhere.Sub("engine.dll")), "precious");
+    EXPECT_EQ(ReadTextFile(elsewhere.Sub("deeper/engine.dll")), "precious");
+    EXPECT_EQ(std::filesystem::status(elsewhere.Sub("engine.dll")).permissions(),
+              std::filesystem::perms(0600));
+    EXPECT_EQ(std::filesystem::exists(install.Sub("real/engine.dll")), operation == Mark);
+    EXPECT_EQ(std::filesystem::exists(install.Sub("plain.dll")), operation == Mark);
+    EXPECT_EQ(std::filesystem::is_symlink(install.Sub("linked.dll")), operation == Mark);
+    if (operation == Mark) {
+      EXPECT_EQ(std::filesystem::status(install.Sub("plain.dll")).permissions(),
+                std::filesystem::perms(0755));
+    }
+    if (operation == MoveAside) {
+      EXPECT_EQ(ReadTextFile(install.Sub("plain.dll.user-1")), "ours");
+      EXPECT_TRUE(std::filesystem::is_symlink(install.Sub("linked.dll.user-1")));
+      // The next one goes to the next free name.
+      WriteTextFile(install.Sub("plain.dll"), "again");
+      std::u16string aside;
+      EXPECT_EQ(MoveAsideInside(install.wpath(), install.WSub("plain.dll"), aside), 0u);
+      EXPECT_EQ(aside, install.WSub("plain.dll.user-2"));
+      EXPECT_EQ(ReadTextFile(install.Sub("plain.dll.user-1")), "ours");
+    }
   }
-  EXPECT_EQ(ReadTextFile(elsewhere.Sub("engine.dll")), "precious");
-  EXPECT_EQ(ReadTextFile(elsewhere.Sub("deeper/engine.dll")), "precious");
-  EXPECT_FALSE(std::filesystem::exists(install.Sub("real/engine.dll")));
-  EXPECT_FALSE(std::filesystem::exists(install.Sub("plain.dll")));
-  EXPECT_FALSE(std::filesystem::is_symlink(install.Sub("linked.dll")));
 }
 
 // A file its caller may not write is not replaced by the rename either.
