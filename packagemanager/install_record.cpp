@@ -73,10 +73,13 @@ bool ProgramName(const std::u16string& folder, const std::u16string& executable,
   std::u16string base = VendraPlatform::WithOwnSeparators(folder);
   while (!base.empty() && base.back() == VendraPlatform::kPathSeparator) base.pop_back();
   const std::u16string given = VendraPlatform::WithOwnSeparators(executable);
-  name = given.size() > base.size() && !base.empty() && given.compare(0, base.size(), base) == 0 &&
-                 given[base.size()] == VendraPlatform::kPathSeparator
-             ? given.substr(base.size() + 1)
-             : given;
+  name = given;
+  if (!base.empty() && given.size() > base.size() && given.compare(0, base.size(), base) == 0 &&
+      given[base.size()] == VendraPlatform::kPathSeparator) {
+    // A folder given with a separator at its end may be joined with a second.
+    const size_t start = given.find_first_not_of(VendraPlatform::kPathSeparator, base.size());
+    name = start == std::u16string::npos ? std::u16string() : given.substr(start);
+  }
   for (char16_t& c : name)
     if (VendraPlatform::IsPathSeparator(c)) c = u'\\';
   if (VendraPlatform::IsContainedRelativePath(name)) return true;

@@ -123,5 +123,39 @@ TEST_F(UninstallTest, OnlyFilesStillAsInstalledAreRemoved) {
   }
 }
 
+// The program an install marks and a repair reads from the record is a
+// name inside the folder, however the installer or an older record spelt it.
+TEST(ProgramName, IsANameInsideTheFolder) {
+  const std::u16string folder = u"/games/Tan dory";
+  struct Row {
+    std::u16string given;
+    std::u16string name;  // empty: refused
+  } const rows[] = {
+      {u"Tandory.exe", u"Tandory.exe"},
+      {u"bin/Tandory.exe", u"bin\\Tandory.exe"},
+      {u"/games/Tan dory/bin\\Tandory.exe", u"bin\\Tandory.exe"},
+      {u"/games/Tan dory//Tandory.exe", u"Tandory.exe"},
+      {u"/games/Tan dory", u""},
+      {u"/games/Tan dory2/Tandory.exe", u""},
+      {u"/etc/shadow", u""},
+      {u"../Tandory.exe", u""},
+      {u"bin/../../Tandory.exe", u""},
+      {u"C:Tandory.exe", u""},
+      {u"", u""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(VendraText::Utf16ToUtf8(row.given));
+    std::u16string name;
+    std::u16string error;
+    EXPECT_EQ(VendraBuild::ProgramName(folder, row.given, name, error), !row.name.empty());
+    if (!row.name.empty()) {
+      EXPECT_EQ(name, row.name);
+    }
+    EXPECT_EQ(error.empty(), !row.name.empty());
+    EXPECT_EQ(VendraBuild::ProgramName(folder + u"/", row.given, name, error), !row.name.empty())
+        << "the folder spelt with a separator at its end";
+  }
+}
+
 }  // namespace
 }  // namespace VendraTest
