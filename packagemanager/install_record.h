@@ -21,12 +21,6 @@ struct InstallRecord {
   std::u16string executable;
   // The installed files, relative to the install folder.
   std::vector<std::u16string> files;
-  // For each of files, the SHA-256 (lower-case hex) of every content an
-  // install put under that name: the build's, and while incomplete the
-  // earlier version's as well. A file holding none of them is not the
-  // product's any more (someone changed it) and is never removed or
-  // replaced unasked. Records written before contents were kept have none.
-  std::map<std::u16string, std::set<std::string>> contents = {};
   // The publisher's release counter of the installed build (0: unsigned), so
   // that an older signed build is never installed over a newer one.
   int64_t releaseCounter = 0;
@@ -39,6 +33,12 @@ struct InstallRecord {
     std::string sha256;
   };
   std::map<std::u16string, Seen> seen = {};
+  // For each of files, the SHA-256 (lower-case hex) of every content an
+  // install put under that name: the build's, and while incomplete the
+  // earlier version's as well. A file holding none of them is not the
+  // product's any more (someone changed it) and is never removed or
+  // replaced unasked. Records written before contents were kept have none.
+  std::map<std::u16string, std::set<std::string>> contents = {};
 };
 
 // Whether the record's version is wholly in place. A record is incomplete
