@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "async/v_async_listener.h"
+#include "client/partial_download.h"
 #include "client/transfer_stop.h"
 #include "client/write_failure.h"
 #include "common/memory/ref_ptr.h"
@@ -20,7 +21,6 @@ namespace {
 // A service error object is a few hundred bytes; more of an error reply is
 // not worth keeping.
 constexpr size_t kLargestErrorReply = 64 * 1024;
-constexpr char16_t kPartialSuffix[] = u".partial";
 
 bool IsSuccessStatus(uint32_t status) { return status / 100 == 2; }
 
@@ -52,7 +52,7 @@ bool VClient_CurlWriter_File::Open(const std::u16string& target, const std::u16s
                                within);
     return false;
   }
-  const std::u16string partial = target + kPartialSuffix;
+  const std::u16string partial = target + kPartialDownloadSuffix;
   uint64_t size = 0;
   if (VendraPlatform::GetFileSize(partial, size) != 0) size = 0;
   if (const uint32_t err = partial_.OpenForAppending(partial)) {

@@ -16,6 +16,8 @@
 #include "json/type_names.h"
 #include "json/value_container.h"
 #include "packagemanager/build_file_list_check.h"
+#include "packagemanager/disk_space.h"
+#include "packagemanager/download_cache.h"
 #include "packagemanager/file_placement.h"
 #include "packagemanager/install_notifier.h"
 #include "packagemanager/install_pipeline.h"
@@ -130,38 +132,6 @@ eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* file
   return eVClientResult::Success;
 }
 
-// Whether the files to place fit on the install folder's disk, counted as
-// they are placed: each new file is written whole before the earlier one it
-// replaces is let go. A disk that cannot be asked is let be: a full disk is
-// still noticed, later, by the write that fails.
-bool FitsOnDisk(const std::vector<FileWork>& work, const std::u16string& folder,
-                std::u16string& error) {
-  uint64_t free = 0;
-  std::u16string existing = folder;
-  while (VendraPlatform::GetFreeDiskSpace(existing, free) != 0) {
-    const std::u16string parent(VendraPlatform::FolderOf(existing));
-    if (parent.empty() || parent == existing) return true;
-    existing = parent;
-  }
-  int64_t grown = 0;
-  int64_t peak = 0;
-  for (const FileWork& file : work) {
-    if (!file.place) continue;
-    const int64_t size = VendraClient::EntrySize(file.entry.get(), u"size");
-    uint64_t earlier = 0;
-    if (VendraPlatform::GetFileSize(file.finalPath, earlier) != 0) earlier = 0;
-    peak = std::max(peak, grown + size);
-    grown += size - static_cast<int64_t>(earlier);
-  }
-  if (peak <= static_cast<int64_t>(free)) return true;
-  error = VendraText::Format(
-      u"Not enough space on the disk for %ls: the install needs %llu MB more and %llu MB are "
-      u"free. Nothing was changed; free some space and run the install again",
-      folder, static_cast<unsigned long long>((peak - static_cast<int64_t>(free)) / 1000000 + 1),
-      static_cast<unsigned long long>(free / 1000000));
-  return false;
-}
-
 std::vector<std::u16string> NamesOf(const VSJArray* files) {
   std::vector<std::u16string> names;
   for (size_t i = 0; i < files->Count(); ++i) {
@@ -234,10 +204,8 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   clients.client.GetDataPath(u"", dataFolder);
   std::u16string downloads;
   eVClientResult code = VendraClient::TrustedDataPath(
-      dataFolder,
-      VendraText::Format(u"downloads\\%hs\\%hs\\%hs", target.product, target.branch,
-                         target.version),
-      downloads, error);
+      dataFolder, VersionCachePath(target.product, target.branch, target.version), downloads,
+      error);
   if (code != eVClientResult::Success) return code;
   // The copy in the cache is written only once the build passed every check.
   heading = "Failed to get the build";
@@ -340,7 +308,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
                 std::to_string(downloadTotal) + " bytes");
   notifier.Note("Installing " + std::to_string(placing) + " file(s), " +
                 std::to_string(installTotal) + " bytes");
-  if (!FitsOnDisk(work, target.folder, error)) return eVClientResult::FileOpenFailed;
+  if (!FitsOnDisks(work, target.folder, downloads, error)) return eVClientResult::FileOpenFailed;
   const auto stopped = [&](eVClientResult result) {
     if (result == eVClientResult::Cancelled) {
       heading = "Cancelled";
@@ -382,6 +350,9 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   if (hadRecord) RemoveLeftovers(target.folder, earlier.files, names, ownership, notifier);
   record.seen = SeenAfterInstall(files.get(), target.folder, placedNames, before);
   if (!SaveInstallRecord(target.folder, record, error)) return eVClientResult::Failed;
+  // Every file is in place: a rerun or a repair finds them there and needs
+  // the build copy only.
+  DropDownloads(downloads);
   return eVClientResult::Success;
 }
 

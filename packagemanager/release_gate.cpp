@@ -1,6 +1,7 @@
 #include "packagemanager/release_gate.h"
 
 #include "json/object.h"
+#include "packagemanager/download_cache.h"
 #include "packagemanager/install_record.h"
 #include "packagemanager/release_check.h"
 #include "platform/local_path.h"
@@ -24,7 +25,7 @@ bool AdmitBuild(const VendraJSON::VSJObject* build, const std::string& product,
 }
 
 void KeepBuildCopy(const VendraJSON::VSJObject* build, const std::u16string& downloadFolder) {
-  const std::u16string path = VendraPlatform::PathAppend(downloadFolder, u"build.json");
+  const std::u16string path = VendraPlatform::PathAppend(downloadFolder, kBuildCopyName);
   uint32_t ignored = 0;
   VendraPlatform::CreateLocalPath(path, ignored);
   int errorCode = 0;

@@ -7,14 +7,14 @@
 #include "common/text/format.h"
 #include "common/text/terminal_text.h"
 #include "common/text/utf.h"
-#include "install/uninstall_entry.h"
 #include "json/array.h"
 #include "json/files.h"
 #include "json/object.h"
+#include "packagemanager/download_cache.h"
 #include "packagemanager/install_record.h"
+#include "packagemanager/vendor_entries.h"
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "platform/registry.h"
 
 namespace VendraBuild {
 namespace {
@@ -52,8 +52,9 @@ FolderStatus Look(Clients clients, const std::u16string& folder) {
   }
   std::u16string buildPath;
   clients.client.GetDataPath(
-      VendraText::Format(u"downloads\\%hs\\%hs\\%hs\\build.json", status.record.product,
-                         status.record.branch, status.record.version),
+      VendraPlatform::PathAppend(VersionCachePath(status.record.product, status.record.branch,
+                                                  status.record.version),
+                                 kBuildCopyName),
       buildPath);
   Vendra::RefPtr<VendraJSON::VSJValue> build;
   if (!VendraJSON::LoadFile(buildPath, build.Receive(), status.reason) ||
@@ -140,37 +141,21 @@ int StatusCommand(Clients clients, const std::vector<std::u16string>& folders, b
 }
 
 int ListCommand(Clients clients, bool json) {
-  VendraPlatform::RegistryKey entries;
-  std::vector<std::u16string> keys;
-  const uint32_t opened = entries.OpenForReading(VendraClient::kUninstallKeysPath,
-                                                 VendraPlatform::RegistryView::Default32);
-  if (opened == 0) {
-    if (const uint32_t listed = entries.SubKeyNames(keys)) {
-      std::fprintf(stderr, "VendraBuild: cannot list the installed programs (system error %u)\n",
-                   listed);
-      return 1;
-    }
+  std::vector<VendorEntry> entries;
+  if (const uint32_t listed = ListVendorEntries(entries)) {
+    std::fprintf(stderr, "VendraBuild: cannot list the installed programs (system error %u)\n",
+                 listed);
+    return 1;
   }
-  std::sort(keys.begin(), keys.end());
   int code = 0;
-  size_t shown = 0;
-  for (const std::u16string& key : keys) {
-    VendraPlatform::RegistryKey entry;
-    if (entry.OpenForReading(VendraClient::UninstallKeyPath(key),
-                             VendraPlatform::RegistryView::Default32) != 0)
-      continue;
-    // Another publisher's entry, or one an uninstall emptied.
-    std::u16string publisher, folder, name;
-    entry.QueryString(u"Publisher", publisher);
-    entry.QueryString(u"InstallLocation", folder);
-    entry.QueryString(u"DisplayName", name);
-    if (publisher != VendraClient::kVendorPublisher || folder.empty()) continue;
-    const FolderStatus status = Look(clients, folder);
+  for (const VendorEntry& entry : entries) {
+    const FolderStatus status = Look(clients, entry.folder);
     if (status.state == State::Unknown) code = 1;
-    json ? PrintJson(folder, status, key, name) : PrintText(folder, status, key);
-    ++shown;
+    json ? PrintJson(entry.folder, status, entry.key, entry.name)
+         : PrintText(entry.folder, status, entry.key);
   }
-  if (shown == 0 && !json) std::printf("No product of the vendor is registered on this machine.\n");
+  if (entries.empty() && !json)
+    std::printf("No product of the vendor is registered on this machine.\n");
   std::fflush(stdout);
   return code;
 }

@@ -4,6 +4,7 @@
 #include "common/text/terminal_text.h"
 #include "common/text/utf.h"
 #include "install/uninstall_entry.h"
+#include "packagemanager/clean_command.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/file_placement.h"
 #include "packagemanager/install_record.h"
@@ -125,6 +126,7 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
   }
   VendraPlatform::DeleteFile(VendraPlatform::JoinFileName(folder, kInstallRecordName));
   RemoveUninstallEntry(key, folder);
+  ForgetProductDownloads(record.product);
   std::printf("Uninstalled %s\n", VendraText::ShownOnTerminalUtf8(key).c_str());
   return 0;
 }

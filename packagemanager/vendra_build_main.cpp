@@ -11,6 +11,7 @@
 #include "install/v_build_client.h"
 #include "client/data_folder.h"
 #include "packagemanager/activity_log.h"
+#include "packagemanager/clean_command.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_lock.h"
 #include "packagemanager/install_record.h"
@@ -43,6 +44,7 @@ constexpr char kHelp[] =
     "       VendraBuild [OPTIONS] uninstall KEY FOLDER\n"
     "       VendraBuild [--json] status FOLDER...\n"
     "       VendraBuild [--json] list\n"
+    "       VendraBuild [OPTIONS] clean\n"
     "\n"
     "install    downloads the build PRODUCT BRANCH VERSION, checks it and installs it\n"
     "           into FOLDER; EXECUTABLE (relative to FOLDER) is marked as a program.\n"
@@ -53,6 +55,9 @@ constexpr char kHelp[] =
     "status     tells what is installed in each FOLDER and whether it is complete.\n"
     "list       the same for every folder the vendor's products are registered in\n"
     "           on this machine, with the uninstall entry's KEY.\n"
+    "clean      removes from the download cache what no installed product needs\n"
+    "           (other versions, uninstalled products, unfinished downloads nobody\n"
+    "           continues) and says how much it freed.\n"
     "\n"
     "options:\n"
     "  --quiet            only the steps and the summary, no per-file lines\n"
@@ -78,7 +83,7 @@ constexpr char kHelp[] =
 constexpr long long kDefaultWaitSeconds = 60;
 constexpr long long kLongestWaitSeconds = 7 * 24 * 3600;
 
-// Takes the install lock for install, modify and uninstall; says whom it
+// Takes the install lock for install, modify, uninstall and clean; says whom it
 // waits for. 0 when taken, else the exit code (with the reason printed).
 int TakeInstallLock(VendraBuild::InstallLock& lock, long long waitSeconds) {
   uint32_t error = 0;
@@ -182,7 +187,7 @@ int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>
 }
 
 constexpr Shape kShapes[] = {
-    {"install", 6}, {"modify", 3}, {"uninstall", 3}, {"status", 0}, {"list", 1}};
+    {"install", 6}, {"modify", 3}, {"uninstall", 3}, {"status", 0}, {"list", 1}, {"clean", 1}};
 
 }  // namespace
 
@@ -248,6 +253,7 @@ int VendraMain(void* moduleInstance) {
     return code;
   };
   if (command == "uninstall") return finished(VendraBuild::UninstallCommand(words[1], words[2]));
+  if (command == "clean") return finished(VendraBuild::CleanCommand(args.Switch("json")));
   log.Line("signing in");
   if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
     return finished(code);

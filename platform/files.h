@@ -44,10 +44,17 @@ uint32_t GetFileStamp(std::u16string_view path, FileStamp& stamp);
 // The bytes an unprivileged write may still use on the disk that holds path
 // (a folder, which must exist).
 uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes);
+// Which disk (file system, volume) holds path, which must exist: two paths
+// on the same disk get the same id, so that what is written to both is
+// counted against one free space.
+uint32_t GetDiskId(std::u16string_view path, uint64_t& id);
 
 struct FolderEntry {
   std::u16string name;
   bool isFolder = false;
+  // A symbolic link, junction or other redirection, described as itself and
+  // never as what it leads to (POSIX: a link to a folder is no folder).
+  bool isLink = false;
   uint64_t size = 0;
 };
 // Lists a folder's entries, without "." and "..".

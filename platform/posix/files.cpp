@@ -180,6 +180,13 @@ uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes) {
   return SysError::kSuccess;
 }
 
+uint32_t GetDiskId(std::u16string_view path, uint64_t& id) {
+  struct stat st;
+  if (::stat(NativePath(path).c_str(), &st) != 0) return SysErrorFromErrno(errno);
+  id = static_cast<uint64_t>(st.st_dev);
+  return SysError::kSuccess;
+}
+
 uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   const std::string path = NativePath(folder);
   DIR* dir = ::opendir(path.c_str());
@@ -192,6 +199,7 @@ uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entrie
     FolderEntry entry;
     entry.name = Posix::FromNative(name);
     entry.isFolder = S_ISDIR(st.st_mode);
+    entry.isLink = S_ISLNK(st.st_mode);
     entry.size = entry.isFolder ? 0 : static_cast<uint64_t>(st.st_size);
     entries.push_back(std::move(entry));
   }

@@ -155,6 +155,22 @@ uint32_t GetFreeDiskSpace(std::u16string_view path, uint64_t& bytes) {
   return SysError::kSuccess;
 }
 
+uint32_t GetDiskId(std::u16string_view path, uint64_t& id) {
+  // No access asked for: the volume's serial number needs none, and a
+  // folder opens only with backup semantics.
+  HANDLE handle = ::CreateFileW(WidePath(path).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return ::GetLastError();
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  const DWORD err = known ? 0 : ::GetLastError();
+  ::CloseHandle(handle);
+  if (!known) return err;
+  id = info.dwVolumeSerialNumber;
+  return SysError::kSuccess;
+}
+
 uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entries) {
   const std::wstring pattern = WidePath(JoinFileName(folder, u"*"));
   WIN32_FIND_DATAW found;
@@ -172,6 +188,7 @@ uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entrie
     FolderEntry entry;
     entry.name = FromWide(name);
     entry.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entry.size = entry.isFolder ? 0
                                 : (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     entries.push_back(std::move(entry));

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "common/text/utf.h"
+#include "install/uninstall_entry.h"
 #include "tests/support/environment.h"
 #include "tests/support/published_build.h"
 
@@ -165,6 +167,27 @@ void InstallEngineTest::SlowDownloads(int count) {
   for (int i = 0; i < count; ++i)
     replies += std::string(i ? "," : "") + R"({"chunk_size":65536,"chunk_delay_ms":15})";
   ASSERT_TRUE(service_->Script("vclient/download", replies + "]"));
+}
+
+void InstallEngineTest::Register(const std::string& key, const std::string& folder,
+                                 const std::u16string& publisher) {
+  VendraClient::UninstallEntry entry(VendraText::Utf8ToUtf16(key + " shown"), u"", u"", u"", 0);
+  entry.installLocation = VendraText::Utf8ToUtf16(folder);
+  if (!publisher.empty()) entry.publisher = publisher;
+  std::u16string error;
+  EXPECT_EQ(VendraClient::WriteUninstallEntry(entry, VendraText::Utf8ToUtf16(key), error),
+            VendraClient::eVClientResult::Success);
+}
+
+std::map<std::string, uintmax_t> InstallEngineTest::CacheFiles(const std::string& sub) const {
+  std::map<std::string, uintmax_t> files;
+  const fs::path root = cache_ + "/" + sub;
+  std::error_code ignored;
+  for (const auto& item : fs::recursive_directory_iterator(root, ignored))
+    if (item.is_regular_file() || item.is_symlink())
+      files[fs::relative(item.path(), root).generic_string()] =
+          item.is_symlink() ? 0 : item.file_size();
+  return files;
 }
 
 }  // namespace VendraTest

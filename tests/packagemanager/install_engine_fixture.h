@@ -61,6 +61,13 @@ class InstallEngineTest : public ::testing::Test {
   // Every download slowed to small steps, so that a run takes long enough
   // to be cut at many points.
   void SlowDownloads(int count);
+  // An uninstall entry KEY naming folder, of the vendor unless publisher
+  // says otherwise.
+  void Register(const std::string& key, const std::string& folder,
+                const std::u16string& publisher = u"");
+  // The files below the download cache's folder sub ('/'-separated), by
+  // name with their sizes; empty when there is no such folder.
+  std::map<std::string, uintmax_t> CacheFiles(const std::string& sub) const;
 
   TempFolder machine_;
   TempFolder serviceRoot_;
@@ -70,6 +77,7 @@ class InstallEngineTest : public ::testing::Test {
   SignedInSession session_;
   std::string folder_;
   std::string log_ = folders_.Sub("run.log");
+  std::string cache_ = machine_.path() + "/ProgramData/Vendra Software/downloads";
 
  private:
   // The temporary-folder variables as they were before the test.

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/packagemanager/install_engine_fixture.h"
 #include "tests/support/published_build.h"
@@ -23,31 +24,77 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// An update that does not fit on the disk is refused before anything
-// changes: the earlier version stays whole and recorded. One that runs out
-// of space anyway (the disk filled while it ran) stops with the same clear
+// Small file systems mounted for a test (mode 0755, as the download
+// cache's trust rule wants), or bound to a second place on the same one;
+// gone again, the last first, with the test.
+class Mounts {
+ public:
+  ~Mounts() {
+    for (auto it = points_.rbegin(); it != points_.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+  }
+  bool Small(const std::string& path, const std::string& size) {
+    fs::create_directories(path);
+    return Mounted(path, ::mount("tmpfs", path.c_str(), "tmpfs", 0,
+                                 ("size=" + size + ",mode=0755").c_str()));
+  }
+  bool Bind(const std::string& from, const std::string& to) {
+    fs::create_directories(from);
+    fs::create_directories(to);
+    return Mounted(to, ::mount(from.c_str(), to.c_str(), nullptr, MS_BIND, nullptr));
+  }
+  std::string failure;
+
+ private:
+  bool Mounted(const std::string& path, int rc) {
+    if (rc != 0) failure = std::strerror(errno);
+    else points_.push_back(path);
+    return rc == 0;
+  }
+  std::vector<std::string> points_;
+};
+
+// An update that does not fit on a disk it writes to is refused before
+// anything changes, naming the folder whose disk is short: the install
+// folder's, the download cache's on a disk of its own, or the one disk both
+// share, where each alone would fit. The earlier version stays whole and
+// recorded, and nothing of the update is downloaded. One that runs out of
+// space anyway (the disk filled while it ran) stops with the same clear
 // text, every file whole and the record incomplete.
 TEST_F(InstallEngineTest, AFullDiskSaysSoAndLeavesEveryFileWhole) {
-  fs::create_directories(folder_);
-  if (::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=2m") != 0)
-    GTEST_SKIP() << "mounting a small tmpfs needs root: " << std::strerror(errno);
-  struct Unmount {
-    std::string path;
-    ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-  } unmount{folder_};
   Files small = {{"Tandory.exe", "#!/bin/sh\necho one\n"}, {"data\\a.txt", std::string(1000, 'a')}};
   Files large = small;
   large["Tandory.exe"] = "#!/bin/sh\necho two\n";
-  large["data\\huge.bin"] = Noise(3 << 20, 9);
+  large["data\\huge.bin"] = Noise(1200 * 1024, 9);
   Publish("1.0", small);
   Publish("2.0", large);
-  ASSERT_EQ(Run("1.0"), 0) << Log();
-  EXPECT_EQ(Run("2.0"), 1);
-  EXPECT_NE(Log().find("Not enough space on the disk for " + folder_), std::string::npos) << Log();
-  EXPECT_TRUE(Holds(small)) << "nothing changed";
-  EXPECT_EQ(Record().value("version", ""), "1.0");
-  EXPECT_EQ(Record().value("state", ""), "complete");
+  enum class Short { Folder, Cache, Shared };
+  for (const Short row : {Short::Folder, Short::Cache, Short::Shared}) {
+    SCOPED_TRACE(static_cast<int>(row));
+    folder_ = folders_.Sub("Tandory" + std::to_string(static_cast<int>(row)));
+    Mounts mounts;
+    const std::string shared = folders_.Sub("shared");
+    const bool mounted =
+        row == Short::Folder  ? mounts.Small(folder_, "1m")
+        : row == Short::Cache ? mounts.Small(cache_, "1m")
+                              : mounts.Small(shared, "2m") &&
+                                    mounts.Bind(shared + "/cache", cache_) &&
+                                    mounts.Bind(shared + "/folder", folder_);
+    if (!mounted) GTEST_SKIP() << "mounting a small tmpfs needs root: " << mounts.failure;
+    ASSERT_EQ(Run("1.0"), 0) << Log();
+    EXPECT_EQ(Run("2.0"), 1);
+    const std::string named = row == Short::Cache ? cache_ + "/tdy/live/2.0" : folder_;
+    EXPECT_NE(Log().find("Not enough space on the disk for " + named + ":"), std::string::npos)
+        << Log();
+    EXPECT_TRUE(Holds(small)) << "nothing changed";
+    EXPECT_EQ(Record().value("version", ""), "1.0");
+    EXPECT_EQ(Record().value("state", ""), "complete");
+    EXPECT_EQ(CacheFiles("tdy/live/2.0").size(), 1u) << "the build copy only";
+  }
 
+  folder_ = folders_.Sub("Tandory");
+  Mounts mounts;
+  ASSERT_TRUE(mounts.Small(folder_, "2m")) << mounts.failure;
+  ASSERT_EQ(Run("1.0"), 0) << Log();
   // The space is taken while the update runs: the check before it passed.
   Files fits = small;
   fits["Tandory.exe"] = "#!/bin/sh\necho three\n";

@@ -59,7 +59,6 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
   const Files two = VersionTwo();
   Publish("1.0", one);
   Publish("2.0", two);
-  const std::string cache = machine_.path() + "/ProgramData/Vendra Software/downloads/tdy/live/";
   for (const bool update : {false, true}) {
     SCOPED_TRACE(update ? "update" : "fresh install");
     const Files& earlier = update ? one : Files{};
@@ -67,7 +66,7 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
     const std::string to = update ? "2.0" : "1.0";
     for (const int ms : {30, 80, 150, 250, 350, 450, 600, 800}) {
       SCOPED_TRACE("killed after " + std::to_string(ms) + " ms");
-      fs::remove_all(cache + to);
+      fs::remove_all(cache_ + "/tdy/live/" + to);
       if (update) {
         ASSERT_EQ(Run("1.0"), 0) << Log();
       } else {
@@ -100,7 +99,9 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       EXPECT_EQ(finished.value("state", ""), "complete");
       EXPECT_EQ(finished["files"].size(), later.size());
       EXPECT_FALSE(fs::exists(folder_ + "/data/t4.txt") && update) << "the old version's own file";
-      EXPECT_FALSE(fs::exists(cache + to + "/data/big.bin.z.partial"));
+      // The downloads went once the record was complete; the build copy stays.
+      EXPECT_EQ(CacheFiles("tdy/live/" + to).size(), 1u);
+      EXPECT_EQ(CacheFiles("tdy/live/" + to).count("build.json"), 1u);
     }
   }
   EXPECT_TRUE(fs::is_empty(temp_.path())) << "nothing in the temporary folder";
@@ -610,19 +611,10 @@ TEST_F(InstallEngineTest, ListTellsWhatTheVendorsEntriesHoldAcrossTheMachine) {
   Publish("1.0", VersionOne());
   ASSERT_EQ(Run("1.0"), 0) << Log();
   const std::string nothing = folders_.Sub("nothing here");
-  const auto entry = [](const std::string& key, const std::string& folder,
-                        const std::u16string& publisher) {
-    VendraClient::UninstallEntry e(VendraText::Utf8ToUtf16(key + " shown"), u"", u"", u"", 0);
-    e.installLocation = VendraText::Utf8ToUtf16(folder);
-    e.publisher = publisher;
-    std::u16string error;
-    EXPECT_EQ(VendraClient::WriteUninstallEntry(e, VendraText::Utf8ToUtf16(key), error),
-              VendraClient::eVClientResult::Success);
-  };
-  entry("Tandory", folder_, VendraClient::kVendorPublisher);
-  entry("Elsewhere", nothing, VendraClient::kVendorPublisher);
-  entry("Foreign", folder_, u"Someone Else");
-  entry("Emptied", "", VendraClient::kVendorPublisher);
+  Register("Tandory", folder_);
+  Register("Elsewhere", nothing);
+  Register("Foreign", folder_, u"Someone Else");
+  Register("Emptied", "");
 
   const std::string text = Command({"list"});
   EXPECT_EQ(lastExit_, 0);
@@ -644,6 +636,73 @@ TEST_F(InstallEngineTest, ListTellsWhatTheVendorsEntriesHoldAcrossTheMachine) {
   EXPECT_EQ(objects[1].value("folder", ""), folder_);
   EXPECT_EQ(objects[1].value("version", ""), "1.0");
   EXPECT_EQ(objects[1].value("state", ""), "incomplete");
+}
+
+// clean removes from the download cache what no installed product needs and
+// keeps what a rerun needs: an unfinished update keeps its downloads (the
+// rerun fetches only what it lacks), an earlier version and a product
+// nobody has installed go, as do a stale partial download beside a
+// complete install and a link planted in the cache (never what it leads
+// to); the build copy of what is installed stays for status.
+TEST_F(InstallEngineTest, CleanRemovesWhatNoInstalledProductNeeds) {
+  const Files one = VersionOne();
+  const Files two = VersionTwo();
+  Publish("1.0", one);
+  Publish("2.0", two);
+  ASSERT_EQ(Run("1.0"), 0) << Log();
+  Register("Tandory", folder_);
+  // 2.0 stops at a wrong download, late enough for its other files to be
+  // fetched.
+  ASSERT_TRUE(service_->Script(
+      "vclient/download",
+      R"([{"filename":"Tandory.exe","status":200,"body":"not the file","delay_ms":500,
+           "content_type":"application/octet-stream"}])"));
+  ASSERT_EQ(Run("2.0"), 1);
+  ASSERT_TRUE(service_->ClearScript());
+  ASSERT_EQ(Record().value("state", ""), "incomplete");
+  const auto unfinished = CacheFiles("tdy/live/2.0");
+  ASSERT_GT(unfinished.size(), 2u);
+  WriteServiceFile(cache_, "old/live/3.0/data/x.bin.z", std::string(3000, 'x'));
+  WriteServiceFile(cache_, "old/live/3.0/data/y.bin.z.partial", std::string(700, 'y'));
+  WriteServiceFile(cache_, "stray.txt", "left by hand");
+  const std::string elsewhere = folders_.Sub("elsewhere");
+  WriteServiceFile(elsewhere, "precious.txt", "not the cache's");
+  PlantFolderLink(elsewhere, cache_ + "/tdy/live/0.9");
+  uintmax_t expected = 0;
+  for (const char* gone : {"tdy/live/1.0", "old"})
+    for (const auto& [name, size] : CacheFiles(gone)) expected += size;
+  expected += std::string("left by hand").size();
+
+  const auto report = nlohmann::json::parse(Command({"--json", "clean"}), nullptr, false);
+  EXPECT_EQ(lastExit_, 0) << report.dump();
+  EXPECT_EQ(report.value("freed_bytes", uintmax_t{0}), expected) << "a link frees nothing";
+  std::set<std::string> versions;
+  for (const auto& v : report["versions"])
+    versions.insert(v.value("product", "") + " " + v.value("version", "") + " " +
+                    v.value("removed", ""));
+  EXPECT_EQ(versions.count("tdy 1.0 all"), 1u) << report.dump();
+  EXPECT_EQ(versions.count("old 3.0 all"), 1u) << report.dump();
+  EXPECT_TRUE(CacheFiles("tdy/live/1.0").empty());
+  EXPECT_FALSE(fs::exists(cache_ + "/old"));
+  EXPECT_FALSE(fs::exists(cache_ + "/stray.txt"));
+  EXPECT_EQ(CacheFiles("tdy/live/2.0"), unfinished) << "what the rerun needs stays";
+  EXPECT_EQ(ReadTextFile(elsewhere + "/precious.txt"), "not the cache's");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(cache_ + "/tdy/live/0.9")));
+
+  const size_t before = service_->RequestLog().size();
+  ASSERT_EQ(Run("2.0"), 0) << Log();
+  size_t fetched = 0;
+  for (size_t i = before; i < service_->RequestLog().size(); ++i)
+    fetched += service_->RequestLog()[i].value("path", "") == "vclient/download" ? 1 : 0;
+  EXPECT_EQ(fetched, 1u) << "only the file that was wrong";
+
+  // Beside a complete install only the build copy is needed.
+  WriteServiceFile(cache_, "tdy/live/2.0/data/big.bin.z.partial", std::string(1500, 'p'));
+  const std::string text = Command({"clean"});
+  EXPECT_EQ(lastExit_, 0);
+  EXPECT_NE(text.find("removed the downloads of tdy live 2.0"), std::string::npos) << text;
+  EXPECT_NE(text.find("Freed 1.5 kB (1 file(s))"), std::string::npos) << text;
+  EXPECT_NE(Command({"status", folder_}).find("tdy live 2.0, complete"), std::string::npos);
 }
 
 }  // namespace

@@ -59,6 +59,11 @@ TEST_F(InstallLockTest, ASecondRunSaysWhomItWaitsForAndGivesUpOrGoesOn) {
       << ReadTextFile(folder_.Sub("err"));
   EXPECT_NE(ReadTextFile(folder_.Sub("err")).find("--wait SECONDS"), std::string::npos);
   EXPECT_EQ(ReadTextFile(folder_.Sub("out")), "");
+  ForgetOutput();
+  EXPECT_EQ(RunProgram({VENDRA_BUILD_PROGRAM, "--wait", "0", "clean"},
+                       {folder_.Sub("out"), folder_.Sub("err")}),
+            4)
+      << "clean takes the lock too";
 
   // Waiting: it goes on as soon as the other install ends.
   int code = -1;

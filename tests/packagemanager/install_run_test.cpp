@@ -202,14 +202,15 @@ TEST_F(InstallRunTest, TheEntrysModifyRepairsAndItsUninstallRemovesTheProductAnd
   ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << ReadFile(log_);
   const std::string packageManager = dataFolder_ + "/utils/VendraBuild.exe";
 
-  // A damaged install is repaired from the downloads kept in the data folder.
+  // A damaged install is repaired: the cache kept only the build copy of the
+  // complete install, so the two damaged files are fetched again.
   fs::remove(installFolder_ + "/data/welcome.txt");
   std::ofstream(installFolder_ + "/Tandory.exe", std::ios::app) << "tampered";
   ASSERT_EQ(RunPackageManager({"modify", "tandory", installFolder_}, packageManager), 0)
       << ReadFile(log_);
   EXPECT_NE(ReadFile(log_).find("Installing 2 file(s)"), std::string::npos) << ReadFile(log_);
   EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"), "Welcome to Tandory 2.5.1.\n");
-  EXPECT_EQ(service_->CountRequests("vclient/download"), 4) << "nothing fetched again";
+  EXPECT_EQ(service_->CountRequests("vclient/download"), 6) << "only the damaged files";
 
   const std::string uninstall = VendraText::Utf16ToUtf8(EntryValue(u"UninstallString"));
   ASSERT_NE(uninstall.find("uninstall tandory"), std::string::npos) << uninstall;
@@ -221,6 +222,7 @@ TEST_F(InstallRunTest, TheEntrysModifyRepairsAndItsUninstallRemovesTheProductAnd
   EXPECT_TRUE(fs::exists(installer_)) << "not the package's file";
   EXPECT_EQ(EntryValue(u"UninstallString"), u"");
   EXPECT_EQ(EntryValue(u"DisplayName"), u"");
+  EXPECT_FALSE(fs::exists(dataFolder_ + "/downloads/tdy")) << "the product's download cache";
 }
 
 // Any folder a release engineer publishes comes back byte for byte: nested

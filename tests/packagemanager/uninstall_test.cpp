@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/text/utf.h"
+#include "install/uninstall_entry.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_record.h"
 #include "platform/registry.h"
@@ -43,6 +44,7 @@ class UninstallTest : public ::testing::Test {
     ASSERT_EQ(key.CreateForWriting(kEntry, VendraPlatform::RegistryView::Default32), 0u);
     key.SetString(u"InstallLocation", folder);
     key.SetString(u"DisplayName", u"Tandory");
+    key.SetString(u"Publisher", VendraClient::kVendorPublisher);
   }
 
   std::u16string Registered() {
@@ -55,13 +57,23 @@ class UninstallTest : public ::testing::Test {
 
   TempFolder machine_;
   TempFolder folders_;
+  std::string cache_ = machine_.path() + "/ProgramData/Vendra Software/downloads";
 };
 
+// The download cache goes with the last install that needs it: B's
+// uninstall keeps the build copy of the version A still holds (its
+// downloads are no longer needed) and removes the product's other
+// versions; A's removes the product's cache. Another product's stays.
 TEST_F(UninstallTest, RemovingBLeavesTheEntryOfAAndTheFoldersItEmptied) {
   const std::u16string a = Installed("A");
   const std::u16string b = Installed("B");
   WriteTextFile(folders_.Sub("B/data/user.cfg"), "the user's own file");
   RegisterIn(a);
+  for (const char* file : {"tdy/live/1.0/build.json", "tdy/live/1.0/data/levels/one.map.z",
+                           "tdy/live/0.9/build.json", "other/live/1.0/build.json"}) {
+    fs::create_directories(fs::path(cache_ + "/" + file).parent_path());
+    WriteTextFile(cache_ + "/" + file, "cached");
+  }
 
   EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", b), 0);
   EXPECT_EQ(Registered(), a) << "the entry names A and stays";
@@ -69,6 +81,9 @@ TEST_F(UninstallTest, RemovingBLeavesTheEntryOfAAndTheFoldersItEmptied) {
   EXPECT_FALSE(fs::exists(folders_.Sub("B/data/levels"))) << "emptied by the uninstall";
   EXPECT_TRUE(fs::exists(folders_.Sub("B/data/user.cfg"))) << "not the product's";
   EXPECT_TRUE(fs::exists(folders_.Sub("A/data/levels/one.map")));
+  EXPECT_TRUE(fs::exists(cache_ + "/tdy/live/1.0/build.json")) << "A's version";
+  EXPECT_FALSE(fs::exists(cache_ + "/tdy/live/1.0/data"));
+  EXPECT_FALSE(fs::exists(cache_ + "/tdy/live/0.9"));
 
   // Nothing installed any more: a clean no-op, and again.
   EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", b), 0);
@@ -79,6 +94,8 @@ TEST_F(UninstallTest, RemovingBLeavesTheEntryOfAAndTheFoldersItEmptied) {
   EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", a + u"/"), 0);
   EXPECT_EQ(Registered(), u"");
   EXPECT_FALSE(fs::exists(folders_.Sub("A/data")));
+  EXPECT_FALSE(fs::exists(cache_ + "/tdy"));
+  EXPECT_TRUE(fs::exists(cache_ + "/other/live/1.0/build.json"));
 }
 
 // Only a file still holding a content an install put under its name is
