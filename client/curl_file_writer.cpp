@@ -14,6 +14,7 @@
 #include "platform/local_path.h"
 #include "platform/new_file.h"
 #include "platform/paths.h"
+#include "platform/sys_error.h"
 
 namespace VendraClient {
 
@@ -71,7 +72,11 @@ bool VClient_CurlWriter_File::Open(const std::u16string& target, const std::u16s
   // spliced onto this one: they go, and the record of what is asked now is
   // written before the first new byte.
   if (size != 0 && !ownPartial && !(known && PartialRecordMatches(record, recordText))) {
-    VendraPlatform::DeleteFile(partial);
+    if (const uint32_t err = VendraPlatform::DeleteFile(partial);
+        err != 0 && err != VendraPlatform::SysError::kFileNotFound) {
+      error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
+      return false;
+    }
     size = 0;
   }
   if (size == 0) {
