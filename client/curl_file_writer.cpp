@@ -185,11 +185,11 @@ eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t htt
   if (passedAt_ != 0) {
     DiscardPartial();
     error = expectedSize_ != 0
-                ? VendraText::Format(u"Refused the download of %ls: it passed the %llu bytes "
+                ? VendraText::Format(u"Wrong download of %ls: it passed the %llu bytes "
                                      u"expected (%llu bytes received); it was discarded",
                                      targetPath_, static_cast<unsigned long long>(expectedSize_),
                                      static_cast<unsigned long long>(passedAt_))
-                : VendraText::Format(u"Refused the download of %ls: it passed %llu bytes, the "
+                : VendraText::Format(u"Wrong download of %ls: it passed %llu bytes, the "
                                      u"most a download of unknown size may have (%llu bytes "
                                      u"received); it was discarded",
                                      targetPath_,

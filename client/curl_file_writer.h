@@ -65,7 +65,7 @@ class VClient_CurlWriter_File final : public VClient_CurlWriter {
   // the error. A 416 reply, a wrong size or a wrong digest discards the
   // partial file ("Wrong download of PATH: expected N bytes with SHA-256 X,
   // received M bytes with SHA-256 Y; it was discarded"), and so does a
-  // download that passed its size (VerifyFailed, "Refused the download of
+  // download that passed its size (VerifyFailed, "Wrong download of
   // PATH: it passed the N bytes expected (M bytes received); it was
   // discarded").
   eVClientResult Finish(eVClientResult code, uint32_t httpStatus, std::u16string& error);

@@ -266,11 +266,11 @@ TEST_F(PackageManagerInstallationTest, HostileRepliesAreBoundedAndPartialFilesTi
       {"endless build file", Act::DownloadBuildFile, 60,
        [&] { ASSERT_TRUE(service_->Script("vclient/download", endless)); },
        eVClientResult::VerifyFailed,
-       "Refused the download of " + buildFile + ": it passed the 1000 bytes expected (", {""}},
+       "Wrong download of " + buildFile + ": it passed the 1000 bytes expected (", {""}},
       {"endless utility", Act::Install, 60,
        [&] { ASSERT_TRUE(service_->Script("vclient/download", endless)); },
        eVClientResult::VerifyFailed,
-       "Refused the download of " + Utils("VendraBuild.exe.z") + ": it passed the " +
+       "Wrong download of " + Utils("VendraBuild.exe.z") + ": it passed the " +
            packedSize + " bytes expected (",
        {""}},
       {"endless utility of unknown size", Act::Install, 60,
@@ -284,7 +284,7 @@ TEST_F(PackageManagerInstallationTest, HostileRepliesAreBoundedAndPartialFilesTi
          ASSERT_TRUE(service_->Script("vclient/download", endless));
        },
        eVClientResult::VerifyFailed,
-       "Refused the download of " + Utils("VendraBuild.exe.z") +
+       "Wrong download of " + Utils("VendraBuild.exe.z") +
            ": it passed 4194304 bytes, the most a download of unknown size may have (",
        {""}},
       {"endless text", Act::Install, 60,
