@@ -43,10 +43,10 @@ eVClientResult RefuseUnsafeName(const char16_t* what, const std::u16string& name
   return eVClientResult::Failed;
 }
 
-// The size an entry gives for its ".z" form, 0 when it gives none.
-uint64_t CompressedSize(const VSJObject* file) {
+// The size an entry or a manifest gives under key, 0 when it gives none.
+uint64_t SizeMember(const VSJObject* object, std::u16string_view key) {
   uint32_t size = 0;
-  return file->GetUInt(u"compressed_size", size) ? size : 0;
+  return object->GetUInt(key, size) ? size : 0;
 }
 
 }  // namespace
@@ -191,7 +191,7 @@ eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* 
   // The digest is checked as the bytes arrive: a wrong file never takes the
   // cache name, and nobody reads it back to check it.
   return DownloadWithRetries(prepare, destination, within,
-                             ExpectedDownload(CompressedSize(file),
+                             ExpectedDownload(SizeMember(file, u"compressed_size"),
                                               NarrowMember(file, u"compressed_sha256")),
                              job, listener, error);
 }
@@ -236,8 +236,12 @@ eVClientResult VClient::DownloadUtilityFile(VSJObject* manifest, VAsync* job,
     transfer.AddFormField("utility", name);
     return eVClientResult::Success;
   };
-  return DownloadWithRetries(prepare, destination, dataFolder_.Path(u"utils"), 0, job, listener,
-                             error);
+  // What the manifest says of the ".z" file bounds the download and ties a
+  // partial file to this version of the utility.
+  return DownloadWithRetries(prepare, destination, dataFolder_.Path(u"utils"),
+                             ExpectedDownload(SizeMember(manifest, u"compressed_file_size"),
+                                              NarrowMember(manifest, u"compressed_file_sha256")),
+                             job, listener, error);
 }
 
 }  // namespace VendraClient

@@ -4,7 +4,9 @@
 
 #include "async/v_async_listener.h"
 #include "client/partial_download.h"
+#include "client/partial_record.h"
 #include "client/transfer_stop.h"
+#include "client/transport_limits.h"
 #include "client/write_failure.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
@@ -13,6 +15,7 @@
 #include "platform/local_path.h"
 #include "platform/new_file.h"
 #include "platform/paths.h"
+#include "platform/sys_error.h"
 
 namespace VendraClient {
 
@@ -21,24 +24,31 @@ namespace {
 // A service error object is a few hundred bytes; more of an error reply is
 // not worth keeping.
 constexpr size_t kLargestErrorReply = 64 * 1024;
+constexpr char16_t kRecordSuffix[] = u".expected";
 
 bool IsSuccessStatus(uint32_t status) { return status / 100 == 2; }
 
 }  // namespace
 
 VClient_CurlWriter_File::VClient_CurlWriter_File(VAsync* context, VAsyncListener* listener)
-    : context_(context), listener_(listener), stop_(StopSignalOf(listener)) {
+    : context_(context),
+      listener_(listener),
+      stop_(StopSignalOf(listener)),
+      largestUnsized_(CurrentTransportLimits().largestUnsizedDownload) {
   Sha256Start(digest_);
 }
 
 VClient_CurlWriter_File::~VClient_CurlWriter_File() {
   partial_.Close();
   // An attempt that brought nothing leaves nothing.
-  if (!partialPath_.empty() && BytesHeld() == 0) VendraPlatform::DeleteFile(partialPath_);
+  if (!partialPath_.empty() && BytesHeld() == 0) {
+    VendraPlatform::DeleteFile(partialPath_);
+    VendraPlatform::DeleteFile(recordPath_);
+  }
 }
 
 bool VClient_CurlWriter_File::Open(const std::u16string& target, const std::u16string& within,
-                                   std::u16string& error) {
+                                   std::u16string& error, bool ownPartial) {
   if (target.empty()) {
     error = u"Failed to open file (no name) for writing (err=87)";
     return false;
@@ -53,14 +63,35 @@ bool VClient_CurlWriter_File::Open(const std::u16string& target, const std::u16s
     return false;
   }
   const std::u16string partial = target + kPartialDownloadSuffix;
+  const std::u16string record = partial + kRecordSuffix;
+  const std::string recordText = PartialRecordText(expectedSize_, expectedDigest_);
+  const bool known = expectedSize_ != 0 || !expectedDigest_.empty();
   uint64_t size = 0;
   if (VendraPlatform::GetFileSize(partial, size) != 0) size = 0;
+  // Bytes of another file (another version, an earlier program) would be
+  // spliced onto this one: they go, and the record of what is asked now is
+  // written before the first new byte.
+  if (size != 0 && !ownPartial && !(known && PartialRecordMatches(record, recordText))) {
+    if (const uint32_t err = VendraPlatform::DeleteFile(partial);
+        err != 0 && err != VendraPlatform::SysError::kFileNotFound) {
+      error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
+      return false;
+    }
+    size = 0;
+  }
+  if (size == 0) {
+    if (const uint32_t err = VendraPlatform::WriteFileAtomically(record, recordText)) {
+      error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
+      return false;
+    }
+  }
   if (const uint32_t err = partial_.OpenForAppending(partial)) {
     error = VendraText::Format(u"Failed to open file %ls for writing (err=%d)", target, err);
     return false;
   }
   targetPath_ = target;
   partialPath_ = partial;
+  recordPath_ = record;
   kept_ = size;
   if (kept_ != 0) RestartDigest();
   return true;
@@ -112,7 +143,12 @@ size_t VClient_CurlWriter_File::Write(const char* data, size_t size, size_t coun
                                                                            errorBody_.size())));
     return bytes;
   }
-  if (writeError_ != 0) return 0;
+  if (writeError_ != 0 || passedAt_ != 0) return 0;
+  // Nothing past the size the file is meant to have reaches the disk.
+  if (bytes > Bound() - std::min(Bound(), BytesHeld())) {
+    passedAt_ = BytesHeld() + bytes;
+    return 0;
+  }
   if (const uint32_t err = partial_.Write(data, bytes)) {
     writeError_ = err;
     return 0;
@@ -131,6 +167,7 @@ size_t VClient_CurlWriter_File::Write(const char* data, size_t size, size_t coun
 void VClient_CurlWriter_File::DiscardPartial() {
   partial_.Close();
   VendraPlatform::DeleteFile(partialPath_);
+  VendraPlatform::DeleteFile(recordPath_);
   kept_ = 0;
   received_ = 0;
   RestartDigest();
@@ -144,6 +181,21 @@ eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t htt
     // next attempt.
     error = WriteFailureText(partialPath_, writeError_ != 0 ? writeError_ : closeError);
     return eVClientResult::FileOpenFailed;
+  }
+  if (passedAt_ != 0) {
+    DiscardPartial();
+    error = expectedSize_ != 0
+                ? VendraText::Format(u"Wrong download of %ls: it passed the %llu bytes "
+                                     u"expected (%llu bytes received); it was discarded",
+                                     targetPath_, static_cast<unsigned long long>(expectedSize_),
+                                     static_cast<unsigned long long>(passedAt_))
+                : VendraText::Format(u"Wrong download of %ls: it passed %llu bytes, the "
+                                     u"most a download of unknown size may have (%llu bytes "
+                                     u"received); it was discarded",
+                                     targetPath_,
+                                     static_cast<unsigned long long>(largestUnsized_),
+                                     static_cast<unsigned long long>(passedAt_));
+    return eVClientResult::VerifyFailed;
   }
   if (httpStatus == 416) {
     // The partial file is as long as the file or longer: it is not a prefix.
@@ -173,10 +225,11 @@ eVClientResult VClient_CurlWriter_File::Finish(eVClientResult code, uint32_t htt
       return eVClientResult::VerifyFailed;
     }
     if (const uint32_t err = VendraPlatform::MoveFileReplacing(partialPath_, targetPath_)) {
-      error = VendraText::Format(u"Failed to move the downloaded file to %ls (err=%d)",
+      error = VendraText::Format(u"Failed to move temporary file to %ls. GetLastError=%d",
                                  targetPath_, err);
       return eVClientResult::Failed;
     }
+    VendraPlatform::DeleteFile(recordPath_);
     kept_ = 0;
     received_ = 0;
     return code;

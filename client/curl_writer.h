@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace VendraClient {
@@ -20,14 +21,22 @@ class VClient_CurlWriter {
   virtual bool StopRequested() const { return false; }
 };
 
-// Collects the reply into a string owned by the caller.
+// Collects the reply into a string owned by the caller, up to largest
+// bytes: a reply that would pass it ends the transfer at once, and what came
+// of it is dropped.
 class VClient_CurlWriter_String final : public VClient_CurlWriter {
  public:
-  explicit VClient_CurlWriter_String(std::string* text) : text_(text) {}
+  VClient_CurlWriter_String(std::string* text, uint64_t largest)
+      : text_(text), largest_(largest) {}
   size_t Write(const char* data, size_t size, size_t count) override;
+  // The reply passed largest; the transfer was ended for it.
+  bool Overflowed() const { return overflowed_; }
+  uint64_t largest() const { return largest_; }
 
  private:
   std::string* text_;
+  uint64_t largest_;
+  bool overflowed_ = false;
 };
 
 // The transfer's write callback: forwards to the writer given as write data.

@@ -59,6 +59,10 @@ eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
   const int attempts = limits.downloadAttempts < 1 ? 1 : limits.downloadAttempts;
   long pauseMs = limits.retryPauseMs;
   std::u16string history;
+  // Whether an attempt of this run continued from bytes already there, and
+  // whether the file was started over for a wrong result of one.
+  bool continued = false;
+  bool startedOver = false;
   for (int attempt = 1;; ++attempt) {
     std::u16string attemptError;
     uint64_t held = 0;
@@ -69,13 +73,15 @@ eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
     std::u16string partialPath;
     {
       VClient_CurlWriter_File writer(job, listener);
-      if (!writer.Open(destination, within, attemptError)) {
+      writer.ExpectSize(expected.size);
+      if (!expected.sha256.empty()) writer.ExpectDigest(expected.sha256);
+      // What an earlier attempt of this run left is this download's own.
+      if (!writer.Open(destination, within, attemptError, attempt > 1)) {
         error = attemptError;
         return eVClientResult::FileOpenFailed;
       }
-      writer.ExpectSize(expected.size);
-      if (!expected.sha256.empty()) writer.ExpectDigest(expected.sha256);
       startedAt = writer.ResumeFrom();
+      continued = continued || startedAt != 0;
       std::optional<NamedMutexLockGuard> lock;
       VClientTransfer transfer;
       code = prepare(lock, transfer, attemptError);
@@ -92,9 +98,22 @@ eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
       partialPath = writer.PartialPath();
     }
     if (code == eVClientResult::Success) return code;
+    // The bytes continued from may have been another file's, whatever their
+    // record said (a service that changed the file under the same name): the
+    // writer has discarded them, and the file is fetched whole once more at
+    // once, without counting among the attempts.
+    if (code == eVClientResult::VerifyFailed && continued && !startedOver) {
+      startedOver = true;
+      continued = false;
+      history += VendraText::Format(u"attempt %d from byte %llu: %ls; ", attempt,
+                                    static_cast<unsigned long long>(startedAt), attemptError);
+      Note(job, listener, destination,
+           VendraText::Format(u"%ls; starting the file over", attemptError));
+      continue;
+    }
     const bool transient = IsTransient(code, status, curlCode);
-    if (!transient || attempt >= attempts) {
-      if (attempt == 1) {
+    if (!transient || attempt - (startedOver ? 1 : 0) >= attempts) {
+      if (history.empty()) {
         error = attemptError;
       } else {
         history += VendraText::Format(u"attempt %d: %ls", attempt, attemptError);
@@ -103,7 +122,8 @@ eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
             u"received (%ls)",
             destination, attempt, history);
       }
-      if (transient && held != 0)
+      // Only a partial file whose record says what it is can be continued.
+      if (transient && held != 0 && (expected.size != 0 || !expected.sha256.empty()))
         error += VendraText::Format(u"; %llu bytes are kept in %ls and the next run continues "
                                     u"from there",
                                     static_cast<unsigned long long>(held), partialPath);

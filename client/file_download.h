@@ -31,14 +31,16 @@ struct ExpectedDownload {
 };
 
 // Downloads into destination through the file writer, continuing a partial
-// file left by an earlier attempt or run with a range request. Transient
-// failures (no connection, a cut or stalled transfer, a 5xx reply, a range
-// the service will not serve) are tried again a few times with growing
-// pauses, each attempt continuing from the bytes already there; the final
-// text says what happened and what was tried. No folder on the way to
-// destination may lead outside within (when given). A file that is not what
-// expected says is refused and discarded (its digest is taken as it
-// arrives). The listener hears the progress of every attempt, and a
+// file left by an earlier attempt, or by an earlier run when its record says
+// it is the file expected now, with a range request. Transient failures (no
+// connection, a cut, stalled or crawling transfer, a 5xx reply, a range the
+// service will not serve) are tried again a few times with growing pauses,
+// each attempt continuing from the bytes already there; the final text says
+// what happened and what was tried. No folder on the way to destination may
+// lead outside within (when given). A file that is not what expected says,
+// or passes its size (or the ceiling of TransportLimits when the size is not
+// known), is refused and discarded (its digest is taken as it arrives); when
+// some of its bytes were continued from, it is started over once, at once. The listener hears the progress of every attempt, and a
 // progress object with a "note" before each retry; a listener that is a
 // TransferStopSignal ends the download, even during a pause (Cancelled).
 eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,

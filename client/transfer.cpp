@@ -1,8 +1,10 @@
 #include "client/transfer.h"
 
+#include <optional>
 #include <string>
 
 #include "client/connection_pool.h"
+#include "client/rate_floor.h"
 #include "client/service_address.h"
 #include "client/transport_limits.h"
 #include "common/text/format.h"
@@ -54,10 +56,26 @@ Observer& TheObserver() {
   return observer;
 }
 
+// What the progress callback watches: the writer's wish to stop and, for a
+// download, the rate floor.
+struct ProgressWatch {
+  const VClient_CurlWriter* writer;
+  std::optional<RateFloor> floor;
+  bool tooSlow = false;
+};
+
 // Asked by libcurl about once a second, and as bytes move: a writer that
-// wants the transfer to end ends it, even while nothing arrives.
-int ProgressCallback(void* writer, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-  return static_cast<const VClient_CurlWriter*>(writer)->StopRequested() ? 1 : 0;
+// wants the transfer to end ends it, even while nothing arrives; so does a
+// download that has crawled below the floor for a whole window.
+int ProgressCallback(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+  auto* watch = static_cast<ProgressWatch*>(context);
+  if (watch->writer->StopRequested()) return 1;
+  if (watch->floor &&
+      watch->floor->Broken(RateFloor::Clock::now(), static_cast<uint64_t>(received))) {
+    watch->tooSlow = true;
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -126,7 +144,9 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
   // one (a test set-up).
   const bool plainService = url_.compare(0, 7, "http://") == 0;
   curl_easy_setopt(handle_, CURLOPT_REDIR_PROTOCOLS_STR, plainService ? "http,https" : "https");
+  ProgressWatch watch{&writer, std::nullopt};
   if (stallLimited_) {
+    watch.floor.emplace(limits.slowBytesPerSecond, limits.slowSeconds);
     curl_easy_setopt(handle_, CURLOPT_TIMEOUT, 0L);
     curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, limits.stallBytesPerSecond);
     curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
@@ -142,7 +162,7 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &writer);
   curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, ProgressCallback);
-  curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, &writer);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, &watch);
   const std::string caFile = ServiceCaFile();
   if (!caFile.empty()) curl_easy_setopt(handle_, CURLOPT_CAINFO, caFile.c_str());
 
@@ -166,6 +186,13 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
           static_cast<int>(code), target ? target : "another address");
       return eVClientResult::TransferFailed;
     }
+  }
+  if (code == CURLE_ABORTED_BY_CALLBACK && watch.tooSlow) {
+    // Tried again like a stall.
+    error = VendraText::Format(
+        u"The transfer was slower than %d bytes per second for %d seconds and was ended",
+        static_cast<int>(limits.slowBytesPerSecond), static_cast<int>(limits.slowSeconds));
+    return eVClientResult::TransferTimedOut;
   }
   if (code == CURLE_ABORTED_BY_CALLBACK) {
     error = u"The transfer was stopped";

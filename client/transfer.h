@@ -46,7 +46,9 @@ class VClientTransfer {
   // Asks for the reply body from byte first on ("Range: bytes=FIRST-").
   void RequestFrom(uint64_t first);
   // A file download: no limit on the whole transfer, but an end when it
-  // stalls (see TransportLimits).
+  // stalls or crawls (see TransportLimits; a crawl ends it as TransferTimedOut
+  // with "The transfer was slower than N bytes per second for S seconds and
+  // was ended").
   void LimitByStall() { stallLimited_ = true; }
   // Runs the transfer into writer and maps the outcome: a writer that asks
   // to stop ends it within about a second (-5, Cancelled); libcurl failures
@@ -57,6 +59,8 @@ class VClientTransfer {
                                 std::u16string& error);
 
   const std::string& url() const { return url_; }
+  // The request path as given to SetRequestPath, without a leading slash.
+  const std::string& path() const { return path_; }
   // libcurl's code of the last PerformRequest (0 when it got a reply).
   int curlCode() const { return curlCode_; }
 

@@ -29,9 +29,10 @@ int32_t StreamRoom(z_stream& stream, int32_t size) {
   return room > INT32_MAX ? 0 : static_cast<int32_t>(room);
 }
 
-// The text and code of a new file that could not be made or written. Only
-// the opening has a runtime error number: a write that stops part-way
-// reports 0, as the runtime's writer does.
+// The text and code of a new file that could not be made, written or put in
+// place. The opening and the final rename have a runtime error number; a
+// write that stops part-way (its flush included) reports 0, as the runtime's
+// writer does.
 eVClientResult WriteFailure(uint32_t created, bool inflating, std::u16string& error) {
   const int errorNumber = CrtErrorNumber(created);
   if (errorNumber == kCrtAccessDenied) {
@@ -67,17 +68,33 @@ bool CreateBeside(VendraPlatform::NewFile& file, const ExpectedFile& target, boo
   return false;
 }
 
+// Puts the written new file in place of the target. Its data reaches the
+// disk first, so that what fails after that is the rename alone, reported
+// with its own error (a folder in the target's place is access denied).
+eVClientResult PlaceNewFile(VendraPlatform::NewFile& file, const ExpectedFile& target,
+                            bool inflating, std::u16string& error) {
+  if (file.Output().Flush() != 0) {
+    file.Discard();
+    return WriteFailure(0, inflating, error);
+  }
+  if (const uint32_t err = file.Place(target.executable)) {
+    file.Discard();
+    return WriteFailure(err, inflating, error);
+  }
+  return eVClientResult::Success;
+}
+
 // Puts bytes in place of path through a new file beside it.
 eVClientResult PlaceBytes(const BufferRef& bytes, const ExpectedFile& target, bool inflating,
                           std::u16string& error) {
   VendraPlatform::NewFile file;
   eVClientResult code = eVClientResult::Success;
   if (!CreateBeside(file, target, inflating, code, error)) return code;
-  uint32_t err = file.Output().Write(bytes->Data(), static_cast<size_t>(bytes->Size()));
-  if (err == 0) err = file.Place(target.executable);
-  if (err == 0) return eVClientResult::Success;
-  file.Discard();
-  return WriteFailure(0, inflating, error);
+  if (file.Output().Write(bytes->Data(), static_cast<size_t>(bytes->Size())) != 0) {
+    file.Discard();
+    return WriteFailure(0, inflating, error);
+  }
+  return PlaceNewFile(file, target, inflating, error);
 }
 
 // The ".z" file is read and expanded in blocks of these sizes: memory stays
@@ -156,10 +173,9 @@ eVClientResult ExpandIntoPlace(const std::u16string& compressedPath, const Expec
       return eVClientResult::VerifyFailed;
     }
   }
-  if (file.Place(expected.executable) != 0) {
-    file.Discard();
-    return WriteFailure(0, true, error);
-  }
+  if (const eVClientResult placed = PlaceNewFile(file, expected, true, error);
+      placed != eVClientResult::Success)
+    return placed;
   outputSize = static_cast<int32_t>(expansion.size);
   return eVClientResult::Success;
 }

@@ -33,4 +33,8 @@ std::u16string_view FolderOf(std::u16string_view path);
 // no "." or ".." segment, no control characters.
 bool IsContainedRelativePath(std::u16string_view relative);
 
+// True when the two names reach the same file as this system's file system
+// compares names: whatever their letter case on Windows, exactly elsewhere.
+bool SameFileName(std::u16string_view a, std::u16string_view b);
+
 }  // namespace VendraPlatform

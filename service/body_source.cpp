@@ -23,6 +23,8 @@ BodySource::BodySource(const ServiceReply& reply, BodyShaping shaping, StopSigna
     size_ = reply.fileSize;
     buffer_.resize(kBlockSize);
   }
+  bodySize_ = size_;
+  if (shaping_.repeatTo && bodySize_ != 0) size_ = *shaping_.repeatTo;
 }
 
 BodySource::~BodySource() {
@@ -44,17 +46,10 @@ bool BodySource::Provide(size_t offset, size_t length, httplib::DataSink& sink) 
     step = std::min<size_t>(step, *shaping_.closeAfter - offset);
   }
   const char* data = nullptr;
-  if (fd_ < 0) {
+  if (fd_ < 0 && !shaping_.repeatTo) {
     data = memory_.data() + first_ + offset;
   } else {
-    if (buffer_.size() < step) buffer_.resize(step);
-    size_t done = 0;
-    while (done < step) {
-      const ssize_t got = ::pread(fd_, buffer_.data() + done, step - done,
-                                  static_cast<off_t>(first_ + offset + done));
-      if (got <= 0) return false;  // the file shrank or broke under us
-      done += static_cast<size_t>(got);
-    }
+    if (!Fill(first_ + offset, step)) return false;
     data = buffer_.data();
   }
   if (!sink.write(data, step)) return false;
@@ -62,6 +57,24 @@ bool BodySource::Provide(size_t offset, size_t length, httplib::DataSink& sink) 
   if (shaping_.chunkDelayMs > 0 &&
       stop_.WaitFor(std::chrono::milliseconds(shaping_.chunkDelayMs))) {
     return false;
+  }
+  return true;
+}
+
+bool BodySource::Fill(uint64_t position, size_t step) {
+  if (buffer_.size() < step) buffer_.resize(step);
+  size_t done = 0;
+  while (done < step) {
+    const uint64_t at = (position + done) % bodySize_;
+    const size_t run = static_cast<size_t>(std::min<uint64_t>(step - done, bodySize_ - at));
+    if (fd_ < 0) {
+      std::memcpy(buffer_.data() + done, memory_.data() + at, run);
+      done += run;
+      continue;
+    }
+    const ssize_t got = ::pread(fd_, buffer_.data() + done, run, static_cast<off_t>(at));
+    if (got <= 0) return false;  // the file shrank or broke under us
+    done += static_cast<size_t>(got);
   }
   return true;
 }

@@ -13,11 +13,13 @@
 namespace VendraService {
 
 // How a reply body is delivered when a test scripted it: cut off after some
-// bytes, or slowly in small steps.
+// bytes, slowly in small steps, or repeated to a length far beyond the body
+// (an endless reply, produced as it is sent, never held whole).
 struct BodyShaping {
   std::optional<uint64_t> closeAfter;
   uint64_t chunkSize = 0;
   int64_t chunkDelayMs = 0;
+  std::optional<uint64_t> repeatTo;
 };
 
 // Feeds a reply body to the HTTP library block by block, from memory or from
@@ -38,11 +40,16 @@ class BodySource {
   bool Provide(size_t offset, size_t length, httplib::DataSink& sink);
 
  private:
+  // Copies step bytes of the body from position on into buffer_ (wrapping
+  // round the body when it is repeated); false when the file cannot give them.
+  bool Fill(uint64_t position, size_t step);
+
   std::string memory_;
   bool fromFile_ = false;
   int fd_ = -1;
   uint64_t first_ = 0;
   uint64_t size_ = 0;
+  uint64_t bodySize_ = 0;  // of one copy of the body
   BodyShaping shaping_;
   StopSignal& stop_;
   std::vector<char> buffer_;

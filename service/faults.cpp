@@ -48,6 +48,8 @@ bool ParseEntry(const nlohmann::json& entry, ScriptedReply& reply, std::string& 
       reply.chunkSize = value.get<uint64_t>();
     } else if (name == "chunk_delay_ms" && value.is_number_integer()) {
       reply.chunkDelayMs = value.get<int64_t>();
+    } else if (name == "repeat_to" && value.is_number_unsigned()) {
+      reply.repeatTo = value.get<uint64_t>();
     } else if (name == "filename" && value.is_string()) {
       reply.filename = value.get<std::string>();
     } else if (name == "headers" && value.is_object()) {

@@ -29,6 +29,7 @@ struct ScriptedReply {
   std::optional<uint64_t> closeAfter;      // body bytes sent before the connection is cut
   uint64_t chunkSize = 0;                  // slow body: bytes per step ...
   int64_t chunkDelayMs = 0;                // ... and the pause after each step
+  std::optional<uint64_t> repeatTo;        // the body over and over, this many bytes in all
   std::optional<std::string> filename;     // only for requests with this "filename" field
 };
 

@@ -146,8 +146,10 @@ void HttpFront::Install() {
       shaping.closeAfter = scripted->closeAfter;
       shaping.chunkSize = scripted->chunkSize;
       shaping.chunkDelayMs = scripted->chunkDelayMs;
+      shaping.repeatTo = scripted->repeatTo;
     }
-    const bool shaped = shaping.closeAfter || shaping.chunkSize != 0 || shaping.chunkDelayMs != 0;
+    const bool shaped = shaping.closeAfter || shaping.chunkSize != 0 ||
+                        shaping.chunkDelayMs != 0 || shaping.repeatTo;
     if (reply.filePath.empty() && !shaped) {
       res.set_content(reply.body, reply.contentType);
       return;

@@ -113,6 +113,7 @@ int main() {
   auto clientDownload = [&]() -> int {
     std::u16string error;
     VendraClient::VClient_CurlWriter_File writer(nullptr, nullptr);
+    writer.ExpectSize(kFileSize);
     if (!writer.Open(VendraText::Utf8ToUtf16(clientTarget), u"", error)) return 2;
     VendraClient::VClientTransfer transfer;
     if (transfer.CreateTransfer(error) != VendraClient::eVClientResult::Success) return 3;

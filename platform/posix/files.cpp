@@ -23,6 +23,8 @@ namespace VendraPlatform {
 
 const char16_t kPathSeparator = u'/';
 
+bool SameFileName(std::u16string_view a, std::u16string_view b) { return a == b; }
+
 using Posix::Native;
 using Posix::NativePath;
 using Posix::SysErrorFromErrno;

@@ -192,10 +192,13 @@ uint32_t NewFile::Create(std::u16string_view within, std::u16string_view target)
     return err;
   Descriptor held(dir);
   // A file its caller may not write stays as it is, as when it is opened for
-  // writing in place; the rename would otherwise replace it.
+  // writing in place; the rename would otherwise replace it. A file nobody
+  // may write is read-only for the administrator too, who passes every
+  // access check.
   struct stat st;
   if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-      ::faccessat(dir, name.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+      ((st.st_mode & 0222) == 0 ||
+       (::faccessat(dir, name.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)))
     return SysError::kAccessDenied;
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string temp = name + ".new-" + RandomPart();

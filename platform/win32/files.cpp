@@ -2,6 +2,7 @@
 #include "platform/files.h"
 
 
+#include <climits>
 #include <string>
 
 #include "platform/paths.h"
@@ -13,6 +14,15 @@
 namespace VendraPlatform {
 
 const char16_t kPathSeparator = u'\\';
+
+bool SameFileName(std::u16string_view a, std::u16string_view b) {
+  // Ordinal and case-blind, as NTFS compares names (its upper-case table,
+  // not the user's locale).
+  if (a.size() > INT_MAX || b.size() > INT_MAX) return false;
+  return ::CompareStringOrdinal(reinterpret_cast<LPCWCH>(a.data()), static_cast<int>(a.size()),
+                                reinterpret_cast<LPCWCH>(b.data()), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
 
 using Win32::FromWide;
 using Win32::Wide;

@@ -106,6 +106,13 @@ TEST_F(FaultInjectionTest, ConnectionCutAfterSomeBytes) {
   const HttpReply reply = Call("vclient/builds");
   EXPECT_NE(reply.curlCode, 0);
   EXPECT_EQ(reply.body, "0123456");
+  // A body repeated far beyond itself, cut after a few copies.
+  ASSERT_TRUE(service_->Script(
+      "vclient/builds",
+      R"([{"status":200,"body":"0123456789","repeat_to":1000000000,"close_after":25}])"));
+  const HttpReply repeated = Call("vclient/builds");
+  EXPECT_NE(repeated.curlCode, 0);
+  EXPECT_EQ(repeated.body, "0123456789012345678901234");
 }
 
 // A real download cut at a chosen byte, then continued by a range request
@@ -139,6 +146,12 @@ TEST_F(FaultInjectionTest, CutAppliesToTheRealDownloadAndItsRanges) {
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[log.size() - 2].value("range", ""), "bytes=50000-");
   EXPECT_EQ(log.back().value("range", ""), "bytes=80000-");
+  // The real file repeated: a range of it starts mid-copy and wraps round.
+  ASSERT_TRUE(service_->Script("vclient/download", R"([{"repeat_to":250000}])"));
+  const HttpReply repeated = fetch("150000-");
+  EXPECT_EQ(repeated.status, 206);
+  EXPECT_EQ(repeated.contentRange, "bytes 150000-249999/250000");
+  EXPECT_EQ(repeated.body, (file + file + file).substr(150000, 100000));
 }
 
 TEST_F(FaultInjectionTest, SlowBodyArrivesWholeInSteps) {

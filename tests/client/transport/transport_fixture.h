@@ -54,7 +54,8 @@ class TransportTest : public ::testing::Test {
     transfer.SetRequestPath(path);
     for (const auto& [name, value] : fields) transfer.AddFormField(name, value);
     std::string text;
-    VendraClient::VClient_CurlWriter_String writer(&text);
+    VendraClient::VClient_CurlWriter_String writer(
+        &text, VendraClient::CurrentTransportLimits().largestTextReply);
     outcome.code = transfer.PerformRequest(writer, outcome.status, outcome.error);
     outcome.code =
         VendraClient::InterpretReply(outcome.code, text, outcome.reply.Receive(), outcome.error);

@@ -11,20 +11,26 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "client/partial_record.h"
 #include "client/session_lock.h"
+#include "client/transport_limits.h"
 #include "client/v_client.h"
 #include "common/text/utf.h"
 #include "install/codec.h"
 #include "install/file_digest.h"
 #include "install/v_build_client.h"
 #include "json/object.h"
+#include "json/parser.h"
 #include "tests/support/environment.h"
 #include "tests/support/service_process.h"
+#include "tests/support/sha256_hex.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
@@ -72,6 +78,7 @@ class PackageManagerInstallationTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    VendraClient::SetTransportLimitsForTesting({});
     SetEnvironment("VENDRA_SERVICE_URL", "");
     SetEnvironment("VENDRA_CA_FILE", "");
     SetEnvironment("VENDRA_MACHINE_ROOT", "");
@@ -214,6 +221,178 @@ TEST_F(PackageManagerInstallationTest, AHostileUtilityFileNameWritesNothingOutsi
   client_->GetDataPath(u"", data);
   EXPECT_FALSE(Exists(VendraText::Utf16ToUtf8(data) + "/../escaped.exe.z"));
   EXPECT_FALSE(Exists(VendraText::Utf16ToUtf8(data) + "/../escaped.exe"));
+}
+
+// A broken or hostile service, one reply at a time, with the limits
+// shortened so that each row takes seconds: every download stops at the size
+// it is meant to have and keeps nothing past it, a text reply at its
+// ceiling, a crawl and an endless wait are ended; a partial file of another
+// version is never continued, and a continued one that turns out wrong is
+// started over in the same run.
+TEST_F(PackageManagerInstallationTest, HostileRepliesAreBoundedAndPartialFilesTiedToTheirFile) {
+  // A program large enough to take seconds at a crawl (incompressible).
+  std::string program(1 << 20, '\0');
+  std::mt19937 random(5);
+  for (char& c : program) c = static_cast<char>(random());
+  PublishUtility(program, true);
+  const std::string manifest =
+      ReadFile(serviceRoot_.path() + "/utilities/vendrabuild/manifest.json");
+  const std::string packed = compressedBytes_;
+  const std::string packedSize = std::to_string(packed.size());
+  std::u16string error;
+  ASSERT_EQ(Ensure(error), eVClientResult::Success) << VendraText::Utf16ToUtf8(error);
+
+  // The bytes the head of another version's download would hold.
+  std::string other = packed.substr(0, 100000);
+  for (char& c : other) c = static_cast<char>(c ^ 0x5a);
+  const std::string endless = R"([{"status":200,"body":"0123456789","repeat_to":1073741824}])";
+  const std::string buildFile = scratch_.Sub("cache/big.bin.z");
+  const auto plant = [&](const std::string& bytes, uint64_t size, const std::string& digest) {
+    WriteFile(Utils("VendraBuild.exe.z.partial"), bytes);
+    WriteFile(Utils("VendraBuild.exe.z.partial.expected"),
+              VendraClient::PartialRecordText(size, digest));
+  };
+  enum class Act { Install, DownloadBuildFile };
+  const struct {
+    const char* what;
+    Act act;
+    long waitSeconds;
+    std::function<void()> arrange;
+    eVClientResult code;
+    std::string text;  // found in the error text
+    // The downloads' "Range" headers in order; a trailing '*' matches any rest.
+    std::vector<std::string> ranges;
+  } rows[] = {
+      {"endless build file", Act::DownloadBuildFile, 60,
+       [&] { ASSERT_TRUE(service_->Script("vclient/download", endless)); },
+       eVClientResult::VerifyFailed,
+       "Wrong download of " + buildFile + ": it passed the 1000 bytes expected (", {""}},
+      {"endless utility", Act::Install, 60,
+       [&] { ASSERT_TRUE(service_->Script("vclient/download", endless)); },
+       eVClientResult::VerifyFailed,
+       "Wrong download of " + Utils("VendraBuild.exe.z") + ": it passed the " +
+           packedSize + " bytes expected (",
+       {""}},
+      {"endless utility of unknown size", Act::Install, 60,
+       [&] {
+         WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/manifest.json",
+                          nlohmann::json{{"name", "vendrabuild"},
+                                         {"filename", "VendraBuild.exe"},
+                                         {"file_size", programBytes_.size()},
+                                         {"file_sha256", Sha256Hex(programBytes_)}}
+                              .dump());
+         ASSERT_TRUE(service_->Script("vclient/download", endless));
+       },
+       eVClientResult::VerifyFailed,
+       "Wrong download of " + Utils("VendraBuild.exe.z") +
+           ": it passed 4194304 bytes, the most a download of unknown size may have (",
+       {""}},
+      {"endless text", Act::Install, 60,
+       [&] { ASSERT_TRUE(service_->Script("vclient/utility", endless)); },
+       eVClientResult::BadReply,
+       "The reply to vclient/utility passed the 1048576 bytes a reply may hold; the request was "
+       "ended",
+       {}},
+      {"crawl", Act::Install, 60,
+       [&] {
+         ASSERT_TRUE(service_->Script("vclient/download",
+                                      R"([{"chunk_size":1024,"chunk_delay_ms":100},
+                                          {"chunk_size":1024,"chunk_delay_ms":100}])"));
+       },
+       eVClientResult::TransferTimedOut,
+       "attempt 2: The transfer was slower than 32768 bytes per second for 2 seconds and was "
+       "ended",
+       {"", "bytes=*"}},
+      {"moving, but past the installer's wait", Act::Install, 2,
+       [&] {
+         ASSERT_TRUE(service_->Script("vclient/download",
+                                      R"([{"chunk_size":8192,"chunk_delay_ms":100}])"));
+       },
+       eVClientResult::TransferTimedOut,
+       "The package manager's download did not finish within 2 seconds and was stopped", {""}},
+      {"partial of another version, without a record", Act::Install, 60,
+       [&] { WriteFile(Utils("VendraBuild.exe.z.partial"), other); }, eVClientResult::Success, "",
+       {""}},
+      {"partial of another version, with its record", Act::Install, 60,
+       [&] { plant(other, other.size() * 3, Sha256Hex(other)); }, eVClientResult::Success, "",
+       {""}},
+      {"splice: a partial whose record says it is this file, with other bytes", Act::Install, 60,
+       [&] { plant(other, packed.size(), Sha256Hex(packed)); }, eVClientResult::Success, "",
+       {"bytes=100000-", ""}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_TRUE(service_->ClearScript());
+    WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/manifest.json", manifest);
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(Utils("x")).parent_path()))
+      std::filesystem::remove_all(e.path());
+    std::filesystem::remove_all(scratch_.Sub("cache"));
+    VendraClient::TransportLimits limits;
+    limits.downloadAttempts = 2;
+    limits.retryPauseMs = 10;
+    limits.slowSeconds = 2;
+    limits.slowBytesPerSecond = 32768;
+    limits.largestTextReply = 1 << 20;
+    limits.largestUnsizedDownload = 4 << 20;
+    limits.utilityWaitSeconds = row.waitSeconds;
+    VendraClient::SetTransportLimitsForTesting(limits);
+    row.arrange();
+    const size_t logged = service_->RequestLog().size();
+
+    error.clear();
+    eVClientResult code = eVClientResult::Success;
+    if (row.act == Act::Install) {
+      VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+      code = fresh.EnsurePackageManager(error);
+    } else {
+      Vendra::RefPtr<VendraJSON::VSJObject> build, file;
+      std::u16string ignored;
+      const std::string buildText = R"({"software":"tandory","branch":"live","version":"1"})";
+      const std::string fileText =
+          nlohmann::json{{"filename", "big.bin"},
+                         {"local_compressed_filename", buildFile},
+                         {"compressed_size", 1000},
+                         {"compressed_sha256", std::string(64, 'a')}}
+              .dump();
+      ASSERT_TRUE(VendraJSON::ParseObjectA(buildText.c_str(), build.Receive(), ignored));
+      ASSERT_TRUE(VendraJSON::ParseObjectA(fileText.c_str(), file.Receive(), ignored));
+      code = client_->DownloadFile(build.get(), file.get(), nullptr, nullptr, error);
+    }
+
+    EXPECT_EQ(code, row.code) << VendraText::Utf16ToUtf8(error);
+    EXPECT_NE(VendraText::Utf16ToUtf8(error).find(row.text), std::string::npos)
+        << VendraText::Utf16ToUtf8(error);
+    std::vector<std::string> ranges;
+    const auto log = service_->RequestLog();
+    for (size_t i = logged; i < log.size(); ++i)
+      if (log[i].value("path", "") == "vclient/download") ranges.push_back(log[i].value("range", ""));
+    ASSERT_EQ(ranges.size(), row.ranges.size());
+    for (size_t i = 0; i < ranges.size(); ++i) {
+      const std::string& want = row.ranges[i];
+      if (!want.empty() && want.back() == '*')
+        EXPECT_EQ(ranges[i].rfind(want.substr(0, want.size() - 1), 0), 0u) << ranges[i];
+      else
+        EXPECT_EQ(ranges[i], want);
+    }
+    if (code == eVClientResult::Success) {
+      EXPECT_EQ(ReadFile(Utils("VendraBuild.exe")), program);
+    }
+    // Nothing past the size a file is meant to have was kept anywhere.
+    for (const std::string& folder : {Utils(""), scratch_.Sub("cache")}) {
+      if (!std::filesystem::exists(folder)) continue;
+      for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        const uint64_t bound = name.rfind("VendraBuild.exe", 0) == 0 &&
+                                       name.find(".z") == std::string::npos
+                                   ? program.size()
+                                   : packed.size();
+        EXPECT_LE(std::filesystem::file_size(e.path()), bound) << name;
+        if (row.code == eVClientResult::VerifyFailed) {
+          EXPECT_EQ(name.find(".partial"), std::string::npos) << "discarded: " << name;
+        }
+      }
+    }
+  }
 }
 
 // The attacks below use POSIX owners, modes, pipes and folder watches; under
@@ -461,17 +640,36 @@ TEST_F(UtilityTrustTest, ASwapperWatchingTheFolderNeverReplacesTheCheckedProgram
 }
 
 // The installer starts utils\\VendraBuild.exe: a manifest naming another
-// file would have it start a file nobody checked.
+// file would have it start a file nobody checked. Names are compared as the
+// file system compares them: another letter case is the same file on
+// Windows, another file elsewhere.
 TEST_F(PackageManagerInstallationTest, AManifestNamingAnotherProgramThanTheOneStartedIsRefused) {
-  PublishUtility("other program", true, "Other.exe");
-  VendraClient::PackageManagerInstallation installer(*client_, *buildClient_, u"VendraBuild.exe");
-  std::u16string error;
-  EXPECT_EQ(installer.EnsurePackageManager(error), eVClientResult::Failed);
-  EXPECT_NE(error.find(u"Other.exe"), std::u16string::npos) << VendraText::Utf16ToUtf8(error);
-  EXPECT_EQ(service_->CountRequests("vclient/download"), 0);
-  PublishUtility("the package manager", true, "VendraBuild.exe");
-  EXPECT_EQ(installer.EnsurePackageManager(error), eVClientResult::Success)
-      << VendraText::Utf16ToUtf8(error);
+#ifdef _WIN32
+  const bool caseBlind = true;
+#else
+  const bool caseBlind = false;
+#endif
+  const struct {
+    const char* fileName;
+    bool accepted;
+  } cases[] = {{"Other.exe", false}, {"vendrabuild.EXE", caseBlind}, {"VendraBuild.exe", true}};
+  for (const auto& item : cases) {
+    SCOPED_TRACE(item.fileName);
+    PublishUtility("program named " + std::string(item.fileName), true, item.fileName);
+    VendraClient::PackageManagerInstallation installer(*client_, *buildClient_,
+                                                       u"VendraBuild.exe");
+    const int downloads = service_->CountRequests("vclient/download");
+    std::u16string error;
+    const eVClientResult code = installer.EnsurePackageManager(error);
+    if (item.accepted) {
+      EXPECT_EQ(code, eVClientResult::Success) << VendraText::Utf16ToUtf8(error);
+    } else {
+      EXPECT_EQ(code, eVClientResult::Failed);
+      EXPECT_NE(error.find(VendraText::Utf8ToUtf16(item.fileName)), std::u16string::npos)
+          << VendraText::Utf16ToUtf8(error);
+      EXPECT_EQ(service_->CountRequests("vclient/download"), downloads);
+    }
+  }
 }
 
 class ExpiringAccessTest : public PackageManagerInstallationTest {
