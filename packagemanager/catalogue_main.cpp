@@ -299,7 +299,8 @@ int Keygen(const VendraCli::Arguments& args) {
 // Withdraws a leaked key: a key package managers pin signs its revocation,
 // and the key that signs the next builds carries it to them.
 int Revoke(const VendraCli::Arguments& args) {
-  if (args.positional.size() != 2) return VendraCli::UsageError(kProgram, "revoke takes one KEY_FILE");
+  if (args.positional.size() != 2)
+    return VendraCli::UsageError(kProgram, "revoke takes one KEY_FILE");
   if (!args.Has("signed-by") || !args.Has("key-id"))
     return VendraCli::UsageError(kProgram, "revoke needs --signed-by and --key-id");
   long long reset = 0;

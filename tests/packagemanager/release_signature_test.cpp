@@ -1,6 +1,7 @@
 // The publisher's signature on build objects: its canonical form against a
-// second implementation, the verdicts on tampered, foreign and rotated keys,
-// and the release checks the package manager applies before downloading.
+// second implementation, the verdicts on tampered, foreign, rotated and
+// revoked keys, and the release checks the package manager applies before
+// downloading.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -407,7 +408,8 @@ TEST(ReleaseCheckTest, APinnedKeysRevocationWithdrawsALeakedKeyAndTheFloorItRais
   const ObjectRef fix = SignedBuildCarrying("successor", {revocation}, 11, "2.6.1");
   ObjectRef forged = Revocation(root, leakedId, 10);
   forged->SetInteger(u"reset_counter", 0);
-  const ObjectRef unsignedRevocation = ObjectWithout(Revocation(root, leakedId, 10).get(), u"value");
+  const ObjectRef unsignedRevocation =
+      ObjectWithout(Revocation(root, leakedId, 10).get(), u"value");
   const TrustConfig config{{root.publicKey()}, false};
   const auto request = [](const std::string& version, const InstallRecord* installed) {
     return ReleaseRequest{"tdy", "live", version, installed, false, kNow};
@@ -451,7 +453,8 @@ TEST(ReleaseCheckTest, APinnedKeysRevocationWithdrawsALeakedKeyAndTheFloorItRais
        request("3.0", nullptr), config, "only a pinned key may revoke a key", {}},
       {"a forged revocation", SignedBuildCarrying("successor", {forged}, 11, "2.6.1"),
        request("2.6.1", &lockedOut), config, "does not match its signature by key", {}},
-      {"an unsigned revocation", SignedBuildCarrying("successor", {unsignedRevocation}, 11, "2.6.1"),
+      {"an unsigned revocation",
+       SignedBuildCarrying("successor", {unsignedRevocation}, 11, "2.6.1"),
        request("2.6.1", &lockedOut), config, "revocation 1: its \"value\" is missing", {}},
       {"a pinned key revoking another: the configuration decides",
        SignedBuildCarrying("revoking-backup", {Revocation(root, backup.keyId(), 0)}, 12, "3.0"),

@@ -114,7 +114,7 @@ class SignedReleaseTest : public ::testing::Test {
     fs::create_directories(machine_.Sub("etc/vendra/trusted"));
     fs::copy_file(pki_.Sub("publisher-ca.pem"), machine_.Sub("etc/vendra/trusted/publisher.pem"));
 
-    std::string root, ignored;
+    std::string root;
     ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(keys_.Sub("root")),
                   &root),
               0)
@@ -194,7 +194,8 @@ class SignedReleaseTest : public ::testing::Test {
     auto statement = VendraBuild::SignRevocation(signingKey, KeyIdOf(revoked), 0, error);
     ASSERT_TRUE(statement) << VendraText::Utf16ToUtf8(error);
     if (tamper == Tamper::kForged) statement->SetInteger(u"reset_counter", 1);
-    if (tamper == Tamper::kUnsigned) statement = VendraBuild::ObjectWithout(statement.get(), u"value");
+    if (tamper == Tamper::kUnsigned)
+      statement = VendraBuild::ObjectWithout(statement.get(), u"value");
     ASSERT_TRUE(key.CarryRevocation(keys_.WSub(name), statement.get(), error));
   }
 
