@@ -36,7 +36,7 @@ struct InstallRecord {
   // The installed files, relative to the install folder.
   std::vector<std::u16string> files;
   // What the installed build's signature holds the next install to.
-  ReleaseFloor release;
+  ReleaseFloor release = {};
   // Of a complete record: each file as it was when its content was last
   // known to be the build's (placed or checked), with that content's
   // SHA-256, so that a later install may trust a file whose stamp has not
