@@ -9,7 +9,7 @@ namespace R = AccessRight;
 
 constexpr uint32_t kFull = 0x1F01FF;          // full control, as stored on a folder
 constexpr uint32_t kReadExecute = 0x1200A9;   // read and execute, as stored
-constexpr uint32_t kSpecDataFolder = R::kGenericAll | 0x1F0000;  // generic all + standard rights
+constexpr uint32_t kGenericFullControl = R::kGenericAll | 0x1F0000;  // generic all + standard rights
 
 AccessEntry Allow(Account who, uint32_t rights, bool inherited = false) {
   return {who, true, rights, inherited};
@@ -49,7 +49,7 @@ TEST(FolderAccess, OnlyTheAdministratorsAndTheAskingUserMayChangeIt) {
       {"no access list at all", {Account::Administrators, false, {}}, AccessVerdict::NoList},
       {"utils inheriting \"Everyone: full control\" from the data folder",
        {Account::Administrators, true,
-        With(InstallersList(true), Allow(Account::Everyone, kSpecDataFolder, true))},
+        With(InstallersList(true), Allow(Account::Everyone, kGenericFullControl, true))},
        AccessVerdict::OpenToOthers, 3},
       {"made by an earlier installer: full control for the installing account, seen elevated",
        {Account::Administrators, true, With(InstallersList(), Allow(Account::InstallingAccount, kFull))},
