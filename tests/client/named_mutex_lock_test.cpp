@@ -1,15 +1,24 @@
 // The session lock between real processes and between threads of one.
 #include "client/named_mutex_lock.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "common/text/utf.h"
 #include "tests/client/helper_process.h"
 #include "tests/client/session_test_root.h"
 #include "tests/support/environment.h"
+#ifndef _WIN32
+#include "tests/support/forked_child.h"
+#include "tests/support/unprivileged.h"
+#endif
 
 namespace {
 
@@ -124,6 +133,49 @@ TEST_F(NamedMutexLockTest, LockWithoutItsMutexNeverSucceeds) {
   EXPECT_FALSE(lock.Acquire(0));
   EXPECT_FALSE(lock.Acquire(50));
   EXPECT_EQ(lock.Depth(), 0);
+  // Waiting would not help, and the text says which lock is unusable.
+  EXPECT_FALSE(lock.Opened());
+  EXPECT_NE(lock.UnopenedText().find(VendraText::Utf8ToUtf16(root_.Sub("plain-file/folder/"))),
+            std::u16string::npos);
 }
+
+#ifndef _WIN32
+// Another user's first run of any of the vendor's programs makes the
+// session lock's file, which is then theirs; the administrator's run takes
+// the lock all the same, and while that user holds it, the administrator's
+// time-out names the lock and the holder.
+TEST_F(NamedMutexLockTest, AnotherUsersLockIsTakenAndItsHolderNamed) {
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to run a child as another user";
+  // As the machine's own object folder: every user may add files.
+  const std::string objects = root_.Sub("Objects");
+  ASSERT_EQ(::mkdir(objects.c_str(), 01777), 0);
+  ASSERT_EQ(::chmod(objects.c_str(), 01777), 0);
+  ASSERT_EQ(VendraTest::RunUnprivileged([] {
+              NamedMutexLock theirs(u"", kSessionName);
+              return theirs.Acquire(0) ? 0 : 1;
+            }),
+            0);
+  {
+    NamedMutexLock lock(u"", kSessionName);
+    EXPECT_TRUE(lock.Opened());
+    EXPECT_TRUE(lock.Acquire(0));
+    lock.Release();
+  }
+  VendraTest::ForkedChild holder(
+      [] {
+        static NamedMutexLock theirs(u"", kSessionName);
+        return theirs.Acquire(0);
+      },
+      VendraTest::ForkedChild::User::Unprivileged);
+  ASSERT_TRUE(holder.Ready());
+  NamedMutexLock lock(u"", kSessionName);
+  EXPECT_FALSE(lock.Acquire(50));
+  const std::string text = VendraText::Utf16ToUtf8(lock.HeldText());
+  EXPECT_NE(text.find(objects + "/vendra.Global%5CVendra Software-Sync.mutex is held by process " +
+                      std::to_string(holder.pid()) + " of user nobody (65534)"),
+            std::string::npos)
+      << text;
+}
+#endif
 
 }  // namespace
