@@ -1,13 +1,12 @@
 // Win32 layer only.
 #include "platform/outside_folder.h"
 
-#include "platform/paths.h"
-
 namespace VendraPlatform {
 
-// A backslash is the system's own separator: no name can hold one.
+// A backslash is the system's own separator, which no name can hold: every
+// spelling means what the system reads in it.
 bool FolderFromOutside(std::u16string_view written, std::u16string& folder, std::u16string&) {
-  folder = WithOwnSeparators(written);
+  folder = written;
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "packagemanager/install_record.h"
 #include "platform/registry.h"
 #include "tests/support/environment.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_folder.h"
 
 namespace VendraTest {
@@ -78,6 +79,28 @@ TEST_F(UninstallTest, RemovingBLeavesTheEntryOfAAndTheFoldersItEmptied) {
   EXPECT_EQ(Registered(), u"");
   EXPECT_FALSE(fs::exists(folders_.Sub("A/data")));
 }
+
+#ifndef _WIN32
+// "a/inst\..\..\X" is a folder of its own on Linux; read with the
+// backslashes as separators it would be X, installed and registered. The
+// package manager refuses it, naming it, and X keeps its install and entry.
+TEST_F(UninstallTest, AFolderWithABackslashNeverReachesAnotherFolder) {
+  const std::u16string x = Installed("X");
+  RegisterIn(x);
+  const std::string named = folders_.Sub("a/inst\\..\\..\\X");
+  fs::create_directories(folders_.Sub("a/inst"));
+  fs::create_directories(named);
+  const std::string err = folders_.Sub("err");
+  EXPECT_EQ(RunProgram({VENDRA_BUILD_PROGRAM, "uninstall", "tandory", named},
+                       {folders_.Sub("out"), err}),
+            1);
+  EXPECT_NE(ReadTextFile(err).find("The folder \"" + named + "\" has a backslash in its name"),
+            std::string::npos)
+      << ReadTextFile(err);
+  EXPECT_TRUE(fs::exists(folders_.Sub("X/data/levels/one.map")));
+  EXPECT_EQ(Registered(), x);
+}
+#endif
 
 }  // namespace
 }  // namespace VendraTest

@@ -59,23 +59,23 @@ TEST(FolderFromOutside, IsTakenAsItIsOrRefusedWhereItWouldLeadElsewhere) {
   struct Case {
     const char16_t* written;
     bool takenOnPosix;
-    const char16_t* onWindows;
   } cases[] = {
-      {u"/opt/a \"b\" c", true, u"\\opt\\a \"b\" c"},
-      {u"/tmp/inst\\..\\..\\elsewhere", false, u"\\tmp\\inst\\..\\..\\elsewhere"},
-      {u"/tmp/a \"b\" c\\", false, u"\\tmp\\a \"b\" c\\"},
-      {u"/tmp/p\\\" q", false, u"\\tmp\\p\\\" q"},
-      {u"C:\\Games\\Tandory", false, u"C:\\Games\\Tandory"},
+      {u"/opt/a \"b\" c", true},
+      {u"/tmp/inst\\..\\..\\elsewhere", false},
+      {u"/tmp/a \"b\" c\\", false},
+      {u"/tmp/p\\\" q", false},
+      {u"C:\\Games\\Tandory", false},
   };
   for (const Case& c : cases) {
     std::u16string folder = u"left over";
     std::u16string problem;
     const bool taken = FolderFromOutside(c.written, folder, problem);
 #ifdef _WIN32
-    EXPECT_TRUE(taken) << VendraText::Utf16ToUtf8(c.written);
-    EXPECT_EQ(folder, c.onWindows);
+    const bool expected = true;
 #else
-    EXPECT_EQ(taken, c.takenOnPosix) << VendraText::Utf16ToUtf8(c.written);
+    const bool expected = c.takenOnPosix;
+#endif
+    EXPECT_EQ(taken, expected) << VendraText::Utf16ToUtf8(c.written);
     if (taken) {
       EXPECT_EQ(folder, c.written);
     } else {
@@ -83,6 +83,5 @@ TEST(FolderFromOutside, IsTakenAsItIsOrRefusedWhereItWouldLeadElsewhere) {
                              u"\" has a backslash in its name, which would be read as a "
                              u"separator and name another folder. Use a folder without one.");
     }
-#endif
   }
 }

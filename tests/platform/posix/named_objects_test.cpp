@@ -146,9 +146,9 @@ TEST_F(NamedObjectsTest, EveryUserMayTakeTheMutexWhoeverMadeIt) {
   }
 }
 
-// At its time limit a waiter can say which lock it waited for and who holds
-// it: the holder's process and user, as the system knows them.
-TEST_F(NamedObjectsTest, HeldMutexNamesItsFileAndHolder) {
+// At its time limit a waiter can say who holds the mutex: the holder's
+// process and user, as the system knows them.
+TEST_F(NamedObjectsTest, HeldMutexNamesItsHolder) {
   if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to run a child as another user";
   NamedMutex mutex;
   ASSERT_EQ(mutex.Create(u"Global\\Test-Holder"), SysError::kSuccess);
@@ -164,13 +164,6 @@ TEST_F(NamedObjectsTest, HeldMutexNamesItsFileAndHolder) {
   const NamedMutex::Holder held = mutex.CurrentHolder();
   EXPECT_EQ(held.processId, static_cast<uint32_t>(holder.pid()));
   EXPECT_EQ(VendraText::Utf16ToUtf8(held.user), "nobody (65534)");
-  const std::string text = VendraText::Utf16ToUtf8(mutex.HeldText());
-  EXPECT_NE(text.find(VendraPlatform::Posix::NamedObjectPath(u"Global\\Test-Holder", "mutex")),
-            std::string::npos)
-      << text;
-  EXPECT_NE(text.find("process " + std::to_string(holder.pid()) + " of user nobody (65534)"),
-            std::string::npos)
-      << text;
   // Given up for good, the holder is not named any more; the next owner is.
   holder.Kill();
   EXPECT_EQ(mutex.Wait(2000), NamedMutex::WaitResult::Abandoned);
