@@ -64,7 +64,7 @@ eVClientResult VClient::EnterAuthenticatedRequest(std::optional<NamedMutexLockGu
   lock.emplace(SessionLock(), sessionLockWaitMs_);
   if (!lock->acquired()) {
     lock.reset();
-    return SessionLockTimedOut(error);
+    return SessionLockNotObtained(error);
   }
   {
     std::lock_guard<std::recursive_mutex> session(sessionMemory_);
@@ -220,7 +220,7 @@ eVClientResult VClient::DownloadUtilityFile(VSJObject* manifest, VAsync* job,
     lock.emplace(SessionLock(), sessionLockWaitMs_);
     if (!lock->acquired()) {
       lock.reset();
-      return SessionLockTimedOut(text);
+      return SessionLockNotObtained(text);
     }
     {
       std::lock_guard<std::recursive_mutex> session(sessionMemory_);

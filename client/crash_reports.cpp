@@ -49,7 +49,7 @@ eVClientResult VClient::SendCrashReport(VendraJSON::VSJObject* report, std::u16s
   transfer.SetRequestPath("vclient/crashreport");
 
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   LoadSession();
   if (!localToken_.IsValid()) return LocalTokenRequired(error);
   AddAuthenticationFields(transfer);

@@ -17,7 +17,7 @@ eVClientResult VClient::GetData(const std::string& p, const std::string& v, int3
   transfer.SetRequestPath("vclient/data");
 
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   LoadSession();
   if (!localToken_.IsValid()) return LocalTokenRequired(error);
   transfer.AddFormField("p", p);

@@ -17,7 +17,7 @@ namespace VendraClient {
 eVClientResult VClient::EmailDeviceCode(std::u16string& error) {
   if (!accessToken_.IsValid()) return AccessTokenRequired(error);
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   LoadSession();
 
   VClientTransfer transfer;
@@ -35,7 +35,7 @@ eVClientResult VClient::AuthorizeDevice(const std::u16string& code,
   if (code.empty() || deviceName.empty()) return eVClientResult::InvalidArgument;
   if (!accessToken_.IsValid()) return AccessTokenRequired(error);
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   LoadSession();
 
   VClientTransfer transfer;

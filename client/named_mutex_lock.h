@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 #include "platform/named_mutex.h"
@@ -30,9 +31,12 @@ class NamedMutexLock {
   // How many levels the process holds.
   int32_t Depth();
 
-  // True when the mutex could not be made or opened because the object of
-  // that name belongs to another user: waiting would never help.
-  bool RefusedAsForeign() const { return createError_ == VendraPlatform::SysError::kAccessDenied; }
+  // False when the mutex could not be made or opened: waiting never helps.
+  bool Opened() const { return createError_ == VendraPlatform::SysError::kSuccess; }
+  // For the message of a failed Acquire: the mutex that could not be opened,
+  // or the one held elsewhere and, where the system tells, by whom.
+  std::u16string UnopenedText() const { return mutex_.UnopenedText(createError_); }
+  std::u16string HeldText() const { return mutex_.HeldText(); }
 
  private:
   // Orders the threads of this process around the count and the mutex, so

@@ -7,15 +7,15 @@ NamedMutexLock& SessionLock() {
   return lock;
 }
 
-eVClientResult SessionLockTimedOut(std::u16string& error) {
-  // Another user's object in the lock's place is refused at once; saying
-  // "timed out" would send the user to wait for nothing.
-  error = SessionLock().RefusedAsForeign()
-              ? u"The machine-wide session lock cannot be used: an object of that name was made by "
-                u"another user and is refused, so that it can neither guard nor watch the session. "
-                u"End that user's programs or remove the object as an administrator, then run "
-                u"again."
-              : u"Timed out waiting for synchronization object";
+eVClientResult SessionLockNotObtained(std::u16string& error) {
+  const NamedMutexLock& lock = SessionLock();
+  // A lock that cannot be opened is no busy lock: saying "timed out" would
+  // send the user to wait for nothing.
+  if (!lock.Opened()) {
+    error = lock.UnopenedText();
+    return eVClientResult::Failed;
+  }
+  error = u"Timed out waiting for synchronization object. " + lock.HeldText();
   return eVClientResult::LockTimeout;
 }
 

@@ -17,8 +17,9 @@ NamedMutexLock& SessionLock();
 // How long the service client's requests wait for the session lock.
 constexpr uint32_t kSessionLockWaitMs = 60000;
 
-// The answer of an operation that did not get the session lock: -4 and its
-// text.
-eVClientResult SessionLockTimedOut(std::u16string& error);
+// The answer of an operation that did not get the session lock: -4 with the
+// time-out text and who holds the lock, or -1 with a text naming the lock
+// when it cannot be opened at all.
+eVClientResult SessionLockNotObtained(std::u16string& error);
 
 }  // namespace VendraClient

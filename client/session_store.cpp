@@ -11,6 +11,7 @@
 #include "json/value.h"
 #include "platform/files.h"
 #include "platform/local_path.h"
+#include "platform/sys_error.h"
 
 namespace VendraClient {
 namespace {
@@ -18,18 +19,24 @@ namespace {
 constexpr char16_t kSessionFile[] = u"localStorage.json";
 constexpr char16_t kUserNameKey[] = u"username";
 
+// The file holds a user name and two tokens; anything much larger is not
+// ours, and is replaced at the next save.
+constexpr size_t kSessionFileLimit = 1 << 20;
+
 }  // namespace
 
-bool VClient::LoadSession() {
+bool VClient::LoadSession(std::u16string* blocked) {
   std::lock_guard<std::recursive_mutex> session(sessionMemory_);
   std::u16string path;
   GetDataPath(kSessionFile, path);
   Vendra::RefPtr<VendraJSON::VSJValue> value;
   std::u16string error;
+  uint32_t readError = 0;
   // A missing, unreadable or damaged file leaves the session in memory as it
   // is; so does a file another user planted.
-  if (VendraJSON::LoadPrivateFile(path, value.Receive(), error) && value &&
-      value->GetType() == VendraJSON::kTypeObject) {
+  const bool loaded =
+      VendraJSON::LoadPrivateFile(path, kSessionFileLimit, value.Receive(), error, &readError);
+  if (loaded && value && value->GetType() == VendraJSON::kTypeObject) {
     const auto* file = static_cast<const VendraJSON::VSJObject*>(value.get());
     std::u16string userName;
     if (file->GetString(kUserNameKey, userName)) userName_ = std::move(userName);
@@ -48,7 +55,11 @@ bool VClient::LoadSession() {
     TokenRecord shared(&channel_);
     if (shared.LoadFromChannel() && !shared.IsValid()) accessToken_.Clear();
   }
-  return true;
+  // Nothing can replace a folder (or a device) in the file's place: every
+  // save would fail, and every sign-in with it.
+  if (readError != VendraPlatform::SysError::kNotAPlainFile) return true;
+  if (blocked) *blocked = error + u" No session can be kept until it is removed.";
+  return false;
 }
 
 bool VClient::SaveSession() {

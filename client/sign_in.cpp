@@ -14,14 +14,10 @@
 #include "platform/process.h"
 
 namespace VendraClient {
-namespace {
-
-
-}  // namespace
 
 eVClientResult VClient::Logout(std::u16string& error) {
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   LoadSession();
   // The user name and this device's local token stay for the next sign-in.
   accessToken_.Clear();
@@ -32,24 +28,23 @@ eVClientResult VClient::Logout(std::u16string& error) {
 
 eVClientResult VClient::EnsureLogin(std::u16string& error) {
   if (accessToken_.IsValid()) return eVClientResult::Success;
+  std::u16string blocked;
   {
     const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-    if (!lock.acquired()) return SessionLockTimedOut(error);
-    LoadSession();
+    if (!lock.acquired()) return SessionLockNotObtained(error);
+    LoadSession(&blocked);
   }
   if (accessToken_.IsValid()) return eVClientResult::Success;
+  // A sign-in could not be kept: the Login window would only come back.
+  if (!blocked.empty()) {
+    error = blocked;
+    return eVClientResult::Failed;
+  }
   if (refreshToken_.IsValid()) {
-    // A renewal the service refused is not the caller's concern: the Login
-    // window follows. A service that cannot be reached could not take a
-    // sign-in either; the person must learn what is wrong with the
-    // connection, not see a window that cannot succeed.
+    // A renewal that did not work, for whatever reason, is forgotten: the
+    // person signs in again.
     std::u16string refreshError;
-    const eVClientResult renewed = RefreshToken(refreshError);
-    if (renewed == eVClientResult::Success) return eVClientResult::Success;
-    if (renewed == eVClientResult::TransferFailed || renewed == eVClientResult::TransferTimedOut) {
-      error = refreshError;
-      return renewed;
-    }
+    if (RefreshToken(refreshError) == eVClientResult::Success) return eVClientResult::Success;
   }
   return ShowLoginWindow(error);
 }
@@ -88,7 +83,7 @@ eVClientResult VClient::Login(const std::string& user, const std::string& passwo
   transfer.AddFormField("length", VendraText::Format("%u", sessionSeconds));
 
   const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   LoadSession();
   if (!localToken_.token().empty()) transfer.AddFormField("local_token", localToken_.token());
 
@@ -112,7 +107,7 @@ eVClientResult VClient::RefreshToken(std::u16string& error) {
   eVClientResult result = eVClientResult::Success;
   {
     const NamedMutexLockGuard lock(SessionLock(), sessionLockWaitMs_);
-    if (!lock.acquired()) return SessionLockTimedOut(error);
+    if (!lock.acquired()) return SessionLockNotObtained(error);
     LoadSession();
     // Another run or program may have renewed it while this one waited.
     if (accessToken_.IsValid()) return eVClientResult::Success;

@@ -85,10 +85,12 @@ class VClient : public IVClient {
 
   // The stored session, for the client's request operations, which call
   // them while they hold the session lock. LoadSession merges
-  // localStorage.json and the channel into memory; SaveSession writes the
-  // whole session back (true when the file was written) and the access
+  // localStorage.json and the channel into memory; it answers false, with
+  // blocked saying why, when something other than a plain file stands in
+  // the file's place, so that no session can be stored. SaveSession writes
+  // the whole session back (true when the file was written) and the access
   // token to the channel.
-  bool LoadSession();
+  bool LoadSession(std::u16string* blocked = nullptr);
   bool SaveSession();
 
   // How long requests wait for the session lock; tests shorten it.

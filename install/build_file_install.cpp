@@ -38,7 +38,7 @@ eVClientResult VBuildClient::CheckFile(VSJObject* file, const std::u16string& pa
                                        std::u16string& error) {
   if (!file || path.empty()) return eVClientResult::InvalidArgument;
   NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   uint32_t sizeCache = 0;
   std::string digestCache;
   const int found = VerifyFile(path, EntrySize(file, u"size"), sizeCache,
@@ -69,7 +69,7 @@ eVClientResult VBuildClient::InstallFile(VSJObject* build, VSJObject* file,
   }
 
   NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
 
   // Inside a named install folder, no folder on the way to the file may be a
   // link that leads out of it (a planted "bin -> /elsewhere").

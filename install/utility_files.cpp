@@ -83,7 +83,7 @@ eVClientResult VBuildClient::CheckUtilityCopy(VSJObject* manifest, std::u16strin
                                               std::u16string& error) {
   if (!manifest) return eVClientResult::InvalidArgument;
   NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   std::u16string installed;
   std::u16string ignored;
   if (!UtilityPath(manifest, installed, ignored)) return eVClientResult::VerifyFailed;
@@ -105,7 +105,7 @@ eVClientResult VBuildClient::CheckUtilityDownload(VSJObject* manifest, std::u16s
 eVClientResult VBuildClient::InstallUtilityFile(VSJObject* manifest, std::u16string& error) {
   if (!manifest) return eVClientResult::InvalidArgument;
   NamedMutexLockGuard lock(SessionLock(), kBuildClientLockWaitMs);
-  if (!lock.acquired()) return SessionLockTimedOut(error);
+  if (!lock.acquired()) return SessionLockNotObtained(error);
   ExpectedFile expected;
   if (!UtilityPath(manifest, expected.path, error)) return eVClientResult::Failed;
   const std::u16string compressed = expected.path + u".z";

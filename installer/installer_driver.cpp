@@ -10,6 +10,7 @@
 #include "installer/product.h"
 #include "json/object.h"
 #include "platform/command_line.h"
+#include "platform/outside_folder.h"
 #include "platform/paths.h"
 
 namespace VendraInstaller {
@@ -32,8 +33,10 @@ constexpr uint32_t kLastShellError = 32;
 
 }  // namespace
 
-std::u16string InstallFolderOf(const std::u16string& moduleFileName) {
-  return std::u16string(VendraPlatform::FolderOf(moduleFileName));
+bool InstallFolderOf(const std::u16string& moduleFileName, std::u16string& folder,
+                     std::u16string& problem) {
+  return VendraPlatform::FolderFromOutside(VendraPlatform::FolderOf(moduleFileName), folder,
+                                           problem);
 }
 
 InstallerDriver::InstallerDriver(DriverServices services, std::u16string installFolder)

@@ -44,7 +44,10 @@ class InstallerDriver {
   std::u16string error_;
 };
 
-// The install folder: the program's own file name cut at its last separator.
-std::u16string InstallFolderOf(const std::u16string& moduleFileName);
+// The install folder: the program's own file name cut at its last
+// separator, taken as VendraPlatform::FolderFromOutside takes it. False
+// with problem when the folder cannot be used.
+bool InstallFolderOf(const std::u16string& moduleFileName, std::u16string& folder,
+                     std::u16string& problem);
 
 }  // namespace VendraInstaller

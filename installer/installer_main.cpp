@@ -37,7 +37,7 @@ class PackageManagerStep final : public VendraInstaller::IPackageManagerStep {
       g_client, g_buildClient, VendraInstaller::Product::kPackageManagerFile};
 };
 
-constexpr char16_t kRightsCaption[] = u"Tandory Installer";
+constexpr char16_t kCaption[] = u"Tandory Installer";
 constexpr char16_t kRightsNeeded[] =
     u"Administrator rights are needed to install Tandory.\n"
     u"Run the installer as an administrator (root).";
@@ -46,7 +46,16 @@ constexpr char16_t kRightsNeeded[] =
 
 int VendraMain(void* moduleInstance) {
   if (!VendraPlatform::HasMachineWriteRights()) {
-    VendraPlatform::SystemMessageBox().Show(kRightsCaption, kRightsNeeded);
+    VendraPlatform::SystemMessageBox().Show(kCaption, kRightsNeeded);
+    return 0;
+  }
+  // Nothing is registered or installed for a folder whose name would lead
+  // elsewhere.
+  std::u16string installFolder;
+  std::u16string problem;
+  if (!VendraInstaller::InstallFolderOf(VendraPlatform::ModuleFileName(), installFolder,
+                                        problem)) {
+    VendraPlatform::SystemMessageBox().Show(kCaption, problem);
     return 0;
   }
   g_client.SetModuleInstance(moduleInstance);
@@ -55,7 +64,6 @@ int VendraMain(void* moduleInstance) {
                                            VendraPlatform::SystemLauncher(),
                                            VendraPlatform::SystemMessageBox(),
                                            VendraPlatform::SystemProcessTerminator()};
-  VendraInstaller::InstallerDriver driver(
-      services, VendraInstaller::InstallFolderOf(VendraPlatform::ModuleFileName()));
+  VendraInstaller::InstallerDriver driver(services, installFolder);
   return driver.Run();
 }

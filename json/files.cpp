@@ -95,15 +95,34 @@ bool LoadFile(std::u16string_view path, VSJValue** out, std::u16string& error) {
   return LoadOpenFile(file, out, error);
 }
 
-bool LoadPrivateFile(std::u16string_view path, VSJValue** out, std::u16string& error) {
-  VendraPlatform::File file;
-  if (const uint32_t opened = file.OpenPrivateForReading(path)) {
-    error = opened == SysError::kFileNotFound || opened == SysError::kPathNotFound
-                ? kNotFound
-                : u"JSON: Could not open existing file for reading";
+namespace {
+
+bool LoadRead(uint32_t read, const std::string& bytes, std::u16string& problem, VSJValue** out,
+              std::u16string& error, uint32_t* readError) {
+  if (readError) *readError = read;
+  if (read != SysError::kSuccess) {
+    error = problem;
     return false;
   }
-  return LoadOpenFile(file, out, error);
+  return ParseValueA(bytes.c_str(), bytes.size(), out, error);
+}
+
+}  // namespace
+
+bool LoadSmallFile(std::u16string_view path, size_t limit, VSJValue** out, std::u16string& error,
+                   uint32_t* readError) {
+  std::string bytes;
+  std::u16string problem;
+  const uint32_t read = VendraPlatform::ReadSmallFile(path, limit, bytes, problem);
+  return LoadRead(read, bytes, problem, out, error, readError);
+}
+
+bool LoadPrivateFile(std::u16string_view path, size_t limit, VSJValue** out,
+                     std::u16string& error, uint32_t* readError) {
+  std::string bytes;
+  std::u16string problem;
+  const uint32_t read = VendraPlatform::ReadPrivateSmallFile(path, limit, bytes, problem);
+  return LoadRead(read, bytes, problem, out, error, readError);
 }
 
 }  // namespace VendraJSON

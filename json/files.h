@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,9 +18,17 @@ class VSJValue;
 // VSJObject::SaveFile is the writing side.
 bool LoadFile(std::u16string_view path, VSJValue** out, std::u16string& error);
 
-// LoadFile for a file that holds a secret of this process's user: a file
-// another user owns, or one reached through a link, counts as missing
-// (VendraPlatform::File::OpenPrivateForReading).
-bool LoadPrivateFile(std::u16string_view path, VSJValue** out, std::u16string& error);
+// LoadFile for a small file of this program's own, read through
+// VendraPlatform::ReadSmallFile: only a plain file reached without a link,
+// of at most limit bytes; the error then names the file. readError, when
+// given, gets the reading's answer (0 when the file was read).
+bool LoadSmallFile(std::u16string_view path, size_t limit, VSJValue** out, std::u16string& error,
+                   uint32_t* readError = nullptr);
+
+// The same for a file that holds a secret of this process's user, read
+// through VendraPlatform::ReadPrivateSmallFile: a file another user owns,
+// or one reached through a link, counts as missing.
+bool LoadPrivateFile(std::u16string_view path, size_t limit, VSJValue** out,
+                     std::u16string& error, uint32_t* readError = nullptr);
 
 }  // namespace VendraJSON

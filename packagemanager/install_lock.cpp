@@ -11,6 +11,9 @@ namespace {
 
 constexpr char16_t kMutexName[] = u"VendraBuild.install";
 
+// A process id and a line end.
+constexpr size_t kHolderFileLimit = 11;
+
 bool Held(VendraPlatform::NamedMutex::WaitResult result) {
   return result == VendraPlatform::NamedMutex::WaitResult::Acquired ||
          result == VendraPlatform::NamedMutex::WaitResult::Abandoned;
@@ -25,8 +28,11 @@ InstallLock::~InstallLock() {
 }
 
 uint32_t InstallLock::Holder() const {
+  if (const uint32_t told = mutex_.CurrentHolder().processId) return told;
   std::string text;
-  if (VendraPlatform::ReadWholeFile(holderFile_, text) != 0 || text.empty() || text.size() > 10)
+  std::u16string ignored;
+  if (VendraPlatform::ReadSmallFile(holderFile_, kHolderFileLimit, text, ignored) != 0 ||
+      text.empty())
     return 0;
   uint64_t id = 0;
   for (const char c : text) {

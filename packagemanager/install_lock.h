@@ -26,8 +26,13 @@ class InstallLock {
   Result Acquire(uint32_t seconds, const std::function<void(uint32_t holder)>& waiting,
                  uint32_t& error);
 
-  // The id the holder wrote, 0 when there is none.
+  // The holder's process id, 0 when unknown.
   uint32_t Holder() const;
+
+  // For messages after TimedOut and Failed: the lock and its holder, or the
+  // lock that cannot be opened.
+  std::u16string HeldText() const { return mutex_.HeldText(Holder()); }
+  std::u16string UnopenedText(uint32_t error) const { return mutex_.UnopenedText(error); }
 
  private:
   std::u16string holderFile_;

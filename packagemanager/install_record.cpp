@@ -133,7 +133,9 @@ bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& recor
                        std::u16string& error, InstallState* state) {
   const std::u16string path = VendraPlatform::JoinFileName(installFolder, kInstallRecordName);
   Vendra::RefPtr<VSJValue> value;
-  if (!VendraJSON::LoadFile(path, value.Receive(), error)) return false;
+  // Every installed file's name and digest: tens of megabytes at most.
+  constexpr size_t kRecordLimit = 64u << 20;
+  if (!VendraJSON::LoadSmallFile(path, kRecordLimit, value.Receive(), error)) return false;
   if (!value || value->GetType() != VendraJSON::kTypeObject) {
     error = VendraText::Format(u"%ls does not hold an install record", path);
     return false;

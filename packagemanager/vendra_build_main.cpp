@@ -24,6 +24,7 @@
 #include "platform/entry_point.h"
 #include "platform/interruption.h"
 #include "platform/message_box.h"
+#include "platform/outside_folder.h"
 #include "platform/program_arguments.h"
 #include "ui/progress_window.h"
 
@@ -87,9 +88,7 @@ constexpr long long kLongestWaitSeconds = 7 * 24 * 3600;
 // waits for. 0 when taken, else the exit code (with the reason printed).
 int TakeInstallLock(VendraBuild::InstallLock& lock, long long waitSeconds) {
   uint32_t error = 0;
-  uint32_t holder = 0;
-  const auto waiting = [&](uint32_t pid) {
-    holder = pid;
+  const auto waiting = [](uint32_t pid) {
     if (pid != 0)
       std::fprintf(stderr, "%s: waiting for another install (pid %u) to finish...\n", kProgram,
                    pid);
@@ -102,14 +101,16 @@ int TakeInstallLock(VendraBuild::InstallLock& lock, long long waitSeconds) {
       return 0;
     case VendraBuild::InstallLock::Result::TimedOut:
       std::fprintf(stderr,
-                   "%s: another install is still running (pid %u); run this again when it has "
-                   "finished, or give --wait SECONDS to wait longer\n",
-                   kProgram, holder);
+                   "%s: another install is still running. %s Run this again when it has "
+                   "finished, or give --wait SECONDS to wait longer.\n",
+                   kProgram, VendraText::Utf16ToUtf8(lock.HeldText()).c_str());
       return VendraCli::kExitBusy;
     case VendraBuild::InstallLock::Result::Failed:
       break;
   }
-  std::fprintf(stderr, "%s: cannot take the install lock (system error %u)\n", kProgram, error);
+  // Not another install: the lock itself is unusable, and waiting never helps.
+  std::fprintf(stderr, "%s: cannot take the install lock. %s\n", kProgram,
+               VendraText::Utf16ToUtf8(lock.UnopenedText(error)).c_str());
   return VendraCli::kExitFailure;
 }
 
@@ -137,8 +138,24 @@ int OpenLog(VendraBuild::ActivityLog& log, const VendraCli::Arguments& args) {
 
 struct Shape {
   const char* command;
-  size_t words;  // the command word included; 0: one or more folders follow
+  size_t words;   // the command word included; 0: one or more folders follow
+  size_t folder;  // the word that names the FOLDER; 0: none, or all that follow
 };
+
+// The folders of the command line, each turned once into the path every
+// later step uses. 0, or the exit code with the reason printed.
+int TakeFolders(const Shape& shape, std::vector<std::u16string>& words) {
+  const size_t first = shape.folder ? shape.folder : shape.words ? words.size() : 1;
+  const size_t end = shape.folder ? shape.folder + 1 : words.size();
+  for (size_t i = first; i < end; ++i) {
+    std::u16string problem;
+    if (!VendraPlatform::FolderFromOutside(std::u16string(words[i]), words[i], problem)) {
+      std::fprintf(stderr, "%s: %s\n", kProgram, VendraText::Utf16ToUtf8(problem).c_str());
+      return VendraCli::kExitFailure;
+    }
+  }
+  return 0;
+}
 
 // Install or repair, as the command line asks.
 int RunInstallOrModify(const VendraCli::Arguments& args, const std::vector<std::u16string>& words,
@@ -186,8 +203,12 @@ int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>
   return code;
 }
 
-constexpr Shape kShapes[] = {
-    {"install", 6}, {"modify", 3}, {"uninstall", 3}, {"status", 0}, {"list", 1}, {"clean", 1}};
+constexpr Shape kShapes[] = {{"install", 6, 4},
+                             {"modify", 3, 2},
+                             {"uninstall", 3, 2},
+                             {"status", 0, 0},
+                             {"list", 1, 0},
+                             {"clean", 1, 0}};
 
 }  // namespace
 
@@ -228,6 +249,7 @@ int VendraMain(void* moduleInstance) {
 
   std::vector<std::u16string> words;
   for (const std::string& w : args.positional) words.push_back(VendraText::Utf8ToUtf16(w));
+  if (const int code = TakeFolders(*shape, words)) return code;
   std::u16string program;
   std::u16string problem;
   if (command == "install" && !VendraBuild::ProgramName(words[4], words[5], program, problem))

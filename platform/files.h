@@ -79,10 +79,14 @@ class File {
   // "rb": existing file for reading. Anything but a regular file (a folder,
   // a pipe, a device) is refused with 5, without waiting for a writer.
   uint32_t OpenForReading(std::u16string_view path);
+  // A file of this program's own: opened only when it is a plain file
+  // reached without a link at its last part; anything else answers 1920.
+  uint32_t OpenOwnForReading(std::u16string_view path);
   // A file that holds a secret of this process's user (the session): opened
   // only when it is a plain file, reached without a link, that belongs to
-  // that user or to the administrator. Anything else counts as absent (2),
-  // so that another user can neither read nor plant it. POSIX: an own file
+  // that user or to the administrator. A link, or a file of another user,
+  // counts as absent (2), so that another user can neither read nor plant
+  // it; a folder or a device in its place answers 1920. POSIX: an own file
   // that others may read or write is narrowed to its owner on the way.
   uint32_t OpenPrivateForReading(std::u16string_view path);
   // "wb": creates or empties the file; as for reading, only a regular file.
@@ -107,6 +111,18 @@ class File {
 };
 
 uint32_t ReadWholeFile(std::u16string_view path, std::string& bytes);
+
+// Reads a small file of this program's own (a lock's holder, an install
+// record) whole, opened as File::OpenOwnForReading does, but never more than
+// limit bytes, whatever its size. Answers 0, or an error with problem naming
+// the file: 2 (3) when it (its folder) is missing, 1920 when something else
+// is in its place, 223 when it holds more than limit bytes.
+uint32_t ReadSmallFile(std::u16string_view path, size_t limit, std::string& bytes,
+                       std::u16string& problem);
+// The same for a file that holds a secret of this process's user (the
+// session), opened as File::OpenPrivateForReading does.
+uint32_t ReadPrivateSmallFile(std::u16string_view path, size_t limit, std::string& bytes,
+                              std::u16string& problem);
 
 // Replaces path with bytes so that readers see either the old file or the
 // whole new one: the data goes to a new file beside the target, reaches the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace VendraPlatform {
@@ -12,11 +13,18 @@ namespace VendraPlatform {
 // On both systems the lock belongs to the process rather than to a thread,
 // so any thread of the owner may give it up. Windows: a named mutex, taken and
 // given up by a thread of the object's own. POSIX: a lock that belongs to the
-// open object. A mutex file another user
-// owns is refused (access denied): it is not ours to wait on.
+// open object, on a file that any user may have made; its holder writes its
+// process id into it, so that a waiter can say whom it waits for.
 class NamedMutex {
  public:
   enum class WaitResult { Acquired, Abandoned, TimedOut, Failed };
+
+  // Who holds the mutex, as far as the system tells: process id 0 and no
+  // user when it does not.
+  struct Holder {
+    uint32_t processId = 0;
+    std::u16string user;
+  };
 
   // Waits without a time limit.
   static constexpr uint32_t kInfinite = 0xFFFFFFFFu;
@@ -35,9 +43,21 @@ class NamedMutex {
   void Release();
   void Close();
 
+  // Where the mutex of the last Create lives (POSIX: its file; Windows: its
+  // name), also when Create failed.
+  const std::u16string& Location() const { return location_; }
+  Holder CurrentHolder() const;
+
+  // For messages: the mutex held by someone else, with the holder where the
+  // system tells (else the process id the caller learned otherwise, 0 for
+  // none); the mutex that Create could not open, with its error.
+  std::u16string HeldText(uint32_t claimedHolder = 0) const;
+  std::u16string UnopenedText(uint32_t error) const;
+
  private:
   static constexpr intptr_t kNone = -1;
   intptr_t handle_ = kNone;
+  std::u16string location_;
 };
 
 }  // namespace VendraPlatform

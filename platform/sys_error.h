@@ -22,6 +22,10 @@ constexpr uint32_t kDiskFull = 112;
 constexpr uint32_t kInvalidName = 123;
 constexpr uint32_t kAlreadyExists = 183;
 constexpr uint32_t kFilenameTooLong = 206;
+constexpr uint32_t kFileTooLarge = 223;
+// Something other than a plain file (a folder, a link, a device) stands
+// where one is expected.
+constexpr uint32_t kNotAPlainFile = 1920;
 constexpr uint32_t kNotSupported = 50;
 constexpr uint32_t kBrokenPipe = 109;
 constexpr uint32_t kTimeout = 1460;

@@ -33,20 +33,24 @@ File& File::operator=(File&& other) noexcept {
 namespace {
 
 // Opens without waiting for the other end of a pipe and refuses anything but
-// a regular file, then turns blocking back on for the reads and writes.
-uint32_t OpenRegular(const std::string& path, int flags, intptr_t& handle) {
+// a regular file (answering notPlain), then turns blocking back on for the
+// reads and writes. With O_NOFOLLOW a link at the last part answers link.
+uint32_t OpenRegular(const std::string& path, int flags, intptr_t& handle,
+                     uint32_t notPlain = SysError::kAccessDenied,
+                     uint32_t link = SysErrorFromErrno(ELOOP)) {
   // The file is emptied only once it is known to be a regular file.
   const int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) {
     // A pipe without a reader answers ENXIO to a non-blocking writer.
     if (errno == ENXIO) return SysError::kAccessDenied;
     const int err = errno;
+    if (err == ELOOP) return link;
     return (err == ENOENT && (flags & O_CREAT)) ? SysError::kPathNotFound : SysErrorFromErrno(err);
   }
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return SysError::kAccessDenied;
+    return notPlain;
   }
   if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0) {
     const int err = errno;
@@ -65,13 +69,20 @@ uint32_t File::OpenForReading(std::u16string_view path) {
   return OpenRegular(Posix::NativePath(path), O_RDONLY, handle_);
 }
 
+uint32_t File::OpenOwnForReading(std::u16string_view path) {
+  Close();
+  return OpenRegular(Posix::NativePath(path), O_RDONLY | O_NOFOLLOW, handle_,
+                     SysError::kNotAPlainFile, SysError::kNotAPlainFile);
+}
+
 uint32_t File::OpenPrivateForReading(std::u16string_view path) {
   Close();
-  const uint32_t opened = OpenRegular(Posix::NativePath(path), O_RDONLY | O_NOFOLLOW, handle_);
-  // A link, or anything but a plain file, in the place of a secret was put
-  // there by someone else.
-  if (opened == SysError::kAccessDenied || opened == SysErrorFromErrno(ELOOP))
-    return SysError::kFileNotFound;
+  // A link in the place of a secret, or a file this user may not even
+  // read, was put there by someone else: the next save replaces it. A
+  // folder or a device stays in the way, and is said.
+  const uint32_t opened = OpenRegular(Posix::NativePath(path), O_RDONLY | O_NOFOLLOW, handle_,
+                                      SysError::kNotAPlainFile, SysError::kFileNotFound);
+  if (opened == SysError::kAccessDenied) return SysError::kFileNotFound;
   if (opened != SysError::kSuccess) return opened;
   const int fd = static_cast<int>(handle_);
   struct stat st;

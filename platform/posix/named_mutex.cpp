@@ -1,6 +1,7 @@
 // POSIX layer only.
 #include "platform/named_mutex.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 
 #include "platform/posix/errno_map.h"
 #include "platform/posix/named_objects.h"
+#include "platform/posix/ownership.h"
+#include "platform/posix/posix_text.h"
 #include "platform/sys_error.h"
 
 namespace VendraPlatform {
@@ -19,8 +22,8 @@ using Posix::LockKind;
 using Posix::LockObject;
 
 // Any user's programs may take the mutex, as the Windows mutex grants every
-// user full access; a mutex file only counts when its owner is trusted
-// (OpenNamedObject), so another user cannot make the one ours wait on.
+// user full access, whoever made its file. The mutex guards no secret: a
+// user who holds it only makes the others wait, which any user may do anyway.
 constexpr mode_t kMutexMode = 0666;
 
 // The first byte of the mutex file is 1 while an owner holds the mutex. An
@@ -28,6 +31,10 @@ constexpr mode_t kMutexMode = 0666;
 // the next owner learns that the mutex was abandoned.
 constexpr char kHeld = 1;
 constexpr char kFree = 0;
+
+// The system does not say who holds such a lock: the owner writes its
+// process id here, 0 when it gives the mutex up. Only shown in messages.
+constexpr off_t kHolderOffset = 4;
 
 // The system offers no timed wait for these locks: the waiter polls, quickly
 // at first and then every few milliseconds.
@@ -44,6 +51,11 @@ void WriteMark(int fd, char mark) {
   }
 }
 
+void WriteHolder(int fd, uint32_t processId) {
+  while (::pwrite(fd, &processId, sizeof processId, kHolderOffset) < 0 && errno == EINTR) {
+  }
+}
+
 }  // namespace
 
 NamedMutex::~NamedMutex() { Close(); }
@@ -51,10 +63,11 @@ NamedMutex::~NamedMutex() { Close(); }
 uint32_t NamedMutex::Create(std::u16string_view name) {
   Close();
   const std::string path = Posix::NamedObjectPath(name, "mutex");
+  location_ = Posix::FromNative(path);
   int fd = -1;
   // Another process may create it between our two attempts; then it is opened.
   for (int attempt = 0; attempt < 4 && fd < 0; ++attempt) {
-    fd = Posix::OpenNamedObject(path);
+    fd = Posix::OpenNamedObject(path, Posix::ObjectOwners::Anyone);
     if (fd >= 0 || errno != ENOENT) break;
     fd = Posix::CreateNamedObject(path, kMutexMode, [](int) { return 0; });
     if (fd < 0 && errno != EEXIST) break;
@@ -84,14 +97,29 @@ NamedMutex::WaitResult NamedMutex::Wait(uint32_t milliseconds) {
   char mark = kFree;
   const bool abandoned = ::pread(fd, &mark, 1, 0) == 1 && mark == kHeld;
   WriteMark(fd, kHeld);
+  WriteHolder(fd, static_cast<uint32_t>(::getpid()));
   return abandoned ? WaitResult::Abandoned : WaitResult::Acquired;
 }
 
 void NamedMutex::Release() {
   if (!IsOpen()) return;
   const int fd = Descriptor(handle_);
+  WriteHolder(fd, 0);
   WriteMark(fd, kFree);
   LockObject(fd, LockKind::Unlock, false);
+}
+
+NamedMutex::Holder NamedMutex::CurrentHolder() const {
+  uint32_t processId = 0;
+  if (!IsOpen() || ::pread(Descriptor(handle_), &processId, sizeof processId, kHolderOffset) !=
+                       static_cast<ssize_t>(sizeof processId))
+    return {};
+  // When the process named is gone, whoever holds the lock now did not write
+  // its id.
+  struct stat st;
+  const std::string process = "/proc/" + std::to_string(processId);
+  if (processId == 0 || ::stat(process.c_str(), &st) != 0) return {};
+  return {processId, Posix::FromNative(Posix::UserName(st.st_uid))};
 }
 
 void NamedMutex::Close() {

@@ -54,13 +54,15 @@ std::string NamedObjectPath(std::u16string_view name, std::string_view kind) {
   return ObjectFolder() + "/vendra." + file + "." + std::string(kind);
 }
 
-int OpenNamedObject(const std::string& path) {
+int OpenNamedObject(const std::string& path, ObjectOwners owners) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno == ELOOP ? (errno = EACCES, -1) : -1;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !TrustedOwner(st.st_uid)) {
-    // Made by someone else: using it would hand them what it carries or
-    // guards. Another user could make such a file only to catch ours.
+  // A link or a folder in the object's place is nobody's object. A secret's
+  // file made by someone else would hand them what it carries: another user
+  // could make such a file only to catch ours.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      (owners == ObjectOwners::Trusted && !TrustedOwner(st.st_uid))) {
     ::close(fd);
     errno = EACCES;
     return -1;

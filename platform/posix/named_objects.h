@@ -21,11 +21,20 @@ namespace VendraPlatform::Posix {
 // as %XX of their UTF-8 bytes, so that "Global\\A/B" stays one file name.
 std::string NamedObjectPath(std::u16string_view name, std::string_view kind);
 
+// Whose object files a process may use.
+enum class ObjectOwners {
+  // Any user's: the object carries nothing secret (a mutex). Every user may
+  // make and hold such a file anyway, so refusing another user's would only
+  // let the first run of any user lock everyone else out.
+  Anyone,
+  // Trusted owners' only (ownership.h): the object carries a secret.
+  Trusted,
+};
+
 // Opens an existing object file for reading and writing, never through a
-// symbolic link. Only a plain file that belongs to a trusted owner
-// (ownership.h) is opened; anything else answers EACCES. A descriptor, or -1
-// with errno set.
-int OpenNamedObject(const std::string& path);
+// symbolic link. Only a plain file is opened, and only one of the owners
+// given; anything else answers EACCES. A descriptor, or -1 with errno set.
+int OpenNamedObject(const std::string& path, ObjectOwners owners);
 
 // Makes a new object file with mode: prepare(fd) gets it under a unique
 // temporary name first (to size and lock it) and answers 0 or an errno; then

@@ -1,6 +1,7 @@
 // POSIX layer only.
 #include "platform/posix/ownership.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,6 +36,15 @@ uid_t SessionOwner() {
 bool OwnedByRootOrSelf(uid_t owner) { return owner == kRoot || owner == ::geteuid(); }
 
 bool TrustedOwner(uid_t owner) { return OwnedByRootOrSelf(owner) || owner == SessionOwner(); }
+
+std::string UserName(uid_t uid) {
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  char buffer[1024];
+  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+    return std::string(found->pw_name) + " (" + std::to_string(uid) + ")";
+  return "user " + std::to_string(uid);
+}
 
 int GiveToSessionOwner(int fd) {
   const uid_t owner = SessionOwner();

@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include <string>
+
 namespace VendraPlatform::Posix {
 
 // The user whose session this process keeps: the user it runs as or, when it
@@ -22,6 +24,9 @@ bool OwnedByRootOrSelf(uid_t owner);
 // process's own user's and the session owner's. Another user's object is
 // treated as absent and never written through.
 bool TrustedOwner(uid_t owner);
+
+// A user for messages: "name (uid)", or "user uid" without a name.
+std::string UserName(uid_t uid);
 
 // Gives a file this process made for the session to the session owner, when
 // that is another user than the one it runs as. 0 or an errno.

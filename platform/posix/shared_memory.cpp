@@ -38,7 +38,7 @@ bool EmptyFile(int fd, off_t size) { return ::ftruncate(fd, 0) == 0 && ::ftrunca
 // the descriptor, -1 with errno, or -2 when the block was removed meanwhile.
 int OpenAndJoin(const std::string& path, bool& refused) {
   refused = false;
-  const int fd = Posix::OpenNamedObject(path);
+  const int fd = Posix::OpenNamedObject(path, Posix::ObjectOwners::Trusted);
   if (fd < 0) return -1;
   struct stat st;
   if (::fstat(fd, &st) != 0 || (st.st_mode & kOthersRights) != 0) {

@@ -1,7 +1,6 @@
 // POSIX layer only.
 #include "platform/trusted_folder.h"
 
-#include <pwd.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,15 +27,6 @@ bool IsTrusted(const struct stat& st) {
          (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-std::string OwnerName(uid_t uid) {
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  char buffer[1024];
-  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found)
-    return std::string(found->pw_name) + " (" + std::to_string(uid) + ")";
-  return "user " + std::to_string(uid);
-}
-
 std::string AsideName(const std::string& path) {
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   unsigned char bytes[6] = {};
@@ -50,12 +40,12 @@ std::string AsideName(const std::string& path) {
 std::string Describe(const struct stat& st) {
   if (S_ISLNK(st.st_mode)) return "is a link";
   if (!S_ISDIR(st.st_mode)) return "is not a folder";
-  if (!Posix::OwnedByRootOrSelf(st.st_uid)) return "belongs to " + OwnerName(st.st_uid);
+  if (!Posix::OwnedByRootOrSelf(st.st_uid)) return "belongs to " + Posix::UserName(st.st_uid);
   return "may be changed by other users (mode " + [&] {
     char mode[8];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
     return std::string(mode);
-  }() + ", owner " + OwnerName(st.st_uid) + ")";
+  }() + ", owner " + Posix::UserName(st.st_uid) + ")";
 }
 
 // The data folder holds the folder: whoever owns it, or may rename what it

@@ -49,24 +49,59 @@ uint32_t File::OpenForReading(std::u16string_view path) {
   return Adopt(file, handle_);
 }
 
-uint32_t File::OpenPrivateForReading(std::u16string_view path) {
-  Close();
-  // The link itself is opened, never what it points to, and read-control
-  // access lets the owner be asked.
-  HANDLE file = ::CreateFileW(Win32::WidePath(path).c_str(), GENERIC_READ | READ_CONTROL,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+namespace {
+
+// Opens the file itself, never what a link points to, with read-control
+// access so that its owner may be asked; anything but a plain file on disk
+// answers 1920 and reparse is told whether a link was in its place.
+uint32_t OpenPlain(std::u16string_view path, HANDLE& file, bool& reparse) {
+  reparse = false;
+  file = ::CreateFileW(Win32::WidePath(path).c_str(), GENERIC_READ | READ_CONTROL,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
   BY_HANDLE_FILE_INFORMATION info;
+  const bool known = ::GetFileInformationByHandle(file, &info) != FALSE;
+  reparse = known && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (!known || ::GetFileType(file) != FILE_TYPE_DISK ||
+      (info.dwFileAttributes &
+       (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) {
+    ::CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+    return SysError::kNotAPlainFile;
+  }
+  return SysError::kSuccess;
+}
+
+}  // namespace
+
+uint32_t File::OpenOwnForReading(std::u16string_view path) {
+  Close();
+  HANDLE file = INVALID_HANDLE_VALUE;
+  bool reparse = false;
+  const uint32_t opened = OpenPlain(path, file, reparse);
+  // A folder opened as a file is refused by the system itself.
+  if (opened == ERROR_ACCESS_DENIED && FolderExists(path)) return SysError::kNotAPlainFile;
+  if (opened != SysError::kSuccess) return opened;
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return SysError::kSuccess;
+}
+
+uint32_t File::OpenPrivateForReading(std::u16string_view path) {
+  Close();
+  HANDLE file = INVALID_HANDLE_VALUE;
+  bool reparse = false;
+  const uint32_t opened = OpenPlain(path, file, reparse);
+  // A link in the place of a secret was put there by someone else, and the
+  // next save replaces it; a folder or a device stays in the way.
+  if (opened == SysError::kNotAPlainFile) return reparse ? SysError::kFileNotFound : opened;
+  if (opened == ERROR_ACCESS_DENIED && FolderExists(path)) return SysError::kNotAPlainFile;
+  if (opened != SysError::kSuccess) return opened;
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const bool plain = ::GetFileInformationByHandle(file, &info) &&
-                     !(info.dwFileAttributes &
-                       (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
-  const bool trusted =
-      plain && ::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                                 nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
-      Win32::TrustedOwner(owner);
+  const bool trusted = ::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                         nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+                       Win32::TrustedOwner(owner);
   if (descriptor) ::LocalFree(descriptor);
   if (!trusted) {
     ::CloseHandle(file);

@@ -112,6 +112,7 @@ NamedMutex::~NamedMutex() { Close(); }
 
 uint32_t NamedMutex::Create(std::u16string_view name) {
   Close();
+  location_ = name;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   // Without the descriptor the mutex gets the default security.
   ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
@@ -137,6 +138,9 @@ NamedMutex::WaitResult NamedMutex::Wait(uint32_t milliseconds) {
 void NamedMutex::Release() {
   if (IsOpen()) Owned(handle_)->Release();
 }
+
+// The system keeps the owning thread to itself.
+NamedMutex::Holder NamedMutex::CurrentHolder() const { return {}; }
 
 void NamedMutex::Close() {
   if (!IsOpen()) return;

@@ -7,9 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include "common/text/utf.h"
 #include "tests/client/helper_process.h"
 #include "tests/client/session_test_root.h"
 #include "tests/support/environment.h"
+#ifndef _WIN32
+#include "tests/support/forked_child.h"
+#include "tests/support/unprivileged.h"
+#endif
 
 namespace {
 
@@ -124,6 +129,34 @@ TEST_F(NamedMutexLockTest, LockWithoutItsMutexNeverSucceeds) {
   EXPECT_FALSE(lock.Acquire(0));
   EXPECT_FALSE(lock.Acquire(50));
   EXPECT_EQ(lock.Depth(), 0);
+  // Waiting would not help, and the text says which lock is unusable.
+  EXPECT_FALSE(lock.Opened());
+  EXPECT_NE(lock.UnopenedText().find(VendraText::Utf8ToUtf16(root_.Sub("plain-file/folder/"))),
+            std::u16string::npos);
 }
+
+#ifndef _WIN32
+// While another user holds the session lock, the time-out names the lock
+// and the holder.
+TEST_F(NamedMutexLockTest, AnotherUsersHolderIsNamedAtTheTimeLimit) {
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to run a child as another user";
+  NamedMutexLock lock(u"", kSessionName);
+  ASSERT_TRUE(lock.Opened());
+  VendraTest::ForkedChild holder(
+      [] {
+        static NamedMutexLock theirs(u"", kSessionName);
+        return theirs.Acquire(0);
+      },
+      VendraTest::ForkedChild::User::Unprivileged);
+  ASSERT_TRUE(holder.Ready());
+  EXPECT_FALSE(lock.Acquire(50));
+  const std::string text = VendraText::Utf16ToUtf8(lock.HeldText());
+  EXPECT_NE(text.find(root_.Sub("Objects") +
+                      "/vendra.Global%5CVendra Software-Sync.mutex is held by process " +
+                      std::to_string(holder.pid()) + " of user nobody (65534)"),
+            std::string::npos)
+      << text;
+}
+#endif
 
 }  // namespace

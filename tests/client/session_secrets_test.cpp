@@ -170,24 +170,6 @@ TEST_F(SessionSecretsTest, PlantedBlockNeverReceivesTheToken) {
   for (const int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
 }
 
-TEST_F(SessionSecretsTest, PlantedMutexIsRefused) {
-  const std::string path =
-      VendraPlatform::Posix::NamedObjectPath(u"Global\\Vendra Software-Planted", "mutex");
-  ASSERT_EQ(RunUnprivileged([&path] {
-              const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
-              return fd >= 0 && ::fchmod(fd, 0666) == 0 ? 0 : 1;
-            }),
-            0);
-  VendraPlatform::NamedMutex mutex;
-  EXPECT_EQ(mutex.Create(u"Global\\Vendra Software-Planted"),
-            VendraPlatform::SysError::kAccessDenied);
-  EXPECT_FALSE(mutex.IsOpen());
-  // The process-wide lock over such a file fails at once and knows why.
-  VendraClient::NamedMutexLock lock(u"Global\\", u"Vendra Software-Planted");
-  EXPECT_TRUE(lock.RefusedAsForeign());
-  EXPECT_FALSE(lock.Acquire(60000));
-}
-
 // Run through sudo, root keeps the session of the user who invoked it: the
 // file it saves is theirs (still private), so their own programs share it,
 // and a file of theirs is believed. Any other user's stays foreign.

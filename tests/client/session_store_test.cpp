@@ -128,12 +128,23 @@ TEST_F(SessionStoreTest, AccessTokenGoesToTheChannelAndNeverToTheFile) {
                 std::to_string(access.expiry()) + "}");
 }
 
+// A folder in the file's place can never be replaced by a save: loading
+// says so, naming it, and so does the sign-in, instead of asking for a
+// sign-in that could not be kept.
 TEST_F(SessionStoreTest, UnwritableFileIsReportedAndTheChannelStillWritten) {
   ASSERT_TRUE(std::filesystem::create_directory(SessionFile()));
   EXPECT_FALSE(client_->SaveSession());
   EXPECT_EQ(ChannelText(), "{\"access_token\":\"\",\"expires_at\":0}");
+  std::u16string blocked;
+  EXPECT_FALSE(client_->LoadSession(&blocked));
+  const std::string said = VendraText::Utf16ToUtf8(blocked);
+  EXPECT_EQ(said.find(SessionFile() + " is not a plain file"), 0u) << said;
+  std::u16string error;
+  EXPECT_EQ(client_->EnsureLogin(error), VendraClient::eVClientResult::Failed);
+  EXPECT_EQ(error, blocked);
   // Nothing half-made is left in its place.
   EXPECT_TRUE(std::filesystem::remove(SessionFile()));
+  EXPECT_TRUE(client_->LoadSession(&blocked));
 }
 
 TEST_F(SessionStoreTest, EightProcessesSavingLeaveACompleteFileAfterEveryStep) {

@@ -176,13 +176,20 @@ TEST_F(SignInTest, ProcessesRefreshingTogetherSendOneRequest) {
   EXPECT_EQ(service_->CountRequests("vclient/refresh"), 1);
 }
 
-TEST_F(SignInTest, RefusedRefreshOpensTheLoginWindow) {
+// Whatever kept the renewal from working (the service refused it, or its
+// reply was cut off on the way), the Login window opens.
+TEST_F(SignInTest, RefreshThatFailsOpensTheLoginWindow) {
   SignInAuthorised();
-  ASSERT_TRUE(service_->Script("vclient/refresh", R"([{"status":401,"body":"{\"error\":\"expired\"}"}])"));
-  HelperProcess client;
-  // The helper's window has no one to answer it: it ends as cancelled.
-  EXPECT_EQ(client.Call("ensure-login"), "result -109 User clicked Cancel in Login window");
-  EXPECT_EQ(service_->CountRequests("vclient/refresh"), 1);
+  int refreshes = 0;
+  for (const char* failure : {R"({"status":401,"body":"{\"error\":\"expired\"}"})",
+                              R"({"status":200,"body":"{\"access_token\":{}}","close_after":2})"}) {
+    SCOPED_TRACE(failure);
+    ASSERT_TRUE(service_->Script("vclient/refresh", std::string("[") + failure + "]"));
+    HelperProcess client;
+    // The helper's window has no one to answer it: it ends as cancelled.
+    EXPECT_EQ(client.Call("ensure-login"), "result -109 User clicked Cancel in Login window");
+    EXPECT_EQ(service_->CountRequests("vclient/refresh"), ++refreshes);
+  }
 }
 
 TEST_F(SignInTest, LogoutThenEnsureLoginOpensTheLoginWindow) {
@@ -232,9 +239,15 @@ TEST_F(SignInTest, HolderPastTheTimeLimitMakesOthersTimeOut) {
   HelperProcess client;
   ASSERT_EQ(holder.Call("lock 0"), "locked");
   ASSERT_EQ(client.Call("set-lock-wait 300"), "set");
-  EXPECT_EQ(client.Call("ensure-login"), "result -4 Timed out waiting for synchronization object");
-  EXPECT_EQ(client.Call("refresh"), "result -4 Timed out waiting for synchronization object");
-  EXPECT_EQ(client.Call("logout"), "result -4 Timed out waiting for synchronization object");
+  // The time-out says so, then which lock and who holds it.
+  for (const char* command : {"ensure-login", "refresh", "logout"}) {
+    const std::string answer = client.Call(command);
+    EXPECT_EQ(answer.rfind("result -4 Timed out waiting for synchronization object. The lock ", 0),
+              0u)
+        << answer;
+    EXPECT_NE(answer.find("Vendra Software-Sync"), std::string::npos) << answer;
+    EXPECT_NE(answer.find(" is held by "), std::string::npos) << answer;
+  }
   EXPECT_EQ(service_->CountRequests("vclient/refresh"), 0);
   ASSERT_EQ(holder.Call("unlock"), "unlocked");
   EXPECT_EQ(client.Call("ensure-login"), "result 0 ");

@@ -22,8 +22,8 @@ struct Outcome {
   std::string errorOutput;
 };
 
-// Runs the copied installer with the given machine root ("" for none),
-// standard input from /dev/null, standard error into a file.
+// Runs the copied installer with the given machine root, standard input
+// from /dev/null, standard error into a file.
 Outcome RunInstaller(const std::string& program, const std::string& machineRoot,
                      bool unprivileged) {
   const std::string errFile = program + ".stderr";
@@ -33,8 +33,7 @@ Outcome RunInstaller(const std::string& program, const std::string& machineRoot,
   auto body = [&]() -> int {
     const pid_t pid = ::fork();
     if (pid == 0) {
-      if (machineRoot.empty()) ::unsetenv("VENDRA_MACHINE_ROOT");
-      else ::setenv("VENDRA_MACHINE_ROOT", machineRoot.c_str(), 1);
+      ::setenv("VENDRA_MACHINE_ROOT", machineRoot.c_str(), 1);
       ::setenv("VENDRA_SERVICE_URL", "https://127.0.0.1:9/", 1);
       if (!std::freopen("/dev/null", "r", stdin)) ::_exit(120);
       if (!std::freopen(errFile.c_str(), "w", stderr)) ::_exit(120);
@@ -51,11 +50,17 @@ Outcome RunInstaller(const std::string& program, const std::string& machineRoot,
   return out;
 }
 
-std::string CopyInstallerInto(const TempFolder& folder) {
-  const std::string copy = folder.Sub("TandoryInstaller");
+std::string CopyInstallerInto(const std::string& folder) {
+  const std::string copy = folder + "/TandoryInstaller";
   std::filesystem::copy_file(TANDORY_INSTALLER_PATH, copy);
   return copy;
 }
+
+std::string CopyInstallerInto(const TempFolder& folder) { return CopyInstallerInto(folder.path()); }
+
+const std::string kUninstallKey =
+    "/Registry/HKEY_LOCAL_MACHINE/k_software/k_wow6432node/k_microsoft/k_windows/"
+    "k_currentversion/k_uninstall/k_tandory";
 
 }  // namespace
 
@@ -72,21 +77,58 @@ TEST(InstallerProgram, RegistersThenStopsAtSignInWithExitCodeZero) {
                                  "Error Code -109\nUser clicked Cancel in Login window\n[OK]\n"),
             std::string::npos)
       << out.errorOutput;
-  const std::string key = root + std::string(
-      "/Registry/HKEY_LOCAL_MACHINE/k_software/k_wow6432node/k_microsoft/k_windows/"
-      "k_currentversion/k_uninstall/k_tandory");
+  const std::string key = root + kUninstallKey;
   EXPECT_TRUE(std::filesystem::exists(key + "/v_displayname"));
   EXPECT_NE(ReadTextFile(key + "/v_installlocation").find(install.path()), std::string::npos);
   EXPECT_TRUE(std::filesystem::is_directory(root + "/ProgramData/Vendra Software"));
 }
 
-TEST(InstallerProgram, WithoutAdministratorRightsSaysSoAndWritesNothing) {
+// Any user may start the installer (here on relocated machine places, where
+// it goes as far as the sign-in); the lock files that start made are that
+// user's, and they do not keep the administrator's run after it from
+// signing in.
+TEST(InstallerProgram, AnotherUsersStartBlocksNoLaterRun) {
   if (!CanDropPrivileges()) GTEST_SKIP() << "needs root to start an unprivileged user";
-  TempFolder install;
+  TempFolder machine, install;
   const std::string program = CopyInstallerInto(install);
-  const Outcome out = RunInstaller(program, "", true);
-  EXPECT_EQ(out.exitCode, 0);
-  EXPECT_NE(out.errorOutput.find("Administrator rights are needed to install Tandory."),
+  // As the machine's own object folder: every user may add files.
+  const std::string root = machine.Sub("machine");
+  std::filesystem::create_directories(root + "/Objects");
+  ::chmod((root + "/Objects").c_str(), 01777);
+
+  const Outcome user = RunInstaller(program, root, true);
+  EXPECT_EQ(user.exitCode, 0);
+  EXPECT_NE(user.errorOutput.find("Error Code -109\nUser clicked Cancel in Login window"),
             std::string::npos)
-      << out.errorOutput;
+      << user.errorOutput;
+  struct stat lock;
+  ASSERT_EQ(::stat((root + "/Objects/vendra.Global%5CVendra Software-Sync.mutex").c_str(), &lock),
+            0);
+  EXPECT_EQ(lock.st_uid, UnprivilegedUid());
+
+  const Outcome admin = RunInstaller(program, root, false);
+  EXPECT_NE(admin.errorOutput.find("Error Code -109\nUser clicked Cancel in Login window"),
+            std::string::npos)
+      << admin.errorOutput;
+}
+
+// A backslash is a legal character of a Linux folder name, but the paths of
+// the vendor's programs read it as a separator: the installer in such a
+// folder would install and register somewhere else. It stops first, saying
+// why, with nothing registered.
+TEST(InstallerProgram, AFolderWithABackslashIsRefusedBeforeAnythingIsWritten) {
+  for (const std::string name : {"inst\\..\\..\\elsewhere", "a \"b\" c\\", "p\\\" q"}) {
+    SCOPED_TRACE(name);
+    TempFolder machine, install;
+    const std::string folder = install.Sub(name);
+    std::filesystem::create_directories(folder);
+    const std::string root = machine.Sub("machine");
+    const Outcome out = RunInstaller(CopyInstallerInto(folder), root, false);
+    EXPECT_EQ(out.exitCode, 0);
+    EXPECT_NE(out.errorOutput.find("has a backslash in its name"), std::string::npos)
+        << out.errorOutput;
+    EXPECT_NE(out.errorOutput.find(folder), std::string::npos) << out.errorOutput;
+    EXPECT_EQ(out.errorOutput.find("Login"), std::string::npos) << out.errorOutput;
+    EXPECT_FALSE(std::filesystem::exists(root + kUninstallKey));
+  }
 }

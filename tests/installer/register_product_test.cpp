@@ -12,6 +12,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "tests/installer/driver_fakes.h"
+#include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
 
@@ -31,7 +32,7 @@ void MakeSparseFile(const std::string& path, long long size) {
 class RegisterProduct : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+  void TearDown() override { VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", ""); }
 
   void Register() {
     VendraInstaller::DriverServices services{client_, packageManager_, launcher_, box_,

@@ -52,13 +52,37 @@ TEST_F(InstallLockTest, ASecondRunSaysWhomItWaitsForAndGivesUpOrGoesOn) {
   const std::string waiting =
       "waiting for another install (pid " + std::to_string(VendraPlatform::CurrentProcessId()) + ") to finish";
 
-  // Not waiting long enough: the distinct exit code and what to do.
-  ForgetOutput();
-  EXPECT_EQ(Uninstall("1"), 4);
-  EXPECT_NE(ReadTextFile(folder_.Sub("err")).find(waiting), std::string::npos)
-      << ReadTextFile(folder_.Sub("err"));
-  EXPECT_NE(ReadTextFile(folder_.Sub("err")).find("--wait SECONDS"), std::string::npos);
-  EXPECT_EQ(ReadTextFile(folder_.Sub("out")), "");
+  // Not waiting long enough: the distinct exit code, the lock and its
+  // holder, and what to do; also when the holder's file in the shared data
+  // folder is not what the holder wrote (a planted sparse file of 64 GB).
+  const std::string holderFile = dataFolder_ + "/VendraBuild.lock";
+  for (const bool planted : {false, true}) {
+    SCOPED_TRACE(planted ? "planted holder file" : "the holder's own file");
+    if (planted) {
+      std::filesystem::remove(holderFile);
+      WriteTextFile(holderFile, "");
+      std::filesystem::resize_file(holderFile, 64ULL << 30);
+    }
+    ForgetOutput();
+    EXPECT_EQ(Uninstall("1"), 4);
+    const std::string said = ReadTextFile(folder_.Sub("err"));
+#ifdef _WIN32
+    // The system does not tell a mutex's holder: only the holder's file does.
+    const bool named = !planted;
+    const std::string lock = "The lock VendraBuild.install is held by ";
+#else
+    const bool named = true;
+    const std::string lock = "/vendra.VendraBuild.install.mutex is held by ";
+#endif
+    const std::string pid = std::to_string(VendraPlatform::CurrentProcessId());
+    EXPECT_NE(said.find(named ? waiting : "waiting for another install to finish"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find(lock + (named ? "process " + pid : "another process")), std::string::npos)
+        << said;
+    EXPECT_NE(said.find("--wait SECONDS"), std::string::npos);
+    EXPECT_EQ(ReadTextFile(folder_.Sub("out")), "");
+  }
   ForgetOutput();
   EXPECT_EQ(RunProgram({VENDRA_BUILD_PROGRAM, "--wait", "0", "clean"},
                        {folder_.Sub("out"), folder_.Sub("err")}),

@@ -10,6 +10,7 @@
 #include "packagemanager/install_record.h"
 #include "platform/registry.h"
 #include "tests/support/environment.h"
+#include "tests/support/program_run.h"
 #include "tests/support/sha256_hex.h"
 #include "tests/support/temp_folder.h"
 
@@ -173,6 +174,28 @@ TEST(ProgramName, IsANameInsideTheFolder) {
         << "the folder spelt with a separator at its end";
   }
 }
+
+#ifndef _WIN32
+// "a/inst\..\..\X" is a folder of its own on Linux; read with the
+// backslashes as separators it would be X, installed and registered. The
+// package manager refuses it, naming it, and X keeps its install and entry.
+TEST_F(UninstallTest, AFolderWithABackslashNeverReachesAnotherFolder) {
+  const std::u16string x = Installed("X");
+  RegisterIn(x);
+  const std::string named = folders_.Sub("a/inst\\..\\..\\X");
+  fs::create_directories(folders_.Sub("a/inst"));
+  fs::create_directories(named);
+  const std::string err = folders_.Sub("err");
+  EXPECT_EQ(RunProgram({VENDRA_BUILD_PROGRAM, "uninstall", "tandory", named},
+                       {folders_.Sub("out"), err}),
+            1);
+  EXPECT_NE(ReadTextFile(err).find("The folder \"" + named + "\" has a backslash in its name"),
+            std::string::npos)
+      << ReadTextFile(err);
+  EXPECT_TRUE(fs::exists(folders_.Sub("X/data/levels/one.map")));
+  EXPECT_EQ(Registered(), x);
+}
+#endif
 
 }  // namespace
 }  // namespace VendraTest

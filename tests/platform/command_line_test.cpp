@@ -35,6 +35,7 @@ TEST(QuoteCommandLineArgument, EveryArgumentComesBackWhole) {
       u"",          u"plain",       u"with blank",      u"a \"b\" c\\",   u"x\" \"--evil",
       u"\\",        u"\\\\",        u"ends\\\\\\",      u"\\\"",          u"\"\"",
       u"C:\\Games\\Tan dory\\",     u"/opt/a \"b\" c\\/Tandory.exe",     u"tab\there",
+      u"inst\\..\\..\\elsewhere",   u"p\\\" q",
   };
   std::u16string line;
   Args all;

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "platform/outside_folder.h"
+
 #include "common/text/utf.h"
 
 #include <gtest/gtest.h>
@@ -48,4 +50,38 @@ TEST(IsContainedRelativePath, RefusesNamesThatLeaveTheFolder) {
   const char16_t* accepted[] = {u"bin/sub/file.dll", u"bin\\file.dll", u"a..b", u".hidden",
                                 u"VendraBuild.exe"};
   for (const char16_t* name : accepted) EXPECT_TRUE(IsContainedRelativePath(name));
+}
+
+// A folder from outside is taken once, as every later step uses it. On
+// POSIX a backslash would be read as a separator later and lead elsewhere:
+// such a folder is refused, naming it. On Windows it is the separator.
+TEST(FolderFromOutside, IsTakenAsItIsOrRefusedWhereItWouldLeadElsewhere) {
+  struct Case {
+    const char16_t* written;
+    bool takenOnPosix;
+  } cases[] = {
+      {u"/opt/a \"b\" c", true},
+      {u"/tmp/inst\\..\\..\\elsewhere", false},
+      {u"/tmp/a \"b\" c\\", false},
+      {u"/tmp/p\\\" q", false},
+      {u"C:\\Games\\Tandory", false},
+  };
+  for (const Case& c : cases) {
+    std::u16string folder = u"left over";
+    std::u16string problem;
+    const bool taken = FolderFromOutside(c.written, folder, problem);
+#ifdef _WIN32
+    const bool expected = true;
+#else
+    const bool expected = c.takenOnPosix;
+#endif
+    EXPECT_EQ(taken, expected) << VendraText::Utf16ToUtf8(c.written);
+    if (taken) {
+      EXPECT_EQ(folder, c.written);
+    } else {
+      EXPECT_EQ(problem, u"The folder \"" + std::u16string(c.written) +
+                             u"\" has a backslash in its name, which would be read as a "
+                             u"separator and name another folder. Use a folder without one.");
+    }
+  }
 }

@@ -15,15 +15,17 @@ bool CanDropPrivileges() { return ::geteuid() == 0; }
 
 unsigned UnprivilegedUid() { return CanDropPrivileges() ? kNobody : ::geteuid(); }
 
+bool BecomeUnprivileged() {
+  if (::geteuid() != 0) return true;
+  return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
 int RunUnprivileged(const std::function<int()>& body) {
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid < 0) return -1;
   if (pid == 0) {
-    if (::geteuid() == 0) {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
-        ::_exit(121);
-    }
+    if (!BecomeUnprivileged()) ::_exit(121);
     const int code = body();
     std::fflush(nullptr);
     ::_exit(code);

@@ -11,6 +11,10 @@ namespace VendraTest {
 // keeps the current user.
 int RunUnprivileged(const std::function<int()>& body);
 
+// Makes the calling process (a child forked by a test) that user for good;
+// false when it could not. Without root it keeps the current user.
+bool BecomeUnprivileged();
+
 // True when RunUnprivileged really drops rights (the tests run as root).
 bool CanDropPrivileges();
 

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/crash_handover.h"
+#include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -36,7 +37,7 @@ class HandoverProcesses : public ::testing::Test {
       int status = 0;
       ::waitpid(child_, &status, 0);
     }
-    ::unsetenv("VENDRA_MACHINE_ROOT");
+    VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", "");
   }
 
   // A child that opens the window titled token after delayMs, receives

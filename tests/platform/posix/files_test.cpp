@@ -103,15 +103,59 @@ TEST(ListFolder, ReportsSizesBeyondFourGigabytes) {
 }
 
 // A pipe or a device planted where a file is expected is refused at once:
-// opening a pipe nobody writes to would otherwise wait for ever.
+// opening a pipe nobody writes to would otherwise wait for ever. A small
+// file of ours is not even read through a link.
 TEST(File, SpecialFilesAreRefusedWithoutWaiting) {
   VendraTest::TempFolder tmp;
   ASSERT_EQ(::mkfifo(tmp.Sub("pipe").c_str(), 0600), 0);
+  WriteTextFile(tmp.Sub("target"), "12345\n");
+  ASSERT_EQ(::symlink(tmp.Sub("target").c_str(), tmp.Sub("link").c_str()), 0);
   for (const std::u16string& path : {tmp.WSub("pipe"), std::u16string(u"/dev/full"), tmp.wpath()}) {
     File in, out;
     EXPECT_EQ(in.OpenForReading(path), SysError::kAccessDenied);
     EXPECT_EQ(out.CreateForWriting(path), SysError::kAccessDenied);
     EXPECT_FALSE(in.IsOpen() || out.IsOpen());
   }
+  for (const std::u16string& path :
+       {tmp.WSub("pipe"), std::u16string(u"/dev/full"), tmp.wpath(), tmp.WSub("link")}) {
+    std::string bytes;
+    std::u16string problem;
+    EXPECT_EQ(ReadSmallFile(path, 100, bytes, problem), SysError::kNotAPlainFile);
+    EXPECT_EQ(problem, path + u" is not a plain file: a folder, a link or a device is in its place.");
+  }
+}
+
+// A small file of ours is read up to its limit and no further, whatever size
+// it claims or reaches: a planted sparse file of 64 GB costs nothing.
+TEST(File, SmallFilesAreReadUpToTheirLimit) {
+  VendraTest::TempFolder tmp;
+  WriteTextFile(tmp.Sub("sparse"), "");
+  ASSERT_EQ(::truncate(tmp.Sub("sparse").c_str(), 64LL << 30), 0);
+  WriteTextFile(tmp.Sub("exact"), "0123456789");
+  struct Case {
+    std::string name;
+    uint32_t answer;
+    std::string bytes;
+  } cases[] = {
+      {"exact", SysError::kSuccess, "0123456789"},
+      {"sparse", SysError::kFileTooLarge, ""},
+      {"missing", SysError::kFileNotFound, ""},
+      {"exact/below", SysError::kPathNotFound, ""},
+  };
+  for (const Case& c : cases) {
+    std::string bytes = "left over";
+    std::u16string problem;
+    EXPECT_EQ(ReadSmallFile(tmp.WSub(c.name), 10, bytes, problem), c.answer) << c.name;
+    EXPECT_EQ(bytes, c.bytes) << c.name;
+    EXPECT_EQ(problem.empty(), c.answer == 0) << c.name;
+    if (!problem.empty()) {
+      EXPECT_EQ(problem.find(tmp.WSub(c.name)), 0u) << c.name;
+    }
+  }
+  std::string bytes;
+  std::u16string problem;
+  EXPECT_EQ(ReadSmallFile(tmp.WSub("exact"), 9, bytes, problem), SysError::kFileTooLarge);
+  EXPECT_EQ(VendraText::Utf16ToUtf8(problem),
+            tmp.Sub("exact") + " holds more than 9 bytes, more than it ever should.");
 }
 

@@ -15,10 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include "common/text/utf.h"
 #include "platform/named_mutex.h"
 #include "platform/posix/named_objects.h"
 #include "platform/shared_memory.h"
 #include "platform/sys_error.h"
+#include "tests/support/environment.h"
+#include "tests/support/forked_child.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
 
@@ -34,67 +37,12 @@ constexpr uint32_t kBlockSize = 4096;
 class NamedObjectsTest : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("VENDRA_MACHINE_ROOT", root_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+  void TearDown() override { VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", ""); }
 
   VendraTest::TempFolder root_;
 };
 
-// A forked child that runs body and then waits to be told to go (or killed).
-class Child {
- public:
-  template <typename Body>
-  explicit Child(Body body) {
-    int ready[2];
-    int go[2];
-    if (::pipe(ready) != 0 || ::pipe(go) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(ready[0]);
-      ::close(go[1]);
-      const char answer = body() ? 'y' : 'n';
-      if (::write(ready[1], &answer, 1) != 1) ::_exit(3);
-      char c;
-      while (::read(go[0], &c, 1) > 0) {
-      }
-      ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(go[0]);
-    readyFd_ = ready[0];
-    goFd_ = go[1];
-  }
-  ~Child() {
-    if (pid_ > 0) Kill();
-    if (readyFd_ >= 0) ::close(readyFd_);
-  }
-  // The body's answer.
-  bool Ready() {
-    char c = 0;
-    return ::read(readyFd_, &c, 1) == 1 && c == 'y';
-  }
-  // Lets the child end normally.
-  void Finish() {
-    ::close(goFd_);
-    goFd_ = -1;
-    Reap();
-  }
-  void Kill() {
-    ::kill(pid_, SIGKILL);
-    if (goFd_ >= 0) ::close(goFd_);
-    goFd_ = -1;
-    Reap();
-  }
-
- private:
-  void Reap() {
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-  }
-  pid_t pid_ = -1;
-  int readyFd_ = -1;
-  int goFd_ = -1;
-};
+using Child = VendraTest::ForkedChild;
 
 TEST_F(NamedObjectsTest, MutexIsExclusiveBetweenOpenObjects) {
   NamedMutex first;
@@ -153,21 +101,97 @@ TEST_F(NamedObjectsTest, AnotherThreadMayReleaseTheMutex) {
   EXPECT_TRUE(other.Ready());
 }
 
-TEST_F(NamedObjectsTest, EveryUserMayTakeTheMutex) {
+// Whoever made the mutex file first (root, or another user's first run of
+// any program of ours), every user may take the mutex; it still excludes
+// across users.
+TEST_F(NamedObjectsTest, EveryUserMayTakeTheMutexWhoeverMadeIt) {
   if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to run a child as another user";
-  const mode_t old = ::umask(077);
+  // As the machine's own object folder: every user may add files.
+  ASSERT_EQ(::mkdir(root_.Sub("Objects").c_str(), 01777), 0);
+  ASSERT_EQ(::chmod(root_.Sub("Objects").c_str(), 01777), 0);
+  const auto takeAndGive = [](const char16_t* name) {
+    NamedMutex mutex;
+    if (mutex.Create(name) != SysError::kSuccess) return false;
+    if (mutex.Wait(0) != NamedMutex::WaitResult::Acquired) return false;
+    mutex.Release();
+    return true;
+  };
+  for (const bool rootFirst : {true, false}) {
+    SCOPED_TRACE(rootFirst ? "made by root" : "made by another user");
+    const char16_t* name = rootFirst ? u"Global\\Test-RootFirst" : u"Global\\Test-UserFirst";
+    const mode_t old = ::umask(077);
+    const int made = rootFirst ? (takeAndGive(name) ? 0 : 1)
+                               : VendraTest::RunUnprivileged([&] { return takeAndGive(name) ? 0 : 1; });
+    ::umask(old);
+    ASSERT_EQ(made, 0);
+    struct stat st;
+    const std::string path = VendraPlatform::Posix::NamedObjectPath(name, "mutex");
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, rootFirst ? 0u : VendraTest::UnprivilegedUid());
+    EXPECT_EQ(VendraTest::RunUnprivileged([&] { return takeAndGive(name) ? 0 : 1; }), 0);
+    EXPECT_TRUE(takeAndGive(name));
+    // Held by root, the other user waits; held by them, root waits.
+    NamedMutex mine;
+    ASSERT_EQ(mine.Create(name), SysError::kSuccess);
+    ASSERT_EQ(mine.Wait(0), NamedMutex::WaitResult::Acquired);
+    EXPECT_EQ(VendraTest::RunUnprivileged([&] {
+                NamedMutex theirs;
+                return theirs.Create(name) == SysError::kSuccess &&
+                               theirs.Wait(20) == NamedMutex::WaitResult::TimedOut
+                           ? 0
+                           : 1;
+              }),
+              0);
+    mine.Release();
+  }
+}
+
+// At its time limit a waiter can say who holds the mutex: the holder's
+// process and user, as the system knows them.
+TEST_F(NamedObjectsTest, HeldMutexNamesItsHolder) {
+  if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to run a child as another user";
   NamedMutex mutex;
-  const uint32_t made = mutex.Create(u"Global\\Test-Everyone");
-  ::umask(old);
-  ASSERT_EQ(made, SysError::kSuccess);
-  const int code = VendraTest::RunUnprivileged([] {
-    NamedMutex theirs;
-    if (theirs.Create(u"Global\\Test-Everyone") != SysError::kSuccess) return 1;
-    if (theirs.Wait(0) != NamedMutex::WaitResult::Acquired) return 2;
-    theirs.Release();
-    return 0;
-  });
-  EXPECT_EQ(code, 0);
+  ASSERT_EQ(mutex.Create(u"Global\\Test-Holder"), SysError::kSuccess);
+  Child holder(
+      [] {
+        static NamedMutex theirs;
+        return theirs.Create(u"Global\\Test-Holder") == SysError::kSuccess &&
+               theirs.Wait(0) == NamedMutex::WaitResult::Acquired;
+      },
+      Child::User::Unprivileged);
+  ASSERT_TRUE(holder.Ready());
+  EXPECT_EQ(mutex.Wait(20), NamedMutex::WaitResult::TimedOut);
+  const NamedMutex::Holder held = mutex.CurrentHolder();
+  EXPECT_EQ(held.processId, static_cast<uint32_t>(holder.pid()));
+  EXPECT_EQ(VendraText::Utf16ToUtf8(held.user), "nobody (65534)");
+  // Given up for good, the holder is not named any more; the next owner is.
+  holder.Kill();
+  EXPECT_EQ(mutex.Wait(2000), NamedMutex::WaitResult::Abandoned);
+  EXPECT_EQ(mutex.CurrentHolder().processId, static_cast<uint32_t>(::getpid()));
+  mutex.Release();
+  EXPECT_EQ(mutex.CurrentHolder().processId, 0u);
+}
+
+// A link or a folder in a mutex file's place is nobody's lock: refused, and
+// the text names the place.
+TEST_F(NamedObjectsTest, MutexPlaceHoldingNoFileIsRefusedByName) {
+  const std::string target = root_.Sub("elsewhere");
+  VendraTest::WriteTextFile(target, "");
+  NamedMutex first;  // makes the object folder
+  ASSERT_EQ(first.Create(u"Test-First"), SysError::kSuccess);
+  for (const bool asLink : {true, false}) {
+    SCOPED_TRACE(asLink ? "link" : "folder");
+    const char16_t* name = asLink ? u"Test-Link" : u"Test-Folder";
+    const std::string path = VendraPlatform::Posix::NamedObjectPath(name, "mutex");
+    ASSERT_EQ(asLink ? ::symlink(target.c_str(), path.c_str()) : ::mkdir(path.c_str(), 0755), 0);
+    NamedMutex mutex;
+    const uint32_t error = mutex.Create(name);
+    EXPECT_EQ(error, SysError::kAccessDenied);
+    EXPECT_FALSE(mutex.IsOpen());
+    const std::string text = VendraText::Utf16ToUtf8(mutex.UnopenedText(error));
+    EXPECT_NE(text.find(path + " cannot be opened"), std::string::npos) << text;
+  }
+  EXPECT_EQ(VendraTest::ReadTextFile(target), "");
 }
 
 TEST_F(NamedObjectsTest, BlockIsCreatedZeroFilledAndShared) {

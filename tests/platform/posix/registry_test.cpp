@@ -8,6 +8,7 @@
 
 #include "platform/registry.h"
 #include "platform/sys_error.h"
+#include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
 
@@ -20,7 +21,7 @@ constexpr char16_t kKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Unin
 class RegistryStore : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("VENDRA_MACHINE_ROOT", root_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("VENDRA_MACHINE_ROOT"); }
+  void TearDown() override { VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", ""); }
   VendraTest::TempFolder root_;
 };
 
