@@ -57,7 +57,7 @@ std::string DistrustAbove(const std::string& parent) {
   if (S_ISLNK(st.st_mode)) return "is a link";
   if (!S_ISDIR(st.st_mode)) return "is not a folder";
   if (!Posix::OwnedByRootOrSelf(st.st_uid))
-    return "belongs to " + OwnerName(st.st_uid) + ", who is neither root nor this program's user";
+    return "belongs to " + Posix::UserName(st.st_uid) + ", who is neither root nor this program's user";
   if ((st.st_mode & (S_IWGRP | S_IWOTH)) && !(st.st_mode & S_ISVTX))
     return "lets other users rename what it holds (writable by others, not sticky)";
   return {};
