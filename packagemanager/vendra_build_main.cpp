@@ -22,6 +22,7 @@
 #include "packagemanager/window_progress.h"
 #include "platform/console.h"
 #include "platform/entry_point.h"
+#include "platform/files.h"
 #include "platform/interruption.h"
 #include "platform/message_box.h"
 #include "platform/program_arguments.h"
@@ -143,12 +144,13 @@ struct Shape {
 // Install or repair, as the command line asks.
 int RunInstallOrModify(const VendraCli::Arguments& args, const std::vector<std::u16string>& words,
                        VendraBuild::InstallProgressListener& listener,
-                       const VendraBuild::InstallOptions& options) {
+                       VendraBuild::RunReport& report, const VendraBuild::InstallOptions& options) {
   const VendraBuild::Clients clients{g_client, g_buildClient};
   if (args.positional[0] == "install")
     return VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
-                                       args.positional[3], words[4], words[5], listener, options);
-  return VendraBuild::ModifyCommand(clients, words[1], words[2], listener, options);
+                                       args.positional[3], words[4], words[5], listener, report,
+                                       options);
+  return VendraBuild::ModifyCommand(clients, words[1], words[2], listener, report, options);
 }
 
 // The window's caption: what is installed or repaired where.
@@ -165,9 +167,7 @@ std::u16string WindowCaption(const VendraCli::Arguments& args,
 // --json or --quiet) the work runs under the progress window. -1 when no
 // window could be shown: the console's renderer takes over.
 int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>& words,
-             VendraBuild::InstallOptions options, VendraBuild::ActivityLog& log) {
-  std::u16string failure;
-  options.failureText = &failure;
+             const VendraBuild::InstallOptions& options, VendraBuild::RunReport& report) {
   int code = 0;
   uint32_t windowError = 0;
   const bool shown = VendraUi::RunInProgressWindow(
@@ -175,14 +175,16 @@ int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>
       [&](VendraUi::IProgressFeed& feed) {
         VendraPlatform::ReleaseOwnConsole();
         VendraBuild::WindowProgress window(feed);
-        VendraBuild::LoggingListener logged(window, log);
-        return RunInstallOrModify(args, words, logged, options);
+        VendraBuild::LoggingListener logged(window, report.Log());
+        return RunInstallOrModify(args, words, logged, report, options);
       },
       g_client.GetModuleInstance(), code, windowError);
   if (!shown) return -1;
   // Nobody may read standard error: the reason is shown as well.
-  if (code == VendraCli::kExitFailure && !failure.empty())
-    VendraPlatform::SystemMessageBox().Show(u"VendraBuild", failure);
+  if (code == VendraCli::kExitFailure && report.Failure().Failed())
+    VendraPlatform::SystemMessageBox().Show(
+        u"VendraBuild", VendraText::Utf8ToUtf16(report.Failure().heading + "\n\n" +
+                                                report.Failure().reason));
   return code;
 }
 
@@ -228,6 +230,10 @@ int VendraMain(void* moduleInstance) {
 
   std::vector<std::u16string> words;
   for (const std::string& w : args.positional) words.push_back(VendraText::Utf8ToUtf16(w));
+  // The folder a command changes, as the log and its lines name it.
+  if (const size_t folder = command == "install" ? 4 : 2;
+      command == "install" || command == "modify" || command == "uninstall")
+    words[folder] = VendraPlatform::AbsolutePath(words[folder]);
   std::u16string program;
   std::u16string problem;
   if (command == "install" && !VendraBuild::ProgramName(words[4], words[5], program, problem))
@@ -248,27 +254,29 @@ int VendraMain(void* moduleInstance) {
   for (const std::string& w : args.positional) commandLine += " " + w;
   log.Line("started: " + commandLine);
   log.ObserveRequests();
-  const auto finished = [&](int code) {
-    log.Line("finished with exit code " + std::to_string(code));
-    return code;
-  };
-  if (command == "uninstall") return finished(VendraBuild::UninstallCommand(words[1], words[2]));
+  VendraBuild::RunReport report(log);
+  const auto finished = [&](int code) { return report.Finish(code); };
+  if (command == "uninstall")
+    return finished(VendraBuild::UninstallCommand(words[1], words[2], report));
   if (command == "clean") return finished(VendraBuild::CleanCommand(args.Switch("json")));
-  log.Line("signing in");
-  if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
-    return finished(code);
-  VendraBuild::InstallOptions options;
-  options.allowDowngrade = args.Switch("allow-downgrade");
-  if (!args.Switch("json") && !args.Switch("quiet") && !VendraPlatform::StandardOutputIsCaptured())
-    if (const int code = InWindow(args, words, options, log); code >= 0) return finished(code);
   VendraBuild::ProgressRenderer renderer(
       VendraBuild::ChooseProgressStyle(args.Switch("json"), args.Switch("quiet"),
                                        VendraPlatform::StandardOutputIsTerminal()),
       stdout, VendraPlatform::TerminalColumns());
+  log.Line("signing in");
+  if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive"), report)) {
+    // Scripts read the reason from the summary as for any other failure.
+    if (args.Switch("json")) renderer.Finish(false, report.Failure());
+    return finished(code);
+  }
+  VendraBuild::InstallOptions options;
+  options.allowDowngrade = args.Switch("allow-downgrade");
+  if (!args.Switch("json") && !args.Switch("quiet") && !VendraPlatform::StandardOutputIsCaptured())
+    if (const int code = InWindow(args, words, options, report); code >= 0) return finished(code);
   const VendraPlatform::InterruptionWatch interruption;
   renderer.WatchForStop([&interruption] { return interruption.Requested(); });
   VendraBuild::LoggingListener logged(renderer, log);
-  const int code = RunInstallOrModify(args, words, logged, options);
-  renderer.Finish(code == 0);
+  const int code = RunInstallOrModify(args, words, logged, report, options);
+  renderer.Finish(code == 0, report.Failure());
   return finished(code);
 }
