@@ -11,7 +11,8 @@ namespace VendraBuild {
 using VendraClient::eVClientResult;
 
 std::string RunFailure::Text() const {
-  return reason.empty() ? heading : heading + ": " + reason;
+  if (heading.empty() || reason.empty()) return heading + reason;
+  return heading + ": " + reason;
 }
 
 void RunReport::Say(const std::string& line) {

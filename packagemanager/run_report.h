@@ -15,7 +15,7 @@ struct RunFailure {
   std::string heading;   // what failed ("The build was refused")
   std::string reason;    // why, as the client or the command said it (UTF-8)
 
-  bool Failed() const { return !heading.empty(); }
+  bool Failed() const { return code != 0 || !heading.empty(); }
   // The one line every reader gets: heading and reason.
   std::string Text() const;
 };

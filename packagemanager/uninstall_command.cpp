@@ -120,7 +120,7 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder, Ru
                            "the programs using them and run the uninstall again."));
   VendraPlatform::DeleteFile(VendraPlatform::JoinFileName(folder, kInstallRecordName));
   RemoveUninstallEntry(key, folder, report);
-  ForgetProductDownloads(record.product);
+  ForgetProductDownloads(record.product, report);
   report.Say("Uninstalled " + VendraText::Utf16ToUtf8(key) + " from " + ShownName(folder));
   return 0;
 }

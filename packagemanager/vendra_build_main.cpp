@@ -258,7 +258,7 @@ int VendraMain(void* moduleInstance) {
   const auto finished = [&](int code) { return report.Finish(code); };
   if (command == "uninstall")
     return finished(VendraBuild::UninstallCommand(words[1], words[2], report));
-  if (command == "clean") return finished(VendraBuild::CleanCommand(args.Switch("json")));
+  if (command == "clean") return finished(VendraBuild::CleanCommand(args.Switch("json"), report));
   VendraBuild::ProgressRenderer renderer(
       VendraBuild::ChooseProgressStyle(args.Switch("json"), args.Switch("quiet"),
                                        VendraPlatform::StandardOutputIsTerminal()),
