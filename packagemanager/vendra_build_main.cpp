@@ -68,8 +68,9 @@ constexpr char kHelp[] =
     "                     a pipe; its Cancel stops between files, exit code 3)\n"
     "  --non-interactive  never ask: fail at once when there is no stored session\n"
     "  --log FILE         append the run's log to FILE instead of the data folder's\n"
-    "                     logs/VendraBuild.log (steps, notes and request paths with\n"
-    "                     their times; never a password or a token)\n"
+    "                     logs/VendraBuild.log (steps, notes, files placed and removed,\n"
+    "                     request paths and the failure with their times; never a\n"
+    "                     password or a token; past 1 MiB it becomes FILE.1)\n"
     "  --wait SECONDS     how long to wait for another install, repair or uninstall\n"
     "                     to finish (default 60; 0: do not wait)\n"
     "  -h, --help         this text\n"
@@ -230,14 +231,18 @@ int VendraMain(void* moduleInstance) {
 
   std::vector<std::u16string> words;
   for (const std::string& w : args.positional) words.push_back(VendraText::Utf8ToUtf16(w));
+  std::u16string program;
+  std::u16string problem;
+  if (command == "install") {
+    if (!VendraBuild::ProgramName(words[4], words[5], program, problem))
+      return VendraCli::UsageError(kProgram, VendraText::Utf16ToUtf8(problem));
+    // Its name inside FOLDER, however FOLDER is spelt below.
+    words[5] = program;
+  }
   // The folder a command changes, as the log and its lines name it.
   if (const size_t folder = command == "install" ? 4 : 2;
       command == "install" || command == "modify" || command == "uninstall")
     words[folder] = VendraPlatform::AbsolutePath(words[folder]);
-  std::u16string program;
-  std::u16string problem;
-  if (command == "install" && !VendraBuild::ProgramName(words[4], words[5], program, problem))
-    return VendraCli::UsageError(kProgram, VendraText::Utf16ToUtf8(problem));
   const VendraBuild::Clients clients{g_client, g_buildClient};
   if (command == "list") return VendraBuild::ListCommand(clients, args.Switch("json"));
   if (command == "status")
@@ -251,7 +256,7 @@ int VendraMain(void* moduleInstance) {
   VendraBuild::ActivityLog log;
   if (const int code = OpenLog(log, args)) return code;
   std::string commandLine = kProgram;
-  for (const std::string& w : args.positional) commandLine += " " + w;
+  for (const std::u16string& w : words) commandLine += " " + VendraText::Utf16ToUtf8(w);
   log.Line("started: " + commandLine);
   log.ObserveRequests();
   VendraBuild::RunReport report(log);
