@@ -21,10 +21,11 @@ eVClientResult ReportCrash(VendraClient::IVClient& client, VendraJSON::VSJObject
   if (shown != eVClientResult::Success && shown != eVClientResult::Failed) return shown;
   error.clear();
   // The reporter is started from the shared data folder: only from a utils
-  // folder that no other user controls.
+  // folder that no other user controls. One that fails keeps the reporter
+  // from starting, as a missing reporter does.
   std::u16string utils;
   client.GetDataPath(u"utils", utils);
-  if (VendraPlatform::EnsureTrustedFolder(utils, error) != 0) return eVClientResult::AccessDenied;
+  if (VendraPlatform::EnsureTrustedFolder(utils, error) != 0) return eVClientResult::LaunchFailed;
   std::u16string reporterPath;
   client.GetDataPath(kReporterRelativePath, reporterPath);
   const auto handover = VendraPlatform::NewCrashHandover();

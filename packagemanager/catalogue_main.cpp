@@ -1,8 +1,12 @@
 // vendra-catalogue: the release engineer's tool. Publishes a folder as a
 // build of a product into a service root (signed with the publisher's key,
 // its programs with the publisher's code-signing certificate), places a
-// utility, lists what a root holds and makes publisher keys.
+// utility, lists what a root holds, makes publisher keys and revokes leaked
+// ones.
+#include <algorithm>
 #include <cstdio>
+#include <limits>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,11 +21,14 @@
 #include "packagemanager/base64.h"
 #include "packagemanager/code_signing.h"
 #include "packagemanager/display_units.h"
+#include "packagemanager/key_revocation.h"
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
+#include "json/array.h"
 #include "json/files.h"
 #include "json/object.h"
+#include "json/value_container.h"
 #include "platform/entry_point.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -38,6 +45,8 @@ constexpr char kHelp[] =
     "       vendra-catalogue utility --root ROOT [--name NAME] FILE\n"
     "       vendra-catalogue list --root ROOT [--json]\n"
     "       vendra-catalogue keygen [--signed-by OLD_KEY_FILE] KEY_FILE\n"
+    "       vendra-catalogue revoke --signed-by PINNED_KEY_FILE --key-id ID\n"
+    "                               [--reset-counter N] KEY_FILE\n"
     "SIGNING: --key KEY_FILE [--counter N] [--expires-days N | --expires-at UNIX_SECONDS]\n"
     "         [--code-sign-cert CERT.pem --code-sign-key KEY.pem\n"
     "          [--code-sign-format p7s | authenticode]]\n"
@@ -57,6 +66,10 @@ constexpr char kHelp[] =
     "list      shows the builds, build lists and utilities of ROOT.\n"
     "keygen    makes a publisher key (prints public_key and key_id); --signed-by\n"
     "          lets an older key vouch for it.\n"
+    "revoke    after a key leaked: the pinned key signs a revocation of the key ID\n"
+    "          (and of every key it vouched for), which every build KEY_FILE signs\n"
+    "          from then on carries; a release the revoked key signed then holds\n"
+    "          back no release counter above N (default 0).\n"
     "\n"
     "Exit codes: 0 success, 1 failure (the reason on standard error),\n"
     "2 the command line is wrong.\n";
@@ -68,9 +81,39 @@ int Fail(const std::u16string& error) {
 
 constexpr int64_t kSecondsPerDay = 86400;
 
+// The release counter of a published build as far as it counts: a build
+// signed by a revoked key (named as its key or in its key chain) counts no
+// higher than the counter its revocation keeps, since a leaked key may have
+// signed it.
+int64_t CountedCounter(const VendraJSON::VSJObject* signature, int64_t counter,
+                       const std::map<std::string, int64_t>& resets) {
+  std::vector<std::string> keys(1);
+  signature->GetStringA(u"key_id", keys[0]);
+  Vendra::RefPtr<VendraJSON::VSJArray> chain;
+  if (signature->GetArray(u"key_chain", chain.Receive())) {
+    for (const auto* holder : *chain) {
+      Vendra::RefPtr<VendraJSON::VSJValue> statement;
+      if (holder->GetValue(statement.Receive()) &&
+          statement->GetType() == VendraJSON::kTypeObject)
+        static_cast<VendraJSON::VSJObject*>(statement.get())
+            ->GetStringA(u"signed_by", keys.emplace_back());
+    }
+  }
+  bool revoked = false;
+  int64_t kept = 0;
+  for (const std::string& key : keys) {
+    if (const auto reset = resets.find(key); reset != resets.end()) {
+      revoked = true;
+      kept = std::max(kept, reset->second);
+    }
+  }
+  return revoked ? std::min(counter, kept) : counter;
+}
+
 // The highest release counter among the product's published builds, 0 when
 // none is signed.
-int64_t HighestCounter(const std::u16string& productFolder) {
+int64_t HighestCounter(const std::u16string& productFolder,
+                       const std::map<std::string, int64_t>& resets) {
   using VendraPlatform::JoinFileName;
   int64_t highest = 0;
   std::vector<VendraPlatform::FolderEntry> branches, versions;
@@ -92,8 +135,8 @@ int64_t HighestCounter(const std::u16string& productFolder) {
           build->GetType() == VendraJSON::kTypeObject &&
           static_cast<VendraJSON::VSJObject*>(build.get())
               ->GetObject(VendraBuild::kReleaseSignatureMember, signature.Receive()) &&
-          signature->GetInteger(u"counter", counter) && counter > highest)
-        highest = counter;
+          signature->GetInteger(u"counter", counter))
+        highest = std::max(highest, CountedCounter(signature.get(), counter, resets));
     }
   }
   return highest;
@@ -163,12 +206,19 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
   release.product = request.product;
   release.branch = request.branch;
   release.version = request.version;
-  release.counter =
-      args.Has("counter")
-          ? counter
-          : HighestCounter(VendraPlatform::PathAppend(
-                request.root, u"catalogue\\" + VendraText::Utf8ToUtf16(request.product))) +
-                1;
+  if (!args.Has("counter")) {
+    const int64_t highest = HighestCounter(
+        VendraPlatform::PathAppend(request.root,
+                                   u"catalogue\\" + VendraText::Utf8ToUtf16(request.product)),
+        VendraBuild::RevocationResets(*key));
+    if (highest == std::numeric_limits<int64_t>::max()) {
+      code = Fail(u"a build of the product has the highest release counter there is: give "
+                  u"--counter, and revoke the key that signed it if it leaked");
+      return false;
+    }
+    counter = highest + 1;
+  }
+  release.counter = counter;
   release.expires = args.Has("expires-at")
                         ? at
                         : VendraPlatform::NowUnixSeconds() + days * kSecondsPerDay;
@@ -246,6 +296,30 @@ int Keygen(const VendraCli::Arguments& args) {
   return VendraCli::kExitSuccess;
 }
 
+// Withdraws a leaked key: a key package managers pin signs its revocation,
+// and the key that signs the next builds carries it to them.
+int Revoke(const VendraCli::Arguments& args) {
+  if (args.positional.size() != 2)
+    return VendraCli::UsageError(kProgram, "revoke takes one KEY_FILE");
+  if (!args.Has("signed-by") || !args.Has("key-id"))
+    return VendraCli::UsageError(kProgram, "revoke needs --signed-by and --key-id");
+  long long reset = 0;
+  if (args.Has("reset-counter") && !VendraCli::ParseCount(args.Get("reset-counter"), reset))
+    return VendraCli::UsageError(kProgram, "--reset-counter takes a number from 0 up");
+  VendraBuild::PublisherKey signer, carrier;
+  std::u16string error;
+  const std::u16string carrierPath = VendraText::Utf8ToUtf16(args.positional[1]);
+  if (!signer.Load(VendraText::Utf8ToUtf16(args.Get("signed-by")), error) ||
+      !carrier.Load(carrierPath, error) ||
+      !VendraBuild::RevokeKey(carrierPath, carrier, signer, args.Get("key-id"), reset, error))
+    return Fail(error);
+  std::printf("revoked key %s (signed by key %s, release counter floor %lld): the builds key %s "
+              "signs carry it\n",
+              args.Get("key-id").c_str(), signer.keyId().c_str(), reset,
+              carrier.keyId().c_str());
+  return VendraCli::kExitSuccess;
+}
+
 int List(const VendraCli::Arguments& args) {
   if (args.positional.size() != 1) return VendraCli::UsageError(kProgram, "list takes no words");
   if (!args.Has("root")) return VendraCli::UsageError(kProgram, "list needs --root");
@@ -279,7 +353,9 @@ int VendraMain(void*) {
                          {"code-sign-cert", true},
                          {"code-sign-key", true},
                          {"code-sign-format", true},
-                         {"signed-by", true}},
+                         {"signed-by", true},
+                         {"key-id", true},
+                         {"reset-counter", true}},
                         args, reason))
     return VendraCli::UsageError(kProgram, reason);
   if (args.help) return VendraCli::PrintHelp(kHelp);
@@ -290,5 +366,6 @@ int VendraMain(void*) {
   if (command == "utility") return Utility(args);
   if (command == "list") return List(args);
   if (command == "keygen") return Keygen(args);
+  if (command == "revoke") return Revoke(args);
   return VendraCli::UsageError(kProgram, "unknown command \"" + command + "\"");
 }

@@ -226,9 +226,9 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     return eVClientResult::InvalidArgument;
   }
   heading = "The build was refused";
-  int64_t releaseCounter = 0;
+  ReleaseFloor release;
   if (!AdmitBuild(build.get(), target.product, target.branch, target.version, target.folder,
-                  target.allowDowngrade, releaseCounter, error))
+                  target.allowDowngrade, release, error))
     return eVClientResult::VerifyFailed;
   KeepBuildCopy(build.get(), downloads);
 
@@ -267,7 +267,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   record.executable = program;
   record.files = names;
   record.contents = ContentsOf(files.get());
-  record.releaseCounter = releaseCounter;
+  record.release = release;
   const bool alreadyComplete = hadRecord && earlierState.complete &&
                                earlier.version == target.version && placing == 0;
   // Before the first file changes: the folder is "incomplete" for this

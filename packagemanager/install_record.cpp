@@ -21,6 +21,25 @@ using VendraJSON::VSJArray;
 using VendraJSON::VSJObject;
 using VendraJSON::VSJValue;
 
+namespace {
+
+// The texts of the list name (key ids); anything else there is left out.
+std::vector<std::string> KeyIds(const VSJObject* object, std::u16string_view name) {
+  std::vector<std::string> ids;
+  Vendra::RefPtr<VSJArray> list;
+  if (!object->GetArray(name, list.Receive())) return ids;
+  for (size_t i = 0; i < list->Count(); ++i) {
+    Vendra::RefPtr<VSJValue> id;
+    std::string text;
+    if (list->At(i)->GetValue(id.Receive()) && id->GetType() == VendraJSON::kTypeString &&
+        id->ToStringA(text))
+      ids.push_back(std::move(text));
+  }
+  return ids;
+}
+
+}  // namespace
+
 bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord& record,
                        std::u16string& error, const InstallState& state) {
   auto object = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
@@ -41,7 +60,16 @@ bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord&
     }
     object->Set(u"contents", contents.get());
   }
-  object->SetInteger(u"release_counter", record.releaseCounter);
+  object->SetInteger(u"release_counter", record.release.counter);
+  const auto keyList = [&](const char16_t* name, const auto& ids) {
+    if (ids.empty()) return;
+    auto list = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+    for (const std::string& id : ids)
+      list->AppendAdopted(VendraJSON::VSJString::Create(VendraText::Utf8ToUtf16(id)));
+    object->Set(name, list.get());
+  };
+  keyList(u"release_keys", record.release.keys);
+  keyList(u"revoked_keys", record.release.revokedKeys);
   if (state.complete && !record.seen.empty()) {
     auto seen = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
     for (const auto& [name, file] : record.seen) {
@@ -115,8 +143,11 @@ bool LoadInstallRecord(const std::u16string& installFolder, InstallRecord& recor
   object->GetStringA(u"branch", record.branch);
   object->GetStringA(u"version", record.version);
   object->GetString(u"executable", record.executable);
-  record.releaseCounter = 0;
-  object->GetInteger(u"release_counter", record.releaseCounter);
+  record.release = ReleaseFloor();
+  object->GetInteger(u"release_counter", record.release.counter);
+  record.release.keys = KeyIds(object, u"release_keys");
+  const std::vector<std::string> revoked = KeyIds(object, u"revoked_keys");
+  record.release.revokedKeys.insert(revoked.begin(), revoked.end());
   // Records written before installs could be interrupted have no state:
   // they were written last, so they are complete.
   if (state) {

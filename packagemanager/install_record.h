@@ -10,6 +10,20 @@
 
 namespace VendraBuild {
 
+// What the publisher's signature of the installed build leaves for the
+// checks of the next one.
+struct ReleaseFloor {
+  // The release counter (0: unsigned), so that an older signed build is
+  // never installed over a newer one.
+  int64_t counter = 0;
+  // The key that signed it, then the keys that vouched for it up to a pinned
+  // key (empty: unsigned, or recorded before keys were): once one of them is
+  // revoked, the counter and the version no longer hold.
+  std::vector<std::string> keys = {};
+  // The keys revoked as far as this folder learnt: never trusted again here.
+  std::set<std::string> revokedKeys = {};
+};
+
 // What the package manager put into an install folder, kept in the folder
 // itself so that uninstall and modify know what belongs to the product.
 struct InstallRecord {
@@ -21,9 +35,8 @@ struct InstallRecord {
   std::u16string executable;
   // The installed files, relative to the install folder.
   std::vector<std::u16string> files;
-  // The publisher's release counter of the installed build (0: unsigned), so
-  // that an older signed build is never installed over a newer one.
-  int64_t releaseCounter = 0;
+  // What the installed build's signature holds the next install to.
+  ReleaseFloor release = {};
   // Of a complete record: each file as it was when its content was last
   // known to be the build's (placed or checked), with that content's
   // SHA-256, so that a later install may trust a file whose stamp has not

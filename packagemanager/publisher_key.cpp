@@ -62,10 +62,42 @@ KeyPtr PrivateKey(const std::string& seed) {
       EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char*>(seed.data()), seed.size()));
 }
 
+// A list of statements kept beside a key; a missing file is the empty list.
+bool LoadStatements(const std::u16string& path, Vendra::RefPtr<VSJArray>& statements,
+                    std::u16string& error) {
+  statements = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+  if (!VendraPlatform::FileExists(path)) return true;
+  Vendra::RefPtr<VendraJSON::VSJValue> list;
+  std::u16string parseError;
+  if (!VendraJSON::LoadFile(path, list.Receive(), parseError) ||
+      list->GetType() != VendraJSON::kTypeArray) {
+    error = path + u" is not a list of statements: " + parseError;
+    return false;
+  }
+  statements = Vendra::RefPtr<VSJArray>::Share(static_cast<VSJArray*>(list.get()));
+  return true;
+}
+
+bool SaveStatements(const std::u16string& path, const VSJArray* statements,
+                    std::u16string& error) {
+  std::string text;
+  statements->WriteJSONA(text, true, 0, "\n");
+  text += "\n";
+  if (VendraPlatform::WriteFileAtomically(path, text) != 0) {
+    error = u"cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::u16string KeyChainPath(const std::u16string& privateKeyPath) {
   return privateKeyPath + u".chain.json";
+}
+
+std::u16string KeyRevocationsPath(const std::u16string& privateKeyPath) {
+  return privateKeyPath + u".revocations.json";
 }
 
 PublisherKey::~PublisherKey() { Vendra::WipeText(seed_); }
@@ -140,13 +172,10 @@ bool PublisherKey::Generate(const std::u16string& path, const PublisherKey* sign
             VendraText::Utf8ToUtf16(std::to_string(err)) + u")";
     return false;
   }
+  revocations_ = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
   if (chain_->Count() == 0) return true;
-  std::string chainText;
-  chain_->WriteJSONA(chainText, true, 0, "\n");
-  chainText += "\n";
-  if (VendraPlatform::WriteFileAtomically(KeyChainPath(path), chainText) != 0) {
+  if (!SaveStatements(KeyChainPath(path), chain_.get(), error)) {
     VendraPlatform::DeleteFile(path);
-    error = u"cannot write " + KeyChainPath(path);
     return false;
   }
   return true;
@@ -168,17 +197,28 @@ bool PublisherKey::Load(const std::u16string& path, std::u16string& error) {
     error = path + u" holds no Ed25519 private key";
     return false;
   }
-  chain_ = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
-  const std::u16string chainPath = KeyChainPath(path);
-  if (!VendraPlatform::FileExists(chainPath)) return true;
-  Vendra::RefPtr<VendraJSON::VSJValue> chain;
-  std::u16string parseError;
-  if (!VendraJSON::LoadFile(chainPath, chain.Receive(), parseError) ||
-      chain->GetType() != VendraJSON::kTypeArray) {
-    error = chainPath + u" is not a list of key rotation statements: " + parseError;
-    return false;
+  return LoadStatements(KeyChainPath(path), chain_, error) &&
+         LoadStatements(KeyRevocationsPath(path), revocations_, error);
+}
+
+bool PublisherKey::CarryRevocation(const std::u16string& path, VSJObject* statement,
+                                   std::u16string& error) {
+  std::string revoked;
+  statement->GetStringA(u"revoked_key", revoked);
+  auto kept = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+  for (const auto* holder : *revocations_) {
+    Vendra::RefPtr<VendraJSON::VSJValue> value;
+    std::string other;
+    holder->GetValue(value.Receive());
+    if (value->GetType() == VendraJSON::kTypeObject &&
+        static_cast<const VSJObject*>(value.get())->GetStringA(u"revoked_key", other) &&
+        other == revoked)
+      continue;
+    kept->Append(value.get());
   }
-  chain_ = Vendra::RefPtr<VSJArray>::Share(static_cast<VSJArray*>(chain.get()));
+  kept->Append(statement);
+  if (!SaveStatements(KeyRevocationsPath(path), kept.get(), error)) return false;
+  revocations_ = kept;
   return true;
 }
 

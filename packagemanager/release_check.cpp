@@ -1,5 +1,8 @@
 #include "packagemanager/release_check.h"
 
+#include <algorithm>
+#include <set>
+
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/utf.h"
@@ -40,6 +43,47 @@ std::vector<std::string> VersionParts(const std::string& version) {
     else parts.back().push_back(c);
   }
   return parts;
+}
+
+// The installed release holds back lower counters and versions, unless a
+// key that signed or vouched for it is revoked: then it was not the
+// publisher's to begin with, and only the counter the revocation names (the
+// highest, when several keys of it are revoked; none when the revocation is
+// known from the record alone) holds, never above what was recorded.
+bool AboveFloor(const SignedRelease& release, const InstallRecord& installed,
+                bool allowDowngrade, std::u16string& error) {
+  std::string revokedKey;
+  int64_t reset = 0;
+  for (const std::string& key : installed.release.keys) {
+    if (!release.revokedKeys.count(key)) continue;
+    if (revokedKey.empty()) revokedKey = key;
+    if (const auto named = release.counterResets.find(key); named != release.counterResets.end())
+      reset = std::max(reset, named->second);
+  }
+  if (!revokedKey.empty()) {
+    const int64_t floor = std::min(reset, installed.release.counter);
+    if (release.counter >= floor) return true;
+    error = VendraText::Format(
+        u"Rollback refused: the build's release counter %I64d is lower than %I64d, which its "
+        u"publisher kept when revoking key %hs.",
+        release.counter, floor, revokedKey);
+    return false;
+  }
+  if (release.counter < installed.release.counter) {
+    error = VendraText::Format(
+        u"Rollback refused: the build's release counter %I64d is lower than %I64d of the "
+        u"installed %hs.",
+        release.counter, installed.release.counter, installed.version);
+    return false;
+  }
+  if (!allowDowngrade && CompareVersions(release.version, installed.version) < 0) {
+    error = VendraText::Format(
+        u"Downgrade refused: version %hs is lower than the installed %hs (pass "
+        u"--allow-downgrade to install it anyway).",
+        release.version, installed.version);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -88,12 +132,18 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
 }
 
 bool CheckRelease(const VSJObject* build, const TrustConfig& config,
-                  const ReleaseRequest& request, int64_t& counter, std::u16string& error) {
+                  const ReleaseRequest& request, ReleaseFloor& admitted, std::u16string& error) {
+  const InstallRecord* installed =
+      request.installed && request.installed->product == request.product ? request.installed
+                                                                         : nullptr;
+  const std::set<std::string> known =
+      installed ? installed->release.revokedKeys : std::set<std::string>();
   SignedRelease release;
   const SignatureVerdict verdict =
-      VerifyBuildSignature(build, config.publisherKeys, release, error);
+      VerifyBuildSignature(build, config.publisherKeys, known, release, error);
   if (verdict == SignatureVerdict::kUnsigned && config.acceptUnsigned) {
-    counter = 0;
+    admitted = ReleaseFloor();
+    admitted.revokedKeys = known;
     return true;
   }
   if (verdict == SignatureVerdict::kUnsigned) {
@@ -123,24 +173,11 @@ bool CheckRelease(const VSJObject* build, const TrustConfig& config,
         UtcText(release.expires));
     return false;
   }
-  const InstallRecord* installed = request.installed;
-  if (installed && installed->product == request.product) {
-    if (release.counter < installed->releaseCounter) {
-      error = VendraText::Format(
-          u"Rollback refused: the build's release counter %I64d is lower than %I64d of the "
-          u"installed %hs.",
-          release.counter, installed->releaseCounter, installed->version);
-      return false;
-    }
-    if (!request.allowDowngrade && CompareVersions(release.version, installed->version) < 0) {
-      error = VendraText::Format(
-          u"Downgrade refused: version %hs is lower than the installed %hs (pass "
-          u"--allow-downgrade to install it anyway).",
-          release.version, installed->version);
-      return false;
-    }
-  }
-  counter = release.counter;
+  if (installed && !AboveFloor(release, *installed, request.allowDowngrade, error)) return false;
+  admitted.counter = release.counter;
+  admitted.keys = {release.keyId};
+  admitted.keys.insert(admitted.keys.end(), release.vouchers.begin(), release.vouchers.end());
+  admitted.revokedKeys = release.revokedKeys;
   return true;
 }
 

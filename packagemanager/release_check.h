@@ -13,6 +13,7 @@ class VSJObject;
 namespace VendraBuild {
 
 struct InstallRecord;
+struct ReleaseFloor;
 
 // Whom the package manager trusts for builds: its configuration file,
 // VendraBuild.config.json beside the program (or the file the environment
@@ -41,12 +42,15 @@ struct ReleaseRequest {
 };
 
 // Decides, before anything is downloaded, whether build may be installed:
-// signed by a trusted key, for what was asked, not expired, not older than
-// what is installed. The release counter of an accepted build goes to
-// counter (0 for an unsigned build the configuration accepts). error names
-// the check that failed.
+// signed by a trusted key that is not revoked, for what was asked, not
+// expired, not older than what is installed. A release whose signing key
+// (or a key that vouched for it) has been revoked since holds nothing back
+// but the reset counter its revocation names. What an accepted build's
+// record is to keep goes to admitted (counter 0 and no keys for an unsigned
+// build the configuration accepts; the revoked keys in either case). error
+// names the check that failed.
 bool CheckRelease(const VendraJSON::VSJObject* build, const TrustConfig& config,
-                  const ReleaseRequest& request, int64_t& counter, std::u16string& error);
+                  const ReleaseRequest& request, ReleaseFloor& admitted, std::u16string& error);
 
 // Negative, 0 or positive as version a is lower than, equal to or higher
 // than b: dot- or dash-separated parts, numeric parts by value, others by

@@ -12,7 +12,7 @@ namespace VendraBuild {
 
 bool AdmitBuild(const VendraJSON::VSJObject* build, const std::string& product,
                 const std::string& branch, const std::string& version,
-                const std::u16string& folder, bool allowDowngrade, int64_t& counter,
+                const std::u16string& folder, bool allowDowngrade, ReleaseFloor& admitted,
                 std::u16string& error) {
   TrustConfig config;
   if (!LoadTrustConfig(config, error)) return false;
@@ -21,7 +21,7 @@ bool AdmitBuild(const VendraJSON::VSJObject* build, const std::string& product,
   const bool hasRecord = LoadInstallRecord(folder, installed, noRecord);
   ReleaseRequest request{product, branch, version, hasRecord ? &installed : nullptr,
                          allowDowngrade, VendraPlatform::NowUnixSeconds()};
-  return CheckRelease(build, config, request, counter, error);
+  return CheckRelease(build, config, request, admitted, error);
 }
 
 void KeepBuildCopy(const VendraJSON::VSJObject* build, const std::u16string& downloadFolder) {

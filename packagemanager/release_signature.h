@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,7 @@ namespace VendraBuild {
 //     "algorithm": "ed25519", "key_id": HEX, "product": P, "branch": B,
 //     "version": V, "expires": UNIX_SECONDS, "counter": N,
 //     "key_chain": [ROTATION, ...],      (optional)
+//     "revocations": [REVOCATION, ...],  (optional)
 //     "value": BASE64 }
 // The signature covers the canonical text of the whole build object with
 // this member's "value" left out, after a fixed prefix that keeps a build
@@ -27,8 +30,13 @@ inline constexpr char16_t kReleaseSignatureMember[] = u"release_signature";
 // A key rotation statement: {"public_key": BASE64, "signed_by": KEY_ID,
 // "value": BASE64}, the signature of the key signed_by names over the
 // statement without "value" (with its own prefix).
+// A key revocation statement: {"revoked_key": KEY_ID, "signed_by": KEY_ID,
+// "reset_counter": N, "value": BASE64}, signed the same way by a pinned key:
+// the revoked key, and every key it vouched for, signs nothing any more, and
+// a release one of them signed keeps no rollback floor above N.
 inline constexpr char kBuildSignaturePrefix[] = "vendra-release-signature-1\n";
 inline constexpr char kRotationSignaturePrefix[] = "vendra-key-rotation-1\n";
+inline constexpr char kRevocationSignaturePrefix[] = "vendra-key-revocation-1\n";
 
 // What the publisher vouches for, besides the build object's content.
 struct SignedRelease {
@@ -38,6 +46,15 @@ struct SignedRelease {
   int64_t expires = 0;  // Unix seconds
   int64_t counter = 0;  // grows with every release of the product
   std::string keyId;
+  // Filled by the check: the keys that vouched for keyId through the key
+  // chain up to a pinned key, nearest first (empty: keyId is pinned).
+  std::vector<std::string> vouchers = {};
+  // Every key revoked as far as the check knows: those it was told of and
+  // those the build's revocations name (pinned keys never).
+  std::set<std::string> revokedKeys = {};
+  // For each key the build's revocations name, the rollback floor its
+  // publisher keeps for a release that key signed (the highest given).
+  std::map<std::string, int64_t> counterResets = {};
 };
 
 // The key id: the first 16 bytes of the SHA-256 of the raw public key, in
@@ -51,6 +68,8 @@ bool BuildSigningMessage(const VendraJSON::VSJObject* build, std::string& messag
                          std::u16string& error);
 bool RotationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
                             std::u16string& error);
+bool RevocationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
+                              std::u16string& error);
 
 enum class SignatureVerdict {
   kValid,
@@ -59,13 +78,17 @@ enum class SignatureVerdict {
   kUnknownKey,    // signed by a key neither pinned nor reached by rotation
   kBrokenChain,   // a rotation statement not signed by a trusted key
   kBadSignature,  // the content is not what was signed
+  kRevokedKey,    // signed by a revoked key, or by one a revoked key vouched for
+  kBadRevocation, // a revocation not signed by a pinned key other than the one it revokes
 };
 
-// Checks build's signature against the pinned raw public keys and the
-// rotation statements it carries. release is filled when the verdict is
-// kValid; error describes every other verdict.
+// Checks build's signature against the pinned raw public keys, the rotation
+// statements and revocations it carries and the key ids known to be revoked
+// already. release is filled when the verdict is kValid; error describes
+// every other verdict.
 SignatureVerdict VerifyBuildSignature(const VendraJSON::VSJObject* build,
                                       const std::vector<std::string>& pinnedKeys,
+                                      const std::set<std::string>& revokedKeys,
                                       SignedRelease& release, std::u16string& error);
 
 // A copy of object (sharing the members' values) without key.

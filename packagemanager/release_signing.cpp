@@ -22,6 +22,11 @@ bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
     key.chain()->Clone(chain.Receive());
     signature->Set(u"key_chain", chain.get());
   }
+  if (key.revocations() && key.revocations()->Count() != 0) {
+    Vendra::RefPtr<VendraJSON::VSJValue> revocations;
+    key.revocations()->Clone(revocations.Receive());
+    signature->Set(u"revocations", revocations.get());
+  }
   build->Set(kReleaseSignatureMember, signature.get());
   std::string message, value;
   if (!BuildSigningMessage(build, message, error)) return false;

@@ -13,8 +13,9 @@ namespace VendraBuild {
 class PublisherKey;
 
 // Adds the signature member to a finished build object: release's product,
-// branch, version, expiry and counter, key's id and rotation chain, and the
-// signature over all of it. Any earlier signature member is replaced.
+// branch, version, expiry and counter, key's id, rotation chain and the
+// revocations it carries, and the signature over all of it. Any earlier
+// signature member is replaced.
 bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
                const SignedRelease& release, std::u16string& error);
 

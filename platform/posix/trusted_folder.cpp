@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/elevation.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/ownership.h"
 #include "platform/posix/posix_text.h"
@@ -57,11 +58,39 @@ std::string Describe(const struct stat& st) {
   }() + ", owner " + OwnerName(st.st_uid) + ")";
 }
 
+// The data folder holds the folder: whoever owns it, or may rename what it
+// holds, could swap the folder for another between the check and the use.
+// Open to everyone it must be sticky, as the shared data folder is.
+std::string DistrustAbove(const std::string& parent) {
+  struct stat st;
+  if (::lstat(parent.c_str(), &st) != 0) return {};
+  if (S_ISLNK(st.st_mode)) return "is a link";
+  if (!S_ISDIR(st.st_mode)) return "is not a folder";
+  if (!Posix::OwnedByRootOrSelf(st.st_uid))
+    return "belongs to " + OwnerName(st.st_uid) + ", who is neither root nor this program's user";
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) && !(st.st_mode & S_ISVTX))
+    return "lets other users rename what it holds (writable by others, not sticky)";
+  return {};
+}
+
 }  // namespace
 
 uint32_t EnsureTrustedFolder(std::u16string_view folder, std::u16string& problem) {
   std::string path = Posix::NativePath(folder);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (const size_t cut = path.find_last_of('/'); cut != std::string::npos && cut > 0) {
+    const std::string parent = path.substr(0, cut);
+    if (const std::string why = DistrustAbove(parent); !why.empty()) {
+      problem = FromNative("The folder " + parent + " " + why +
+                           "; nothing is started from it or kept in it. An administrator must "
+                           "remove it and run the installer again");
+      return SysError::kAccessDenied;
+    }
+  }
+  // Only a program that may write the machine-wide places repairs them: a
+  // user's program that moved a folder aside could not put back what it
+  // held for the other users.
+  const bool mayRepair = HasMachineWriteRights();
   // A few rounds: another user may put a new folder in place each time one
   // is moved aside.
   for (int round = 0; round < 4; ++round) {
@@ -79,6 +108,12 @@ uint32_t EnsureTrustedFolder(std::u16string_view folder, std::u16string& problem
       continue;
     }
     if (IsTrusted(st)) return SysError::kSuccess;
+    if (!mayRepair) {
+      problem = FromNative("The folder " + path + " " + Describe(st) +
+                           "; nothing is started from it or kept in it until the installer, run "
+                           "as an administrator, replaces it");
+      return SysError::kAccessDenied;
+    }
     const std::string aside = AsideName(path);
     if (::rename(path.c_str(), aside.c_str()) != 0) {
       problem = FromNative("The folder " + path + " " + Describe(st) +

@@ -7,6 +7,7 @@
 
 #include "platform/paths.h"
 #include "platform/sys_error.h"
+#include "platform/win32/folder_security.h"
 #include "platform/win32/ownership.h"
 #include "platform/win32/unique_name.h"
 #include "platform/win32/windows_api.h"
@@ -106,12 +107,17 @@ bool CreateSharedFolder(std::u16string_view folder) {
   // installer runs a program from this folder: a folder where anyone may
   // replace any file would let any user run code as administrator. The list
   // is protected, so nothing looser is inherited from the parent.
+  // An elevated program gives it to the Administrators, whatever the
+  // system's choice of owner for what an administrator makes: an owner may
+  // rewrite the list, and the folder rule trusts only these owners.
   SharedFolderAcl acl;
-  if (!acl.Build()) return false;
+  Win32::FolderAccounts accounts;
+  if (!acl.Build() || !accounts.Build()) return false;
   SECURITY_DESCRIPTOR descriptor;
   if (!::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
       !::SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(acl.acl), FALSE) ||
-      !::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+      !::SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED) ||
+      (accounts.elevated() && !::SetSecurityDescriptorOwner(&descriptor, accounts.admins(), FALSE)))
     return false;
   SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
   return ::CreateDirectoryW(WidePath(folder).c_str(), &attributes) != 0;

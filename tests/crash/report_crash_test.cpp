@@ -287,8 +287,8 @@ TEST_F(DeepReportCrashTest, TheReporterBelowALongDataFolderIsStartedAndUsed) {
 
 #ifndef _WIN32
 // Another user made utils first and put a "reporter" there: the crashing
-// program (here run by root) never starts it; the folder is set aside and
-// the hand-over finds no reporter. (POSIX owners and modes: Wine keeps no
+// program never starts it. Run by root it sets the folder aside and the
+// hand-over finds no reporter; run by a standard user it leaves the folder. (POSIX owners and modes: Wine keeps no
 // access lists on files.)
 TEST_F(ReportCrashTest, AReporterPlantedByAnotherUserIsNeverStarted) {
   if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to play the other user";
@@ -308,12 +308,36 @@ TEST_F(ReportCrashTest, AReporterPlantedByAnotherUserIsNeverStarted) {
   backend_.Then(Press(VendraUi::kIdOk));
   const auto report = Report();
   std::u16string error;
-  EXPECT_NE(Report(report.get(), error), eVClientResult::Success);
+  EXPECT_EQ(Report(report.get(), error), eVClientResult::LaunchFailed)
+      << "a reporter that cannot be started, as when it is missing";
   std::this_thread::sleep_for(300ms);
   EXPECT_FALSE(std::filesystem::exists(marker));
   struct stat st {};
   ASSERT_EQ(::stat((data + "/utils").c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, 0u);
+
+  // A standard user's program finds a third user's folder: it starts
+  // nothing from it and leaves it where it is for an administrator's run.
+  std::filesystem::remove_all(data + "/utils");
+  const std::string reporter = DataPath(VendraCrash::kReporterRelativePath);
+  ASSERT_EQ(::mkdir((data + "/utils").c_str(), 0755), 0);
+  VendraTest::WriteTextFile(reporter, "#!/bin/sh\ntouch '" + marker + "'\n");
+  ASSERT_EQ(::chmod(reporter.c_str(), 0755), 0);
+  for (const std::string& path : {data + "/utils", reporter})
+    ASSERT_EQ(::chown(path.c_str(), 54321, 54321), 0);
+  ASSERT_EQ(VendraTest::RunUnprivileged([&] {
+              // Machine places relocated count as the caller's own.
+              ::unsetenv("VENDRA_MACHINE_ROOT");
+              backend_.Then(Press(VendraUi::kIdOk));
+              std::u16string text;
+              if (Report(report.get(), text) != eVClientResult::LaunchFailed) return 1;
+              return text.find(u"belongs to user 54321") != std::u16string::npos ? 0 : 2;
+            }),
+            0);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  ASSERT_EQ(::stat((data + "/utils").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 54321u) << "left for an administrator's run";
 }
 #endif  // _WIN32
 

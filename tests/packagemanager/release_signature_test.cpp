@@ -1,6 +1,7 @@
 // The publisher's signature on build objects: its canonical form against a
-// second implementation, the verdicts on tampered, foreign and rotated keys,
-// and the release checks the package manager applies before downloading.
+// second implementation, the verdicts on tampered, foreign, rotated and
+// revoked keys, and the release checks the package manager applies before
+// downloading.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "packagemanager/base64.h"
 #include "packagemanager/canonical_json.h"
 #include "packagemanager/install_record.h"
+#include "packagemanager/key_revocation.h"
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
@@ -172,7 +176,7 @@ SignatureVerdict Verdict(const VSJObject* build, const std::vector<std::string>&
                          std::string* text = nullptr) {
   SignedRelease release;
   std::u16string error;
-  const SignatureVerdict verdict = VerifyBuildSignature(build, pinned, release, error);
+  const SignatureVerdict verdict = VerifyBuildSignature(build, pinned, {}, release, error);
   if (text) *text = VendraText::Utf16ToUtf8(error);
   return verdict;
 }
@@ -185,7 +189,7 @@ TEST(ReleaseSignatureTest, OnlyTheUntouchedBuildOfAPinnedKeyIsValid) {
   ASSERT_EQ(Verdict(build.get(), pinned), SignatureVerdict::kValid);
   SignedRelease release;
   std::u16string error;
-  VerifyBuildSignature(build.get(), pinned, release, error);
+  VerifyBuildSignature(build.get(), pinned, {}, release, error);
   EXPECT_EQ(release.counter, 7);
   EXPECT_EQ(release.keyId, publisher.keyId());
 
@@ -298,8 +302,9 @@ TEST(KeygenTest, ThePrivateKeyIsItsOwnersAloneAndNeverReplaced) {
   EXPECT_EQ(ReadAll(folder.Sub("victim")), "victim");
 }
 
-InstallRecord Installed(const std::string& version, int64_t counter) {
-  return {"tdy", "live", version, u"Tandory.exe", {}, counter};
+InstallRecord Installed(const std::string& version, int64_t counter,
+                        std::vector<std::string> keys = {}, std::set<std::string> revoked = {}) {
+  return {"tdy", "live", version, u"Tandory.exe", {}, {counter, keys, revoked}};
 }
 
 TEST(ReleaseCheckTest, EachPolicyRefusesWithATextNamingItsCheck) {
@@ -346,10 +351,10 @@ TEST(ReleaseCheckTest, EachPolicyRefusesWithATextNamingItsCheck) {
        "does not match its signature"},
   };
   for (const Case& c : cases) {
-    int64_t counter = -1;
+    ReleaseFloor admitted;
     std::u16string error;
     const bool accepted = CheckRelease(Reparsed(c.build.get()).get(), c.config, c.request,
-                                       counter, error);
+                                       admitted, error);
     const std::string text = VendraText::Utf16ToUtf8(error);
     if (!c.refusal) {
       EXPECT_TRUE(accepted) << c.what << ": " << text;
@@ -358,6 +363,128 @@ TEST(ReleaseCheckTest, EachPolicyRefusesWithATextNamingItsCheck) {
       EXPECT_NE(text.find(c.refusal), std::string::npos) << c.what << ": " << text;
     }
   }
+}
+
+// A build of the key named keyName carrying revocations, signed as the
+// publisher tool signs it.
+ObjectRef SignedBuildCarrying(const std::string& keyName, const std::vector<ObjectRef>& revocations,
+                              int64_t counter, const std::string& version) {
+  PublisherKey key;
+  std::u16string error;
+  EXPECT_TRUE(key.Load(Keys::Shared().folder().WSub(keyName), error));
+  TempFolder scratch;
+  for (const ObjectRef& revocation : revocations)
+    EXPECT_TRUE(key.CarryRevocation(scratch.WSub("key"), revocation.get(), error));
+  return SignedBuild(key, counter, version);
+}
+
+ObjectRef Revocation(const PublisherKey& signer, const std::string& revoked, int64_t reset) {
+  std::u16string error;
+  ObjectRef statement = SignRevocation(signer, revoked, reset, error);
+  EXPECT_TRUE(statement) << VendraText::Utf16ToUtf8(error);
+  return statement;
+}
+
+// The pinned root vouched for the signing key "leaked"; its holder minted a
+// key of their own with it and pushed a release with the highest counter
+// there is. The publisher's fix is signed by a new key the root vouched for
+// and carries the root's revocation of the leaked key.
+TEST(ReleaseCheckTest, APinnedKeysRevocationWithdrawsALeakedKeyAndTheFloorItRaised) {
+  Keys& keys = Keys::Shared();
+  const PublisherKey& root = keys.Get("revoking-root");
+  const PublisherKey& backup = keys.Get("revoking-backup");
+  const PublisherKey& leaked = keys.Make("leaked", &root);
+  const PublisherKey& minted = keys.Make("minted", &leaked);
+  const PublisherKey& successor = keys.Make("successor", &root);
+  constexpr int64_t kHighest = std::numeric_limits<int64_t>::max();
+  const std::string leakedId = leaked.keyId();
+  const InstallRecord lockedOut = Installed("99.0", kHighest, {leakedId, root.keyId()});
+  const InstallRecord lockedOutByMinted =
+      Installed("99.0", kHighest, {minted.keyId(), leakedId, root.keyId()});
+  const InstallRecord beforeKeysWereKept = Installed("2.5.1", kHighest);
+  const InstallRecord recovered =
+      Installed("2.6.1", 11, {successor.keyId(), root.keyId()}, {leakedId});
+  const ObjectRef revocation = Revocation(root, leakedId, 10);
+  const ObjectRef fix = SignedBuildCarrying("successor", {revocation}, 11, "2.6.1");
+  ObjectRef forged = Revocation(root, leakedId, 10);
+  forged->SetInteger(u"reset_counter", 0);
+  const ObjectRef unsignedRevocation =
+      ObjectWithout(Revocation(root, leakedId, 10).get(), u"value");
+  const TrustConfig config{{root.publicKey()}, false};
+  const auto request = [](const std::string& version, const InstallRecord* installed) {
+    return ReleaseRequest{"tdy", "live", version, installed, false, kNow};
+  };
+  struct Case {
+    const char* what;
+    ObjectRef build;
+    ReleaseRequest request;
+    TrustConfig config;
+    std::string refusal;                 // empty: accepted
+    std::set<std::string> revokedAfter;  // of an accepted build
+  };
+  const Case cases[] = {
+      {"the fix over the leaked key's release, a lower version too", fix,
+       request("2.6.1", &lockedOut), config, "", {leakedId}},
+      {"the fix over a release of a key the leaked key minted", fix,
+       request("2.6.1", &lockedOutByMinted), config, "", {leakedId}},
+      {"the fix below the counter the revocation keeps",
+       SignedBuildCarrying("successor", {revocation}, 9, "2.6.1"), request("2.6.1", &lockedOut),
+       config, "lower than 10, which its publisher kept when revoking key", {}},
+      {"a build of the new key without the revocation",
+       SignedBuildCarrying("successor", {}, 11, "2.6.1"), request("2.6.1", &lockedOut), config,
+       "Rollback refused", {}},
+      {"the fix over a record from before signing keys were kept", fix,
+       request("2.6.1", &beforeKeysWereKept), config, "Rollback refused", {}},
+      {"the leaked key after the recovery", SignedBuildCarrying("leaked", {}, kHighest, "3.0"),
+       request("3.0", &recovered), config,
+       "signed by key " + leakedId + ", which its publisher revoked", {}},
+      {"a key the leaked key minted, after the recovery",
+       SignedBuildCarrying("minted", {}, kHighest, "3.0"), request("3.0", &recovered), config,
+       "the key chain is signed by key " + leakedId + ", which its publisher revoked",
+       {}},
+      {"the leaked key carrying its own revocation",
+       SignedBuildCarrying("leaked", {revocation}, 12, "3.0"), request("3.0", nullptr), config,
+       "which its publisher revoked", {}},
+      {"a revocation signed by the key it revokes",
+       SignedBuildCarrying("successor", {Revocation(leaked, leakedId, 0)}, 12, "3.0"),
+       request("3.0", nullptr), config, "the key it revokes", {}},
+      {"the leaked key revoking the key that replaces it",
+       SignedBuildCarrying("leaked", {Revocation(leaked, successor.keyId(), 0)}, 12, "3.0"),
+       request("3.0", nullptr), config, "only a pinned key may revoke a key", {}},
+      {"a forged revocation", SignedBuildCarrying("successor", {forged}, 11, "2.6.1"),
+       request("2.6.1", &lockedOut), config, "does not match its signature by key", {}},
+      {"an unsigned revocation",
+       SignedBuildCarrying("successor", {unsignedRevocation}, 11, "2.6.1"),
+       request("2.6.1", &lockedOut), config, "revocation 1: its \"value\" is missing", {}},
+      {"a pinned key revoking another: the configuration decides",
+       SignedBuildCarrying("revoking-backup", {Revocation(root, backup.keyId(), 0)}, 12, "3.0"),
+       request("3.0", &recovered), {{root.publicKey(), backup.publicKey()}, false}, "",
+       {leakedId}},
+      {"an unsigned build, accepted: what was revoked stays revoked",
+       Parse(R"({"software": "tdy", "branch": "live", "version": "3.0"})"),
+       request("3.0", &recovered), {{root.publicKey()}, true}, "", {leakedId}},
+  };
+  for (const Case& c : cases) {
+    ReleaseFloor admitted;
+    std::u16string error;
+    const bool accepted = CheckRelease(Reparsed(c.build.get()).get(), c.config, c.request,
+                                       admitted, error);
+    const std::string text = VendraText::Utf16ToUtf8(error);
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(accepted) << c.what << ": " << text;
+      EXPECT_EQ(admitted.revokedKeys, c.revokedAfter) << c.what;
+    } else {
+      EXPECT_FALSE(accepted) << c.what;
+      EXPECT_NE(text.find(c.refusal), std::string::npos) << c.what << ": " << text;
+    }
+  }
+  // The record of the fix remembers who signed it, through which key.
+  ReleaseFloor admitted;
+  std::u16string error;
+  ASSERT_TRUE(CheckRelease(Reparsed(fix.get()).get(), config, request("2.6.1", &lockedOut),
+                           admitted, error));
+  EXPECT_EQ(admitted.counter, 11);
+  EXPECT_EQ(admitted.keys, (std::vector<std::string>{successor.keyId(), root.keyId()}));
 }
 
 TEST(ReleaseCheckTest, TheConfigurationIsReadStrictly) {

@@ -24,6 +24,7 @@
 #include "json/files.h"
 #include "json/object.h"
 #include "json/value_container.h"
+#include "packagemanager/key_revocation.h"
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_signing.h"
 #include "tests/support/service_process.h"
@@ -124,15 +125,14 @@ class SignedReleaseTest : public ::testing::Test {
     fs::create_directories(machine_.Sub("etc/vendra/trusted"));
     fs::copy_file(pki_.Sub("publisher-ca.pem"), machine_.Sub("etc/vendra/trusted/publisher.pem"));
 
-    std::string publisher, ignored;
-    ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(keys_.Sub("publisher")),
-                  &publisher),
+    std::string root;
+    ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(keys_.Sub("root")),
+                  &root),
               0)
-        << publisher;
-    ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " + Quoted(keys_.Sub("stranger")),
-                  &ignored),
-              0);
-    const std::string publicKey = publisher.substr(11, publisher.find('\n') - 11);
+        << root;
+    ASSERT_EQ(Keygen("publisher", "root"), 0);
+    ASSERT_EQ(Keygen("stranger"), 0);
+    const std::string publicKey = root.substr(11, root.find('\n') - 11);
     WriteTextFile(keys_.Sub("config.json"), R"({"publisher_keys": [")" + publicKey + "\"]}");
     ::setenv("VENDRA_BUILD_CONFIG", keys_.Sub("config.json").c_str(), 1);
 
@@ -170,6 +170,44 @@ class SignedReleaseTest : public ::testing::Test {
                               &output);
     EXPECT_EQ(code, 0) << output;
     return code;
+  }
+
+  // Makes the key name (vouched for by signedBy, when given).
+  int Keygen(const std::string& name, const std::string& signedBy = "") {
+    std::string output;
+    const int code =
+        RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " keygen " +
+                     (signedBy.empty() ? "" : "--signed-by " + Quoted(keys_.Sub(signedBy)) + " ") +
+                     Quoted(keys_.Sub(name)),
+                 &output);
+    EXPECT_EQ(code, 0) << output;
+    return code;
+  }
+
+  std::string KeyIdOf(const std::string& name) {
+    VendraBuild::PublisherKey key;
+    std::u16string error;
+    EXPECT_TRUE(key.Load(keys_.WSub(name), error)) << VendraText::Utf16ToUtf8(error);
+    return key.keyId();
+  }
+
+  enum class Tamper { kNone, kForged, kUnsigned };
+  // A copy of the publisher's key, as name, whose builds carry the
+  // revocation of revoked signed by signer, as is or tampered with: what the
+  // publisher tool would refuse to make.
+  void KeyCarrying(const std::string& name, const std::string& signer, const std::string& revoked,
+                   Tamper tamper = Tamper::kNone) {
+    fs::copy_file(keys_.Sub("publisher"), keys_.Sub(name));
+    fs::copy_file(keys_.Sub("publisher.chain.json"), keys_.Sub(name + ".chain.json"));
+    VendraBuild::PublisherKey key, signingKey;
+    std::u16string error;
+    ASSERT_TRUE(key.Load(keys_.WSub(name), error) && signingKey.Load(keys_.WSub(signer), error));
+    auto statement = VendraBuild::SignRevocation(signingKey, KeyIdOf(revoked), 0, error);
+    ASSERT_TRUE(statement) << VendraText::Utf16ToUtf8(error);
+    if (tamper == Tamper::kForged) statement->SetInteger(u"reset_counter", 1);
+    if (tamper == Tamper::kUnsigned)
+      statement = VendraBuild::ObjectWithout(statement.get(), u"value");
+    ASSERT_TRUE(key.CarryRevocation(keys_.WSub(name), statement.get(), error));
   }
 
   std::string BuildJson(const std::string& version) const {
@@ -235,6 +273,64 @@ class SignedReleaseTest : public ::testing::Test {
     ASSERT_TRUE(build->SaveFile(errorCode, VendraText::Utf8ToUtf16(BuildJson(version))));
   }
 
+  struct Refusal {
+    const char* what;
+    std::function<void()> prepare;
+    std::string version;
+    std::string options;
+    std::string refusal;
+    bool downloadsFiles = false;  // refused only after the download, before placing
+    std::string heading = "The build was refused";
+  };
+
+  // Each attack is refused and leaves the installed version, its files and
+  // its record as they were.
+  void ExpectEachRefused(const std::vector<Refusal>& cases, const std::string& installed) {
+    const std::string record = ReadFile(installFolder_ + "/VendraBuild.install.json");
+    for (const Refusal& c : cases) {
+      SCOPED_TRACE(c.what);
+      c.prepare();
+      const int downloadsBefore = service_->CountRequests("vclient/download");
+      // The run's one reason, word for word on standard error, in the JSON
+      // summary and in the log.
+      const std::string logFile = folder_.Sub("refused.log");
+      fs::remove(logFile);
+      std::string out, err;
+      EXPECT_EQ(RunSplit(InstallCommand(c.version, c.options + " --json --log " + Quoted(logFile)),
+                         out, err),
+                1)
+          << err;
+      const size_t said = err.rfind("VendraBuild: ");
+      const size_t codeAt = err.rfind(" (error code ");
+      ASSERT_TRUE(said != std::string::npos && codeAt != std::string::npos && codeAt > said)
+          << err;
+      const std::string text = err.substr(said + 13, codeAt - said - 13);
+      const int code = std::atoi(err.c_str() + codeAt + 13);
+      EXPECT_EQ(text.rfind(c.heading, 0), 0u) << text;
+      EXPECT_NE(text.find(c.refusal), std::string::npos) << text;
+      EXPECT_LT(code, 0) << err;
+      ASSERT_GE(out.size(), 2u);
+      const auto summary = nlohmann::json::parse(out.substr(out.rfind('\n', out.size() - 2) + 1),
+                                                 nullptr, false);
+      EXPECT_EQ(summary.value("event", ""), "summary") << out;
+      EXPECT_EQ(summary.value("error", ""), text) << out;
+      EXPECT_EQ(summary.value("code", 0), code) << out;
+      const std::string log = ReadFile(logFile);
+      EXPECT_NE(log.find("failed (error code " + std::to_string(code) + "): " + text),
+                std::string::npos)
+          << log;
+      if (!c.downloadsFiles) {
+        EXPECT_EQ(service_->CountRequests("vclient/download"), downloadsBefore)
+            << "refused before anything was downloaded";
+      }
+      EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson(installed)), 0u);
+      EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"),
+                "Welcome to Tandory " + installed + ".\n");
+      EXPECT_EQ(ReadFile(installFolder_ + "/VendraBuild.install.json"), record);
+      ASSERT_TRUE(service_->ClearScript());
+    }
+  }
+
   TempFolder machine_;
   TempFolder serviceRoot_;
   TempFolder folder_;
@@ -255,16 +351,7 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
   EXPECT_NE(record.find("\"release_counter\":5"), std::string::npos) << record;
 
   const std::string now = std::to_string(std::time(nullptr));
-  struct Case {
-    const char* what;
-    std::function<void()> prepare;
-    std::string version;
-    std::string options;
-    const char* refusal;
-    bool downloadsFiles;  // refused only after the download, before placing
-    const char* heading = "The build was refused";
-  };
-  const Case cases[] = {
+  ExpectEachRefused({
       {"one byte of the build object changed",
        [&] {
          Publish("2.6.0");
@@ -306,51 +393,29 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
       {"a program signed by an untrusted certificate",
        [&] { Publish("2.6.0", "", "publisher", "impostor"); }, "2.6.0", "",
        "code signature of Tandory.exe was refused: Error code 0x800b0109", true},
+      {"a revocation signed by the key it revokes",
+       [&] {
+         KeyCarrying("self-revoking", "publisher", "publisher");
+         Publish("2.6.0", "", "self-revoking");
+       },
+       "2.6.0", "",
+       "Key revocation refused: revocation 1 is signed by key " + KeyIdOf("publisher") +
+           ", the key it revokes"},
+      {"a forged revocation",
+       [&] {
+         KeyCarrying("forging", "root", "stranger", Tamper::kForged);
+         Publish("2.6.0", "", "forging");
+       },
+       "2.6.0", "", "revocation 1 does not match its signature by key " + KeyIdOf("root")},
+      {"an unsigned revocation",
+       [&] {
+         KeyCarrying("unsigned-revocation", "root", "stranger", Tamper::kUnsigned);
+         Publish("2.6.0", "", "unsigned-revocation");
+       },
+       "2.6.0", "", "revocation 1: its \"value\" is missing"},
       {"a build the service does not have", [] {}, "9.9", "", "Unknown build", false,
        "Failed to get the build"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    c.prepare();
-    const int downloadsBefore = service_->CountRequests("vclient/download");
-    // The run's one reason, word for word on standard error, in the JSON
-    // summary and in the log.
-    const std::string logFile = folder_.Sub("refused.log");
-    fs::remove(logFile);
-    std::string out, err;
-    EXPECT_EQ(RunSplit(InstallCommand(c.version, c.options + " --json --log " + Quoted(logFile)),
-                       out, err),
-              1)
-        << err;
-    const size_t said = err.rfind("VendraBuild: ");
-    const size_t codeAt = err.rfind(" (error code ");
-    ASSERT_TRUE(said != std::string::npos && codeAt != std::string::npos && codeAt > said)
-        << err;
-    const std::string text = err.substr(said + 13, codeAt - said - 13);
-    const int code = std::atoi(err.c_str() + codeAt + 13);
-    EXPECT_EQ(text.rfind(c.heading, 0), 0u) << text;
-    EXPECT_NE(text.find(c.refusal), std::string::npos) << text;
-    EXPECT_LT(code, 0) << err;
-    ASSERT_GE(out.size(), 2u);
-    const auto summary = nlohmann::json::parse(out.substr(out.rfind('\n', out.size() - 2) + 1),
-                                               nullptr, false);
-    EXPECT_EQ(summary.value("event", ""), "summary") << out;
-    EXPECT_EQ(summary.value("error", ""), text) << out;
-    EXPECT_EQ(summary.value("code", 0), code) << out;
-    const std::string log = ReadFile(logFile);
-    EXPECT_NE(log.find("failed (error code " + std::to_string(code) + "): " + text),
-              std::string::npos)
-        << log;
-    if (!c.downloadsFiles) {
-      EXPECT_EQ(service_->CountRequests("vclient/download"), downloadsBefore)
-          << "refused before anything was downloaded";
-    }
-    // The installed release is as it was: every file of 2.5.1, its record.
-    EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson("2.5.1")), 0u);
-    EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"), "Welcome to Tandory 2.5.1.\n");
-    EXPECT_EQ(ReadFile(installFolder_ + "/VendraBuild.install.json"), record);
-    ASSERT_TRUE(service_->ClearScript());
-  }
+  }, "2.5.1");
 
   // A good newer release still installs over it.
   ASSERT_EQ(Publish("2.6.0"), 0);
@@ -368,6 +433,51 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
               installed->GetInteger(u"release_counter", recorded));
   EXPECT_GT(counter, 40);
   EXPECT_EQ(recorded, counter);
+}
+
+// The publisher's signing key leaked; with it, a release whose counter is
+// the highest there is went to a machine, which then refused every genuine
+// release as a rollback. The pinned root revokes the key: the fix, signed by
+// a new key the root vouched for, carries the revocation and installs, and
+// the leaked key signs nothing there any more.
+TEST_F(SignedReleaseTest, AfterAKeyLeakThePublishersRevocationLetsTheFixInstall) {
+  std::string output;
+  ASSERT_EQ(Install("2.5.1", output), 0) << output;
+  ASSERT_EQ(Publish("2.6.0", "--counter 9223372036854775807"), 0);
+  ASSERT_EQ(Install("2.6.0", output), 0) << output;
+  ASSERT_EQ(Publish("2.6.1", "--counter 11"), 0);
+  output.clear();
+  EXPECT_EQ(Install("2.6.1", output), 1);
+  EXPECT_NE(output.find("Rollback refused: the build's release counter 11 is lower than "
+                        "9223372036854775807"),
+            std::string::npos)
+      << output;
+
+  const std::string leaked = KeyIdOf("publisher");
+  ASSERT_EQ(Keygen("successor", "root"), 0);
+  ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " revoke --signed-by " +
+                         Quoted(keys_.Sub("root")) + " --key-id " + leaked +
+                         " --reset-counter 5 " + Quoted(keys_.Sub("successor")),
+                     &output),
+            0)
+      << output;
+  // Without --counter: the leaked key's release counts for no more than 5.
+  ASSERT_EQ(Publish("2.6.1", "", "successor"), 0);
+  output.clear();
+  ASSERT_EQ(Install("2.6.1", output), 0) << output;
+  EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson("2.6.1")), 0u);
+  const std::string record = ReadFile(installFolder_ + "/VendraBuild.install.json");
+  EXPECT_NE(record.find("\"release_counter\":6"), std::string::npos) << record;
+
+  ASSERT_EQ(Keygen("minted", "publisher"), 0);
+  ExpectEachRefused(
+      {
+          {"the leaked key's next release", [&] { Publish("2.7.0", "--counter 12"); }, "2.7.0",
+           "", "The build is signed by key " + leaked + ", which its publisher revoked"},
+          {"a key the leaked key vouched for", [&] { Publish("2.7.0", "--counter 13", "minted"); }, "2.7.0",
+           "", "signed by key " + leaked + ", which its publisher revoked"},
+      },
+      "2.6.1");
 }
 
 }  // namespace

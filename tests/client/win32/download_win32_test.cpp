@@ -119,12 +119,7 @@ class DownloadWin32Test : public ::testing::Test {
   // authorisation costs an e-mailed code.
   static void SetUpTestSuite() {
     machineRoot_ = new VendraTest::TempFolder;
-    temporary_ = new VendraTest::TempFolder;
     VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", machineRoot_->path());
-    // Downloads pass through the temporary folder; a folder of the suite's
-    // own shows whether anything is left there.
-    VendraTest::SetEnvironment("TMP", temporary_->path());
-    VendraTest::SetEnvironment("TEMP", temporary_->path());
     client_ = new VendraClient::VClient;
     if (Env("VENDRA_SERVICE_URL").empty() || Env("VENDRA_TEST_SERVICE_ROOT").empty()) {
       setupFailure_ = "the service is named by scripts/windows-test.sh; run the suite from there";
@@ -152,7 +147,6 @@ class DownloadWin32Test : public ::testing::Test {
   static void TearDownTestSuite() {
     delete client_;
     client_ = nullptr;
-    delete temporary_;
     delete machineRoot_;
     VendraTest::SetEnvironment("VENDRA_MACHINE_ROOT", "");
   }
@@ -170,10 +164,18 @@ class DownloadWin32Test : public ::testing::Test {
     fs::remove(target_, ec);
   }
 
-  static bool TemporaryFolderEmpty() { return fs::is_empty(fs::path(temporary_->wpath())); }
+  // A download arrives as a partial file beside its target, with a record
+  // of what it is to be: neither may stay once the download has ended.
+  bool NothingLeftBesideTarget() const {
+    const std::wstring prefix = target_.filename().wstring() + L".";
+    if (!fs::exists(target_.parent_path())) return true;
+    for (const auto& entry : fs::directory_iterator(target_.parent_path())) {
+      if (entry.path().filename().wstring().rfind(prefix, 0) == 0) return false;
+    }
+    return true;
+  }
 
   static VendraTest::TempFolder* machineRoot_;
-  static VendraTest::TempFolder* temporary_;
   static VendraClient::VClient* client_;
   static std::string setupFailure_;
   Vendra::RefPtr<VendraJSON::VSJObject> manifest_;
@@ -181,7 +183,6 @@ class DownloadWin32Test : public ::testing::Test {
 };
 
 VendraTest::TempFolder* DownloadWin32Test::machineRoot_ = nullptr;
-VendraTest::TempFolder* DownloadWin32Test::temporary_ = nullptr;
 VendraClient::VClient* DownloadWin32Test::client_ = nullptr;
 std::string DownloadWin32Test::setupFailure_;
 
@@ -197,7 +198,7 @@ TEST_F(DownloadWin32Test, UtilityArrivesWholeWithProgressAndNothingElseLeft) {
   EXPECT_GT(progress.calls, 1);
   EXPECT_EQ(progress.chunks, static_cast<int64_t>(served.size()));
   EXPECT_TRUE(progress.consistent);
-  EXPECT_TRUE(TemporaryFolderEmpty());
+  EXPECT_TRUE(NothingLeftBesideTarget());
 }
 
 TEST_F(DownloadWin32Test, ASecondDownloadReplacesTheFirst) {
@@ -221,7 +222,7 @@ TEST_F(DownloadWin32Test, RefusedDownloadLeavesNothingAndKeepsTheServiceText) {
             eVClientResult::HttpForbidden);
   EXPECT_EQ(error, u"Not entitled to this file");
   EXPECT_FALSE(fs::exists(target_));
-  EXPECT_TRUE(TemporaryFolderEmpty());
+  EXPECT_TRUE(NothingLeftBesideTarget());
 }
 
 // A cut connection is tried again from the bytes already received, so the
@@ -236,7 +237,7 @@ TEST_F(DownloadWin32Test, DownloadCutOffInTheMiddleIsContinuedToTheEnd) {
   const std::string served = ReadBytes(ServiceRoot() / "utilities" / "vendrabuild" / "VendraBuild.exe.z");
   EXPECT_EQ(ReadBytes(target_), served);
   EXPECT_GT(progress.chunks, 0);
-  EXPECT_TRUE(TemporaryFolderEmpty());
+  EXPECT_TRUE(NothingLeftBesideTarget());
 }
 
 TEST_F(DownloadWin32Test, ServiceThatIsNotThereIsATransferFailure) {
@@ -250,7 +251,7 @@ TEST_F(DownloadWin32Test, ServiceThatIsNotThereIsATransferFailure) {
   // Every attempt is told, each with the transport's own reason.
   EXPECT_NE(error.find(u"curl error 7: "), std::u16string::npos) << VendraText::Utf16ToUtf8(error);
   EXPECT_FALSE(fs::exists(target_));
-  EXPECT_TRUE(TemporaryFolderEmpty());
+  EXPECT_TRUE(NothingLeftBesideTarget());
 }
 
 }  // namespace

@@ -187,7 +187,7 @@ TEST(NewFile, AReadOnlyTargetStaysForAUserWhoMayNotWriteIt) {
 
 // The shared folder is open to everyone; its sub-folders are used only when
 // they are this program's own. A program run by root moves anything else
-// aside; a program without rights to do that refuses, naming the folder and
+// aside; a program without root leaves it and refuses, naming the folder and
 // its owner.
 TEST(TrustedFolder, OnlyTheProgramsOwnFolderIsUsed) {
   if (!VendraTest::CanDropPrivileges()) GTEST_SKIP() << "needs root to play the other user";
@@ -242,18 +242,64 @@ TEST(TrustedFolder, OnlyTheProgramsOwnFolderIsUsed) {
     EXPECT_EQ(aside, 1u);
   }
 
-  // Without root: a third user's folder cannot be moved out of the shared
-  // folder (its sticky bit), so the answer is a refusal that says why.
-  std::filesystem::remove_all(utils);
-  ASSERT_EQ(::mkdir(utils.c_str(), 0755), 0);
-  ASSERT_EQ(::chown(utils.c_str(), 54321, 54321), 0);
-  const int code = VendraTest::RunUnprivileged([&] {
-    std::u16string text;
-    if (EnsureTrustedFolder(wideUtils, text) != SysError::kAccessDenied) return 1;
-    const std::string said = VendraText::Utf16ToUtf8(text);
-    return said.find(utils) != std::string::npos && said.find("belongs to user 54321") != std::string::npos
-               ? 0
-               : 2;
-  });
-  EXPECT_EQ(code, 0);
+  // A program without root never moves a folder aside, not even one it
+  // could (its own folder open to others): it leaves it and refuses, saying
+  // why. A data folder another user owns, or one that lets others rename
+  // what it holds, is refused to root as well, and nothing in it is touched.
+  const std::string theirs = root.Sub("theirs");
+  const std::string loose = root.Sub("loose");
+  for (const std::string& data : {theirs, loose}) {
+    ASSERT_EQ(::mkdir(data.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((data + "/utils").c_str(), 0755), 0);
+  }
+  ::chmod(theirs.c_str(), 01777);
+  ASSERT_EQ(::chown(theirs.c_str(), 54321, 54321), 0);
+  ::chmod(loose.c_str(), 0777);
+  struct Row {
+    const char* what;
+    std::string folder;
+    bool asRoot;
+    std::string plant;  // "other", "own-open" or "" (made above)
+    std::string said;
+  } rows[] = {
+      {"a third user's folder", utils, false, "other", "belongs to user 54321"},
+      {"its own folder open to others", utils, false, "own-open", "may be changed by other users"},
+      {"a data folder another user owns", theirs + "/utils", true, "",
+       theirs + " belongs to user 54321"},
+      {"a data folder others may rename in", loose + "/utils", true, "", loose + " lets other users"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.plant == "other") {
+      std::filesystem::remove_all(utils);
+      ASSERT_EQ(::mkdir(utils.c_str(), 0755), 0);
+      ASSERT_EQ(::chown(utils.c_str(), 54321, 54321), 0);
+    } else if (row.plant == "own-open") {
+      std::filesystem::remove_all(utils);
+      ASSERT_EQ(VendraTest::RunUnprivileged([&] {
+                  return ::mkdir(utils.c_str(), 0777) == 0 && ::chmod(utils.c_str(), 0777) == 0 ? 0 : 1;
+                }),
+                0);
+    }
+    struct stat before {};
+    ASSERT_EQ(::lstat(row.folder.c_str(), &before), 0);
+    const auto refuses = [&] {
+      std::u16string text;
+      if (EnsureTrustedFolder(VendraText::Utf8ToUtf16(row.folder), text) != SysError::kAccessDenied)
+        return 1;
+      const std::string said = VendraText::Utf16ToUtf8(text);
+      return said.find(row.said) != std::string::npos && said.find("nothing is started") != std::string::npos
+                 ? 0
+                 : 2;
+    };
+    EXPECT_EQ(row.asRoot ? refuses() : VendraTest::RunUnprivileged(refuses), 0);
+    struct stat after {};
+    ASSERT_EQ(::lstat(row.folder.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "left where it was";
+    EXPECT_EQ(after.st_mode, before.st_mode);
+  }
+  size_t aside = 0;
+  for (const auto& e : std::filesystem::directory_iterator(shared))
+    aside += e.path().filename().string().rfind("utils.untrusted-", 0) == 0;
+  EXPECT_EQ(aside, 0u);
 }

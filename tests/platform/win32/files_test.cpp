@@ -233,9 +233,11 @@ TEST(TrustedFolder, IsMadeProtectedAndKept) {
   if (RunningUnderWine()) GTEST_SKIP() << "Wine keeps no access lists on files and folders";
   std::filesystem::remove_all(Native(tmp.Sub("utils")));
   ASSERT_EQ(EnsureTrustedFolder(utils, problem), 0u);
+  PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_EQ(::GetNamedSecurityInfoW(W(utils), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+  ASSERT_EQ(::GetNamedSecurityInfoW(W(utils), SE_FILE_OBJECT,
+                                    OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                                     nullptr, &dacl, nullptr, &descriptor),
             static_cast<DWORD>(ERROR_SUCCESS));
   ASSERT_NE(dacl, nullptr);
@@ -243,12 +245,32 @@ TEST(TrustedFolder, IsMadeProtectedAndKept) {
   DWORD revision = 0;
   ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor, &control, &revision));
   EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing is inherited from the shared folder";
+  // An elevated program's folder is the Administrators' alone, so that every
+  // account judges it alike.
+  BYTE admins[SECURITY_MAX_SID_SIZE];
+  DWORD adminsSize = sizeof admins;
+  ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize));
+  BOOL elevated = FALSE;
+  ASSERT_TRUE(::CheckTokenMembership(nullptr, admins, &elevated));
+  HANDLE token = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD got = 0;
+  ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user, sizeof user, &got));
+  ::CloseHandle(token);
+  const PSID self = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+  if (elevated) {
+    EXPECT_TRUE(SameSid(owner, WinBuiltinAdministratorsSid));
+  }
   bool usersRead = false;
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     ACCESS_ALLOWED_ACE* ace = nullptr;
     ASSERT_TRUE(::GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
     PSID sid = &ace->SidStart;
     if (SameSid(sid, WinWorldSid)) ADD_FAILURE() << "Everyone has no place in the list";
+    if (elevated && ::EqualSid(sid, self)) {
+      ADD_FAILURE() << "no entry for the installing account";
+    }
     if (SameSid(sid, WinBuiltinUsersSid)) {
       usersRead = true;
       EXPECT_EQ(ace->Mask & (FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | FILE_DELETE_CHILD |
