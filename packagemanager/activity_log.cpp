@@ -78,7 +78,7 @@ void ActivityLog::Line(std::string_view text) {
   line += ' ';
   line += VendraText::ShownOnTerminal(text);
   for (char& c : line)
-    if (c == '\n') c = ' ';
+    if (c == '\n' || c == '\r') c = ' ';
   line += '\n';
   const std::lock_guard<std::mutex> hold(mutex_);
   if (size_ >= kLogLimit && file_.IsOpen()) OpenBounded();
