@@ -360,6 +360,11 @@ TEST_F(InstallRunTest, UnattendedRunsNeverAskAndSayWhatStandsInTheWay) {
   EXPECT_EQ(run(), 1) << ReadFile(log_);
   EXPECT_NE(ReadFile(log_).find("Sign in on this machine first"), std::string::npos)
       << ReadFile(log_);
+  // The log ends with the same reason.
+  const std::string logged = ReadFile(dataFolder_ + "/logs/VendraBuild.log");
+  const size_t failed = logged.rfind(" failed (error code ");
+  ASSERT_NE(failed, std::string::npos) << logged;
+  EXPECT_NE(logged.find("Sign in on this machine first", failed), std::string::npos) << logged;
   EXPECT_EQ(ReadFile(log_).find("Username:"), std::string::npos) << ReadFile(log_);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 60s) << "nothing waited for input";
 }
