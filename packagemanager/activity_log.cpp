@@ -5,6 +5,8 @@
 
 #include "client/transfer.h"
 #include "common/text/format.h"
+#include "common/text/terminal_text.h"
+#include "packagemanager/shown_name.h"
 
 namespace VendraBuild {
 
@@ -36,7 +38,12 @@ const char* PhaseName(InstallPhase phase) {
   return "working";
 }
 
+// curl's code for a transfer its own progress callback ended: the run is
+// being cancelled, which the run's failure says once.
+constexpr int kCurlStoppedByUs = 42;
+
 void LogRequest(void* context, std::string_view path, int curlCode, uint32_t httpStatus) {
+  if (curlCode == kCurlStoppedByUs) return;
   std::string line = "request " + std::string(path) + ": ";
   line += curlCode != 0 ? "curl error " + std::to_string(curlCode)
                         : "HTTP " + std::to_string(httpStatus);
@@ -45,8 +52,21 @@ void LogRequest(void* context, std::string_view path, int curlCode, uint32_t htt
 
 }  // namespace
 
+uint32_t ActivityLog::OpenBounded() {
+  if (const uint32_t error = file_.OpenForAppending(path_)) return error;
+  size_ = 0;
+  if (file_.Size(size_) != 0 || size_ < kLogLimit) return 0;
+  // The file opened is no link (opening refused one), and renaming moves the
+  // name itself: nothing outside the log's folder is touched.
+  file_.Close();
+  if (const uint32_t error = VendraPlatform::MoveFileReplacing(path_, path_ + u".1")) return error;
+  size_ = 0;
+  return file_.OpenForAppending(path_);
+}
+
 bool ActivityLog::Open(const std::u16string& path, std::u16string& problem) {
-  if (const uint32_t error = file_.OpenForAppending(path)) {
+  path_ = path;
+  if (const uint32_t error = OpenBounded()) {
     problem = VendraText::Format(u"cannot open the log %ls (system error %u)", path.c_str(), error);
     return false;
   }
@@ -56,12 +76,15 @@ bool ActivityLog::Open(const std::u16string& path, std::u16string& problem) {
 void ActivityLog::Line(std::string_view text) {
   std::string line = UtcStamp();
   line += ' ';
-  line += text;
+  line += VendraText::ShownOnTerminal(text);
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
   line += '\n';
   const std::lock_guard<std::mutex> hold(mutex_);
+  if (size_ >= kLogLimit && file_.IsOpen()) OpenBounded();
   if (!file_.IsOpen()) return;
   // A log that cannot be written must not stop the install: the line is lost.
-  file_.Write(line.data(), line.size());
+  if (file_.Write(line.data(), line.size()) == 0) size_ += line.size();
 }
 
 void ActivityLog::ObserveRequests() { VendraClient::ObserveRequests(&LogRequest, this); }
@@ -71,6 +94,12 @@ void LoggingListener::OnProgress(const InstallProgress& progress) {
     started_ = true;
     phase_ = progress.phase;
     log_.Line(PhaseName(phase_));
+  }
+  // The engine tells of a file in the installing phase once it is in place.
+  if (progress.phase == InstallPhase::Installing && !progress.file.empty() &&
+      progress.file != placed_) {
+    placed_ = progress.file;
+    log_.Line("placed " + ShownName(progress.file));
   }
   shown_.OnProgress(progress);
 }

@@ -5,11 +5,13 @@
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/terminal_text.h"
+#include "common/text/utf.h"
 #include "json/array.h"
 #include "json/object.h"
 #include "json/string_value.h"
 #include "packagemanager/display_units.h"
 #include "packagemanager/download_cache.h"
+#include "packagemanager/shown_name.h"
 
 namespace VendraBuild {
 namespace {
@@ -62,59 +64,69 @@ void PrintJson(const std::u16string& downloads, const CacheSweep& sweep) {
   std::printf("%s\n", text.c_str());
 }
 
-void PrintVersions(const CacheSweep& sweep) {
+void PrintVersions(const CacheSweep& sweep, RunReport& report) {
   for (const CleanedVersion& v : sweep.versions) {
     if (v.whole)
-      std::printf("  removed %s from the download cache: no installed product needs it (%s)\n",
-                  VersionName(v).c_str(), FormatBytes(v.bytes).c_str());
+      report.Say("  removed " + VersionName(v) +
+                 " from the download cache: no installed product needs it (" +
+                 FormatBytes(v.bytes) + ")");
     else
-      std::printf("  removed the downloads of %s: its install is complete (%s)\n",
-                  VersionName(v).c_str(), FormatBytes(v.bytes).c_str());
+      report.Say("  removed the downloads of " + VersionName(v) + ": its install is complete (" +
+                 FormatBytes(v.bytes) + ")");
   }
 }
 
-void PrintFailures(const CacheSweep& sweep) {
-  for (const std::u16string& failure : sweep.failures)
-    std::fprintf(stderr, "VendraBuild: could not remove %s\n",
-                 VendraText::ShownOnTerminalUtf8(failure).c_str());
+// Each file that stays is named (JSON lists them in its object); the run's
+// failure says how many.
+int PrintFailures(const CacheSweep& sweep, bool json, RunReport& report) {
+  if (sweep.failures.empty()) return 0;
+  for (const std::u16string& failure : sweep.failures) {
+    const std::string line = "  could not remove " + ShownName(failure);
+    if (json)
+      report.Log().Line(line);
+    else
+      report.Say(line);
+  }
+  return report.Fail(VendraClient::eVClientResult::Failed, "The download cache is not clean",
+                     VendraText::Format(u"%zu file(s) could not be removed",
+                                        sweep.failures.size()));
 }
 
 }  // namespace
 
-int CleanCommand(bool json) {
+int CleanCommand(bool json, RunReport& report) {
   std::u16string downloads;
   CacheSweep sweep;
   std::u16string error;
-  if (!Sweep({}, downloads, sweep, error)) {
-    std::fprintf(stderr, "VendraBuild: cannot clean the download cache: %s\n",
-                 VendraText::ShownOnTerminalUtf8(error).c_str());
-    return 1;
-  }
+  if (!Sweep({}, downloads, sweep, error))
+    return report.Fail(VendraClient::eVClientResult::Failed, "Cannot clean the download cache",
+                       error);
+  const std::string freed = VendraText::Format(
+      "Freed %s (%llu file(s))", FormatBytes(sweep.freedBytes).c_str(),
+      static_cast<unsigned long long>(sweep.filesRemoved));
   if (json) {
     PrintJson(downloads, sweep);
+    std::fflush(stdout);
+    report.Log().Line(freed);
   } else {
-    std::printf("Cleaning the download cache in %s\n",
-                VendraText::ShownOnTerminalUtf8(downloads).c_str());
-    PrintVersions(sweep);
-    std::printf("Freed %s (%llu file(s))\n", FormatBytes(sweep.freedBytes).c_str(),
-                static_cast<unsigned long long>(sweep.filesRemoved));
+    report.Say("Cleaning the download cache in " + ShownName(downloads));
+    PrintVersions(sweep, report);
+    report.Say(freed);
   }
-  std::fflush(stdout);
-  PrintFailures(sweep);
-  return sweep.failures.empty() ? 0 : 1;
+  return PrintFailures(sweep, json, report);
 }
 
-void ForgetProductDownloads(const std::string& product) {
+void ForgetProductDownloads(const std::string& product, RunReport& report) {
   std::u16string downloads;
   CacheSweep sweep;
   std::u16string error;
   if (!Sweep(product, downloads, sweep, error)) {
-    std::printf("  the download cache stays as it is: %s\n",
-                VendraText::ShownOnTerminalUtf8(error).c_str());
+    report.Say("  the download cache stays as it is: " + VendraText::Utf16ToUtf8(error));
     return;
   }
-  PrintVersions(sweep);
-  PrintFailures(sweep);
+  PrintVersions(sweep, report);
+  for (const std::u16string& failure : sweep.failures)
+    report.Say("  could not remove " + ShownName(failure));
 }
 
 }  // namespace VendraBuild

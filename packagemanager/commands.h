@@ -5,6 +5,7 @@
 #include "client/iv_client.h"
 #include "install/iv_build_client.h"
 #include "packagemanager/install_progress.h"
+#include "packagemanager/run_report.h"
 
 namespace VendraBuild {
 
@@ -20,26 +21,24 @@ struct InstallOptions {
   bool allowDowngrade = false;
   // Every installed file is read to tell whether it is current (a repair).
   bool checkEveryFile = false;
-  // When set, also receives a failure's heading and reason, for a window to
-  // show where nobody reads standard error.
-  std::u16string* failureText = nullptr;
 };
 
-// Each command prints what it does and answers the process exit code: 0 on
-// success, 1 on failure (with the reason printed).
+// Each command tells what it does and answers the process exit code: 0 on
+// success, else with the reason kept in report.
 
 // Signs in through the shared session, fetches the build, downloads and
 // checks its files and expands them into folder.
 int InstallCommand(Clients clients, const std::string& product, const std::string& branch,
                    const std::string& version, const std::u16string& folder,
                    const std::u16string& executable, InstallProgressListener& listener,
-                   const InstallOptions& options = {});
+                   RunReport& report, const InstallOptions& options = {});
 
 // Removes what an install put into folder, and the product's uninstall entry.
-int UninstallCommand(const std::u16string& key, const std::u16string& folder);
+int UninstallCommand(const std::u16string& key, const std::u16string& folder, RunReport& report);
 
 // Repairs an install: installs again the version the folder's record names.
 int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder,
-                  InstallProgressListener& listener, const InstallOptions& options = {});
+                  InstallProgressListener& listener, RunReport& report,
+                  const InstallOptions& options = {});
 
 }  // namespace VendraBuild

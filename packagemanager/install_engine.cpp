@@ -25,6 +25,7 @@
 #include "packagemanager/installed_files.h"
 #include "packagemanager/program_signatures.h"
 #include "packagemanager/release_gate.h"
+#include "packagemanager/shown_name.h"
 #include "platform/executable.h"
 #include "platform/files.h"
 #include "platform/new_file.h"
@@ -164,11 +165,12 @@ void RemoveLeftovers(const std::u16string& folder, const std::vector<std::u16str
   for (const auto& name : earlier) {
     if (keep.count(name) != 0 || !VendraPlatform::IsContainedRelativePath(name)) continue;
     const Ownership owner = ownership.Of(name);
-    if (owner == Ownership::Ours)
-      VendraPlatform::DeleteFileInside(folder, VendraPlatform::PathAppend(folder, name));
-    else if (owner != Ownership::Absent)
-      notifier.Note("kept " + VendraText::Utf16ToUtf8(VendraPlatform::WithOwnSeparators(name)) +
-                    ": " + KeptBecause(owner));
+    if (owner == Ownership::Ours) {
+      if (VendraPlatform::DeleteFileInside(folder, VendraPlatform::PathAppend(folder, name)) == 0)
+        notifier.Note("removed " + ShownName(name));
+    } else if (owner != Ownership::Absent) {
+      notifier.Note("kept " + ShownName(name) + ": " + KeptBecause(owner));
+    }
   }
 }
 

@@ -7,6 +7,7 @@
 #include "client/transfer_stop.h"
 #include "common/text/utf.h"
 #include "install/build_file_entry.h"
+#include "packagemanager/shown_name.h"
 #include "platform/paths.h"
 
 namespace VendraBuild {
@@ -39,7 +40,7 @@ class DownloadHearing final : public VendraClient::VAsyncListenerCounted,
     auto held = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(progress);
     std::string note;
     if (held->GetStringA(u"note", note)) {
-      notifier_.Note(file_ + ": " + note);
+      notifier_.Note(ShownName(file_) + ": " + note);
       return;
     }
     int64_t total = 0;
@@ -129,7 +130,7 @@ void InstallPipeline::Download() {
       Fail(code, error);
       return;
     }
-    notifier_.Note("downloaded " + Narrow(VendraPlatform::WithOwnSeparators(file.name)));
+    notifier_.Note("downloaded " + ShownName(file.name));
     std::lock_guard<std::mutex> locked(mutex_);
     downloaded_[index] = true;
     if (file.place) ready_.push_back(index);
@@ -182,10 +183,8 @@ void InstallPipeline::Placer() {
     std::u16string error;
     const eVClientResult code = PlaceFile(file, installFolder_, placed, aside, error);
     if (!aside.empty())
-      notifier_.Note("kept " + Narrow(VendraPlatform::WithOwnSeparators(file.name)) + ": " +
-                     file.keptBecause + "; moved to " +
-                     Narrow(VendraPlatform::WithOwnSeparators(
-                         file.name + aside.substr(file.finalPath.size()))));
+      notifier_.Note("kept " + ShownName(file.name) + ": " + file.keptBecause + "; moved to " +
+                     ShownName(file.name + aside.substr(file.finalPath.size())));
     if (code != eVClientResult::Success) {
       Fail(code, error);
       return;

@@ -4,9 +4,8 @@
 
 #include "common/text/format.h"
 #include "common/text/terminal_text.h"
-#include "common/text/utf.h"
 #include "packagemanager/display_units.h"
-#include "platform/paths.h"
+#include "packagemanager/shown_name.h"
 
 namespace VendraBuild {
 namespace {
@@ -46,13 +45,6 @@ const char* StepText(const InstallProgress& p) {
     case InstallPhase::Installing: break;
   }
   return MeasuresDownload(p) ? "Downloading" : "Installing";
-}
-
-// The build's names use backslashes; people read them with the system's own
-// separator, and names from the service never steer a terminal.
-std::string ShownName(const std::string& name) {
-  return VendraText::ShownOnTerminalUtf8(
-      VendraPlatform::WithOwnSeparators(VendraText::Utf8ToUtf16(name)));
 }
 
 }  // namespace
@@ -107,7 +99,7 @@ ProgressFigures ProgressMeter::Figures() const {
   f.rate = Rate();
   f.filesDone = last_.filesDone;
   f.filesTotal = last_.filesTotal;
-  if (f.measured && !last_.file.empty()) f.file = ShownName(last_.file);
+  if (f.measured && !last_.file.empty()) f.file = VendraText::ShownOnTerminal(ShownName(last_.file));
   return f;
 }
 

@@ -8,6 +8,7 @@
 #include "common/text/terminal_text.h"
 #include "json/object.h"
 #include "packagemanager/display_units.h"
+#include "packagemanager/shown_name.h"
 
 namespace VendraBuild {
 namespace {
@@ -57,7 +58,13 @@ ProgressRenderer::ProgressRenderer(ProgressStyle style, std::FILE* out, int colu
 }
 
 void ProgressRenderer::WriteLine(const std::string& line) {
-  EndLine();
+  if (style_ == ProgressStyle::Terminal && lineOpen_) {
+    // The note takes the progress line's place and the line is drawn again
+    // below it: the progress stays one line however many notes come.
+    std::fprintf(out_, "\r\x1b[K%s\n", line.c_str());
+    DrawTerminal();
+    return;
+  }
   std::fprintf(out_, "%s\n", line.c_str());
   std::fflush(out_);
 }
@@ -116,8 +123,7 @@ void ProgressRenderer::WriteJson(const InstallProgress& p) {
   auto event = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
   event->SetStringA(u"event", "progress");
   event->SetStringA(u"phase", PhaseName(p.phase));
-  // The build's own name, so that scripts see the same text on every system.
-  if (!p.file.empty()) event->SetStringA(u"file", p.file);
+  if (!p.file.empty()) event->SetStringA(u"file", ShownName(p.file));
   event->SetInteger(u"file_done", static_cast<int64_t>(p.fileDone));
   event->SetInteger(u"file_total", static_cast<int64_t>(p.fileTotal));
   event->SetInteger(u"downloaded_bytes", static_cast<int64_t>(p.downloadedBytes));
@@ -161,13 +167,17 @@ void ProgressRenderer::Step(const std::string& text) {
   WriteLine(VendraText::ShownOnTerminal(text));
 }
 
-void ProgressRenderer::Finish(bool succeeded) {
+void ProgressRenderer::Finish(bool succeeded, const RunFailure& failure) {
   const double seconds = now_() - started_;
   const double rate = seconds > 0 ? static_cast<double>(last_.downloadedBytes) / seconds : 0;
   if (style_ == ProgressStyle::Json) {
     auto event = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
     event->SetStringA(u"event", "summary");
     event->SetStringA(u"result", succeeded ? "succeeded" : "failed");
+    if (failure.Failed()) {
+      event->SetInteger(u"code", failure.code);
+      event->SetStringA(u"error", failure.Text());
+    }
     event->SetInteger(u"files", last_.filesDone);
     event->SetInteger(u"downloaded_bytes", static_cast<int64_t>(last_.downloadedBytes));
     event->SetInteger(u"installed_bytes", static_cast<int64_t>(last_.installedBytes));
@@ -177,6 +187,9 @@ void ProgressRenderer::Finish(bool succeeded) {
     WriteLine(json);
     return;
   }
+  // What follows (the summary, a reason on standard error) starts on a
+  // line of its own.
+  EndLine();
   WriteLine(VendraText::Format("%s: %u file(s), %s downloaded, %s installed in %s (%s)",
                                succeeded ? "Done" : "Stopped", last_.filesDone,
                                FormatBytes(last_.downloadedBytes),

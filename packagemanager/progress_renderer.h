@@ -7,6 +7,7 @@
 
 #include "packagemanager/install_progress.h"
 #include "packagemanager/progress_meter.h"
+#include "packagemanager/run_report.h"
 
 namespace VendraBuild {
 
@@ -24,8 +25,10 @@ ProgressStyle ChooseProgressStyle(bool json, bool quiet, bool outputIsTerminal);
 
 // Shows the install engine's notices. Rate and time left come from the bytes
 // of the last few seconds, so a download that slows down or speeds up shows
-// its present pace. Names are shown with the system's own separator and
-// with control characters made harmless.
+// its present pace. Names are shown with the system's own separator (JSON
+// included) and, on a terminal, with control characters made harmless. On a
+// terminal, notes and steps print above the progress line, which is drawn
+// again below them.
 class ProgressRenderer final : public InstallProgressListener {
  public:
   // now: seconds on a steady clock (tests pass their own).
@@ -41,8 +44,8 @@ class ProgressRenderer final : public InstallProgressListener {
   // A headline of the command ("Installing tdy live 1.0 into /opt/tdy").
   void Step(const std::string& text);
   // Ends the current phase's line and prints the summary: files, bytes, time
-  // and rate of the whole run.
-  void Finish(bool succeeded);
+  // and rate of the whole run; in JSON also the failure's code and text.
+  void Finish(bool succeeded, const RunFailure& failure = {});
 
  private:
   void EndLine();

@@ -1,61 +1,49 @@
 #include "packagemanager/sign_in_step.h"
 
-#include <cstdio>
 #include <string>
 
 #include "common/cli/arguments.h"
-#include "common/text/terminal_text.h"
 
 namespace VendraBuild {
 namespace {
 
 using VendraClient::eVClientResult;
 
-int Explain(const char* step, eVClientResult code, const std::u16string& error,
+int Explain(RunReport& report, const char* step, eVClientResult code, const std::u16string& error,
             bool nonInteractive) {
-  const std::string reason = VendraText::ShownOnTerminalUtf8(error);
   switch (code) {
     case eVClientResult::TransferFailed:
     case eVClientResult::TransferTimedOut:
-      std::fprintf(stderr,
-                   "VendraBuild: cannot reach the service (%s). Check the network connection "
-                   "and any proxy (the https_proxy and no_proxy variables), then run this "
-                   "again.\n",
-                   reason.c_str());
-      return VendraCli::kExitFailure;
+      return report.Fail(code, "Cannot reach the service",
+                         error + u". Check the network connection and any proxy (the "
+                                 u"https_proxy and no_proxy variables), then run this again.");
     case eVClientResult::LoginCancelled:
     case eVClientResult::Cancelled:
-      std::fprintf(stderr, "VendraBuild: %s was cancelled.\n", step);
-      return VendraCli::kExitCancelled;
+      return report.Fail(code, std::string(step) + " was cancelled", error);
     case eVClientResult::LockTimeout:
-      std::fprintf(stderr, "VendraBuild: another program of the vendor holds the session (%s).\n",
-                   reason.c_str());
-      return VendraCli::kExitBusy;
+      return report.Fail(code, "Another program of the vendor holds the session", error,
+                         VendraCli::kExitBusy);
     default:
       break;
   }
-  if (nonInteractive) {
-    std::fprintf(stderr,
-                 "VendraBuild: %s needs a person, and --non-interactive forbids asking (%s). "
-                 "Sign in on this machine first (the installer does, or run VendraBuild "
-                 "without --non-interactive at a terminal), then run this again.\n",
-                 step, reason.c_str());
-    return VendraCli::kExitFailure;
-  }
-  std::fprintf(stderr, "VendraBuild: %s failed (error code %d): %s\n", step,
-               VendraClient::ToInt(code), reason.c_str());
-  return VendraCli::kExitFailure;
+  if (nonInteractive)
+    return report.Fail(code,
+                       std::string(step) + " needs a person, and --non-interactive forbids asking",
+                       error + u". Sign in on this machine first (the installer does, or run "
+                               u"VendraBuild without --non-interactive at a terminal), then run "
+                               u"this again.");
+  return report.Fail(code, std::string(step) + " failed", error);
 }
 
 }  // namespace
 
-int SignInFirst(Clients clients, bool nonInteractive) {
+int SignInFirst(Clients clients, bool nonInteractive, RunReport& report) {
   std::u16string error;
   eVClientResult code = clients.client.EnsureLogin(error);
-  if (code != eVClientResult::Success) return Explain("sign-in", code, error, nonInteractive);
+  if (code != eVClientResult::Success) return Explain(report, "Sign-in", code, error, nonInteractive);
   code = clients.client.EnsureDeviceAuthorized(error);
   if (code != eVClientResult::Success)
-    return Explain("device authorization", code, error, nonInteractive);
+    return Explain(report, "Device authorization", code, error, nonInteractive);
   return 0;
 }
 

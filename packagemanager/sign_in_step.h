@@ -9,7 +9,7 @@ namespace VendraBuild {
 // that cannot be reached (with curl's reason and what to check), a
 // cancelled window, or, when nothing may be asked (nonInteractive), the
 // missing stored session and how to sign in first. 0 when signed in, else
-// the exit code, with the reason printed on standard error.
-int SignInFirst(Clients clients, bool nonInteractive);
+// the exit code, with the reason kept in report.
+int SignInFirst(Clients clients, bool nonInteractive, RunReport& report);
 
 }  // namespace VendraBuild

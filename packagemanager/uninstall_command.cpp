@@ -1,7 +1,5 @@
-#include <cstdio>
 #include <string>
 
-#include "common/text/terminal_text.h"
 #include "common/text/utf.h"
 #include "install/uninstall_entry.h"
 #include "packagemanager/clean_command.h"
@@ -9,6 +7,7 @@
 #include "packagemanager/file_placement.h"
 #include "packagemanager/install_record.h"
 #include "packagemanager/installed_files.h"
+#include "packagemanager/shown_name.h"
 #include "platform/files.h"
 #include "platform/new_file.h"
 #include "platform/paths.h"
@@ -16,6 +15,8 @@
 
 namespace VendraBuild {
 namespace {
+
+using VendraClient::eVClientResult;
 
 // The values an uninstall entry holds; the key is left empty without them.
 constexpr const char16_t* kEntryValues[] = {
@@ -38,7 +39,8 @@ std::u16string FolderKey(std::u16string_view folder) {
 // Removes the values of the entry key, but only when the entry names folder
 // as its install location: the same key may describe the product installed
 // in another folder, which this uninstall must leave registered.
-void RemoveUninstallEntry(const std::u16string& key, const std::u16string& folder) {
+void RemoveUninstallEntry(const std::u16string& key, const std::u16string& folder,
+                          RunReport& report) {
   const std::u16string path = VendraClient::UninstallKeyPath(key);
   std::u16string location;
   {
@@ -47,9 +49,8 @@ void RemoveUninstallEntry(const std::u16string& key, const std::u16string& folde
     reading.QueryString(u"InstallLocation", location);
   }
   if (FolderKey(location) != FolderKey(folder)) {
-    std::printf("  the uninstall entry %s belongs to %s and stays\n",
-                VendraText::ShownOnTerminalUtf8(key).c_str(),
-                VendraText::ShownOnTerminalUtf8(location).c_str());
+    report.Say("  the uninstall entry " + VendraText::Utf16ToUtf8(key) + " belongs to " + ShownName(location) +
+               " and stays");
     return;
   }
   VendraPlatform::RegistryKey entry;
@@ -69,21 +70,17 @@ void RemoveEmptiedFolders(const std::u16string& folder, std::u16string_view name
 
 }  // namespace
 
-int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
-  std::printf("Uninstalling %s from %s\n", VendraText::ShownOnTerminalUtf8(key).c_str(),
-              VendraText::ShownOnTerminalUtf8(folder).c_str());
+int UninstallCommand(const std::u16string& key, const std::u16string& folder, RunReport& report) {
+  report.Say("Uninstalling " + VendraText::Utf16ToUtf8(key) + " from " + ShownName(folder));
   InstallRecord record;
   std::u16string error;
   if (!VendraPlatform::FileExists(VendraPlatform::JoinFileName(folder, kInstallRecordName))) {
-    std::printf("Nothing is installed in %s\n", VendraText::ShownOnTerminalUtf8(folder).c_str());
+    report.Say("Nothing is installed in " + ShownName(folder));
     return 0;
   }
-  if (!LoadInstallRecord(folder, record, error)) {
-    std::fprintf(stderr, "VendraBuild: cannot read what is installed in %s: %s\n",
-                 VendraText::ShownOnTerminalUtf8(folder).c_str(),
-                 VendraText::ShownOnTerminalUtf8(error).c_str());
-    return 1;
-  }
+  if (!LoadInstallRecord(folder, record, error))
+    return report.Fail(eVClientResult::Failed,
+                       "Cannot read what is installed in " + ShownName(folder), error);
   // New files of a run killed while it placed them are the product's too.
   RemoveUnplacedFiles(folder, record.files);
   int failures = 0;
@@ -95,64 +92,56 @@ int UninstallCommand(const std::u16string& key, const std::u16string& folder) {
     const std::u16string path = VendraPlatform::PathAppend(folder, name);
     const Ownership owner = ownership.Of(name);
     if (owner == Ownership::Changed || owner == Ownership::Foreign) {
-      std::printf("  kept %s: %s\n", VendraText::ShownOnTerminalUtf8(name).c_str(),
-                  KeptBecause(owner));
+      report.Say("  kept " + ShownName(name) + ": " + KeptBecause(owner));
       continue;
     }
     const uint32_t removed = VendraPlatform::DeleteFileInside(folder, path);
     if (removed == VendraPlatform::kOutsideFolder) {
       // A folder of the product replaced by a link: what lies behind it is
       // not the product's, whatever its names.
-      std::printf("  left %s alone: its folder leads outside %s\n",
-                  VendraText::ShownOnTerminalUtf8(name).c_str(),
-                  VendraText::ShownOnTerminalUtf8(folder).c_str());
+      report.Say("  left " + ShownName(name) + " alone: its folder leads outside " +
+                 ShownName(folder));
       continue;
     }
     if (removed != 0 && VendraPlatform::FileExists(path)) {
-      std::printf("  could not remove %s (error %u)\n",
-                  VendraText::ShownOnTerminalUtf8(name).c_str(), removed);
+      report.Say("  could not remove " + ShownName(name) + " (error " + std::to_string(removed) +
+                 ")");
       ++failures;
       continue;
     }
-    std::printf("  removed %s\n", VendraText::ShownOnTerminalUtf8(name).c_str());
+    report.Say("  removed " + ShownName(name));
     RemoveEmptiedFolders(folder, name);
   }
-  if (failures > 0) {
-    std::fprintf(stderr,
-                 "VendraBuild: %d file(s) could not be removed; the product stays registered. "
-                 "Close the programs using them and run the uninstall again.\n",
-                 failures);
-    return 1;
-  }
+  if (failures > 0)
+    return report.Fail(eVClientResult::Failed, "Uninstall incomplete",
+                       VendraText::Utf8ToUtf16(
+                           std::to_string(failures) +
+                           " file(s) could not be removed; the product stays registered. Close "
+                           "the programs using them and run the uninstall again."));
   VendraPlatform::DeleteFile(VendraPlatform::JoinFileName(folder, kInstallRecordName));
-  RemoveUninstallEntry(key, folder);
-  ForgetProductDownloads(record.product);
-  std::printf("Uninstalled %s\n", VendraText::ShownOnTerminalUtf8(key).c_str());
+  RemoveUninstallEntry(key, folder, report);
+  ForgetProductDownloads(record.product, report);
+  report.Say("Uninstalled " + VendraText::Utf16ToUtf8(key) + " from " + ShownName(folder));
   return 0;
 }
 
 int ModifyCommand(Clients clients, const std::u16string& key, const std::u16string& folder,
-                  InstallProgressListener& listener, const InstallOptions& options) {
-  std::printf("Repairing %s in %s\n", VendraText::ShownOnTerminalUtf8(key).c_str(),
-              VendraText::ShownOnTerminalUtf8(folder).c_str());
+                  InstallProgressListener& listener, RunReport& report,
+                  const InstallOptions& options) {
+  report.Say("Repairing " + VendraText::Utf16ToUtf8(key) + " in " + ShownName(folder));
   InstallRecord record;
   std::u16string error;
   std::u16string program;
   // The record lies in a folder others may be able to write to: the program
   // it names is taken only from inside the folder.
   if (!LoadInstallRecord(folder, record, error) ||
-      !ProgramName(folder, record.executable, program, error)) {
-    // On standard error like every failure, and for the window where nobody
-    // reads it.
-    if (options.failureText) *options.failureText = u"Nothing to repair\n\n" + error;
-    std::fprintf(stderr, "Nothing to repair: %s\n", VendraText::ShownOnTerminalUtf8(error).c_str());
-    return 1;
-  }
+      !ProgramName(folder, record.executable, program, error))
+    return report.Fail(eVClientResult::Failed, "Nothing to repair", error);
   // A repair does not trust what the record saw: it reads every file.
   InstallOptions repair = options;
   repair.checkEveryFile = true;
   return InstallCommand(clients, record.product, record.branch, record.version, folder, program,
-                        listener, repair);
+                        listener, report, repair);
 }
 
 }  // namespace VendraBuild

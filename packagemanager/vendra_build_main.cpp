@@ -22,6 +22,7 @@
 #include "packagemanager/window_progress.h"
 #include "platform/console.h"
 #include "platform/entry_point.h"
+#include "platform/files.h"
 #include "platform/interruption.h"
 #include "platform/message_box.h"
 #include "platform/outside_folder.h"
@@ -68,8 +69,9 @@ constexpr char kHelp[] =
     "                     a pipe; its Cancel stops between files, exit code 3)\n"
     "  --non-interactive  never ask: fail at once when there is no stored session\n"
     "  --log FILE         append the run's log to FILE instead of the data folder's\n"
-    "                     logs/VendraBuild.log (steps, notes and request paths with\n"
-    "                     their times; never a password or a token)\n"
+    "                     logs/VendraBuild.log (steps, notes, files placed and removed,\n"
+    "                     request paths and the failure with their times; never a\n"
+    "                     password or a token; past 1 MiB it becomes FILE.1)\n"
     "  --wait SECONDS     how long to wait for another install, repair or uninstall\n"
     "                     to finish (default 60; 0: do not wait)\n"
     "  -h, --help         this text\n"
@@ -160,12 +162,13 @@ int TakeFolders(const Shape& shape, std::vector<std::u16string>& words) {
 // Install or repair, as the command line asks.
 int RunInstallOrModify(const VendraCli::Arguments& args, const std::vector<std::u16string>& words,
                        VendraBuild::InstallProgressListener& listener,
-                       const VendraBuild::InstallOptions& options) {
+                       VendraBuild::RunReport& report, const VendraBuild::InstallOptions& options) {
   const VendraBuild::Clients clients{g_client, g_buildClient};
   if (args.positional[0] == "install")
     return VendraBuild::InstallCommand(clients, args.positional[1], args.positional[2],
-                                       args.positional[3], words[4], words[5], listener, options);
-  return VendraBuild::ModifyCommand(clients, words[1], words[2], listener, options);
+                                       args.positional[3], words[4], words[5], listener, report,
+                                       options);
+  return VendraBuild::ModifyCommand(clients, words[1], words[2], listener, report, options);
 }
 
 // The window's caption: what is installed or repaired where.
@@ -182,9 +185,7 @@ std::u16string WindowCaption(const VendraCli::Arguments& args,
 // --json or --quiet) the work runs under the progress window. -1 when no
 // window could be shown: the console's renderer takes over.
 int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>& words,
-             VendraBuild::InstallOptions options, VendraBuild::ActivityLog& log) {
-  std::u16string failure;
-  options.failureText = &failure;
+             const VendraBuild::InstallOptions& options, VendraBuild::RunReport& report) {
   int code = 0;
   uint32_t windowError = 0;
   const bool shown = VendraUi::RunInProgressWindow(
@@ -192,14 +193,16 @@ int InWindow(const VendraCli::Arguments& args, const std::vector<std::u16string>
       [&](VendraUi::IProgressFeed& feed) {
         VendraPlatform::ReleaseOwnConsole();
         VendraBuild::WindowProgress window(feed);
-        VendraBuild::LoggingListener logged(window, log);
-        return RunInstallOrModify(args, words, logged, options);
+        VendraBuild::LoggingListener logged(window, report.Log());
+        return RunInstallOrModify(args, words, logged, report, options);
       },
       g_client.GetModuleInstance(), code, windowError);
   if (!shown) return -1;
   // Nobody may read standard error: the reason is shown as well.
-  if (code == VendraCli::kExitFailure && !failure.empty())
-    VendraPlatform::SystemMessageBox().Show(u"VendraBuild", failure);
+  if (code == VendraCli::kExitFailure && report.Failure().Failed())
+    VendraPlatform::SystemMessageBox().Show(
+        u"VendraBuild", VendraText::Utf8ToUtf16(report.Failure().heading + "\n\n" +
+                                                report.Failure().reason));
   return code;
 }
 
@@ -252,8 +255,16 @@ int VendraMain(void* moduleInstance) {
   if (const int code = TakeFolders(*shape, words)) return code;
   std::u16string program;
   std::u16string problem;
-  if (command == "install" && !VendraBuild::ProgramName(words[4], words[5], program, problem))
-    return VendraCli::UsageError(kProgram, VendraText::Utf16ToUtf8(problem));
+  if (command == "install") {
+    if (!VendraBuild::ProgramName(words[4], words[5], program, problem))
+      return VendraCli::UsageError(kProgram, VendraText::Utf16ToUtf8(problem));
+    // Its name inside FOLDER, however FOLDER is spelt below.
+    words[5] = program;
+  }
+  // The folder a command changes, as the log and its lines name it.
+  if (const size_t folder = command == "install" ? 4 : 2;
+      command == "install" || command == "modify" || command == "uninstall")
+    words[folder] = VendraPlatform::AbsolutePath(words[folder]);
   const VendraBuild::Clients clients{g_client, g_buildClient};
   if (command == "list") return VendraBuild::ListCommand(clients, args.Switch("json"));
   if (command == "status")
@@ -267,30 +278,32 @@ int VendraMain(void* moduleInstance) {
   VendraBuild::ActivityLog log;
   if (const int code = OpenLog(log, args)) return code;
   std::string commandLine = kProgram;
-  for (const std::string& w : args.positional) commandLine += " " + w;
+  for (const std::u16string& w : words) commandLine += " " + VendraText::Utf16ToUtf8(w);
   log.Line("started: " + commandLine);
   log.ObserveRequests();
-  const auto finished = [&](int code) {
-    log.Line("finished with exit code " + std::to_string(code));
-    return code;
-  };
-  if (command == "uninstall") return finished(VendraBuild::UninstallCommand(words[1], words[2]));
-  if (command == "clean") return finished(VendraBuild::CleanCommand(args.Switch("json")));
-  log.Line("signing in");
-  if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive")))
-    return finished(code);
-  VendraBuild::InstallOptions options;
-  options.allowDowngrade = args.Switch("allow-downgrade");
-  if (!args.Switch("json") && !args.Switch("quiet") && !VendraPlatform::StandardOutputIsCaptured())
-    if (const int code = InWindow(args, words, options, log); code >= 0) return finished(code);
+  VendraBuild::RunReport report(log);
+  const auto finished = [&](int code) { return report.Finish(code); };
+  if (command == "uninstall")
+    return finished(VendraBuild::UninstallCommand(words[1], words[2], report));
+  if (command == "clean") return finished(VendraBuild::CleanCommand(args.Switch("json"), report));
   VendraBuild::ProgressRenderer renderer(
       VendraBuild::ChooseProgressStyle(args.Switch("json"), args.Switch("quiet"),
                                        VendraPlatform::StandardOutputIsTerminal()),
       stdout, VendraPlatform::TerminalColumns());
+  log.Line("signing in");
+  if (const int code = VendraBuild::SignInFirst(clients, args.Switch("non-interactive"), report)) {
+    // Scripts read the reason from the summary as for any other failure.
+    if (args.Switch("json")) renderer.Finish(false, report.Failure());
+    return finished(code);
+  }
+  VendraBuild::InstallOptions options;
+  options.allowDowngrade = args.Switch("allow-downgrade");
+  if (!args.Switch("json") && !args.Switch("quiet") && !VendraPlatform::StandardOutputIsCaptured())
+    if (const int code = InWindow(args, words, options, report); code >= 0) return finished(code);
   const VendraPlatform::InterruptionWatch interruption;
   renderer.WatchForStop([&interruption] { return interruption.Requested(); });
   VendraBuild::LoggingListener logged(renderer, log);
-  const int code = RunInstallOrModify(args, words, logged, options);
-  renderer.Finish(code == 0);
+  const int code = RunInstallOrModify(args, words, logged, report, options);
+  renderer.Finish(code == 0, report.Failure());
   return finished(code);
 }

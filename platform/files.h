@@ -62,6 +62,9 @@ uint32_t ListFolder(std::u16string_view folder, std::vector<FolderEntry>& entrie
 
 // The user's temporary folder, ending without a separator.
 std::u16string TempFolder();
+// path as a full path from the root, against the current folder when it is
+// relative; links are left as they are. path itself when that cannot be told.
+std::u16string AbsolutePath(std::u16string_view path);
 // Creates a new empty file named prefix followed by a unique part inside
 // folder; its path goes to path.
 uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix, std::u16string& path);

@@ -216,6 +216,15 @@ std::u16string TempFolder() {
   return Posix::FromNative(folder);
 }
 
+std::u16string AbsolutePath(std::u16string_view path) {
+  if (!path.empty() && path.front() == u'/') return std::u16string(path);
+  char* current = ::getcwd(nullptr, 0);
+  if (!current) return std::u16string(path);
+  const std::u16string folder = Posix::FromNative(current);
+  std::free(current);
+  return path.empty() ? folder : PathAppend(folder, path);
+}
+
 uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix,
                         std::u16string& path) {
   // The name is joined to the folder as it is, so an empty prefix still

@@ -223,6 +223,10 @@ std::u16string TempFolder() {
   return folder;
 }
 
+std::u16string AbsolutePath(std::u16string_view path) {
+  return FromWide(FullPath(path));
+}
+
 uint32_t CreateTempFile(std::u16string_view folder, std::u16string_view prefix,
                         std::u16string& path) {
   // The name is joined to the folder as it is, so an empty prefix still

@@ -133,6 +133,8 @@ TEST_F(InstallEngineTest, AnInterruptStopsBetweenFilesWithTheCancelledCode) {
     SCOPED_TRACE(signal);
     ASSERT_EQ(Run("1.0"), 0) << Log();
     SlowDownloads(static_cast<int>(two.size()));
+    const std::string activity = machine_.path() + "/ProgramData/Vendra Software/logs/VendraBuild.log";
+    fs::remove(activity);
     const auto run = Start("2.0");
     for (int i = 0; i < 4000 && Record().value("version", "") != "2.0"; ++i)
       std::this_thread::sleep_for(5ms);
@@ -140,6 +142,13 @@ TEST_F(InstallEngineTest, AnInterruptStopsBetweenFilesWithTheCancelledCode) {
     EXPECT_EQ(run->Wait(), 3) << Log();
     ASSERT_TRUE(service_->ClearScript());
     EXPECT_NE(Log().find("Stopping after the file at hand"), std::string::npos) << Log();
+    // The cancel is the run's one reason, logged once; the transfers it ended
+    // are no failures of their own.
+    const std::string logged = ReadTextFile(activity);
+    const size_t cancel = logged.find("failed (error code -5): Cancelled");
+    EXPECT_NE(cancel, std::string::npos) << logged;
+    EXPECT_EQ(logged.find("failed", cancel + 1), std::string::npos) << logged;
+    EXPECT_EQ(logged.find("curl error"), std::string::npos) << logged;
     EXPECT_EQ(Mixed(one, two), "");
     EXPECT_EQ(Record().value("state", ""), "incomplete");
     ASSERT_EQ(Run("2.0"), 0) << Log();

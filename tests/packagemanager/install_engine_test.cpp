@@ -360,9 +360,23 @@ TEST_F(InstallEngineTest, AnInstallHarmsNothingItDoesNotOwn) {
                               ": changed since it was installed"),
                    std::string::npos) << Log();
          WriteServiceFile(folder_, "data/t1.txt", "edited t1");
-         const std::string said = Command({"uninstall", "tandory", folder_});
+         // Given relative to the working folder, it is named in full in the
+         // lines and in the log, which also holds each file removed or kept.
+         const fs::path working = fs::current_path();
+         fs::current_path(fs::path(folder_).parent_path());
+         const std::string said =
+             Command({"uninstall", "tandory", fs::path(folder_).filename().string()});
+         fs::current_path(working);
          EXPECT_EQ(lastExit_, 0);
-         EXPECT_NE(said.find("kept data\\t1.txt: changed since it was installed"),
+         EXPECT_NE(said.find("Uninstalled tandory from " + folder_), std::string::npos) << said;
+         const std::string logged =
+             ReadTextFile(machine_.path() + "/ProgramData/Vendra Software/logs/VendraBuild.log");
+         for (const std::string& line :
+              {"Uninstalling tandory from " + folder_, "removed " + LocalName("data/big.bin"),
+               "kept " + LocalName("data/t1.txt")})
+           EXPECT_NE(logged.find(line), std::string::npos) << line << "\n" << logged;
+         EXPECT_NE(said.find("kept " + LocalName("data/t1.txt") +
+                             ": changed since it was installed"),
                    std::string::npos) << said;
          EXPECT_EQ(ReadTextFile(file("data/t1.txt")), "edited t1");
          EXPECT_FALSE(fs::exists(file("data/big.bin")));

@@ -18,6 +18,7 @@
 #include "json/array.h"
 #include "json/files.h"
 #include "json/object.h"
+#include "packagemanager/activity_log.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "tests/support/environment.h"
@@ -284,12 +285,18 @@ TEST_F(InstallRunTest, TheLogHoldsStepsAndRequestPathsButNoSecrets) {
     fs::remove(NativePath(log_));
     return RunPackageManager(arguments);
   };
+  // A full log moves aside (over the older one) and a new one starts.
+  const std::string full(VendraBuild::ActivityLog::kLogLimit, 'x');
+  WriteServiceFile(folder_.path(), "admin.log", full);
+  WriteServiceFile(folder_.path(), "admin.log.1", "the oldest");
   ASSERT_EQ(install({"--log", logFile}), 0) << ReadFile(log_);
+  EXPECT_EQ(ReadFile(logFile + ".1"), full);
   const std::string text = ReadFile(logFile);
-  for (const char* expected :
-       {"vclient/refresh: HTTP 200", "vclient/build: HTTP 200", "vclient/download: HTTP 2",
+  EXPECT_LT(text.size(), VendraBuild::ActivityLog::kLogLimit);
+  for (const std::string& expected : std::vector<std::string>{
+           "vclient/refresh: HTTP 200", "vclient/build: HTTP 200", "vclient/download: HTTP 2",
         "started: VendraBuild install tdy live 2.5.1", "downloading", "installing",
-        "finished with exit code 0"})
+        "into " + folder_.Sub("logged"), "placed Tandory.exe", "finished with exit code 0"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);)
@@ -314,6 +321,12 @@ TEST_F(InstallRunTest, TheLogHoldsStepsAndRequestPathsButNoSecrets) {
   EXPECT_EQ(install({"--log", folder_.Sub("planted.log")}), 1);
   EXPECT_NE(ReadFile(log_).find("cannot open the log"), std::string::npos) << ReadFile(log_);
   EXPECT_EQ(ReadFile(victim), "keep");
+  // Nor through one planted where a full log moves aside.
+  WriteServiceFile(folder_.path(), "rotated.log", full);
+  fs::create_symlink(victim, folder_.Sub("rotated.log.1"));
+  EXPECT_EQ(install({"--log", folder_.Sub("rotated.log")}), 0) << ReadFile(log_);
+  EXPECT_EQ(ReadFile(victim), "keep");
+  EXPECT_FALSE(fs::is_symlink(folder_.Sub("rotated.log.1")));
 }
 
 // Unattended runs: with a stored session (here one whose access token has
@@ -335,7 +348,7 @@ TEST_F(InstallRunTest, UnattendedRunsNeverAskAndSayWhatStandsInTheWay) {
   const int unreachable = run();
   SetEnvironment("VENDRA_SERVICE_URL", service_->url());
   EXPECT_EQ(unreachable, 1) << ReadFile(log_);
-  EXPECT_NE(ReadFile(log_).find("cannot reach the service (curl error"), std::string::npos)
+  EXPECT_NE(ReadFile(log_).find("Cannot reach the service: curl error"), std::string::npos)
       << ReadFile(log_);
   EXPECT_NE(ReadFile(log_).find("proxy"), std::string::npos);
   EXPECT_EQ(ReadFile(log_).find("Cancel"), std::string::npos) << ReadFile(log_);
@@ -347,6 +360,11 @@ TEST_F(InstallRunTest, UnattendedRunsNeverAskAndSayWhatStandsInTheWay) {
   EXPECT_EQ(run(), 1) << ReadFile(log_);
   EXPECT_NE(ReadFile(log_).find("Sign in on this machine first"), std::string::npos)
       << ReadFile(log_);
+  // The log ends with the same reason.
+  const std::string logged = ReadFile(dataFolder_ + "/logs/VendraBuild.log");
+  const size_t failed = logged.rfind(" failed (error code ");
+  ASSERT_NE(failed, std::string::npos) << logged;
+  EXPECT_NE(logged.find("Sign in on this machine first", failed), std::string::npos) << logged;
   EXPECT_EQ(ReadFile(log_).find("Username:"), std::string::npos) << ReadFile(log_);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 60s) << "nothing waited for input";
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "common/memory/ref_ptr.h"
 #include "json/object.h"
@@ -21,7 +22,8 @@ using VendraBuild::InstallProgress;
 // A download throttled to 1 MB a second: four files of 1 MB, then their
 // installation, on a clock the test moves. The renderer is made in the
 // child whose standard output is fd, with the style the program would pick.
-void RenderThrottledRun(bool json) {
+// A stopped run ends after the second download with a cancel.
+void RenderThrottledRun(bool json, bool stopped) {
   double now = 0;
   VendraBuild::ProgressRenderer renderer(
       VendraBuild::ChooseProgressStyle(json, false, VendraPlatform::StandardOutputIsTerminal()),
@@ -41,6 +43,13 @@ void RenderThrottledRun(bool json) {
       p.downloadedBytes = 1000000u * static_cast<unsigned>(file) + p.fileDone;
       renderer.OnProgress(p);
     }
+    renderer.OnNote("downloaded data/part" + std::to_string(file) + ".bin");
+    if (stopped && file == 1) {
+      renderer.WatchForStop([] { return true; });
+      renderer.StopRequested();
+      renderer.Finish(false, {-5, "Install cancelled", "stopped at the user's request"});
+      return;
+    }
   }
   p.phase = InstallPhase::Installing;
   for (int file = 0; file < 4; ++file) {
@@ -55,9 +64,23 @@ void RenderThrottledRun(bool json) {
   renderer.Finish(true);
 }
 
+// What a terminal shows of its output: each line as the last redraw left it.
+std::vector<std::string> VisibleLines(const std::string& out) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    std::string line = out.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // the terminal's own line end
+    line = line.substr(line.find_last_of('\r') == std::string::npos ? 0 : line.find_last_of('\r') + 1);
+    if (line.rfind("\x1b[K", 0) == 0) line.erase(0, 3);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 // Runs RenderThrottledRun in a child writing to a pseudo-terminal or a
 // pipe, and hands back everything it wrote.
-std::string Capture(bool terminal, bool json) {
+std::string Capture(bool terminal, bool json, bool stopped = false) {
   int reader = -1;
   int writer = -1;
   if (terminal) {
@@ -72,7 +95,7 @@ std::string Capture(bool terminal, bool json) {
   const pid_t child = ::fork();
   if (child == 0) {
     ::dup2(writer, STDOUT_FILENO);
-    RenderThrottledRun(json);
+    RenderThrottledRun(json, stopped);
     std::fflush(stdout);
     ::_exit(0);
   }
@@ -100,13 +123,31 @@ TEST(ProgressRendererTest, TerminalShowsOneUpdatingLinePerPhaseWithRateAndTimeLe
   EXPECT_NE(out.find("Done: 4 file(s), 4.0 MB downloaded, 8.0 MB installed in 4 s"),
             std::string::npos)
       << out;
+  // Notes print above the progress line, which stays one line: what is left
+  // on the screen is the step, the notes, the last state of the line and the
+  // summary.
+  const std::vector<std::string> shown = VisibleLines(out);
+  ASSERT_EQ(shown.size(), 8u) << out;
+  EXPECT_EQ(shown[0], "Installing tdy live 1.0 into /opt/tdy");
+  for (int file = 0; file < 4; ++file)
+    EXPECT_EQ(shown[1 + file], "downloaded data/part" + std::to_string(file) + ".bin");
+  EXPECT_EQ(shown[5], "continued data\\part2.bin from byte 500000");
+  EXPECT_EQ(shown[6].rfind("Installing 100%", 0), 0u) << shown[6];
+  EXPECT_EQ(shown[7].rfind("Done: ", 0), 0u) << shown[7];
+
+  // A stop leaves the line where it stood and the summary starts a line.
+  const std::vector<std::string> stopped = VisibleLines(Capture(true, false, true));
+  ASSERT_EQ(stopped.size(), 6u);
+  EXPECT_EQ(stopped[3].rfind("Stopping after the file at hand", 0), 0u) << stopped[3];
+  EXPECT_EQ(stopped[4].rfind("Downloading  50%", 0), 0u) << stopped[4];
+  EXPECT_EQ(stopped[5].rfind("Stopped: ", 0), 0u) << stopped[5];
 }
 
 TEST(ProgressRendererTest, PipeGetsPlainLinesAndJsonOneObjectPerLine) {
   const std::string lines = Capture(false, false);
   EXPECT_EQ(lines.find('\r'), std::string::npos) << lines;
   EXPECT_EQ(lines.find('\x1b'), std::string::npos) << lines;
-  EXPECT_NE(lines.find("Installing tdy live 1.0 into /opt/tdy\n  installed data/part0.bin (2.0 MB)\n"),
+  EXPECT_NE(lines.find("downloaded data/part3.bin\n  installed data/part0.bin (2.0 MB)\n"),
             std::string::npos)
       << lines;
   EXPECT_NE(lines.find("  installed data/part3.bin (2.0 MB)\ncontinued data\\part2.bin"),
@@ -129,8 +170,14 @@ TEST(ProgressRendererTest, PipeGetsPlainLinesAndJsonOneObjectPerLine) {
   }
   EXPECT_GE(objects, 10u) << json;
   EXPECT_EQ(lastEvent, "summary");
-  EXPECT_NE(json.find(R"("file":"data\\part1.bin")"), std::string::npos)
-      << "the build's own name for scripts: " << json;
+  EXPECT_NE(json.find(R"("file":"data/part1.bin")"), std::string::npos)
+      << "the system's own separator, as everywhere: " << json;
+  // A failed run's summary carries its reason.
+  const std::string stopped = Capture(false, true, true);
+  EXPECT_NE(stopped.find(R"("code":-5)"), std::string::npos) << stopped;
+  EXPECT_NE(stopped.find(R"("error":"Install cancelled: stopped at the user's request")"),
+            std::string::npos)
+      << stopped;
 }
 
 }  // namespace

@@ -54,6 +54,17 @@ int RunShell(const std::string& command, std::string* out = nullptr) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Runs a shell command with standard output and standard error apart.
+int RunSplit(const std::string& command, std::string& out, std::string& err) {
+  TempFolder folder;
+  const int status = std::system((command + " > " + Quoted(folder.Sub("out")) + " 2> " +
+                                  Quoted(folder.Sub("err")))
+                                     .c_str());
+  out = ReadFile(folder.Sub("out"));
+  err = ReadFile(folder.Sub("err"));
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 Vendra::RefPtr<VSJObject> LoadObject(const std::string& path) {
   Vendra::RefPtr<VendraJSON::VSJValue> value;
   std::u16string error;
@@ -203,11 +214,13 @@ class SignedReleaseTest : public ::testing::Test {
     return serviceRoot_.Sub("catalogue/tdy/live/" + version + "/build.json");
   }
 
+  std::string InstallCommand(const std::string& version, const std::string& options) const {
+    return Quoted(VENDRA_BUILD_PROGRAM) + " install " + options + " tdy live " + version + " " +
+           Quoted(installFolder_) + " " + Quoted(installFolder_ + "/Tandory.exe");
+  }
   int Install(const std::string& version, std::string& output,
               const std::string& options = "") {
-    return RunShell(Quoted(VENDRA_BUILD_PROGRAM) + " install " + options + " tdy live " + version +
-                   " " + Quoted(installFolder_) + " " + Quoted(installFolder_ + "/Tandory.exe"),
-               &output);
+    return RunShell(InstallCommand(version, options), &output);
   }
 
   // The next "vclient/build" reply is this text instead of the stored one.
@@ -267,6 +280,7 @@ class SignedReleaseTest : public ::testing::Test {
     std::string options;
     std::string refusal;
     bool downloadsFiles = false;  // refused only after the download, before placing
+    std::string heading = "The build was refused";
   };
 
   // Each attack is refused and leaves the installed version, its files and
@@ -277,10 +291,34 @@ class SignedReleaseTest : public ::testing::Test {
       SCOPED_TRACE(c.what);
       c.prepare();
       const int downloadsBefore = service_->CountRequests("vclient/download");
-      std::string output;
-      EXPECT_EQ(Install(c.version, output, c.options), 1) << output;
-      EXPECT_NE(output.find("The build was refused"), std::string::npos) << output;
-      EXPECT_NE(output.find(c.refusal), std::string::npos) << output;
+      // The run's one reason, word for word on standard error, in the JSON
+      // summary and in the log.
+      const std::string logFile = folder_.Sub("refused.log");
+      fs::remove(logFile);
+      std::string out, err;
+      EXPECT_EQ(RunSplit(InstallCommand(c.version, c.options + " --json --log " + Quoted(logFile)),
+                         out, err),
+                1)
+          << err;
+      const size_t said = err.rfind("VendraBuild: ");
+      const size_t codeAt = err.rfind(" (error code ");
+      ASSERT_TRUE(said != std::string::npos && codeAt != std::string::npos && codeAt > said)
+          << err;
+      const std::string text = err.substr(said + 13, codeAt - said - 13);
+      const int code = std::atoi(err.c_str() + codeAt + 13);
+      EXPECT_EQ(text.rfind(c.heading, 0), 0u) << text;
+      EXPECT_NE(text.find(c.refusal), std::string::npos) << text;
+      EXPECT_LT(code, 0) << err;
+      ASSERT_GE(out.size(), 2u);
+      const auto summary = nlohmann::json::parse(out.substr(out.rfind('\n', out.size() - 2) + 1),
+                                                 nullptr, false);
+      EXPECT_EQ(summary.value("event", ""), "summary") << out;
+      EXPECT_EQ(summary.value("error", ""), text) << out;
+      EXPECT_EQ(summary.value("code", 0), code) << out;
+      const std::string log = ReadFile(logFile);
+      EXPECT_NE(log.find("failed (error code " + std::to_string(code) + "): " + text),
+                std::string::npos)
+          << log;
       if (!c.downloadsFiles) {
         EXPECT_EQ(service_->CountRequests("vclient/download"), downloadsBefore)
             << "refused before anything was downloaded";
@@ -375,6 +413,8 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
          Publish("2.6.0", "", "unsigned-revocation");
        },
        "2.6.0", "", "revocation 1: its \"value\" is missing"},
+      {"a build the service does not have", [] {}, "9.9", "", "Unknown build", false,
+       "Failed to get the build"},
   }, "2.5.1");
 
   // A good newer release still installs over it.

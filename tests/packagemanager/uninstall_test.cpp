@@ -8,6 +8,7 @@
 #include "install/uninstall_entry.h"
 #include "packagemanager/commands.h"
 #include "packagemanager/install_record.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
 #include "tests/support/environment.h"
 #include "tests/support/program_run.h"
@@ -27,6 +28,11 @@ class UninstallTest : public ::testing::Test {
   void TearDown() override { SetEnvironment("VENDRA_MACHINE_ROOT", ""); }
 
   // An install of the product in folder: two files, one of them nested.
+  static int Uninstall(const std::u16string& folder) {
+    VendraBuild::ActivityLog log;
+    VendraBuild::RunReport report(log);
+    return VendraBuild::UninstallCommand(u"tandory", folder, report);
+  }
   std::u16string Installed(const std::string& name) {
     const std::string folder = folders_.Sub(name);
     fs::create_directories(folder + "/data/levels");
@@ -76,7 +82,7 @@ TEST_F(UninstallTest, RemovingBLeavesTheEntryOfAAndTheFoldersItEmptied) {
     WriteTextFile(cache_ + "/" + file, "cached");
   }
 
-  EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", b), 0);
+  EXPECT_EQ(Uninstall(b), 0);
   EXPECT_EQ(Registered(), a) << "the entry names A and stays";
   EXPECT_FALSE(fs::exists(folders_.Sub("B/Tandory.exe")));
   EXPECT_FALSE(fs::exists(folders_.Sub("B/data/levels"))) << "emptied by the uninstall";
@@ -87,12 +93,12 @@ TEST_F(UninstallTest, RemovingBLeavesTheEntryOfAAndTheFoldersItEmptied) {
   EXPECT_FALSE(fs::exists(cache_ + "/tdy/live/0.9"));
 
   // Nothing installed any more: a clean no-op, and again.
-  EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", b), 0);
-  EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", VendraText::Utf8ToUtf16(folders_.Sub("C"))),
+  EXPECT_EQ(Uninstall(b), 0);
+  EXPECT_EQ(Uninstall(VendraText::Utf8ToUtf16(folders_.Sub("C"))),
             0);
 
   // A's own uninstall (its folder spelt with a trailing separator) removes the entry.
-  EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", a + u"/"), 0);
+  EXPECT_EQ(Uninstall(a + u"/"), 0);
   EXPECT_EQ(Registered(), u"");
   EXPECT_FALSE(fs::exists(folders_.Sub("A/data")));
   EXPECT_FALSE(fs::exists(cache_ + "/tdy"));
@@ -129,10 +135,11 @@ TEST_F(UninstallTest, OnlyFilesStillAsInstalledAreRemoved) {
     std::u16string error;
     ASSERT_TRUE(VendraBuild::SaveInstallRecord(VendraText::Utf8ToUtf16(folder), record, error));
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(VendraBuild::UninstallCommand(u"tandory", VendraText::Utf8ToUtf16(folder)), 0);
+    EXPECT_EQ(Uninstall(VendraText::Utf8ToUtf16(folder)), 0);
     const std::string said = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(fs::exists(folder + "/data/app.cfg"), !row.removed) << said;
-    EXPECT_EQ(said.find("kept data\\app.cfg: changed since it was installed") !=
+    EXPECT_EQ(said.find(std::string("kept data") + static_cast<char>(VendraPlatform::kPathSeparator) +
+                        "app.cfg: changed since it was installed") !=
                   std::string::npos,
               !row.removed)
         << said;
