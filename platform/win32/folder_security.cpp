@@ -9,6 +9,10 @@ bool MakeSid(WELL_KNOWN_SID_TYPE type, BYTE (&sid)[SECURITY_MAX_SID_SIZE]) {
   return ::CreateWellKnownSid(type, nullptr, sid, &size) != 0;
 }
 
+// Wine keeps no access lists: every file reads as owned by the process's
+// user with full control, and every process counts as elevated. There the
+// installing account's entry is the only one any folder has, and judging it
+// as an elevated run on Windows does would distrust every folder.
 bool RunningUnderWine() {
   const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
   return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
