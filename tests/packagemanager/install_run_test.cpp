@@ -296,7 +296,7 @@ TEST_F(InstallRunTest, TheLogHoldsStepsAndRequestPathsButNoSecrets) {
   for (const std::string& expected : std::vector<std::string>{
            "vclient/refresh: HTTP 200", "vclient/build: HTTP 200", "vclient/download: HTTP 2",
         "started: VendraBuild install tdy live 2.5.1", "downloading", "installing",
-        "into " + folder_.Sub("logged"), "placed Tandory.exe", "finished with exit code 0"})
+        "into " + ShownPath(folder_.Sub("logged")), "placed Tandory.exe", "finished with exit code 0"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);)

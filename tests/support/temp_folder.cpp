@@ -44,4 +44,11 @@ std::string ReadTextFile(const std::string& path) {
   return s.str();
 }
 
+std::string ShownPath(std::string path) {
+#ifdef _WIN32
+  for (auto& c : path) c = c == '/' ? '\\' : c;
+#endif
+  return path;
+}
+
 }  // namespace VendraTest

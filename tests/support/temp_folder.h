@@ -24,6 +24,10 @@ class TempFolder {
   std::string path_;
 };
 
+// A path as the programs print it on this system: with the system's own
+// separator, '\\' on Windows.
+std::string ShownPath(std::string path);
+
 // Small file helpers for tests.
 void WriteTextFile(const std::string& path, const std::string& content);
 std::string ReadTextFile(const std::string& path);
