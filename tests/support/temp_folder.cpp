@@ -44,11 +44,6 @@ std::string ReadTextFile(const std::string& path) {
   return s.str();
 }
 
-std::string ShownPath(std::string path) {
-#ifdef _WIN32
-  for (auto& c : path) c = c == '/' ? '\\' : c;
-#endif
-  return path;
-}
+std::string ShownPath(std::string path) { return path; }
 
 }  // namespace VendraTest

@@ -68,4 +68,9 @@ std::string ReadTextFile(const std::string& path) {
   return s.str();
 }
 
+std::string ShownPath(std::string path) {
+  for (auto& c : path) c = c == '/' ? '\\' : c;
+  return path;
+}
+
 }  // namespace VendraTest
