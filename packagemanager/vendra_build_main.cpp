@@ -73,7 +73,7 @@ constexpr char kHelp[] =
     "                     request paths and the failure with their times; never a\n"
     "                     password or a token; past 1 MiB it becomes FILE.1)\n"
     "  --wait SECONDS     how long to wait for another install, repair or uninstall\n"
-    "                     to finish (default 60; 0: do not wait)\n"
+    "                     to finish (default 60; 0: fail at once, naming its holder)\n"
     "  -h, --help         this text\n"
     "  --version          the program's version\n"
     "\n"
