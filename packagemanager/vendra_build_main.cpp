@@ -54,7 +54,8 @@ constexpr char kHelp[] =
     "modify     repairs the install in FOLDER: what is missing or changed is put back.\n"
     "uninstall  removes what the install put into FOLDER and, when the uninstall\n"
     "           entry KEY names FOLDER, the entry. Nothing installed: nothing to do.\n"
-    "status     tells what is installed in each FOLDER and whether it is complete.\n"
+    "status     tells what is installed in each FOLDER and whether it is complete;\n"
+    "           an incomplete one with the command line that repairs it.\n"
     "list       the same for every folder the vendor's products are registered in\n"
     "           on this machine, with the uninstall entry's KEY.\n"
     "clean      removes from the download cache what no installed product needs\n"
@@ -81,7 +82,10 @@ constexpr char kHelp[] =
     "--non-interactive; the stored session is used and renewed without a prompt.\n"
     "\n"
     "Exit codes: 0 success, 1 failure (the reason on standard error), 2 wrong\n"
-    "command line, 3 cancelled by the user, 4 another install is running.\n";
+    "command line, 3 cancelled by the user, 4 another install is running.\n"
+    "status: 0 every FOLDER holds a complete install, else the first that applies:\n"
+    "1 a FOLDER could not be looked at, 5 an install is incomplete (modify repairs\n"
+    "it), 6 a FOLDER holds nothing.\n";
 
 constexpr long long kDefaultWaitSeconds = 60;
 constexpr long long kLongestWaitSeconds = 7 * 24 * 3600;
