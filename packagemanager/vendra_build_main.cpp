@@ -19,6 +19,7 @@
 #include "packagemanager/progress_renderer.h"
 #include "packagemanager/sign_in_step.h"
 #include "packagemanager/status_command.h"
+#include "packagemanager/vendor_entries.h"
 #include "packagemanager/window_progress.h"
 #include "platform/console.h"
 #include "platform/entry_point.h"
@@ -175,14 +176,19 @@ int RunInstallOrModify(const VendraCli::Arguments& args, const std::vector<std::
   return VendraBuild::ModifyCommand(clients, words[1], words[2], listener, report, options);
 }
 
-// The window's caption: what is installed or repaired where.
+// The window's caption: what is installed or repaired, by the name the
+// system's list of programs shows for the folder (the product's or the
+// entry's key where no entry names it), with the version an install brings.
 std::u16string WindowCaption(const VendraCli::Arguments& args,
                              const std::vector<std::u16string>& words) {
-  if (args.positional[0] == "install")
-    return VendraText::Utf8ToUtf16("Installing " + args.positional[1] + " " +
-                                   args.positional[2] + " " + args.positional[3]) +
-           u" - Vendra Software";
-  return u"Repairing " + words[1] + u" - Vendra Software";
+  const bool install = args.positional[0] == "install";
+  VendraBuild::VendorEntry entry;
+  const std::u16string name =
+      VendraBuild::FindVendorEntry(words[install ? 4 : 2], entry) && !entry.name.empty()
+          ? entry.name
+          : words[1];
+  if (install) return u"Installing " + name + u" " + words[3] + u" - Vendra Software";
+  return u"Repairing " + name + u" - Vendra Software";
 }
 
 // Where a person watches (started from a window, or at a console without
