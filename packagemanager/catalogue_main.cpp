@@ -40,8 +40,9 @@ namespace {
 constexpr char kProgram[] = "vendra-catalogue";
 
 constexpr char kHelp[] =
-    "usage: vendra-catalogue publish --root ROOT --product P --branch B --version V\n"
-    "                                [--build-list NAME] [--replace] [SIGNING] FOLDER\n"
+    "usage: vendra-catalogue publish --root ROOT [--create] --product P --branch B --version V\n"
+    "                                [--build-list NAME] [--replace] (SIGNING | --unsigned)\n"
+    "                                FOLDER\n"
     "       vendra-catalogue utility --root ROOT [--name NAME] FILE\n"
     "       vendra-catalogue list --root ROOT [--json]\n"
     "       vendra-catalogue keygen [--signed-by OLD_KEY_FILE] KEY_FILE\n"
@@ -62,10 +63,15 @@ constexpr char kHelp[] =
     "          given); with a code-signing certificate and key every program (.exe)\n"
     "          gets a detached signature NAME.p7s in the build, or with\n"
     "          --code-sign-format authenticode is signed inside (osslsigncode).\n"
+    "          Without --key it refuses, since every package manager refuses an\n"
+    "          unsigned build unless configured to accept them: --unsigned\n"
+    "          publishes one for such a configuration.\n"
     "utility   places FILE as the utility NAME (default \"vendrabuild\").\n"
     "list      shows the builds, build lists and utilities of ROOT.\n"
     "keygen    makes a publisher key (prints public_key and key_id); --signed-by\n"
     "          lets an older key vouch for it.\n"
+    "ROOT is an existing folder (a mistyped one is refused); --create, with\n"
+    "publish and utility, makes it when it does not exist yet.\n"
     "revoke    after a key leaked: the pinned key signs a revocation of the key ID\n"
     "          (and of every key it vouched for), which every build KEY_FILE signs\n"
     "          from then on carries; a release the revoked key signed then holds\n"
@@ -77,6 +83,23 @@ constexpr char kHelp[] =
 int Fail(const std::u16string& error) {
   std::fprintf(stderr, "%s: %s\n", kProgram, VendraText::ShownOnTerminalUtf8(error).c_str());
   return VendraCli::kExitFailure;
+}
+
+// The service root of the command line. It must exist: a mistyped one
+// would otherwise become a new root that no service reads. Only a command
+// that may make one (mayCreate) does so, when --create says it should.
+// False with code set when it cannot be used.
+bool ServiceRoot(const VendraCli::Arguments& args, bool mayCreate, std::u16string& root,
+                 int& code) {
+  if (args.Switch("create") && !mayCreate) {
+    code = VendraCli::UsageError(kProgram, "--create goes with publish and utility");
+    return false;
+  }
+  root = VendraText::Utf8ToUtf16(args.Get("root"));
+  if (args.Switch("create") || VendraPlatform::FolderExists(root)) return true;
+  code = Fail(u"there is no folder " + root + u" (the service root --root names): check the path" +
+              (mayCreate ? u", or give --create to make a new service root there" : u""));
+  return false;
 }
 
 constexpr int64_t kSecondsPerDay = 86400;
@@ -177,9 +200,22 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
   }
   const bool anyReleaseOption =
       args.Has("counter") || args.Has("expires-days") || args.Has("expires-at");
+  if (args.Has("key") && args.Switch("unsigned")) {
+    code = VendraCli::UsageError(kProgram, "--key and --unsigned exclude each other");
+    return false;
+  }
   if (!args.Has("key")) {
     if (anyReleaseOption) {
       code = VendraCli::UsageError(kProgram, "--counter and --expires-* need --key");
+      return false;
+    }
+    // An unsigned build is published only on purpose: no client installs it
+    // as it stands.
+    if (!args.Switch("unsigned")) {
+      code = VendraCli::UsageError(
+          kProgram, "publish needs --key KEY_FILE: every package manager refuses an unsigned "
+                    "build unless its configuration accepts unsigned builds; give --unsigned "
+                    "to publish one for such a configuration");
       return false;
     }
     return true;
@@ -240,7 +276,6 @@ int Publish(const VendraCli::Arguments& args) {
     if (!args.Has(needed))
       return VendraCli::UsageError(kProgram, std::string("publish needs --") + needed);
   VendraCatalogue::PublishRequest request;
-  request.root = VendraText::Utf8ToUtf16(args.Get("root"));
   request.product = args.Get("product");
   request.branch = args.Get("branch");
   request.version = args.Get("version");
@@ -252,7 +287,8 @@ int Publish(const VendraCli::Arguments& args) {
   if (!VendraCatalogue::CheckNames(request, error)) return Fail(error);
   std::optional<VendraBuild::PublisherKey> key;
   int code = 0;
-  if (!SetUpSigning(args, request, key, code)) return code;
+  if (!ServiceRoot(args, true, request.root, code) || !SetUpSigning(args, request, key, code))
+    return code;
   VendraCatalogue::PublishResult result;
   const auto progress = [](const std::u16string& name, uint64_t size) {
     std::printf("  packed %s (%s)\n",
@@ -272,8 +308,10 @@ int Utility(const VendraCli::Arguments& args) {
   if (args.positional.size() != 2) return VendraCli::UsageError(kProgram, "utility takes one FILE");
   if (!args.Has("root")) return VendraCli::UsageError(kProgram, "utility needs --root");
   const std::string name = args.Get("name", "vendrabuild");
+  std::u16string root;
+  if (int code = 0; !ServiceRoot(args, true, root, code)) return code;
   std::u16string error;
-  if (!VendraCatalogue::PublishUtility(VendraText::Utf8ToUtf16(args.Get("root")), name,
+  if (!VendraCatalogue::PublishUtility(root, name,
                                        VendraText::Utf8ToUtf16(args.positional[1]), error))
     return Fail(error);
   std::printf("placed %s as the utility %s\n", args.positional[1].c_str(), name.c_str());
@@ -323,8 +361,10 @@ int Revoke(const VendraCli::Arguments& args) {
 int List(const VendraCli::Arguments& args) {
   if (args.positional.size() != 1) return VendraCli::UsageError(kProgram, "list takes no words");
   if (!args.Has("root")) return VendraCli::UsageError(kProgram, "list needs --root");
+  std::u16string root;
+  if (int code = 0; !ServiceRoot(args, false, root, code)) return code;
   VendraCatalogue::Listing listing;
-  if (!VendraCatalogue::ReadListing(VendraText::Utf8ToUtf16(args.Get("root")), listing))
+  if (!VendraCatalogue::ReadListing(root, listing))
     return Fail(VendraText::Utf8ToUtf16("no catalogue in " + args.Get("root")));
   const std::string text = args.Switch("json") ? VendraCatalogue::ListingJson(listing)
                                                : VendraCatalogue::ListingText(listing);
@@ -355,7 +395,9 @@ int VendraMain(void*) {
                          {"code-sign-format", true},
                          {"signed-by", true},
                          {"key-id", true},
-                         {"reset-counter", true}},
+                         {"reset-counter", true},
+                         {"unsigned", false},
+                         {"create", false}},
                         args, reason))
     return VendraCli::UsageError(kProgram, reason);
   if (args.help) return VendraCli::PrintHelp(kHelp);

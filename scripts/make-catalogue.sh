@@ -20,9 +20,9 @@ version="${2:-1.0.0}"
 build="${3:-build/default}"
 
 cmake --build "$build" --target VendraBuild vendra-catalogue >/dev/null
-mkdir -p "$root"
 catalogue="$build/packagemanager/vendra-catalogue"
 key="${root%/}.publisher-key"
+mkdir -p "$(dirname "$key")"
 if [ ! -f "$key" ]; then
   public_key="$("$catalogue" keygen "$key" | sed -n 's/^public_key //p')"
   printf '{"publisher_keys": ["%s"]}\n' "$public_key" > "${root%/}.vendrabuild-config.json"
@@ -30,6 +30,6 @@ fi
 product="$(mktemp -d /tmp/tandory-product-XXXXXX)"
 trap 'rm -rf "$product"' EXIT
 ./scripts/demo-product.sh "$product" "$version"
-"$catalogue" publish --key "$key" --root "$root" --product tdy --branch live \
+"$catalogue" publish --key "$key" --root "$root" --create --product tdy --branch live \
   --version "$version" --build-list TDY-UPLINK "$product"
 "$catalogue" utility --root "$root" --name vendrabuild "$build/packagemanager/VendraBuild"
