@@ -32,8 +32,10 @@ if [ $# -eq 0 ]; then
   out="$build/release"
   if [ ! -f "$build/build.ninja" ]; then
     curl_prefix=$("$repo/scripts/build-curl-windows.sh" | tail -n 1)
+    sodium_prefix=$("$repo/scripts/build-libsodium-windows.sh" | tail -n 1)
     log "configuring the windows-release preset"
-    (cd "$repo" && cmake --preset windows-release -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix") >&2
+    (cd "$repo" && cmake --preset windows-release -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix" \
+      -DVENDRA_SODIUM_MINGW_PREFIX="$sodium_prefix") >&2
   fi
   log "building the windows-release preset"
   (cd "$repo" && cmake --build --preset windows-release) >&2

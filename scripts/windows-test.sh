@@ -37,6 +37,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 curl_prefix=$("$repo/scripts/build-curl-windows.sh" | tail -n 1)
+sodium_prefix=$("$repo/scripts/build-libsodium-windows.sh" | tail -n 1)
 
 # The service stand-in is a Linux program; the Windows programs reach it on
 # loopback as they would reach the vendor's service.
@@ -50,6 +51,7 @@ log "configuring and building"
 # The suites that talk to the service start the Linux build's program under
 # Wine, as the Linux suites start it.
 cmake --preset windows -S "$repo" -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix" \
+  -DVENDRA_SODIUM_MINGW_PREFIX="$sodium_prefix" \
   -DVENDRA_LINUX_SERVICE="$linux_build/service/vendra-service" >/dev/null
 cmake --build "$build" -j2
 
