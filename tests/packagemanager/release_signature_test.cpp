@@ -25,6 +25,7 @@
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
+#include "packagemanager/utc_text.h"
 #include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
