@@ -261,42 +261,51 @@ TEST_F(InstallRunTest, TheInstallerStartsOnlyAPackageManagerItsPinnedKeySigned) 
   const std::string substitute = program("substitute");
   const std::string publishers = program("publisher");
   const std::string otherKey = folder_.Sub("other.key");
-  ASSERT_EQ(Catalogue("keygen " + ShellPath(otherKey) + " > " + ShellPath(folder_.Sub("other.txt"))),
-            0);
+  ASSERT_EQ(
+      Catalogue("keygen " + ShellPath(otherKey) + " > " + ShellPath(folder_.Sub("other.txt"))), 0);
   const std::string otherText = ReadFile(folder_.Sub("other.txt"));
   const std::string otherId = otherText.substr(otherText.find("key_id ") + 7, 32);
   const std::string pinned = "--key " + ShellQuoted(PinnedPublisherKeyFile());
   const std::string utilities = serviceRoot_.path() + "/utilities/";
-  const auto publish = [&](const std::string& options, const std::string& file,
-                           const std::string& root) {
+  const auto publishInto = [&](const std::string& root, const std::string& options,
+                               const std::string& file) {
     ASSERT_EQ(Catalogue("utility " + options + " --root " + ShellPath(root) + " " +
                         ShellPath(file) + " > /dev/null"),
               0);
   };
+  const auto publish = [&](const std::string& options, const std::string& file) {
+    publishInto(serviceRoot_.path(), options, file);
+  };
   // The substitute as a service would pack it, to put in place of what the
   // publisher signed.
-  publish("--unsigned", substitute, folder_.Sub("packed"));
-  const std::string substitutePacked =
-      ReadFile(folder_.Sub("packed/utilities/vendrabuild/VendraBuild.exe.z"));
-  const auto manifest = [&] { return nlohmann::json::parse(ReadFile(utilities + "vendrabuild/manifest.json")); };
+  publishInto(folder_.Sub("packed"), "--unsigned", substitute);
+  const std::string packed = folder_.Sub("packed/utilities/vendrabuild/");
+  const std::string substitutePacked = ReadFile(packed + "VendraBuild.exe.z");
   const nlohmann::json substituteManifest =
-      nlohmann::json::parse(ReadFile(folder_.Sub("packed/utilities/vendrabuild/manifest.json")));
+      nlohmann::json::parse(ReadFile(packed + "manifest.json"));
 
   const struct {
     const char* what;
     std::function<void()> serve;
     std::string refusal;  // empty: installed and started
   } rows[] = {
-      {"signed by another key", [&] { publish("--key " + ShellPath(otherKey), substitute, serviceRoot_.path()); },
+      {"signed by another key", [&] { publish("--key " + ShellPath(otherKey), substitute); },
        "The package manager's manifest is signed by key " + otherId +
            ", which is not a trusted publisher key."},
-      {"unsigned", [&] { publish("--unsigned", substitute, serviceRoot_.path()); },
+      {"unsigned",
+       [&] {
+         // The publisher's tool signs unless told not to.
+         EXPECT_EQ(Catalogue("utility --root " + ShellPath(serviceRoot_.path()) + " " +
+                             ShellPath(substitute) + " 2> /dev/null"),
+                   2);
+         publish("--unsigned", substitute);
+       },
        "The package manager's manifest is not signed by its publisher."},
-      {"expired", [&] { publish(pinned + " --expires-at 1000000000", substitute, serviceRoot_.path()); },
+      {"expired", [&] { publish(pinned + " --expires-at 1000000000", substitute); },
        "The package manager's manifest's signature expired at 2001-09-09 01:46:40 UTC"},
       {"the publisher's manifest of another utility",
        [&] {
-         publish(pinned + " --name vendracrash", substitute, serviceRoot_.path());
+         publish(pinned + " --name vendracrash", substitute);
          for (const char* file : {"manifest.json", "VendraBuild.exe.z"})
            fs::copy_file(utilities + "vendracrash/" + file, utilities + "vendrabuild/" + file,
                          fs::copy_options::overwrite_existing);
@@ -304,10 +313,11 @@ TEST_F(InstallRunTest, TheInstallerStartsOnlyAPackageManagerItsPinnedKeySigned) 
        "is signed for the utility \"vendracrash\""},
       {"the publisher's manifest, changed to the substitute's digests",
        [&] {
-         publish(pinned, publishers, serviceRoot_.path());
-         nlohmann::json changed = manifest();
-         for (const char* member : {"file_size", "file_sha256", "compressed_file_size",
-                                    "compressed_file_sha256"})
+         publish(pinned, publishers);
+         nlohmann::json changed =
+             nlohmann::json::parse(ReadFile(utilities + "vendrabuild/manifest.json"));
+         for (const char* member :
+              {"file_size", "file_sha256", "compressed_file_size", "compressed_file_sha256"})
            changed[member] = substituteManifest[member];
          WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/manifest.json",
                           changed.dump());
@@ -317,12 +327,12 @@ TEST_F(InstallRunTest, TheInstallerStartsOnlyAPackageManagerItsPinnedKeySigned) 
        "The package manager's manifest does not match its signature"},
       {"the publisher's manifest, served with the substitute's program",
        [&] {
-         publish(pinned, publishers, serviceRoot_.path());
+         publish(pinned, publishers);
          WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/VendraBuild.exe.z",
                           substitutePacked);
        },
        "Wrong download of " + installed + ".z"},
-      {"the publisher's", [&] { publish(pinned, publishers, serviceRoot_.path()); }, ""},
+      {"the publisher's", [&] { publish(pinned, publishers); }, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
