@@ -5,6 +5,7 @@
 // ones.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <map>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
+#include "packagemanager/utc_text.h"
 #include "json/array.h"
 #include "json/files.h"
 #include "json/object.h"
@@ -43,7 +45,9 @@ constexpr char kHelp[] =
     "usage: vendra-catalogue publish --root ROOT [--create] --product P --branch B --version V\n"
     "                                [--build-list NAME] [--replace] (SIGNING | --unsigned)\n"
     "                                FOLDER\n"
-    "       vendra-catalogue utility --root ROOT [--name NAME] FILE\n"
+    "       vendra-catalogue utility --root ROOT [--create] [--name NAME] [--version V]\n"
+    "                                (--key KEY_FILE [--counter N] [--expires-*]\n"
+    "                                 | --unsigned) FILE\n"
     "       vendra-catalogue list --root ROOT [--json]\n"
     "       vendra-catalogue keygen [--signed-by OLD_KEY_FILE] KEY_FILE\n"
     "       vendra-catalogue revoke --signed-by PINNED_KEY_FILE --key-id ID\n"
@@ -66,7 +70,9 @@ constexpr char kHelp[] =
     "          Without --key it refuses, since every package manager refuses an\n"
     "          unsigned build unless configured to accept them: --unsigned\n"
     "          publishes one for such a configuration.\n"
-    "utility   places FILE as the utility NAME (default \"vendrabuild\").\n"
+    "utility   places FILE as the utility NAME (default \"vendrabuild\"), its manifest\n"
+    "          signed with --key (version V, default the release counter; counter\n"
+    "          and expiry as for publish); installers refuse it --unsigned.\n"
     "list      shows the builds, build lists and utilities of ROOT.\n"
     "keygen    makes a publisher key (prints public_key and key_id); --signed-by\n"
     "          lets an older key vouch for it.\n"
@@ -165,6 +171,28 @@ int64_t HighestCounter(const std::u16string& productFolder,
   return highest;
 }
 
+// The release counter (0 when --counter is not given) and the expiry of a
+// signature from --counter and --expires-days (default 90) or --expires-at.
+// False after printing a usage error (code set).
+bool ReadReleaseOptions(const VendraCli::Arguments& args, int64_t& counter, int64_t& expires,
+                        int& code) {
+  long long given = 0, days = 90, at = 0;
+  if ((args.Has("counter") && (!VendraCli::ParseCount(args.Get("counter"), given) ||
+                               given <= 0)) ||
+      (args.Has("expires-days") &&
+       (!VendraCli::ParseCount(args.Get("expires-days"), days) || days <= 0)) ||
+      (args.Has("expires-at") && !VendraCli::ParseCount(args.Get("expires-at"), at)) ||
+      (args.Has("expires-days") && args.Has("expires-at"))) {
+    code = VendraCli::UsageError(
+        kProgram, "--counter and --expires-days take a positive number, --expires-at Unix "
+                  "seconds, and only one of the two --expires-* is given");
+    return false;
+  }
+  counter = given;
+  expires = args.Has("expires-at") ? at : VendraPlatform::NowUnixSeconds() + days * kSecondsPerDay;
+  return true;
+}
+
 // Reads the signing options into request's hooks. False after printing a
 // usage error (code set) when they do not fit together.
 bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequest& request,
@@ -220,18 +248,8 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
     }
     return true;
   }
-  long long counter = 0, days = 90, at = 0;
-  if ((args.Has("counter") && (!VendraCli::ParseCount(args.Get("counter"), counter) ||
-                               counter <= 0)) ||
-      (args.Has("expires-days") &&
-       (!VendraCli::ParseCount(args.Get("expires-days"), days) || days <= 0)) ||
-      (args.Has("expires-at") && !VendraCli::ParseCount(args.Get("expires-at"), at)) ||
-      (args.Has("expires-days") && args.Has("expires-at"))) {
-    code = VendraCli::UsageError(
-        kProgram, "--counter and --expires-days take a positive number, --expires-at Unix "
-                  "seconds, and only one of the two --expires-* is given");
-    return false;
-  }
+  int64_t counter = 0, expires = 0;
+  if (!ReadReleaseOptions(args, counter, expires, code)) return false;
   std::u16string error;
   key.emplace();
   if (!key->Load(VendraText::Utf8ToUtf16(args.Get("key")), error)) {
@@ -242,7 +260,7 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
   release.product = request.product;
   release.branch = request.branch;
   release.version = request.version;
-  if (!args.Has("counter")) {
+  if (counter == 0) {
     const int64_t highest = HighestCounter(
         VendraPlatform::PathAppend(request.root,
                                    u"catalogue\\" + VendraText::Utf8ToUtf16(request.product)),
@@ -255,9 +273,7 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
     counter = highest + 1;
   }
   release.counter = counter;
-  release.expires = args.Has("expires-at")
-                        ? at
-                        : VendraPlatform::NowUnixSeconds() + days * kSecondsPerDay;
+  release.expires = expires;
   const VendraBuild::PublisherKey* signingKey = &*key;
   request.signBuild = [signingKey, release](VendraJSON::VSJObject* build,
                                             std::u16string& signError) {
@@ -304,17 +320,76 @@ int Publish(const VendraCli::Arguments& args) {
   return VendraCli::kExitSuccess;
 }
 
+// The release counter of the utility's manifest in root as far as it counts
+// (see CountedCounter), 0 when there is none or it is not signed.
+int64_t UtilityCounter(const std::u16string& root, const std::string& name,
+                       const std::map<std::string, int64_t>& resets) {
+  Vendra::RefPtr<VendraJSON::VSJValue> manifest;
+  Vendra::RefPtr<VendraJSON::VSJObject> signature;
+  std::u16string ignored;
+  int64_t counter = 0;
+  if (VendraJSON::LoadFile(VendraPlatform::PathAppend(
+                               root, VendraText::Utf8ToUtf16("utilities\\" + name +
+                                                             "\\manifest.json")),
+                           manifest.Receive(), ignored) &&
+      manifest->GetType() == VendraJSON::kTypeObject &&
+      static_cast<VendraJSON::VSJObject*>(manifest.get())
+          ->GetObject(VendraBuild::kReleaseSignatureMember, signature.Receive()) &&
+      signature->GetInteger(u"counter", counter))
+    return CountedCounter(signature.get(), counter, resets);
+  return 0;
+}
+
+// Installers start the package manager only when the publisher signed its
+// manifest: without --key the tool refuses, unless told --unsigned (for a
+// service that only package managers configured so are to use).
 int Utility(const VendraCli::Arguments& args) {
   if (args.positional.size() != 2) return VendraCli::UsageError(kProgram, "utility takes one FILE");
   if (!args.Has("root")) return VendraCli::UsageError(kProgram, "utility needs --root");
+  const bool unsignedUtility = args.Switch("unsigned");
+  if (args.Has("key") == unsignedUtility)
+    return VendraCli::UsageError(kProgram, "utility needs either --key KEY_FILE or --unsigned "
+                                           "(installers refuse an unsigned package manager)");
+  if (unsignedUtility && (args.Has("counter") || args.Has("expires-days") ||
+                          args.Has("expires-at") || args.Has("version")))
+    return VendraCli::UsageError(kProgram, "--counter, --expires-* and --version need --key");
   const std::string name = args.Get("name", "vendrabuild");
   std::u16string root;
   if (int code = 0; !ServiceRoot(args, true, root, code)) return code;
+  std::optional<VendraBuild::PublisherKey> key;
+  VendraBuild::SignedRelease release;
+  std::function<bool(VendraJSON::VSJObject*, std::u16string&)> sign;
   std::u16string error;
-  if (!VendraCatalogue::PublishUtility(root, name,
-                                       VendraText::Utf8ToUtf16(args.positional[1]), error))
+  if (!unsignedUtility) {
+    int code = 0;
+    if (!ReadReleaseOptions(args, release.counter, release.expires, code)) return code;
+    if (args.Has("version") && !VendraCatalogue::IsSafeCatalogueName(args.Get("version")))
+      return VendraCli::UsageError(kProgram, "--version is 1 to 64 letters, digits and . _ + -");
+    key.emplace();
+    if (!key->Load(VendraText::Utf8ToUtf16(args.Get("key")), error)) return Fail(error);
+    if (release.counter == 0) {
+      const int64_t highest = UtilityCounter(root, name, VendraBuild::RevocationResets(*key));
+      if (highest == std::numeric_limits<int64_t>::max())
+        return Fail(u"the utility's manifest has the highest release counter there is: give "
+                    u"--counter, and revoke the key that signed it if it leaked");
+      release.counter = highest + 1;
+    }
+    release.product = name;
+    release.version = args.Get("version", std::to_string(release.counter));
+    sign = [&](VendraJSON::VSJObject* manifest, std::u16string& signError) {
+      if (!VendraBuild::SignUtility(manifest, *key, release, signError)) return false;
+      std::printf("signed with key %s: version %s, release counter %lld, expires %s\n",
+                  key->keyId().c_str(), release.version.c_str(),
+                  static_cast<long long>(release.counter),
+                  VendraBuild::UtcText(release.expires).c_str());
+      return true;
+    };
+  }
+  if (!VendraCatalogue::PublishUtility(root, name, VendraText::Utf8ToUtf16(args.positional[1]),
+                                       sign, error))
     return Fail(error);
-  std::printf("placed %s as the utility %s\n", args.positional[1].c_str(), name.c_str());
+  std::printf("placed %s as the utility %s%s\n", args.positional[1].c_str(), name.c_str(),
+              unsignedUtility ? ", unsigned" : "");
   return VendraCli::kExitSuccess;
 }
 
@@ -386,6 +461,7 @@ int VendraMain(void*) {
                          {"name", true},
                          {"json", false},
                          {"replace", false},
+                         {"unsigned", false},
                          {"key", true},
                          {"counter", true},
                          {"expires-days", true},

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "packagemanager/release_signature.h"
@@ -23,8 +24,10 @@ namespace VendraBuild {
 // and a leaked key must not be able to withdraw the keys that replace it.
 class KeyTrust {
  public:
-  // revokedKeys: the keys already known to be revoked (the install record's).
-  KeyTrust(const std::vector<std::string>& pinnedKeys, const std::set<std::string>& revokedKeys);
+  // revokedKeys: the keys already known to be revoked (the install record's);
+  // subject: the signed object as refusals name it ("The build").
+  KeyTrust(const std::vector<std::string>& pinnedKeys, const std::set<std::string>& revokedKeys,
+           std::u16string_view subject);
 
   // Takes the revocations of the build's signature member ("revocations").
   // Any revocation that is malformed, not signed by a pinned key, signed by
@@ -53,6 +56,7 @@ class KeyTrust {
   const Known* Find(const std::string& id) const;
   bool IsPinned(const std::string& id) const;
 
+  std::u16string subject_;
   std::vector<Known> keys_;
   std::set<std::string> revoked_;
 };

@@ -20,7 +20,7 @@ bool SignedMessage(const char* prefix, const VSJObject* signedObject, std::strin
                    std::u16string& error) {
   std::string canonical;
   if (!CanonicalJson(signedObject, canonical, error)) {
-    error = u"the build object has no canonical form: " + error;
+    error = u"it has no canonical form: " + error;
     return false;
   }
   message = prefix + canonical;
@@ -49,15 +49,16 @@ std::string KeyId(std::string_view publicKey) {
   return HexEncode(std::string_view(reinterpret_cast<const char*>(digest), 16));
 }
 
-bool BuildSigningMessage(const VSJObject* build, std::string& message, std::u16string& error) {
+bool SignedObjectMessage(const VSJObject* object, const SignedKind& kind, std::string& message,
+                         std::u16string& error) {
   ObjectRef signature;
-  if (!build->GetObject(kReleaseSignatureMember, signature.Receive())) {
-    error = u"the build has no signature member";
+  if (!object->GetObject(kReleaseSignatureMember, signature.Receive())) {
+    error = u"it has no signature member";
     return false;
   }
-  ObjectRef covered = ObjectWithout(build, kReleaseSignatureMember);
+  ObjectRef covered = ObjectWithout(object, kReleaseSignatureMember);
   covered->Set(kReleaseSignatureMember, ObjectWithout(signature.get(), u"value").get());
-  return SignedMessage(kBuildSignaturePrefix, covered.get(), message, error);
+  return SignedMessage(kind.prefix, covered.get(), message, error);
 }
 
 bool RotationSigningMessage(const VSJObject* statement, std::string& message,
@@ -72,12 +73,13 @@ bool RevocationSigningMessage(const VSJObject* statement, std::string& message,
                        message, error);
 }
 
-SignatureVerdict VerifyBuildSignature(const VSJObject* build,
-                                      const std::vector<std::string>& pinnedKeys,
-                                      const std::set<std::string>& revokedKeys,
-                                      SignedRelease& release, std::u16string& error) {
-  if (!build->Has(kReleaseSignatureMember)) {
-    error = u"The build is not signed by its publisher.";
+SignatureVerdict VerifySignedObject(const VSJObject* object, const SignedKind& kind,
+                                    const std::vector<std::string>& pinnedKeys,
+                                    const std::set<std::string>& revokedKeys,
+                                    SignedRelease& release, std::u16string& error) {
+  const std::u16string subject(kind.subject);
+  if (!object->Has(kReleaseSignatureMember)) {
+    error = subject + u" is not signed by its publisher.";
     return SignatureVerdict::kUnsigned;
   }
   ObjectRef signature;
@@ -85,7 +87,7 @@ SignatureVerdict VerifyBuildSignature(const VSJObject* build,
   std::string algorithm, signatureBytes, message;
   SignedRelease claimed;
   const auto readClaims = [&] {
-    if (!build->GetObject(kReleaseSignatureMember, signature.Receive())) {
+    if (!object->GetObject(kReleaseSignatureMember, signature.Receive())) {
       what = u"it is not an object";
       return false;
     }
@@ -102,15 +104,15 @@ SignatureVerdict VerifyBuildSignature(const VSJObject* build,
            StatementInteger(signature.get(), u"counter", claimed.counter, what) &&
            StatementBytes(signature.get(), u"value", kEd25519SignatureSize, signatureBytes,
                           what) &&
-           BuildSigningMessage(build, message, what);
+           SignedObjectMessage(object, kind, message, what);
   };
   if (!readClaims()) {
-    error = u"The build's signature is malformed: " + what + u".";
+    error = subject + u"'s signature is malformed: " + what + u".";
     return SignatureVerdict::kMalformed;
   }
   // Revocations first: they are signed by pinned keys alone, and decide
   // which statements of the chain still vouch for anyone.
-  KeyTrust trust(pinnedKeys, revokedKeys);
+  KeyTrust trust(pinnedKeys, revokedKeys, kind.subject);
   SignatureVerdict verdict = trust.TakeRevocations(signature.get(), claimed.counterResets, error);
   if (verdict != SignatureVerdict::kValid) return verdict;
   verdict = trust.FollowChain(signature.get(), error);
@@ -118,7 +120,7 @@ SignatureVerdict VerifyBuildSignature(const VSJObject* build,
   const std::string* key = trust.SigningKey(claimed.keyId, claimed.vouchers, verdict, error);
   if (!key) return verdict;
   if (!Ed25519Verify(*key, message, signatureBytes)) {
-    error = u"The build object does not match its signature: it was changed after signing.";
+    error = subject + u" does not match its signature: it was changed after signing.";
     return SignatureVerdict::kBadSignature;
   }
   claimed.revokedKeys = trust.revoked();

@@ -35,8 +35,19 @@ inline constexpr char16_t kReleaseSignatureMember[] = u"release_signature";
 // the revoked key, and every key it vouched for, signs nothing any more, and
 // a release one of them signed keeps no rollback floor above N.
 inline constexpr char kBuildSignaturePrefix[] = "vendra-release-signature-1\n";
+inline constexpr char kUtilitySignaturePrefix[] = "vendra-utility-signature-1\n";
 inline constexpr char kRotationSignaturePrefix[] = "vendra-key-rotation-1\n";
 inline constexpr char kRevocationSignaturePrefix[] = "vendra-key-revocation-1\n";
+
+// What carries a release signature: a build object, or a utility's manifest,
+// which carries the same member. The prefix its signed text starts with
+// keeps one kind from ever being taken for the other; refusals name the
+// object as subject does ("The build").
+struct SignedKind {
+  const char* prefix;
+  std::u16string_view subject;
+};
+inline constexpr SignedKind kSignedBuild{kBuildSignaturePrefix, u"The build"};
 
 // What the publisher vouches for, besides the build object's content.
 struct SignedRelease {
@@ -63,9 +74,9 @@ std::string KeyId(std::string_view publicKey);
 
 // The bytes a signature covers: prefix + canonical text of object with the
 // member "value" left out (of object itself for a rotation statement, of
-// its signature member for a build).
-bool BuildSigningMessage(const VendraJSON::VSJObject* build, std::string& message,
-                         std::u16string& error);
+// its signature member for a build or a utility's manifest).
+bool SignedObjectMessage(const VendraJSON::VSJObject* object, const SignedKind& kind,
+                         std::string& message, std::u16string& error);
 bool RotationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
                             std::u16string& error);
 bool RevocationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
@@ -82,14 +93,20 @@ enum class SignatureVerdict {
   kBadRevocation, // a revocation not signed by a pinned key other than the one it revokes
 };
 
-// Checks build's signature against the pinned raw public keys, the rotation
-// statements and revocations it carries and the key ids known to be revoked
-// already. release is filled when the verdict is kValid; error describes
-// every other verdict.
-SignatureVerdict VerifyBuildSignature(const VendraJSON::VSJObject* build,
-                                      const std::vector<std::string>& pinnedKeys,
-                                      const std::set<std::string>& revokedKeys,
-                                      SignedRelease& release, std::u16string& error);
+// Checks the signature of object (of kind) against the pinned raw public
+// keys, the rotation statements and revocations it carries and the key ids
+// known to be revoked already. release is filled when the verdict is
+// kValid; error describes every other verdict.
+SignatureVerdict VerifySignedObject(const VendraJSON::VSJObject* object, const SignedKind& kind,
+                                    const std::vector<std::string>& pinnedKeys,
+                                    const std::set<std::string>& revokedKeys,
+                                    SignedRelease& release, std::u16string& error);
+inline SignatureVerdict VerifyBuildSignature(const VendraJSON::VSJObject* build,
+                                             const std::vector<std::string>& pinnedKeys,
+                                             const std::set<std::string>& revokedKeys,
+                                             SignedRelease& release, std::u16string& error) {
+  return VerifySignedObject(build, kSignedBuild, pinnedKeys, revokedKeys, release, error);
+}
 
 // A copy of object (sharing the members' values) without key.
 Vendra::RefPtr<VendraJSON::VSJObject> ObjectWithout(const VendraJSON::VSJObject* object,

@@ -4,11 +4,14 @@
 #include "json/object.h"
 #include "packagemanager/base64.h"
 #include "packagemanager/publisher_key.h"
+#include "packagemanager/utility_signature.h"
 
 namespace VendraBuild {
 
-bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
-               const SignedRelease& release, std::u16string& error) {
+namespace {
+
+bool SignObject(VendraJSON::VSJObject* object, const SignedKind& kind, const PublisherKey& key,
+                const SignedRelease& release, std::u16string& error) {
   auto signature = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
   signature->SetStringA(u"algorithm", "ed25519");
   signature->SetStringA(u"key_id", key.keyId());
@@ -27,15 +30,29 @@ bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
     key.revocations()->Clone(revocations.Receive());
     signature->Set(u"revocations", revocations.get());
   }
-  build->Set(kReleaseSignatureMember, signature.get());
+  object->Set(kReleaseSignatureMember, signature.get());
   std::string message, value;
-  if (!BuildSigningMessage(build, message, error)) return false;
+  if (!SignedObjectMessage(object, kind, message, error)) return false;
   if (!key.Sign(message, value)) {
-    error = u"cannot sign the build with the publisher's key";
+    error = u"cannot sign with the publisher's key";
     return false;
   }
   signature->SetStringA(u"value", Base64Encode(value));
   return true;
+}
+
+}  // namespace
+
+bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
+               const SignedRelease& release, std::u16string& error) {
+  return SignObject(build, kSignedBuild, key, release, error);
+}
+
+bool SignUtility(VendraJSON::VSJObject* manifest, const PublisherKey& key,
+                 const SignedRelease& release, std::u16string& error) {
+  SignedRelease utility = release;
+  utility.branch = kUtilityBranch;
+  return SignObject(manifest, kSignedUtility, key, utility, error);
 }
 
 }  // namespace VendraBuild

@@ -19,4 +19,9 @@ class PublisherKey;
 bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
                const SignedRelease& release, std::u16string& error);
 
+// The same for a utility's manifest: release's product is the utility's
+// name; its branch is taken as the fixed one of utilities.
+bool SignUtility(VendraJSON::VSJObject* manifest, const PublisherKey& key,
+                 const SignedRelease& release, std::u16string& error);
+
 }  // namespace VendraBuild

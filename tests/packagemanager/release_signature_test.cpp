@@ -26,6 +26,8 @@
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
+#include "packagemanager/utc_text.h"
+#include "packagemanager/utility_signature.h"
 #include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
@@ -307,6 +309,53 @@ TEST(ReleaseSignatureTest, ARotatedKeyIsAcceptedOnlyWhenATrustedKeyVouchedForIt)
             SignatureVerdict::kBrokenChain);
   EXPECT_NE(text.find("does not match its signature by key " + root.keyId()), std::string::npos)
       << text;
+}
+
+// The package manager's manifest carries a build's kind of signature under
+// its own prefix; the rest of its refusals are the install run test's table.
+TEST(ReleaseSignatureTest, AUtilityManifestIsHeldToAManifestSignatureThatTiesItsProgram) {
+  Keys& keys = Keys::Shared();
+  const PublisherKey& root = keys.Get("root");
+  const PublisherKey& rotated = keys.Make("utility signer", &root);
+  const std::string program =
+      R"("filename": "VendraBuild.exe", "file_size": 40, "file_sha256": ")" +
+      std::string(64, 'a') + R"(")";
+  const auto manifest = [](const PublisherKey& key, const std::string& members, int64_t expires,
+                           bool signedAsBuild) {
+    ObjectRef object = Parse(R"({"name": "vendrabuild", )" + members + "}");
+    const SignedRelease release{"vendrabuild", "utility", "3", expires, 5, ""};
+    std::u16string error;
+    EXPECT_TRUE(signedAsBuild ? SignBuild(object.get(), key, release, error)
+                              : SignUtility(object.get(), key, release, error));
+    return Reparsed(object.get());
+  };
+  const struct {
+    const char* what;
+    ObjectRef manifest;
+    const char* refusal;  // null: accepted
+  } cases[] = {
+      {"the publisher's", manifest(root, program, kNow + 1, false), nullptr},
+      {"by a key the pinned key vouched for", manifest(rotated, program, kNow + 1, false),
+       nullptr},
+      {"a build's signature over the same members", manifest(root, program, kNow + 1, true),
+       "does not match its signature"},
+      {"without the program's digest",
+       manifest(root, R"("filename": "VendraBuild.exe", "file_size": 40)", kNow + 1, false),
+       "names no size and SHA-256 of the program"},
+      {"expiring this second", manifest(root, program, kNow, false), "signature expired at"},
+  };
+  for (const auto& c : cases) {
+    std::u16string error;
+    const bool accepted = CheckUtilitySignature(c.manifest.get(), "vendrabuild", u"The manifest",
+                                                {root.publicKey()}, kNow, error);
+    const std::string text = VendraText::Utf16ToUtf8(error);
+    if (!c.refusal) {
+      EXPECT_TRUE(accepted) << c.what << ": " << text;
+    } else {
+      EXPECT_FALSE(accepted) << c.what;
+      EXPECT_NE(text.find(c.refusal), std::string::npos) << c.what << ": " << text;
+    }
+  }
 }
 
 TEST(KeygenTest, ThePrivateKeyIsItsOwnersAloneAndNeverReplaced) {
