@@ -269,7 +269,7 @@ TEST_F(InstallRunTest, TheInstallerStartsOnlyAPackageManagerItsPinnedKeySigned) 
   const std::string utilities = serviceRoot_.path() + "/utilities/";
   const auto publishInto = [&](const std::string& root, const std::string& options,
                                const std::string& file) {
-    ASSERT_EQ(Catalogue("utility " + options + " --root " + ShellPath(root) + " " +
+    ASSERT_EQ(Catalogue("utility " + options + " --create --root " + ShellPath(root) + " " +
                         ShellPath(file) + " > /dev/null"),
               0);
   };
