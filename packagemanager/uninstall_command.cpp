@@ -18,16 +18,6 @@ namespace {
 
 using VendraClient::eVClientResult;
 
-// The values an uninstall entry holds; the key is left empty without them.
-constexpr const char16_t* kEntryValues[] = {
-    u"Comments",        u"Contact",      u"DisplayIcon",   u"DisplayName",
-    u"DisplayVersion",  u"EstimatedSize", u"HelpLink",     u"HelpTelephone",
-    u"InstallDate",     u"InstallLocation", u"InstallSource", u"Language",
-    u"ModifyPath",      u"NoModify",     u"NoRepair",      u"ProductID",
-    u"Publisher",       u"Readme",       u"QuietUninstallString", u"UninstallString",
-    u"URLInfoAbout",    u"URLUpdateInfo", u"Version",      u"VersionMajor",
-    u"VersionMinor"};
-
 // A folder as text that two spellings of it share: the system's separator,
 // no trailing separator.
 std::u16string FolderKey(std::u16string_view folder) {
@@ -53,9 +43,7 @@ void RemoveUninstallEntry(const std::u16string& key, const std::u16string& folde
                " and stays");
     return;
   }
-  VendraPlatform::RegistryKey entry;
-  if (entry.CreateForWriting(path, VendraPlatform::RegistryView::Default32) != 0) return;
-  for (const char16_t* name : kEntryValues) entry.DeleteValue(name);
+  VendraClient::ClearUninstallEntry(key);
 }
 
 // Removes the folders below folder that name's removal left empty, deepest
