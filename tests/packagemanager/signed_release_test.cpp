@@ -210,6 +210,12 @@ class SignedReleaseTest : public ::testing::Test {
     ASSERT_TRUE(key.CarryRevocation(keys_.WSub(name), statement.get(), error));
   }
 
+  // Where the stored session is kept (the user name and the refresh and
+  // local tokens).
+  std::string SessionFile() const {
+    return machine_.Sub("ProgramData/Vendra Software/localStorage.json");
+  }
+
   std::string BuildJson(const std::string& version) const {
     return serviceRoot_.Sub("catalogue/tdy/live/" + version + "/build.json");
   }
@@ -284,9 +290,11 @@ class SignedReleaseTest : public ::testing::Test {
   };
 
   // Each attack is refused and leaves the installed version, its files and
-  // its record as they were.
+  // its record as they were. Each row leaves the machine as set up: the
+  // service's address and CA, and the stored session.
   void ExpectEachRefused(const std::vector<Refusal>& cases, const std::string& installed) {
     const std::string record = ReadFile(installFolder_ + "/VendraBuild.install.json");
+    const std::string session = ReadFile(SessionFile());
     for (const Refusal& c : cases) {
       SCOPED_TRACE(c.what);
       c.prepare();
@@ -328,6 +336,9 @@ class SignedReleaseTest : public ::testing::Test {
                 "Welcome to Tandory " + installed + ".\n");
       EXPECT_EQ(ReadFile(installFolder_ + "/VendraBuild.install.json"), record);
       ASSERT_TRUE(service_->ClearScript());
+      ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
+      ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+      WriteTextFile(SessionFile(), session);
     }
   }
 
@@ -415,6 +426,36 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
        "2.6.0", "", "revocation 1: its \"value\" is missing"},
       {"a build the service does not have", [] {}, "9.9", "", "Unknown build", false,
        "Failed to get the build"},
+      // Not reaching the service names the setting to check and the address.
+      {"a service that does not answer",
+       [] { ::setenv("VENDRA_SERVICE_URL", "https://127.0.0.1:1/", 1); }, "2.5.1", "",
+       "curl error 7: ", false, "Failed to get the build"},
+      {"a CA that did not issue the service's certificate",
+       [&] { ::setenv("VENDRA_CA_FILE", pki_.Sub("unknown-ca.pem").c_str(), 1); }, "2.5.1", "",
+       "the CA file " + pki_.Sub("unknown-ca.pem") + " (named by VENDRA_CA_FILE)", false,
+       "Failed to get the build"},
+      {"a CA file that is not there",
+       [&] { ::setenv("VENDRA_CA_FILE", folder_.Sub("no-such-ca.pem").c_str(), 1); }, "2.5.1", "",
+       "VENDRA_CA_FILE names is missing or cannot be read: check VENDRA_CA_FILE (the service "
+       "address is " + service_->url() + ")",
+       false, "Failed to get the build"},
+      {"a device the service no longer authorises",
+       [&] {
+         ASSERT_TRUE(service_->Script(
+             "vclient/build",
+             R"([{"status":403,"body":"{\"error\":\"device auth required\"}"}])"));
+       },
+       "2.5.1", "", "device auth required", false, "Failed to get the build"},
+      {"an unattended run on a device not authorised",
+       [&] {
+         std::string text = ReadFile(SessionFile());
+         const size_t token = text.find("\"local_token\"");
+         ASSERT_NE(token, std::string::npos) << text;
+         text.replace(token, 13, "\"no_token\"");
+         WriteTextFile(SessionFile(), text);
+       },
+       "2.5.1", "--non-interactive", "Sign in on this machine first", false,
+       "Device authorization needs a person"},
   }, "2.5.1");
 
   // A good newer release still installs over it.
