@@ -45,7 +45,8 @@ int SignInFirst(Clients clients, bool nonInteractive, RunReport& report) {
   if (code != eVClientResult::Success)
     return report.Fail(code, "This device cannot be authorised", error);
   code = clients.client.EnsureLogin(error);
-  if (code != eVClientResult::Success) return Explain(report, "Sign-in", code, error, nonInteractive);
+  if (code != eVClientResult::Success)
+    return Explain(report, "Sign-in", code, error, nonInteractive);
   code = clients.client.EnsureDeviceAuthorized(error);
   if (code != eVClientResult::Success)
     return Explain(report, "Device authorization", code, error, nonInteractive);

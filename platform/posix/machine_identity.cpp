@@ -41,9 +41,10 @@ bool MachineIdentifier(std::string& text) {
 
 std::u16string MissingMachineIdentifierText() {
   return u"it is read from " + Posix::FromNative(MachineIdFile()) +
-         u", which is missing, empty or unreadable; give the machine one (systemd-machine-id-setup, with "
-         u"--root ROOT for the machine root VENDRA_MACHINE_ROOT names, or 32 hexadecimal "
-         u"digits and a line end written to that file), then run this again.";
+         u", which is missing, empty or unreadable; give the machine one "
+         u"(systemd-machine-id-setup, with --root ROOT for the machine root VENDRA_MACHINE_ROOT "
+         u"names, or 32 hexadecimal digits and a line end written to that file), then run this "
+         u"again.";
 }
 
 uint32_t ComputerName(std::u16string& name) {

@@ -133,7 +133,8 @@ TEST(InstallerProgram, HelpAndAMissingMachineIdentifierLeaveNoTrace) {
     SCOPED_TRACE(c.args.back());
     TempFolder machine, install;
     const std::string root = machine.Sub("machine");
-    if (c.identified) WriteServiceFile(root, "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
+    if (c.identified)
+      WriteServiceFile(root, "etc/machine-id", "0123456789abcdef0123456789abcdef\n");
     const Outcome out = RunInstaller(CopyInstallerInto(install), root, false, c.args);
     EXPECT_EQ(out.exitCode, 0);
     if (!c.output.empty()) {
