@@ -118,9 +118,11 @@ bool MakeCodeSigners(const TempFolder& pki) {
 // (release 3) and 2.5.1 (release 5), both signed; 2.5.1 installed.
 class SignedReleaseTest : public ::testing::Test {
  protected:
+  static constexpr char kMachineId[] = "00112233445566778899aabbccddeeff\n";
+
   void SetUp() override {
     ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
-    WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
+    WriteServiceFile(machine_.path(), "etc/machine-id", kMachineId);
     ASSERT_TRUE(MakeCodeSigners(pki_)) << "openssl could not make the test certificates";
     fs::create_directories(machine_.Sub("etc/vendra/trusted"));
     fs::copy_file(pki_.Sub("publisher-ca.pem"), machine_.Sub("etc/vendra/trusted/publisher.pem"));
@@ -291,7 +293,8 @@ class SignedReleaseTest : public ::testing::Test {
 
   // Each attack is refused and leaves the installed version, its files and
   // its record as they were. Each row leaves the machine as set up: the
-  // service's address and CA, and the stored session.
+  // service's address and CA, the stored session and the machine's
+  // identifier.
   void ExpectEachRefused(const std::vector<Refusal>& cases, const std::string& installed) {
     const std::string record = ReadFile(installFolder_ + "/VendraBuild.install.json");
     const std::string session = ReadFile(SessionFile());
@@ -339,6 +342,7 @@ class SignedReleaseTest : public ::testing::Test {
       ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
       ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
       WriteTextFile(SessionFile(), session);
+      WriteServiceFile(machine_.path(), "etc/machine-id", kMachineId);
     }
   }
 
@@ -456,6 +460,9 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
        },
        "2.5.1", "--non-interactive", "Sign in on this machine first", false,
        "Device authorization needs a person"},
+      {"a machine without an identifier", [&] { fs::remove(machine_.Sub("etc/machine-id")); },
+       "2.5.1", "", machine_.Sub("etc/machine-id") + ", which is missing", false,
+       "This device cannot be authorised"},
   }, "2.5.1");
 
   // A good newer release still installs over it.
