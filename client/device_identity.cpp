@@ -12,4 +12,13 @@ std::string ComputeDeviceIdentity() {
   return Md5Text(identifier);
 }
 
+eVClientResult CheckDeviceIdentity(std::u16string& error) {
+  std::string identifier;
+  if (VendraPlatform::MachineIdentifier(identifier)) return eVClientResult::Success;
+  error = u"The service authorises a device by the machine's identifier, and this machine has "
+          u"none: " +
+          VendraPlatform::MissingMachineIdentifierText();
+  return eVClientResult::Failed;
+}
+
 }  // namespace VendraClient

@@ -6,6 +6,7 @@
 #include "client/connection_pool.h"
 #include "client/rate_floor.h"
 #include "client/service_address.h"
+#include "client/transfer_advice.h"
 #include "client/transport_limits.h"
 #include "common/text/format.h"
 
@@ -111,7 +112,8 @@ eVClientResult VClientTransfer::CreateTransfer(std::u16string& error, Connection
 void VClientTransfer::SetRequestPath(std::string_view path) {
   if (!path.empty() && path.front() == '/') path.remove_prefix(1);
   path_ = path;
-  url_ = ServiceBaseAddress();
+  base_ = ServiceBaseAddress();
+  url_ = base_;
   url_.append(path);
   if (url_.size() > kUrlBufferSize - 1) url_.resize(kUrlBufferSize - 1);
   curl_easy_setopt(handle_, CURLOPT_URL, url_.c_str());
@@ -199,8 +201,11 @@ eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint3
     return eVClientResult::Cancelled;
   }
   if (code != CURLE_OK) {
-    const char* text = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code);
-    error = VendraText::Format(u"curl error %d: %hs", static_cast<int>(code), text);
+    curl_off_t connectMicroseconds = 0;
+    curl_easy_getinfo(handle_, CURLINFO_CONNECT_TIME_T, &connectMicroseconds);
+    error = TransferFailureText({static_cast<int>(code),
+                                 errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(code),
+                                 connectMicroseconds > 0, base_, caFile});
     return code == CURLE_OPERATION_TIMEDOUT ? eVClientResult::TransferTimedOut
                                             : eVClientResult::TransferFailed;
   }

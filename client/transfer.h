@@ -52,7 +52,9 @@ class VClientTransfer {
   void LimitByStall() { stallLimited_ = true; }
   // Runs the transfer into writer and maps the outcome: a writer that asks
   // to stop ends it within about a second (-5, Cancelled); libcurl failures
-  // to -116 (time-out) or -101 with "curl error %d: ...", HTTP statuses of 300
+  // to -116 (time-out) or -101 with "curl error %d: ..." and, where a setting
+  // or the way to the service may be the cause, what to check (see
+  // TransferFailureText), HTTP statuses of 300
   // and more to -4xx or -102 with "HTTP Status %u" unless the error text
   // already holds a message.
   eVClientResult PerformRequest(VClient_CurlWriter& writer, uint32_t& httpStatus,
@@ -72,6 +74,7 @@ class VClientTransfer {
   bool stallLimited_ = false;
   int curlCode_ = 0;
   std::string path_;
+  std::string base_;
   std::string url_;
 };
 

@@ -10,6 +10,16 @@
 namespace VendraClient {
 namespace {
 
+// The values an entry may hold, as WriteUninstallEntry writes them.
+constexpr const char16_t* kEntryValues[] = {
+    u"Comments",        u"Contact",      u"DisplayIcon",   u"DisplayName",
+    u"DisplayVersion",  u"EstimatedSize", u"HelpLink",     u"HelpTelephone",
+    u"InstallDate",     u"InstallLocation", u"InstallSource", u"Language",
+    u"ModifyPath",      u"NoModify",     u"NoRepair",      u"ProductID",
+    u"Publisher",       u"Readme",       u"QuietUninstallString", u"UninstallString",
+    u"URLInfoAbout",    u"URLUpdateInfo", u"Version",      u"VersionMajor",
+    u"VersionMinor"};
+
 void WriteText(VendraPlatform::RegistryKey& key, std::u16string_view name,
                const std::u16string& value) {
   // An empty field removes what an earlier entry may have left.
@@ -71,6 +81,25 @@ eVClientResult WriteUninstallEntry(const UninstallEntry& entry, const std::u16st
   WriteText(key, u"VersionMajor", entry.versionMajor);
   WriteText(key, u"VersionMinor", entry.versionMinor);
   return eVClientResult::Success;
+}
+
+bool UninstallEntryExists(std::u16string_view keyName) {
+  VendraPlatform::RegistryKey key;
+  if (key.OpenForReading(UninstallKeyPath(keyName), VendraPlatform::RegistryView::Default32) != 0)
+    return false;
+  for (const char16_t* name : kEntryValues) {
+    VendraPlatform::RegistryValueType type = VendraPlatform::RegistryValueType::None;
+    if (key.QueryType(name, type) == 0) return true;
+  }
+  return false;
+}
+
+void ClearUninstallEntry(std::u16string_view keyName) {
+  VendraPlatform::RegistryKey key;
+  if (key.CreateForWriting(UninstallKeyPath(keyName), VendraPlatform::RegistryView::Default32) !=
+      0)
+    return;
+  for (const char16_t* name : kEntryValues) key.DeleteValue(name);
 }
 
 }  // namespace VendraClient

@@ -57,4 +57,13 @@ std::u16string UninstallKeyPath(std::u16string_view keyName);
 eVClientResult WriteUninstallEntry(const UninstallEntry& entry, const std::u16string& keyName,
                                    std::u16string& error);
 
+// True when the machine's list holds the entry keyName: its key with any of
+// an entry's values in it (a key an uninstall emptied holds none).
+bool UninstallEntryExists(std::u16string_view keyName);
+
+// Takes the entry keyName off the machine's list: every value an entry may
+// hold is deleted, and the key stays, empty. Single deletions are not
+// checked, as single writes are not.
+void ClearUninstallEntry(std::u16string_view keyName);
+
 }  // namespace VendraClient

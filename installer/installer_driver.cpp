@@ -4,12 +4,14 @@
 
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
+#include "install/install_record_name.h"
 #include "install/uninstall_entry.h"
 #include "installer/folder_size.h"
 #include "installer/launch_failure.h"
 #include "installer/product.h"
 #include "json/object.h"
 #include "platform/command_line.h"
+#include "platform/files.h"
 #include "platform/outside_folder.h"
 #include "platform/paths.h"
 
@@ -43,26 +45,34 @@ InstallerDriver::InstallerDriver(DriverServices services, std::u16string install
     : services_(services), installFolder_(std::move(installFolder)), report_(services.messageBox) {}
 
 int InstallerDriver::Run() {
+  // An entry that was listed, or a folder that holds an install, the run
+  // leaves registered whatever happens; only an entry of its own it may take
+  // back.
+  entryIsNew_ = !VendraClient::UninstallEntryExists(Product::kUninstallKeyName) &&
+                !VendraPlatform::FileExists(
+                    VendraPlatform::JoinFileName(installFolder_, VendraClient::kInstallRecordName));
   RegisterProduct();
 
   eVClientResult result = services_.client.EnsureLogin(error_);
-  if (result != eVClientResult::Success) {
-    report_.ShowFailedCall(kLoginFailed, result, error_);
-    return 0;
-  }
+  if (result != eVClientResult::Success) return FailBeforePackageManager(kLoginFailed, result);
   result = services_.client.EnsureDeviceAuthorized(error_);
-  if (result != eVClientResult::Success) {
-    report_.ShowFailedCall(kDeviceFailed, result, error_);
-    return 0;
-  }
+  if (result != eVClientResult::Success) return FailBeforePackageManager(kDeviceFailed, result);
   result = services_.packageManager.EnsurePackageManager(error_);
-  if (result != eVClientResult::Success) {
-    report_.ShowFailedCall(kPackageManagerFailed, result, error_);
-    return 0;
-  }
+  if (result != eVClientResult::Success)
+    return FailBeforePackageManager(kPackageManagerFailed, result);
   std::u16string version;
   if (!ReadLiveVersion(version)) return 0;
   HandOver(version);
+  return 0;
+}
+
+int InstallerDriver::FailBeforePackageManager(std::u16string_view heading,
+                                              eVClientResult result) {
+  // The entry's commands start the package manager, which is not there: a
+  // first run that stops here takes its entry back before it says why, so
+  // that nothing half-done stays listed whenever the process ends.
+  if (entryIsNew_) VendraClient::ClearUninstallEntry(Product::kUninstallKeyName);
+  report_.ShowFailedCall(heading, result, error_);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "client/iv_client.h"
 #include "installer/failure_report.h"
@@ -23,7 +24,9 @@ struct DriverServices {
 
 // One installation run in its fixed order: uninstall entry, sign-in, device,
 // package manager, live version, hand-over. Every failure from sign-in on
-// shows one message box and ends the run; the answer is always 0.
+// shows one message box and ends the run; the answer is always 0. A run
+// that made the entry (none was listed, and the folder holds no install)
+// and fails before the package manager is in place removes it again.
 class InstallerDriver {
  public:
   InstallerDriver(DriverServices services, std::u16string installFolder);
@@ -34,6 +37,7 @@ class InstallerDriver {
   void RegisterProduct();
 
  private:
+  int FailBeforePackageManager(std::u16string_view heading, VendraClient::eVClientResult result);
   bool ReadLiveVersion(std::u16string& version);
   void HandOver(const std::u16string& version);
 
@@ -42,6 +46,8 @@ class InstallerDriver {
   FailureReport report_;
   // The one error text of the run.
   std::u16string error_;
+  // The entry was not listed before this run wrote it.
+  bool entryIsNew_ = false;
 };
 
 // The install folder: the program's own file name cut at its last

@@ -1,32 +1,26 @@
+#include "client/device_identity.h"
 #include "client/session_lock.h"
 #include "client/v_client.h"
-#include "common/text/format.h"
+#include "common/cli/arguments.h"
+#include "common/text/utf.h"
 #include "install/package_manager_installation.h"
 #include "install/v_build_client.h"
 #include "installer/installer_driver.h"
+#include "installer/installer_help.h"
 #include "installer/package_manager_step.h"
 #include "installer/pinned_publisher_key.h"
 #include "installer/product.h"
 #include "packagemanager/base64.h"
 #include "packagemanager/utility_signature.h"
+#include "platform/console.h"
 #include "platform/elevation.h"
 #include "platform/entry_point.h"
 #include "platform/launcher.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "platform/program_arguments.h"
 
 namespace {
-
-// The process-wide service client, made before the entry point runs and
-// destroyed at normal exit.
-VendraClient::VClient g_client;
-
-// The process-wide build client, made after the service client.
-VendraClient::VBuildClient g_buildClient;
-
-// The session lock over the machine-wide mutex, made after the clients and
-// kept until normal exit like them.
-[[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
 // The package manager runs with the installer's rights and decides what
 // else is trusted: it is installed and started only when the publisher's
@@ -46,14 +40,16 @@ VendraClient::eVClientResult CheckPackageManagerManifest(const VendraJSON::VSJOb
 // The utility installation over the two process-wide clients.
 class PackageManagerStep final : public VendraInstaller::IPackageManagerStep {
  public:
+  PackageManagerStep(VendraClient::VClient& client, VendraClient::VBuildClient& buildClient)
+      : installation_(client, buildClient, CheckPackageManagerManifest,
+                      VendraInstaller::Product::kPackageManagerFile) {}
+
   VendraClient::eVClientResult EnsurePackageManager(std::u16string& error) override {
     return installation_.EnsurePackageManager(error);
   }
 
  private:
-  VendraClient::PackageManagerInstallation installation_{
-      g_client, g_buildClient, CheckPackageManagerManifest,
-      VendraInstaller::Product::kPackageManagerFile};
+  VendraClient::PackageManagerInstallation installation_;
 };
 
 constexpr char16_t kCaption[] = u"Tandory Installer";
@@ -61,9 +57,22 @@ constexpr char16_t kRightsNeeded[] =
     u"Administrator rights are needed to install Tandory.\n"
     u"Run the installer as an administrator (root).";
 
+// On standard output where it leads anywhere (a console, a file, a pipe);
+// a windowed start has none, and the text is shown in a box.
+int ShowHelp() {
+  if (VendraPlatform::StandardOutputIsOpen())
+    return VendraCli::PrintHelp(VendraInstaller::kInstallerHelp);
+  VendraPlatform::SystemMessageBox().Show(kCaption,
+                                          VendraText::Utf8ToUtf16(VendraInstaller::kInstallerHelp));
+  return 0;
+}
+
 }  // namespace
 
 int VendraMain(void* moduleInstance) {
+  // Asked for its help, the installer does nothing else: it makes no lock,
+  // no file and no entry.
+  if (VendraInstaller::AsksForHelp(VendraPlatform::ProgramArguments())) return ShowHelp();
   if (!VendraPlatform::HasMachineWriteRights()) {
     VendraPlatform::SystemMessageBox().Show(kCaption, kRightsNeeded);
     return 0;
@@ -77,9 +86,22 @@ int VendraMain(void* moduleInstance) {
     VendraPlatform::SystemMessageBox().Show(kCaption, problem);
     return 0;
   }
-  g_client.SetModuleInstance(moduleInstance);
-  PackageManagerStep packageManager;
-  VendraInstaller::DriverServices services{g_client, packageManager,
+  // Before anything is written or asked: the service would refuse the
+  // device only after the password and the e-mailed code.
+  if (VendraClient::CheckDeviceIdentity(problem) != VendraClient::eVClientResult::Success) {
+    VendraPlatform::SystemMessageBox().Show(kCaption, problem);
+    return 0;
+  }
+  // The process-wide objects, in the order every program of the vendor
+  // makes them (service client, build client, session lock), kept until
+  // normal exit. Made here rather than before the entry point, so that the
+  // runs that stop above leave no named object behind.
+  static VendraClient::VClient client;
+  static VendraClient::VBuildClient buildClient;
+  VendraClient::SessionLock();
+  client.SetModuleInstance(moduleInstance);
+  PackageManagerStep packageManager(client, buildClient);
+  VendraInstaller::DriverServices services{client, packageManager,
                                            VendraPlatform::SystemLauncher(),
                                            VendraPlatform::SystemMessageBox(),
                                            VendraPlatform::SystemProcessTerminator()};

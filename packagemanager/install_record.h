@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "install/install_record_name.h"
 #include "platform/files.h"
 
 namespace VendraBuild {
@@ -67,7 +68,7 @@ struct InstallState {
 };
 
 // The record's file name inside the install folder.
-inline constexpr char16_t kInstallRecordName[] = u"VendraBuild.install.json";
+using VendraClient::kInstallRecordName;
 
 bool SaveInstallRecord(const std::u16string& installFolder, const InstallRecord& record,
                        std::u16string& error, const InstallState& state = {});

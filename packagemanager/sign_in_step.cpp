@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "client/device_identity.h"
 #include "common/cli/arguments.h"
 
 namespace VendraBuild {
@@ -14,9 +15,8 @@ int Explain(RunReport& report, const char* step, eVClientResult code, const std:
   switch (code) {
     case eVClientResult::TransferFailed:
     case eVClientResult::TransferTimedOut:
-      return report.Fail(code, "Cannot reach the service",
-                         error + u". Check the network connection and any proxy (the "
-                                 u"https_proxy and no_proxy variables), then run this again.");
+      // The transport's text already says what to check.
+      return report.Fail(code, "Cannot reach the service", error);
     case eVClientResult::LoginCancelled:
     case eVClientResult::Cancelled:
       return report.Fail(code, std::string(step) + " was cancelled", error);
@@ -39,8 +39,14 @@ int Explain(RunReport& report, const char* step, eVClientResult code, const std:
 
 int SignInFirst(Clients clients, bool nonInteractive, RunReport& report) {
   std::u16string error;
-  eVClientResult code = clients.client.EnsureLogin(error);
-  if (code != eVClientResult::Success) return Explain(report, "Sign-in", code, error, nonInteractive);
+  // Found before the Login window asks for a password the service would
+  // take, only to refuse the device afterwards.
+  eVClientResult code = VendraClient::CheckDeviceIdentity(error);
+  if (code != eVClientResult::Success)
+    return report.Fail(code, "This device cannot be authorised", error);
+  code = clients.client.EnsureLogin(error);
+  if (code != eVClientResult::Success)
+    return Explain(report, "Sign-in", code, error, nonInteractive);
   code = clients.client.EnsureDeviceAuthorized(error);
   if (code != eVClientResult::Success)
     return Explain(report, "Device authorization", code, error, nonInteractive);

@@ -19,16 +19,6 @@ namespace {
 
 using VendraClient::eVClientResult;
 
-// The values an uninstall entry holds; the key is left empty without them.
-constexpr const char16_t* kEntryValues[] = {
-    u"Comments",        u"Contact",      u"DisplayIcon",   u"DisplayName",
-    u"DisplayVersion",  u"EstimatedSize", u"HelpLink",     u"HelpTelephone",
-    u"InstallDate",     u"InstallLocation", u"InstallSource", u"Language",
-    u"ModifyPath",      u"NoModify",     u"NoRepair",      u"ProductID",
-    u"Publisher",       u"Readme",       u"QuietUninstallString", u"UninstallString",
-    u"URLInfoAbout",    u"URLUpdateInfo", u"Version",      u"VersionMajor",
-    u"VersionMinor"};
-
 // Removes the values of the entry key, but only when the entry names folder
 // as its install location: the same key may describe the product installed
 // in another folder, which this uninstall must leave registered.
@@ -46,9 +36,7 @@ void RemoveUninstallEntry(const std::u16string& key, const std::u16string& folde
                " and stays");
     return;
   }
-  VendraPlatform::RegistryKey entry;
-  if (entry.CreateForWriting(path, VendraPlatform::RegistryView::Default32) != 0) return;
-  for (const char16_t* name : kEntryValues) entry.DeleteValue(name);
+  VendraClient::ClearUninstallEntry(key);
 }
 
 // Removes the folders below folder that name's removal left empty, deepest

@@ -10,6 +10,10 @@ bool StandardOutputIsTerminal();
 // log reads it.
 bool StandardOutputIsCaptured();
 
+// True when standard output leads anywhere (a terminal, a file, a pipe, a
+// device); a windowed program started from a window has none.
+bool StandardOutputIsOpen();
+
 // Lets go of a console the system opened for this program alone (a console
 // program started from a window gets one), so that no empty console window
 // stays open beside the program's own window. A console shared with the

@@ -16,6 +16,11 @@ namespace VendraPlatform {
 // VENDRA_MACHINE_ROOT when the machine-wide places are relocated).
 bool MachineIdentifier(std::string& text);
 
+// For a person, when MachineIdentifier finds none: where it is read from and
+// how the machine gets one, as a clause ("it is read from PLACE, which ...;
+// give ..., then run this again.").
+std::u16string MissingMachineIdentifierText();
+
 // The computer's network name, at most 63 characters. Answers a system error
 // number, 0 on success.
 uint32_t ComputerName(std::u16string& name);

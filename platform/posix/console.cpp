@@ -16,6 +16,8 @@ bool StandardOutputIsCaptured() {
   return S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
 }
 
+bool StandardOutputIsOpen() { return ::fcntl(STDOUT_FILENO, F_GETFD) != -1; }
+
 // A terminal is never opened for a program alone here.
 void ReleaseOwnConsole() {}
 

@@ -39,6 +39,14 @@ bool MachineIdentifier(std::string& text) {
   return true;
 }
 
+std::u16string MissingMachineIdentifierText() {
+  return u"it is read from " + Posix::FromNative(MachineIdFile()) +
+         u", which is missing, empty or unreadable; give the machine one "
+         u"(systemd-machine-id-setup, with --root ROOT for the machine root VENDRA_MACHINE_ROOT "
+         u"names, or 32 hexadecimal digits and a line end written to that file), then run this "
+         u"again.";
+}
+
 uint32_t ComputerName(std::u16string& name) {
   char buffer[kNameBuffer] = {};
   if (::gethostname(buffer, sizeof buffer - 1) != 0) return Posix::SysErrorFromErrno(errno);

@@ -15,6 +15,12 @@ bool StandardOutputIsCaptured() {
   return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
 }
 
+bool StandardOutputIsOpen() {
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  return output != nullptr && output != INVALID_HANDLE_VALUE &&
+         GetFileType(output) != FILE_TYPE_UNKNOWN;
+}
+
 void ReleaseOwnConsole() {
   DWORD processes[2] = {};
   if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();

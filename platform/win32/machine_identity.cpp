@@ -24,6 +24,13 @@ bool MachineIdentifier(std::string& text) {
   return true;
 }
 
+std::u16string MissingMachineIdentifierText() {
+  return u"it is read from the value MachineGuid of "
+         u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography (64-bit view), which is "
+         u"missing or not a text; Windows sets it when it is installed; repair the Windows "
+         u"installation, then run this again.";
+}
+
 uint32_t ComputerName(std::u16string& name) {
   wchar_t buffer[64] = {};
   DWORD size = 64;

@@ -11,6 +11,7 @@
 #endif
 
 #include "common/text/utf.h"
+#include "install/uninstall_entry.h"
 #include "json/object.h"
 #include "platform/known_folders.h"
 #include "platform/launcher.h"
@@ -47,6 +48,10 @@ struct Harness {
     VendraInstaller::DriverServices services{client, packageManager, launcher, box, terminator};
     VendraInstaller::InstallerDriver driver(services, installFolder);
     return driver.Run();
+  }
+  void RegisterProduct(const std::u16string& installFolder) {
+    VendraInstaller::DriverServices services{client, packageManager, launcher, box, terminator};
+    VendraInstaller::InstallerDriver(services, installFolder).RegisterProduct();
   }
 
   ScriptedClient client;
@@ -92,6 +97,16 @@ TEST_F(Driver, CancelledSignInShowsTheLoginBoxAndStops) {
   EXPECT_EQ(packageManager_.calls, 0);
   EXPECT_EQ(launcher_.launches, 0);
   EXPECT_TRUE(terminator_.codes.empty()) << "a failed step ends with a normal exit";
+  // The entry this first run wrote is taken back; one listed before a run
+  // stays, as does one for a folder that holds an install.
+  EXPECT_FALSE(VendraClient::UninstallEntryExists(u"Tandory"));
+  h_.RegisterProduct(install_.wpath());
+  EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(VendraClient::UninstallEntryExists(u"Tandory"));
+  VendraClient::ClearUninstallEntry(u"Tandory");
+  WriteTextFile(install_.Sub("VendraBuild.install.json"), "{}");
+  EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(VendraClient::UninstallEntryExists(u"Tandory"));
 }
 
 TEST_F(Driver, EachFailingStepHasItsHeading) {
@@ -101,24 +116,27 @@ TEST_F(Driver, EachFailingStepHasItsHeading) {
                                    "EnsurePackageManager", "Show"};
   const CallOrder toBuildList{"EnsureLogin", "EnsureDeviceAuthorized", "EnsurePackageManager",
                               "GetBuilds", "Show"};
+  // Failures before the package manager is in place take back the entry
+  // the run made; later ones leave it, since its commands now work.
   struct Case {
     std::function<void(Harness&)> fail;
     std::u16string text;
     CallOrder order;
+    bool listed = true;
   } cases[] = {
       {[](Harness& d) {
          d.client.deviceResult = eVClientResult::LocalTokenRequired;
          d.client.deviceError = u"Local Token Required";
        },
        u"Vendra Software Device authorization failed\n\nError Code -104\nLocal Token Required",
-       toDevice},
+       toDevice, false},
       {[](Harness& d) {
          d.packageManager.result = eVClientResult::VerifyFailed;
          d.packageManager.errorText = u"checksum";
        },
        u"Failed to download Vendra Software Package Manager (VendraBuild.exe)\n\nError Code -112\n"
        u"checksum",
-       toPackageManager},
+       toPackageManager, false},
       {[](Harness& d) {
          d.client.buildsResult = eVClientResult::AccessTokenRequired;
          d.client.buildsError = u"Accss Token Required";
@@ -154,6 +172,7 @@ TEST_F(Driver, EachFailingStepHasItsHeading) {
     EXPECT_EQ(h.order, c.order) << VendraText::Utf16ToUtf8(c.text);
     EXPECT_EQ(h.launcher.launches, 0);
     EXPECT_TRUE(h.terminator.codes.empty());
+    EXPECT_EQ(VendraClient::UninstallEntryExists(u"Tandory"), c.listed);
   }
 }
 

@@ -118,9 +118,11 @@ bool MakeCodeSigners(const TempFolder& pki) {
 // (release 3) and 2.5.1 (release 5), both signed; 2.5.1 installed.
 class SignedReleaseTest : public ::testing::Test {
  protected:
+  static constexpr char kMachineId[] = "00112233445566778899aabbccddeeff\n";
+
   void SetUp() override {
     ::setenv("VENDRA_MACHINE_ROOT", machine_.path().c_str(), 1);
-    WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
+    WriteServiceFile(machine_.path(), "etc/machine-id", kMachineId);
     ASSERT_TRUE(MakeCodeSigners(pki_)) << "openssl could not make the test certificates";
     fs::create_directories(machine_.Sub("etc/vendra/trusted"));
     fs::copy_file(pki_.Sub("publisher-ca.pem"), machine_.Sub("etc/vendra/trusted/publisher.pem"));
@@ -210,6 +212,12 @@ class SignedReleaseTest : public ::testing::Test {
     ASSERT_TRUE(key.CarryRevocation(keys_.WSub(name), statement.get(), error));
   }
 
+  // Where the stored session is kept (the user name and the refresh and
+  // local tokens).
+  std::string SessionFile() const {
+    return machine_.Sub("ProgramData/Vendra Software/localStorage.json");
+  }
+
   std::string BuildJson(const std::string& version) const {
     return serviceRoot_.Sub("catalogue/tdy/live/" + version + "/build.json");
   }
@@ -284,9 +292,12 @@ class SignedReleaseTest : public ::testing::Test {
   };
 
   // Each attack is refused and leaves the installed version, its files and
-  // its record as they were.
+  // its record as they were. Each row leaves the machine as set up: the
+  // service's address and CA, the stored session and the machine's
+  // identifier.
   void ExpectEachRefused(const std::vector<Refusal>& cases, const std::string& installed) {
     const std::string record = ReadFile(installFolder_ + "/VendraBuild.install.json");
+    const std::string session = ReadFile(SessionFile());
     for (const Refusal& c : cases) {
       SCOPED_TRACE(c.what);
       c.prepare();
@@ -328,6 +339,10 @@ class SignedReleaseTest : public ::testing::Test {
                 "Welcome to Tandory " + installed + ".\n");
       EXPECT_EQ(ReadFile(installFolder_ + "/VendraBuild.install.json"), record);
       ASSERT_TRUE(service_->ClearScript());
+      ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
+      ::setenv("VENDRA_CA_FILE", service_->caFile().c_str(), 1);
+      WriteTextFile(SessionFile(), session);
+      WriteServiceFile(machine_.path(), "etc/machine-id", kMachineId);
     }
   }
 
@@ -415,6 +430,39 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
        "2.6.0", "", "revocation 1: its \"value\" is missing"},
       {"a build the service does not have", [] {}, "9.9", "", "Unknown build", false,
        "Failed to get the build"},
+      // Not reaching the service names the setting to check and the address.
+      {"a service that does not answer",
+       [] { ::setenv("VENDRA_SERVICE_URL", "https://127.0.0.1:1/", 1); }, "2.5.1", "",
+       "curl error 7: ", false, "Failed to get the build"},
+      {"a CA that did not issue the service's certificate",
+       [&] { ::setenv("VENDRA_CA_FILE", pki_.Sub("unknown-ca.pem").c_str(), 1); }, "2.5.1", "",
+       "the CA file " + pki_.Sub("unknown-ca.pem") + " (named by VENDRA_CA_FILE)", false,
+       "Failed to get the build"},
+      {"a CA file that is not there",
+       [&] { ::setenv("VENDRA_CA_FILE", folder_.Sub("no-such-ca.pem").c_str(), 1); }, "2.5.1", "",
+       "VENDRA_CA_FILE names is missing or cannot be read: check VENDRA_CA_FILE (the service "
+       "address is " + service_->url() + ")",
+       false, "Failed to get the build"},
+      {"a device the service no longer authorises",
+       [&] {
+         ASSERT_TRUE(service_->Script(
+             "vclient/build",
+             R"([{"status":403,"body":"{\"error\":\"device auth required\"}"}])"));
+       },
+       "2.5.1", "", "device auth required", false, "Failed to get the build"},
+      {"an unattended run on a device not authorised",
+       [&] {
+         std::string text = ReadFile(SessionFile());
+         const size_t token = text.find("\"local_token\"");
+         ASSERT_NE(token, std::string::npos) << text;
+         text.replace(token, 13, "\"no_token\"");
+         WriteTextFile(SessionFile(), text);
+       },
+       "2.5.1", "--non-interactive", "Sign in on this machine first", false,
+       "Device authorization needs a person"},
+      {"a machine without an identifier", [&] { fs::remove(machine_.Sub("etc/machine-id")); },
+       "2.5.1", "", machine_.Sub("etc/machine-id") + ", which is missing", false,
+       "This device cannot be authorised"},
   }, "2.5.1");
 
   // A good newer release still installs over it.

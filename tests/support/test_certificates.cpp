@@ -10,7 +10,7 @@ bool Run(const std::string& command) { return RunShell(command + " >/dev/null 2>
 
 }  // namespace
 
-TestCertificates::TestCertificates()
+TestCertificates::TestCertificates(const std::string& names)
     : caFile_(folder_.Sub("ca.pem")),
       certFile_(folder_.Sub("server.pem")),
       keyFile_(folder_.Sub("server.key")) {
@@ -19,7 +19,7 @@ TestCertificates::TestCertificates()
                 "basicConstraints=CA:FALSE\n"
                 "keyUsage=digitalSignature,keyEncipherment\n"
                 "extendedKeyUsage=serverAuth\n"
-                "subjectAltName=DNS:localhost,IP:127.0.0.1,IP:::1\n");
+                "subjectAltName=" + names + "\n");
   ok_ = Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
             " -keyout " + dir + "/ca.key -out " + dir + "/ca.pem -days 2"
             " -subj '/CN=Vendra Test CA'") &&

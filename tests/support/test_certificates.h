@@ -7,11 +7,12 @@
 namespace VendraTest {
 
 // A throw-away certificate authority and a server certificate it signed for
-// "localhost" (also 127.0.0.1 and ::1), made with the openssl command line.
-// The files live in a temporary folder removed with the holder.
+// "localhost" (also 127.0.0.1 and ::1) or the names given (openssl's
+// subjectAltName form), made with the openssl command line. The files live
+// in a temporary folder removed with the holder.
 class TestCertificates {
  public:
-  TestCertificates();
+  explicit TestCertificates(const std::string& names = "DNS:localhost,IP:127.0.0.1,IP:::1");
   TestCertificates(const TestCertificates&) = delete;
   TestCertificates& operator=(const TestCertificates&) = delete;
 

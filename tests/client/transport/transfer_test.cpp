@@ -6,10 +6,15 @@
 #include <unistd.h>
 #endif
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "client/service_address.h"
 #include "common/text/utf.h"
 #include "client/md5.h"
 #include "tests/support/environment.h"
+#include "tests/support/test_certificates.h"
 
 namespace VendraTest {
 namespace {
@@ -222,22 +227,62 @@ TEST_F(TransportTest, FieldsArriveInOrderAndIntact) {
   EXPECT_EQ(log[0]["fields"]["local_id"], "d\xC3\xA9vice \"1\"");
 }
 
-TEST_F(TransportTest, ConnectionRefused) {
-  ASSERT_EQ(service_->Stop(), 0);
-  const Outcome outcome = Request("vclient/t");
-  EXPECT_EQ(outcome.code, eVClientResult::TransferFailed);
-  EXPECT_EQ(outcome.error.rfind(u"curl error 7: ", 0), 0u);
-}
-
-TEST_F(TransportTest, UntrustedCertificateIsRefused) {
+// Each way of not reaching the service says, after libcurl's words, what to
+// check: the setting by name and the address the request went to.
+TEST_F(TransportTest, FailuresToReachTheServiceNameTheSettingAndTheAddress) {
+  struct Case {
+    const char* what;
+    std::function<void()> prepare;
+    int curlCode;
+    std::vector<std::string> says;  // besides the address
+  };
+  std::vector<Case> cases{
+      {"nothing listens", [] { SetEnvironment("VENDRA_SERVICE_URL", "https://127.0.0.1:1/"); },
+       7, {"Nothing answered at the service address https://127.0.0.1:1/", "VENDRA_SERVICE_URL",
+           "https_proxy"}},
+  };
 #ifdef _WIN32
-  GTEST_SKIP() << "Wine's TLS layer accepts any server certificate, so only a Windows or Linux "
-                  "machine can show the refusal";
+  // Wine's TLS layer accepts any server certificate, so only a Windows or
+  // Linux machine can show the refusals.
+#else
+  const std::string noFile = root_.Sub("no-such-ca.pem");
+  // Another authority, and a service whose certificate it made out for
+  // another name.
+  TestCertificates elsewhere("DNS:elsewhere.test");
+  ASSERT_TRUE(elsewhere.ok());
+  ServiceProcess misnamed(root_.path(),
+                          {false, false,
+                           {"--tls-cert", elsewhere.certFile(), "--tls-key", elsewhere.keyFile()}});
+  ASSERT_TRUE(misnamed.ok());
+  cases.insert(
+      cases.end(),
+      {{"no CA file, so only the system's", [] { SetEnvironment("VENDRA_CA_FILE", ""); }, 60,
+        {"does not trust", "VENDRA_CA_FILE is not set", "VENDRA_SERVICE_URL"}},
+       {"the CA file of another authority",
+        [&] { SetEnvironment("VENDRA_CA_FILE", elsewhere.caFile()); }, 60,
+        {"vouch", "VENDRA_CA_FILE", elsewhere.caFile()}},
+       {"a CA file that is not there", [&] { SetEnvironment("VENDRA_CA_FILE", noFile); }, 77,
+        {"The CA file " + noFile + " that VENDRA_CA_FILE names is missing or cannot be read"}},
+       {"a certificate for another name",
+        [&] {
+          SetEnvironment("VENDRA_SERVICE_URL", misnamed.url());
+          SetEnvironment("VENDRA_CA_FILE", elsewhere.caFile());
+        },
+        60, {"not made out for that host name", "VENDRA_SERVICE_URL"}}});
 #endif
-  SetEnvironment("VENDRA_CA_FILE", "");
-  const Outcome outcome = Request("vclient/t");
-  EXPECT_EQ(outcome.code, eVClientResult::TransferFailed);
-  EXPECT_EQ(outcome.error.rfind(u"curl error 60: ", 0), 0u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetEnvironment("VENDRA_SERVICE_URL", service_->url());
+    SetEnvironment("VENDRA_CA_FILE", service_->caFile());
+    c.prepare();
+    const std::string address = VendraClient::ServiceBaseAddress();
+    const Outcome outcome = Request("vclient/t");
+    const std::string error = VendraText::Utf16ToUtf8(outcome.error);
+    EXPECT_EQ(outcome.code, eVClientResult::TransferFailed);
+    EXPECT_EQ(error.rfind("curl error " + std::to_string(c.curlCode) + ": ", 0), 0u) << error;
+    EXPECT_NE(error.find(address), std::string::npos) << error;
+    for (const std::string& part : c.says) EXPECT_NE(error.find(part), std::string::npos) << error;
+  }
   EXPECT_EQ(service_->CountRequests("vclient/t"), 0);
 }
 
