@@ -20,13 +20,14 @@ using VendraJSON::VSJObject;
 // take as an object; false with error when the member or an item is not
 // what it should be, or when take refuses one.
 template <typename Take>
-SignatureVerdict EachStatement(const VSJObject* signature, std::u16string_view list,
-                               std::u16string_view what, std::u16string& error, Take take) {
+SignatureVerdict EachStatement(const VSJObject* signature, std::u16string_view subject,
+                               std::u16string_view list, std::u16string_view what,
+                               std::u16string& error, Take take) {
   if (!signature->Has(list)) return SignatureVerdict::kValid;
   Vendra::RefPtr<VSJArray> statements;
   if (!signature->GetArray(list, statements.Receive())) {
-    error = VendraText::Format(u"The build's signature is malformed: its \"%s\" is not a list.",
-                               std::u16string(list));
+    error = VendraText::Format(u"The %s's signature is malformed: its \"%s\" is not a list.",
+                               std::u16string(subject), std::u16string(list));
     return SignatureVerdict::kMalformed;
   }
   for (size_t i = 0; i < statements->Count(); ++i) {
@@ -40,8 +41,9 @@ SignatureVerdict EachStatement(const VSJObject* signature, std::u16string_view l
       if (verdict == SignatureVerdict::kValid) continue;
     }
     if (verdict == SignatureVerdict::kMalformed)
-      error = VendraText::Format(u"The build's signature is malformed: %s %u: %s.",
-                                 std::u16string(what), static_cast<unsigned>(i + 1), problem);
+      error = VendraText::Format(u"The %s's signature is malformed: %s %u: %s.",
+                                 std::u16string(subject), std::u16string(what),
+                                 static_cast<unsigned>(i + 1), problem);
     return verdict;
   }
   return SignatureVerdict::kValid;
@@ -50,7 +52,8 @@ SignatureVerdict EachStatement(const VSJObject* signature, std::u16string_view l
 }  // namespace
 
 KeyTrust::KeyTrust(const std::vector<std::string>& pinnedKeys,
-                   const std::set<std::string>& revokedKeys) {
+                   const std::set<std::string>& revokedKeys, std::u16string_view subject)
+    : subject_(subject) {
   for (const std::string& key : pinnedKeys) keys_.push_back({key, KeyId(key), ""});
   for (const std::string& id : revokedKeys)
     if (!IsPinned(id)) revoked_.insert(id);
@@ -71,7 +74,7 @@ SignatureVerdict KeyTrust::TakeRevocations(const VSJObject* signature,
                                            std::map<std::string, int64_t>& resets,
                                            std::u16string& error) {
   return EachStatement(
-      signature, u"revocations", u"revocation", error,
+      signature, subject_, u"revocations", u"revocation", error,
       [&](const VSJObject* statement, unsigned number, std::u16string& problem,
           std::u16string& refusal) {
         std::string revokedKey, signedBy, value, message;
@@ -115,7 +118,7 @@ SignatureVerdict KeyTrust::TakeRevocations(const VSJObject* signature,
 
 SignatureVerdict KeyTrust::FollowChain(const VSJObject* signature, std::u16string& error) {
   return EachStatement(
-      signature, u"key_chain", u"key chain statement", error,
+      signature, subject_, u"key_chain", u"key chain statement", error,
       [&](const VSJObject* statement, unsigned number, std::u16string& problem,
           std::u16string& refusal) {
         std::string newKey, signedBy, value, message;
@@ -158,15 +161,15 @@ const std::string* KeyTrust::SigningKey(const std::string& keyId,
                                         std::vector<std::string>& vouchers,
                                         SignatureVerdict& verdict, std::u16string& error) const {
   if (revoked_.count(keyId)) {
-    error = VendraText::Format(u"The build is signed by key %hs, which its publisher revoked.",
-                               keyId);
+    error = VendraText::Format(u"The %s is signed by key %hs, which its publisher revoked.",
+                               subject_, keyId);
     verdict = SignatureVerdict::kRevokedKey;
     return nullptr;
   }
   const Known* key = Find(keyId);
   if (!key) {
     error = VendraText::Format(
-        u"The build is signed by key %hs, which is not a trusted publisher key.", keyId);
+        u"The %s is signed by key %hs, which is not a trusted publisher key.", subject_, keyId);
     verdict = SignatureVerdict::kUnknownKey;
     return nullptr;
   }

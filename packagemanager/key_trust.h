@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "packagemanager/release_signature.h"
@@ -23,8 +24,10 @@ namespace VendraBuild {
 // and a leaked key must not be able to withdraw the keys that replace it.
 class KeyTrust {
  public:
-  // revokedKeys: the keys already known to be revoked (the install record's).
-  KeyTrust(const std::vector<std::string>& pinnedKeys, const std::set<std::string>& revokedKeys);
+  // revokedKeys: the keys already known to be revoked (the install record's);
+  // subject: what is signed, as the refusals name it ("build", "build list").
+  KeyTrust(const std::vector<std::string>& pinnedKeys, const std::set<std::string>& revokedKeys,
+           std::u16string_view subject);
 
   // Takes the revocations of the build's signature member ("revocations").
   // Any revocation that is malformed, not signed by a pinned key, signed by
@@ -55,6 +58,7 @@ class KeyTrust {
 
   std::vector<Known> keys_;
   std::set<std::string> revoked_;
+  std::u16string subject_;
 };
 
 }  // namespace VendraBuild

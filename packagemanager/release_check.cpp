@@ -128,7 +128,29 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
     }
     config.acceptUnsigned = type == VendraJSON::kTypeTrue;
   }
+  if (object->Has(u"build_lists")) {
+    Vendra::RefPtr<VSJObject> lists;
+    bool good = object->GetObject(u"build_lists", lists.Receive());
+    for (size_t i = 0; good && i < lists->Count(); ++i) {
+      Vendra::RefPtr<VendraJSON::VSJValue> name;
+      std::string text;
+      good = lists->HolderAt(i)->GetValue(name.Receive()) &&
+             name->GetType() == VendraJSON::kTypeString && name->ToStringA(text) &&
+             !text.empty();
+      if (good) config.buildLists[VendraText::Utf16ToUtf8(lists->KeyAt(i))] = text;
+    }
+    if (!good) {
+      error = u"The package manager's configuration " + path +
+              u" is wrong: \"build_lists\" must name each product's build list as a text.";
+      return false;
+    }
+  }
   return true;
+}
+
+std::string BuildListOf(const TrustConfig& config, const std::string& product) {
+  const auto named = config.buildLists.find(product);
+  return named == config.buildLists.end() ? product : named->second;
 }
 
 bool CheckRelease(const VSJObject* build, const TrustConfig& config,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -38,7 +39,27 @@ inline constexpr char kBuildSignaturePrefix[] = "vendra-release-signature-1\n";
 inline constexpr char kRotationSignaturePrefix[] = "vendra-key-rotation-1\n";
 inline constexpr char kRevocationSignaturePrefix[] = "vendra-key-revocation-1\n";
 
-// What the publisher vouches for, besides the build object's content.
+// A build list ("vclient/builds": {BRANCH: {"version": V}, ...}) carries the
+// same member under the same name, claiming "product" (the list's name, as
+// the service is asked for it) and "expires" besides who signed it; its
+// signature covers every branch and version the list names. No branch is
+// called like the member (the publisher tool refuses that name).
+inline constexpr char kBuildListSignaturePrefix[] = "vendra-build-list-1\n";
+
+// What a signature member is on: the prefix its signature covers, and how
+// the refusals name it ("The build list's signature is malformed", "The
+// build object does not match its signature").
+struct SignedSubject {
+  const char* prefix;
+  std::u16string_view name;
+  std::u16string_view content;
+};
+inline constexpr SignedSubject kSignedBuild{kBuildSignaturePrefix, u"build", u"build object"};
+inline constexpr SignedSubject kSignedBuildList{kBuildListSignaturePrefix, u"build list",
+                                                u"build list"};
+
+// What the publisher vouches for, besides the build object's content. A
+// build list's signature claims product and expires only.
 struct SignedRelease {
   std::string product;
   std::string branch;
@@ -64,6 +85,8 @@ std::string KeyId(std::string_view publicKey);
 // The bytes a signature covers: prefix + canonical text of object with the
 // member "value" left out (of object itself for a rotation statement, of
 // its signature member for a build).
+bool SignedObjectMessage(const VendraJSON::VSJObject* object, const SignedSubject& subject,
+                         std::string& message, std::u16string& error);
 bool BuildSigningMessage(const VendraJSON::VSJObject* build, std::string& message,
                          std::u16string& error);
 bool RotationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
@@ -90,6 +113,28 @@ SignatureVerdict VerifyBuildSignature(const VendraJSON::VSJObject* build,
                                       const std::vector<std::string>& pinnedKeys,
                                       const std::set<std::string>& revokedKeys,
                                       SignedRelease& release, std::u16string& error);
+
+// The check both come down to, for object's signature member as subject:
+// well-formed (readClaims reads what the member claims besides its
+// algorithm, key and value, and says what is wrong), revocations and key
+// chain sound, by a trusted key that is not revoked, over exactly object.
+// When valid, signer gets the key, its vouchers, the revoked keys and the
+// revocations' counters.
+using SignatureClaims =
+    std::function<bool(const VendraJSON::VSJObject* signature, std::u16string& what)>;
+SignatureVerdict VerifySignatureMember(const VendraJSON::VSJObject* object,
+                                       const SignedSubject& subject,
+                                       const std::vector<std::string>& pinnedKeys,
+                                       const std::set<std::string>& revokedKeys,
+                                       const SignatureClaims& readClaims, SignedRelease& signer,
+                                       std::u16string& error);
+
+// The build list's signature, as VerifyBuildSignature: list gets the
+// claimed product (the list's name) and expiry besides who signed.
+SignatureVerdict VerifyBuildListSignature(const VendraJSON::VSJObject* buildList,
+                                          const std::vector<std::string>& pinnedKeys,
+                                          const std::set<std::string>& revokedKeys,
+                                          SignedRelease& list, std::u16string& error);
 
 // A copy of object (sharing the members' values) without key.
 Vendra::RefPtr<VendraJSON::VSJObject> ObjectWithout(const VendraJSON::VSJObject* object,

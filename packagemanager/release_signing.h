@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "packagemanager/release_signature.h"
@@ -18,5 +19,11 @@ class PublisherKey;
 // signature member is replaced.
 bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
                const SignedRelease& release, std::u16string& error);
+
+// The same for a build list: the signature names the list (product, the
+// name the service is asked for) and its expiry, and covers every branch
+// and version the list names.
+bool SignBuildList(VendraJSON::VSJObject* buildList, const PublisherKey& key,
+                   const std::string& product, int64_t expires, std::u16string& error);
 
 }  // namespace VendraBuild

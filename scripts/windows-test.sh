@@ -110,11 +110,12 @@ tls="$service_root/tls"
 service="$linux_build/service/vendra-service"
 "$service" add-user --root "$service_root" --user downloader --password "download pw" >/dev/null
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
-# The build is signed with a throw-away publisher key, which the package
-# manager's configuration pins.
+# The build and its build list are signed with a throw-away publisher key,
+# which the package manager's configuration pins.
 catalogue="$linux_build/packagemanager/vendra-catalogue"
 public_key=$("$catalogue" keygen "$service_root/publisher.key" | sed -n 's/^public_key //p')
-printf '{"publisher_keys": ["%s"]}\n' "$public_key" > "$service_root/vendrabuild-config.json"
+printf '{"publisher_keys": ["%s"], "build_lists": {"tdy": "TDY-UPLINK"}}\n' "$public_key" \
+  > "$service_root/vendrabuild-config.json"
 "$repo/scripts/demo-product.sh" "$service_root/product" 1.2.3
 "$catalogue" publish --key "$service_root/publisher.key" --root "$service_root" --product tdy \
   --branch live --version 1.2.3 --build-list TDY-UPLINK "$service_root/product" >/dev/null

@@ -93,7 +93,7 @@ class InstallRunTest : public ::testing::Test {
     const std::string keyText = ReadFile(folder_.Sub("key.txt"));
     WriteTextFile(folder_.Sub("config.json"), R"({"publisher_keys": [")" +
                                                   keyText.substr(11, keyText.find('\n') - 11) +
-                                                  "\"]}");
+                                                  R"("], "build_lists": {"tdy": "TDY-UPLINK"}})");
     SetEnvironment("VENDRA_BUILD_CONFIG", folder_.Sub("config.json"));
     const std::string product = folder_.Sub("product");
     ASSERT_EQ(RunShell("bash " + ShellQuoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + ShellPath(product) +
@@ -185,9 +185,11 @@ TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManage
             0);
   EXPECT_EQ(ReadFile(folder_.Sub("ran")), "Tandory 2.5.1 is running\n");
 
-  // One sign-in of the session and one pass over the catalogue.
+  // One sign-in of the session and one pass over the catalogue; the build
+  // list twice: the installer reads the live version from it, and the
+  // package manager holds that version to the publisher's signed list.
   EXPECT_EQ(service_->CountRequests("vclient/login"), 1) << "only the stored session's";
-  EXPECT_EQ(service_->CountRequests("vclient/builds"), 1);
+  EXPECT_EQ(service_->CountRequests("vclient/builds"), 2);
   EXPECT_EQ(service_->CountRequests("vclient/build"), 1);
   EXPECT_EQ(service_->CountRequests("vclient/download"), 4);
 
