@@ -92,6 +92,8 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
   config = TrustConfig();
   const std::u16string path = TrustConfigPath();
   if (!VendraPlatform::FileExists(path)) return true;
+  // Filled apart, so that a configuration refused half-way grants nothing.
+  TrustConfig loaded;
   Vendra::RefPtr<VendraJSON::VSJValue> value;
   std::u16string parseError;
   if (!VendraJSON::LoadFile(path, value.Receive(), parseError) ||
@@ -109,7 +111,7 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
       good = keys->At(i)->GetValue(key.Receive()) &&
              key->GetType() == VendraJSON::kTypeString && key->ToStringA(text) &&
              Base64Decode(text, raw) && raw.size() == kEd25519PublicKeySize;
-      if (good) config.publisherKeys.push_back(raw);
+      if (good) loaded.publisherKeys.push_back(raw);
     }
     if (!good) {
       error = u"The package manager's configuration " + path +
@@ -126,7 +128,7 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
               u" is wrong: \"accept_unsigned_builds\" must be true or false.";
       return false;
     }
-    config.acceptUnsigned = type == VendraJSON::kTypeTrue;
+    loaded.acceptUnsigned = type == VendraJSON::kTypeTrue;
   }
   if (object->Has(u"build_lists")) {
     Vendra::RefPtr<VSJObject> lists;
@@ -137,7 +139,7 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
       good = lists->HolderAt(i)->GetValue(name.Receive()) &&
              name->GetType() == VendraJSON::kTypeString && name->ToStringA(text) &&
              !text.empty();
-      if (good) config.buildLists[VendraText::Utf16ToUtf8(lists->KeyAt(i))] = text;
+      if (good) loaded.buildLists[VendraText::Utf16ToUtf8(lists->KeyAt(i))] = text;
     }
     if (!good) {
       error = u"The package manager's configuration " + path +
@@ -145,6 +147,7 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
       return false;
     }
   }
+  config = loaded;
   return true;
 }
 

@@ -511,8 +511,20 @@ TEST_F(SignedReleaseTest, AFreshInstallIsHeldToTheLiveVersionOfThePublishersSign
        "The build list was refused"},
   }, "");
 
-  // The genuine list's live version installs; an older one only on purpose.
+  // The publisher's schedule signs the list again before it expires; its
+  // live version installs, an older one only on purpose.
   std::string output;
+  ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " sign-list --root " +
+                         Quoted(serviceRoot_.path()) + " --key " +
+                         Quoted(keys_.Sub("publisher")) + " --expires-days 2",
+                     &output),
+            0)
+      << output;
+  Vendra::RefPtr<VSJObject> signature;
+  int64_t expires = 0;
+  ASSERT_TRUE(LoadObject(BuildListJson())->GetObject(u"release_signature", signature.Receive()) &&
+              signature->GetInteger(u"expires", expires));
+  EXPECT_NEAR(static_cast<double>(expires), static_cast<double>(now + 2 * 86400), 600.0);
   ASSERT_EQ(Install("2.5.1", output), 0) << output;
   EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson("2.5.1")), 0u);
   fs::remove_all(installFolder_);
