@@ -22,7 +22,6 @@
 #include "packagemanager/code_signing.h"
 #include "packagemanager/display_units.h"
 #include "packagemanager/key_revocation.h"
-#include "packagemanager/live_version_check.h"
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"

@@ -12,13 +12,6 @@ namespace VendraBuild {
 
 struct TrustConfig;
 
-// The build list's default lifetime as the publisher signs it. Whoever
-// serves the list can hand out any copy that has not expired, and so point
-// a fresh install at the version that copy named live: the lifetime bounds
-// how stale that version can be. The publisher signs the list again on a
-// schedule (daily, say); a week leaves room for a run that failed.
-inline constexpr int64_t kBuildListLifetimeDays = 7;
-
 // What is to be installed, checked against the product's build list.
 struct LiveVersionRequest {
   std::string list;  // the build list's name (BuildListOf)

@@ -20,6 +20,13 @@ class PublisherKey;
 bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
                const SignedRelease& release, std::u16string& error);
 
+// The build list's default lifetime as the publisher signs it. Whoever
+// serves the list can hand out any copy that has not expired, and so point
+// a fresh install at the version that copy named live: the lifetime bounds
+// how stale that version can be. The publisher signs the list again on a
+// schedule (daily, say); a week leaves room for a run that failed.
+inline constexpr int64_t kBuildListLifetimeDays = 7;
+
 // The same for a build list: the signature names the list (product, the
 // name the service is asked for) and its expiry, and covers every branch
 // and version the list names.
