@@ -2,6 +2,8 @@
 # toolchain-mingw64.cmake), none of which Debian packages for Windows:
 #  - libcurl, static with Schannel TLS, built by scripts/build-curl-windows.sh
 #    into a cache outside the work tree; VENDRA_CURL_MINGW_PREFIX names it;
+#  - libsodium, static, built the same way by scripts/build-libsodium-windows.sh;
+#    VENDRA_SODIUM_MINGW_PREFIX names it;
 #  - GoogleTest, built here from Debian's source copy in /usr/src/googletest.
 
 set(VENDRA_CURL_MINGW_PREFIX "/var/cache/vendra/curl-mingw-current" CACHE PATH
@@ -20,6 +22,21 @@ set_target_properties(CURL::libcurl PROPERTIES
   INTERFACE_COMPILE_DEFINITIONS CURL_STATICLIB
   INTERFACE_LINK_LIBRARIES "ZLIB::ZLIB;bcrypt;advapi32;crypt32;ws2_32")
 set(CURL_FOUND TRUE)
+
+set(VENDRA_SODIUM_MINGW_PREFIX "/var/cache/vendra/libsodium-mingw-current" CACHE PATH
+  "Install prefix of the static Windows libsodium (scripts/build-libsodium-windows.sh prints it)")
+find_library(VENDRA_SODIUM_MINGW_LIBRARY NAMES libsodium.a
+  PATHS ${VENDRA_SODIUM_MINGW_PREFIX}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT VENDRA_SODIUM_MINGW_LIBRARY OR NOT EXISTS ${VENDRA_SODIUM_MINGW_PREFIX}/include/sodium.h)
+  message(FATAL_ERROR "No static Windows libsodium in ${VENDRA_SODIUM_MINGW_PREFIX}: "
+    "run scripts/build-libsodium-windows.sh and pass its answer as -DVENDRA_SODIUM_MINGW_PREFIX=")
+endif()
+add_library(Sodium::Sodium STATIC IMPORTED GLOBAL)
+set_target_properties(Sodium::Sodium PROPERTIES
+  IMPORTED_LOCATION ${VENDRA_SODIUM_MINGW_LIBRARY}
+  INTERFACE_INCLUDE_DIRECTORIES ${VENDRA_SODIUM_MINGW_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC
+  INTERFACE_LINK_LIBRARIES advapi32)
 
 if(VENDRA_BUILD_TESTS AND NOT TARGET GTest::gtest)
   set(VENDRA_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows build")

@@ -103,6 +103,13 @@ eVClientResult PackageManagerInstallation::EnsurePackageManager(std::u16string& 
     error = u"GetUtilityManifest failed for VendraBuild";
     return eVClientResult::Failed;
   }
+  if (!check_) {
+    error = u"The package manager is not installed: nothing was given to check its manifest with";
+    return eVClientResult::InvalidArgument;
+  }
+  if (const eVClientResult checked = check_(manifest.get(), error);
+      checked != eVClientResult::Success)
+    return checked;
   std::u16string fileName;
   if (!programFile_.empty() &&
       (!manifest->GetString(u"filename", fileName) ||

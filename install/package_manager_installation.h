@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -15,14 +16,27 @@ namespace VendraClient {
 // once for the rest of the process.
 class PackageManagerInstallation {
  public:
-  PackageManagerInstallation(IVClient& client, IVBuildClient& buildClient)
-      : client_(client), buildClient_(buildClient) {}
+  // Whom the caller trusts for the package manager: the manifest's checks
+  // that the service cannot pass without the publisher (its signature).
+  // Called on every manifest before anything is compared, downloaded or
+  // expanded; a code other than Success, with its text, ends the
+  // installation there, so that the installed program stays as it was. The
+  // file's size and digest the manifest names are what the download and the
+  // expanded program are then checked against.
+  using ManifestCheck =
+      std::function<eVClientResult(const VendraJSON::VSJObject* manifest, std::u16string& error)>;
+
+  PackageManagerInstallation(IVClient& client, IVBuildClient& buildClient, ManifestCheck check)
+      : client_(client), buildClient_(buildClient), check_(std::move(check)) {}
   // The file name the caller will start from the utils folder: a manifest
   // naming another file is refused, so that the program started is the one
-  // that was checked. Empty (the default): any safe name.
-  PackageManagerInstallation(IVClient& client, IVBuildClient& buildClient,
+  // that was checked. Without it: any safe name.
+  PackageManagerInstallation(IVClient& client, IVBuildClient& buildClient, ManifestCheck check,
                              std::u16string programFile)
-      : client_(client), buildClient_(buildClient), programFile_(std::move(programFile)) {}
+      : client_(client),
+        buildClient_(buildClient),
+        check_(std::move(check)),
+        programFile_(std::move(programFile)) {}
 
   eVClientResult EnsurePackageManager(std::u16string& error);
   // 0 when the compressed file was current or has been downloaded. A job
@@ -33,6 +47,7 @@ class PackageManagerInstallation {
  private:
   IVClient& client_;
   IVBuildClient& buildClient_;
+  ManifestCheck check_;
   std::u16string programFile_;
   bool utilityReady_ = false;
 };

@@ -5,7 +5,10 @@
 #include "install/v_build_client.h"
 #include "installer/installer_driver.h"
 #include "installer/package_manager_step.h"
+#include "installer/pinned_publisher_key.h"
 #include "installer/product.h"
+#include "packagemanager/base64.h"
+#include "packagemanager/utility_signature.h"
 #include "platform/elevation.h"
 #include "platform/entry_point.h"
 #include "platform/launcher.h"
@@ -25,6 +28,21 @@ VendraClient::VBuildClient g_buildClient;
 // kept until normal exit like them.
 [[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
+// The package manager runs with the installer's rights and decides what
+// else is trusted: it is installed and started only when the publisher's
+// key this installer was built with signed its manifest, whose digest the
+// program is then held to.
+VendraClient::eVClientResult CheckPackageManagerManifest(const VendraJSON::VSJObject* manifest,
+                                                         std::u16string& error) {
+  std::string pinnedKey;
+  if (!VendraBuild::Base64Decode(VendraInstaller::kPinnedPublisherKey, pinnedKey) ||
+      !VendraBuild::CheckUtilitySignature(manifest, VendraInstaller::Product::kUtilityName,
+                                          u"The package manager's manifest", {pinnedKey},
+                                          VendraPlatform::NowUnixSeconds(), error))
+    return VendraClient::eVClientResult::VerifyFailed;
+  return VendraClient::eVClientResult::Success;
+}
+
 // The utility installation over the two process-wide clients.
 class PackageManagerStep final : public VendraInstaller::IPackageManagerStep {
  public:
@@ -34,7 +52,8 @@ class PackageManagerStep final : public VendraInstaller::IPackageManagerStep {
 
  private:
   VendraClient::PackageManagerInstallation installation_{
-      g_client, g_buildClient, VendraInstaller::Product::kPackageManagerFile};
+      g_client, g_buildClient, CheckPackageManagerManifest,
+      VendraInstaller::Product::kPackageManagerFile};
 };
 
 constexpr char16_t kCaption[] = u"Tandory Installer";

@@ -5,6 +5,7 @@
 // ones.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <map>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
+#include "packagemanager/utc_text.h"
 #include "json/array.h"
 #include "json/files.h"
 #include "json/object.h"
@@ -40,9 +42,12 @@ namespace {
 constexpr char kProgram[] = "vendra-catalogue";
 
 constexpr char kHelp[] =
-    "usage: vendra-catalogue publish --root ROOT --product P --branch B --version V\n"
-    "                                [--build-list NAME] [--replace] [SIGNING] FOLDER\n"
-    "       vendra-catalogue utility --root ROOT [--name NAME] FILE\n"
+    "usage: vendra-catalogue publish --root ROOT [--create] --product P --branch B --version V\n"
+    "                                [--build-list NAME] [--replace] (SIGNING | --unsigned)\n"
+    "                                FOLDER\n"
+    "       vendra-catalogue utility --root ROOT [--create] [--name NAME] [--version V]\n"
+    "                                (--key KEY_FILE [--counter N] [--expires-*]\n"
+    "                                 | --unsigned) FILE\n"
     "       vendra-catalogue list --root ROOT [--json]\n"
     "       vendra-catalogue keygen [--signed-by OLD_KEY_FILE] KEY_FILE\n"
     "       vendra-catalogue revoke --signed-by PINNED_KEY_FILE --key-id ID\n"
@@ -65,10 +70,17 @@ constexpr char kHelp[] =
     "          code-signing certificate and key every program (.exe)\n"
     "          gets a detached signature NAME.p7s in the build, or with\n"
     "          --code-sign-format authenticode is signed inside (osslsigncode).\n"
-    "utility   places FILE as the utility NAME (default \"vendrabuild\").\n"
+    "          Without --key it refuses, since every package manager refuses an\n"
+    "          unsigned build unless configured to accept them: --unsigned\n"
+    "          publishes one for such a configuration.\n"
+    "utility   places FILE as the utility NAME (default \"vendrabuild\"), its manifest\n"
+    "          signed with --key (version V, default the release counter; counter\n"
+    "          and expiry as for publish); installers refuse it --unsigned.\n"
     "list      shows the builds, build lists and utilities of ROOT.\n"
     "keygen    makes a publisher key (prints public_key and key_id); --signed-by\n"
     "          lets an older key vouch for it.\n"
+    "ROOT is an existing folder (a mistyped one is refused); --create, with\n"
+    "publish and utility, makes it when it does not exist yet.\n"
     "revoke    after a key leaked: the pinned key signs a revocation of the key ID\n"
     "          (and of every key it vouched for), which every build KEY_FILE signs\n"
     "          from then on carries; a release the revoked key signed then holds\n"
@@ -83,6 +95,23 @@ constexpr char kHelp[] =
 int Fail(const std::u16string& error) {
   std::fprintf(stderr, "%s: %s\n", kProgram, VendraText::ShownOnTerminalUtf8(error).c_str());
   return VendraCli::kExitFailure;
+}
+
+// The service root of the command line. It must exist: a mistyped one
+// would otherwise become a new root that no service reads. Only a command
+// that may make one (mayCreate) does so, when --create says it should.
+// False with code set when it cannot be used.
+bool ServiceRoot(const VendraCli::Arguments& args, bool mayCreate, std::u16string& root,
+                 int& code) {
+  if (args.Switch("create") && !mayCreate) {
+    code = VendraCli::UsageError(kProgram, "--create goes with publish and utility");
+    return false;
+  }
+  root = VendraText::Utf8ToUtf16(args.Get("root"));
+  if (args.Switch("create") || VendraPlatform::FolderExists(root)) return true;
+  code = Fail(u"there is no folder " + root + u" (the service root --root names): check the path" +
+              (mayCreate ? u", or give --create to make a new service root there" : u""));
+  return false;
 }
 
 constexpr int64_t kSecondsPerDay = 86400;
@@ -148,6 +177,28 @@ int64_t HighestCounter(const std::u16string& productFolder,
   return highest;
 }
 
+// The release counter (0 when --counter is not given) and the expiry of a
+// signature from --counter and --expires-days (default 90) or --expires-at.
+// False after printing a usage error (code set).
+bool ReadReleaseOptions(const VendraCli::Arguments& args, int64_t& counter, int64_t& expires,
+                        int& code) {
+  long long given = 0, days = 90, at = 0;
+  if ((args.Has("counter") && (!VendraCli::ParseCount(args.Get("counter"), given) ||
+                               given <= 0)) ||
+      (args.Has("expires-days") &&
+       (!VendraCli::ParseCount(args.Get("expires-days"), days) || days <= 0)) ||
+      (args.Has("expires-at") && !VendraCli::ParseCount(args.Get("expires-at"), at)) ||
+      (args.Has("expires-days") && args.Has("expires-at"))) {
+    code = VendraCli::UsageError(
+        kProgram, "--counter and --expires-days take a positive number, --expires-at Unix "
+                  "seconds, and only one of the two --expires-* is given");
+    return false;
+  }
+  counter = given;
+  expires = args.Has("expires-at") ? at : VendraPlatform::NowUnixSeconds() + days * kSecondsPerDay;
+  return true;
+}
+
 // Reads the signing options into request's hooks. False after printing a
 // usage error (code set) when they do not fit together.
 bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequest& request,
@@ -183,25 +234,28 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
   }
   const bool anyReleaseOption =
       args.Has("counter") || args.Has("expires-days") || args.Has("expires-at");
+  if (args.Has("key") && args.Switch("unsigned")) {
+    code = VendraCli::UsageError(kProgram, "--key and --unsigned exclude each other");
+    return false;
+  }
   if (!args.Has("key")) {
     if (anyReleaseOption) {
       code = VendraCli::UsageError(kProgram, "--counter and --expires-* need --key");
       return false;
     }
+    // An unsigned build is published only on purpose: no client installs it
+    // as it stands.
+    if (!args.Switch("unsigned")) {
+      code = VendraCli::UsageError(
+          kProgram, "publish needs --key KEY_FILE: every package manager refuses an unsigned "
+                    "build unless its configuration accepts unsigned builds; give --unsigned "
+                    "to publish one for such a configuration");
+      return false;
+    }
     return true;
   }
-  long long counter = 0, days = 90, at = 0;
-  if ((args.Has("counter") && (!VendraCli::ParseCount(args.Get("counter"), counter) ||
-                               counter <= 0)) ||
-      (args.Has("expires-days") &&
-       (!VendraCli::ParseCount(args.Get("expires-days"), days) || days <= 0)) ||
-      (args.Has("expires-at") && !VendraCli::ParseCount(args.Get("expires-at"), at)) ||
-      (args.Has("expires-days") && args.Has("expires-at"))) {
-    code = VendraCli::UsageError(
-        kProgram, "--counter and --expires-days take a positive number, --expires-at Unix "
-                  "seconds, and only one of the two --expires-* is given");
-    return false;
-  }
+  int64_t counter = 0, expires = 0;
+  if (!ReadReleaseOptions(args, counter, expires, code)) return false;
   std::u16string error;
   key.emplace();
   if (!key->Load(VendraText::Utf8ToUtf16(args.Get("key")), error)) {
@@ -212,7 +266,7 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
   release.product = request.product;
   release.branch = request.branch;
   release.version = request.version;
-  if (!args.Has("counter")) {
+  if (counter == 0) {
     const int64_t highest = HighestCounter(
         VendraPlatform::PathAppend(request.root,
                                    u"catalogue\\" + VendraText::Utf8ToUtf16(request.product)),
@@ -225,9 +279,7 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
     counter = highest + 1;
   }
   release.counter = counter;
-  release.expires = args.Has("expires-at")
-                        ? at
-                        : VendraPlatform::NowUnixSeconds() + days * kSecondsPerDay;
+  release.expires = expires;
   const VendraBuild::PublisherKey* signingKey = &*key;
   request.signBuild = [signingKey, release](VendraJSON::VSJObject* build,
                                             std::u16string& signError) {
@@ -258,7 +310,6 @@ int Publish(const VendraCli::Arguments& args) {
     if (!args.Has(needed))
       return VendraCli::UsageError(kProgram, std::string("publish needs --") + needed);
   VendraCatalogue::PublishRequest request;
-  request.root = VendraText::Utf8ToUtf16(args.Get("root"));
   request.product = args.Get("product");
   request.branch = args.Get("branch");
   request.version = args.Get("version");
@@ -270,7 +321,8 @@ int Publish(const VendraCli::Arguments& args) {
   if (!VendraCatalogue::CheckNames(request, error)) return Fail(error);
   std::optional<VendraBuild::PublisherKey> key;
   int code = 0;
-  if (!SetUpSigning(args, request, key, code)) return code;
+  if (!ServiceRoot(args, true, request.root, code) || !SetUpSigning(args, request, key, code))
+    return code;
   if (key) request.signList = BuildListSigner(*key, VendraBuild::kBuildListLifetimeDays);
   VendraCatalogue::PublishResult result;
   const auto progress = [](const std::u16string& name, uint64_t size) {
@@ -287,15 +339,76 @@ int Publish(const VendraCli::Arguments& args) {
   return VendraCli::kExitSuccess;
 }
 
+// The release counter of the utility's manifest in root as far as it counts
+// (see CountedCounter), 0 when there is none or it is not signed.
+int64_t UtilityCounter(const std::u16string& root, const std::string& name,
+                       const std::map<std::string, int64_t>& resets) {
+  Vendra::RefPtr<VendraJSON::VSJValue> manifest;
+  Vendra::RefPtr<VendraJSON::VSJObject> signature;
+  std::u16string ignored;
+  int64_t counter = 0;
+  if (VendraJSON::LoadFile(VendraPlatform::PathAppend(
+                               root, VendraText::Utf8ToUtf16("utilities\\" + name +
+                                                             "\\manifest.json")),
+                           manifest.Receive(), ignored) &&
+      manifest->GetType() == VendraJSON::kTypeObject &&
+      static_cast<VendraJSON::VSJObject*>(manifest.get())
+          ->GetObject(VendraBuild::kReleaseSignatureMember, signature.Receive()) &&
+      signature->GetInteger(u"counter", counter))
+    return CountedCounter(signature.get(), counter, resets);
+  return 0;
+}
+
+// Installers start the package manager only when the publisher signed its
+// manifest: without --key the tool refuses, unless told --unsigned (for a
+// service that only package managers configured so are to use).
 int Utility(const VendraCli::Arguments& args) {
   if (args.positional.size() != 2) return VendraCli::UsageError(kProgram, "utility takes one FILE");
   if (!args.Has("root")) return VendraCli::UsageError(kProgram, "utility needs --root");
+  const bool unsignedUtility = args.Switch("unsigned");
+  if (args.Has("key") == unsignedUtility)
+    return VendraCli::UsageError(kProgram, "utility needs either --key KEY_FILE or --unsigned "
+                                           "(installers refuse an unsigned package manager)");
+  if (unsignedUtility && (args.Has("counter") || args.Has("expires-days") ||
+                          args.Has("expires-at") || args.Has("version")))
+    return VendraCli::UsageError(kProgram, "--counter, --expires-* and --version need --key");
   const std::string name = args.Get("name", "vendrabuild");
+  std::u16string root;
+  if (int code = 0; !ServiceRoot(args, true, root, code)) return code;
+  std::optional<VendraBuild::PublisherKey> key;
+  VendraBuild::SignedRelease release;
+  std::function<bool(VendraJSON::VSJObject*, std::u16string&)> sign;
   std::u16string error;
-  if (!VendraCatalogue::PublishUtility(VendraText::Utf8ToUtf16(args.Get("root")), name,
-                                       VendraText::Utf8ToUtf16(args.positional[1]), error))
+  if (!unsignedUtility) {
+    int code = 0;
+    if (!ReadReleaseOptions(args, release.counter, release.expires, code)) return code;
+    if (args.Has("version") && !VendraCatalogue::IsSafeCatalogueName(args.Get("version")))
+      return VendraCli::UsageError(kProgram, "--version is 1 to 64 letters, digits and . _ + -");
+    key.emplace();
+    if (!key->Load(VendraText::Utf8ToUtf16(args.Get("key")), error)) return Fail(error);
+    if (release.counter == 0) {
+      const int64_t highest = UtilityCounter(root, name, VendraBuild::RevocationResets(*key));
+      if (highest == std::numeric_limits<int64_t>::max())
+        return Fail(u"the utility's manifest has the highest release counter there is: give "
+                    u"--counter, and revoke the key that signed it if it leaked");
+      release.counter = highest + 1;
+    }
+    release.product = name;
+    release.version = args.Get("version", std::to_string(release.counter));
+    sign = [&](VendraJSON::VSJObject* manifest, std::u16string& signError) {
+      if (!VendraBuild::SignUtility(manifest, *key, release, signError)) return false;
+      std::printf("signed with key %s: version %s, release counter %lld, expires %s\n",
+                  key->keyId().c_str(), release.version.c_str(),
+                  static_cast<long long>(release.counter),
+                  VendraBuild::UtcText(release.expires).c_str());
+      return true;
+    };
+  }
+  if (!VendraCatalogue::PublishUtility(root, name, VendraText::Utf8ToUtf16(args.positional[1]),
+                                       sign, error))
     return Fail(error);
-  std::printf("placed %s as the utility %s\n", args.positional[1].c_str(), name.c_str());
+  std::printf("placed %s as the utility %s%s\n", args.positional[1].c_str(), name.c_str(),
+              unsignedUtility ? ", unsigned" : "");
   return VendraCli::kExitSuccess;
 }
 
@@ -350,7 +463,8 @@ int SignList(const VendraCli::Arguments& args) {
   if (args.Has("expires-days") &&
       (!VendraCli::ParseCount(args.Get("expires-days"), days) || days <= 0))
     return VendraCli::UsageError(kProgram, "--expires-days takes a positive number");
-  const std::u16string root = VendraText::Utf8ToUtf16(args.Get("root"));
+  std::u16string root;
+  if (int code = 0; !ServiceRoot(args, false, root, code)) return code;
   const std::vector<std::string> lists =
       args.Has("build-list") ? std::vector<std::string>{args.Get("build-list")}
                              : VendraCatalogue::BuildListNames(root);
@@ -367,8 +481,10 @@ int SignList(const VendraCli::Arguments& args) {
 int List(const VendraCli::Arguments& args) {
   if (args.positional.size() != 1) return VendraCli::UsageError(kProgram, "list takes no words");
   if (!args.Has("root")) return VendraCli::UsageError(kProgram, "list needs --root");
+  std::u16string root;
+  if (int code = 0; !ServiceRoot(args, false, root, code)) return code;
   VendraCatalogue::Listing listing;
-  if (!VendraCatalogue::ReadListing(VendraText::Utf8ToUtf16(args.Get("root")), listing))
+  if (!VendraCatalogue::ReadListing(root, listing))
     return Fail(VendraText::Utf8ToUtf16("no catalogue in " + args.Get("root")));
   const std::string text = args.Switch("json") ? VendraCatalogue::ListingJson(listing)
                                                : VendraCatalogue::ListingText(listing);
@@ -390,6 +506,7 @@ int VendraMain(void*) {
                          {"name", true},
                          {"json", false},
                          {"replace", false},
+                         {"unsigned", false},
                          {"key", true},
                          {"counter", true},
                          {"expires-days", true},
@@ -399,7 +516,9 @@ int VendraMain(void*) {
                          {"code-sign-format", true},
                          {"signed-by", true},
                          {"key-id", true},
-                         {"reset-counter", true}},
+                         {"reset-counter", true},
+                         {"unsigned", false},
+                         {"create", false}},
                         args, reason))
     return VendraCli::UsageError(kProgram, reason);
   if (args.help) return VendraCli::PrintHelp(kHelp);

@@ -381,7 +381,10 @@ bool SignBuildListAgain(const std::u16string& root, const std::string& listName,
 }
 
 bool PublishUtility(const std::u16string& root, const std::string& name,
-                    const std::u16string& file, std::u16string& error) {
+                    const std::u16string& file,
+                    const std::function<bool(VSJObject* manifest, std::u16string& error)>&
+                        signManifest,
+                    std::u16string& error) {
   using VendraPlatform::PathAppend;
   if (!IsSafeCatalogueName(name)) {
     error = VendraText::Format(u"the utility name \"%hs\" is not allowed: use 1 to 64 letters, "
@@ -405,6 +408,7 @@ bool PublishUtility(const std::u16string& root, const std::string& name,
   manifest->SetStringA(u"file_sha256", packed.digest);
   manifest->SetInteger(u"compressed_file_size", static_cast<int64_t>(packed.compressedSize));
   manifest->SetStringA(u"compressed_file_sha256", packed.compressedDigest);
+  if (signManifest && !signManifest(manifest.get(), error)) return false;
   return SaveJson(*manifest, PathAppend(folder, u"manifest.json"), error);
 }
 

@@ -87,8 +87,12 @@ bool SignBuildListAgain(const std::u16string& root, const std::string& listName,
                         const ListSigner& signList, std::u16string& error);
 
 // Places file as the utility name: utilities/NAME/FILENAME.z and its
-// manifest, the manifest last.
+// manifest, the manifest last. When signManifest is set, it signs the
+// finished manifest before it is written.
 bool PublishUtility(const std::u16string& root, const std::string& name,
-                    const std::u16string& file, std::u16string& error);
+                    const std::u16string& file,
+                    const std::function<bool(VendraJSON::VSJObject* manifest,
+                                             std::u16string& error)>& signManifest,
+                    std::u16string& error);
 
 }  // namespace VendraCatalogue

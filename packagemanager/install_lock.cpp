@@ -49,9 +49,11 @@ InstallLock::Result InstallLock::Acquire(uint32_t seconds,
   error = mutex_.Create(kMutexName);
   if (error != 0) return Result::Failed;
   auto result = mutex_.Wait(0);
-  if (result == VendraPlatform::NamedMutex::WaitResult::TimedOut) {
+  // Without a wait the caller gives up at once and names the holder itself:
+  // "waiting" would be untrue.
+  if (result == VendraPlatform::NamedMutex::WaitResult::TimedOut && seconds > 0) {
     if (waiting) waiting(Holder());
-    if (seconds > 0) result = mutex_.Wait(seconds * 1000);
+    result = mutex_.Wait(seconds * 1000);
   }
   if (!Held(result))
     return result == VendraPlatform::NamedMutex::WaitResult::TimedOut ? Result::TimedOut

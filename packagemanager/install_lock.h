@@ -20,9 +20,10 @@ class InstallLock {
   InstallLock(const InstallLock&) = delete;
   InstallLock& operator=(const InstallLock&) = delete;
 
-  // Takes the lock. When another process holds it, waiting is told that
-  // process's id (0 when unknown) once, and the lock is waited for up to
-  // seconds. error holds the system error number after Failed.
+  // Takes the lock. When another process holds it and seconds is not 0,
+  // waiting is told that process's id (0 when unknown) once, and the lock
+  // is waited for up to seconds; with 0 the answer is TimedOut at once.
+  // error holds the system error number after Failed.
   Result Acquire(uint32_t seconds, const std::function<void(uint32_t holder)>& waiting,
                  uint32_t& error);
 

@@ -26,7 +26,7 @@ SignatureVerdict EachStatement(const VSJObject* signature, std::u16string_view s
   if (!signature->Has(list)) return SignatureVerdict::kValid;
   Vendra::RefPtr<VSJArray> statements;
   if (!signature->GetArray(list, statements.Receive())) {
-    error = VendraText::Format(u"The %s's signature is malformed: its \"%s\" is not a list.",
+    error = VendraText::Format(u"%s's signature is malformed: its \"%s\" is not a list.",
                                std::u16string(subject), std::u16string(list));
     return SignatureVerdict::kMalformed;
   }
@@ -41,7 +41,7 @@ SignatureVerdict EachStatement(const VSJObject* signature, std::u16string_view s
       if (verdict == SignatureVerdict::kValid) continue;
     }
     if (verdict == SignatureVerdict::kMalformed)
-      error = VendraText::Format(u"The %s's signature is malformed: %s %u: %s.",
+      error = VendraText::Format(u"%s's signature is malformed: %s %u: %s.",
                                  std::u16string(subject), std::u16string(what),
                                  static_cast<unsigned>(i + 1), problem);
     return verdict;
@@ -161,15 +161,15 @@ const std::string* KeyTrust::SigningKey(const std::string& keyId,
                                         std::vector<std::string>& vouchers,
                                         SignatureVerdict& verdict, std::u16string& error) const {
   if (revoked_.count(keyId)) {
-    error = VendraText::Format(u"The %s is signed by key %hs, which its publisher revoked.",
-                               subject_, keyId);
+    error = VendraText::Format(u"%s is signed by key %hs, which its publisher revoked.", subject_,
+                               keyId);
     verdict = SignatureVerdict::kRevokedKey;
     return nullptr;
   }
   const Known* key = Find(keyId);
   if (!key) {
     error = VendraText::Format(
-        u"The %s is signed by key %hs, which is not a trusted publisher key.", subject_, keyId);
+        u"%s is signed by key %hs, which is not a trusted publisher key.", subject_, keyId);
     verdict = SignatureVerdict::kUnknownKey;
     return nullptr;
   }

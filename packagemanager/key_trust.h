@@ -25,7 +25,7 @@ namespace VendraBuild {
 class KeyTrust {
  public:
   // revokedKeys: the keys already known to be revoked (the install record's);
-  // subject: what is signed, as the refusals name it ("build", "build list").
+  // subject: the signed object as refusals name it ("The build").
   KeyTrust(const std::vector<std::string>& pinnedKeys, const std::set<std::string>& revokedKeys,
            std::u16string_view subject);
 
@@ -56,9 +56,9 @@ class KeyTrust {
   const Known* Find(const std::string& id) const;
   bool IsPinned(const std::string& id) const;
 
+  std::u16string subject_;
   std::vector<Known> keys_;
   std::set<std::string> revoked_;
-  std::u16string subject_;
 };
 
 }  // namespace VendraBuild

@@ -6,14 +6,15 @@
 #include "json/object.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signature.h"
+#include "packagemanager/utc_text.h"
 
 namespace VendraBuild {
 
 bool CheckLiveVersion(const VendraJSON::VSJObject* buildList, const TrustConfig& config,
                       const LiveVersionRequest& request, std::u16string& error) {
   SignedRelease signedList;
-  const SignatureVerdict verdict = VerifyBuildListSignature(buildList, config.publisherKeys,
-                                                            request.revokedKeys, signedList, error);
+  const SignatureVerdict verdict = VerifySignedObject(
+      buildList, kSignedBuildList, config.publisherKeys, request.revokedKeys, signedList, error);
   if (verdict == SignatureVerdict::kUnsigned && config.acceptUnsigned) return true;
   if (verdict == SignatureVerdict::kUnsigned) {
     error += u" Unsigned build lists are refused unless the package manager's configuration "

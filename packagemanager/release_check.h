@@ -66,7 +66,4 @@ bool CheckRelease(const VendraJSON::VSJObject* build, const TrustConfig& config,
 // their bytes; a version that continues where the other ends is higher.
 int CompareVersions(const std::string& a, const std::string& b);
 
-// "2026-12-08 06:16:43 UTC".
-std::string UtcText(int64_t unixSeconds);
-
 }  // namespace VendraBuild

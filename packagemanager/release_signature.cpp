@@ -16,11 +16,11 @@ namespace {
 using VendraJSON::VSJObject;
 using ObjectRef = Vendra::RefPtr<VSJObject>;
 
-bool SignedMessage(const char* prefix, const VSJObject* signedObject,
-                   std::u16string_view content, std::string& message, std::u16string& error) {
+bool SignedMessage(const char* prefix, const VSJObject* signedObject, std::string& message,
+                   std::u16string& error) {
   std::string canonical;
   if (!CanonicalJson(signedObject, canonical, error)) {
-    error = u"the " + std::u16string(content) + u" has no canonical form: " + error;
+    error = u"it has no canonical form: " + error;
     return false;
   }
   message = prefix + canonical;
@@ -49,49 +49,44 @@ std::string KeyId(std::string_view publicKey) {
   return HexEncode(std::string_view(reinterpret_cast<const char*>(digest), 16));
 }
 
-bool SignedObjectMessage(const VSJObject* object, const SignedSubject& subject,
-                         std::string& message, std::u16string& error) {
+bool SignedObjectMessage(const VSJObject* object, const SignedKind& kind, std::string& message,
+                         std::u16string& error) {
   ObjectRef signature;
   if (!object->GetObject(kReleaseSignatureMember, signature.Receive())) {
-    error = u"the " + std::u16string(subject.name) + u" has no signature member";
+    error = u"it has no signature member";
     return false;
   }
   ObjectRef covered = ObjectWithout(object, kReleaseSignatureMember);
   covered->Set(kReleaseSignatureMember, ObjectWithout(signature.get(), u"value").get());
-  return SignedMessage(subject.prefix, covered.get(), subject.content, message, error);
-}
-
-bool BuildSigningMessage(const VSJObject* build, std::string& message, std::u16string& error) {
-  return SignedObjectMessage(build, kSignedBuild, message, error);
+  return SignedMessage(kind.prefix, covered.get(), message, error);
 }
 
 bool RotationSigningMessage(const VSJObject* statement, std::string& message,
                             std::u16string& error) {
   return SignedMessage(kRotationSignaturePrefix, ObjectWithout(statement, u"value").get(),
-                       u"key rotation statement", message, error);
+                       message, error);
 }
 
 bool RevocationSigningMessage(const VSJObject* statement, std::string& message,
                               std::u16string& error) {
   return SignedMessage(kRevocationSignaturePrefix, ObjectWithout(statement, u"value").get(),
-                       u"key revocation", message, error);
+                       message, error);
 }
 
-SignatureVerdict VerifySignatureMember(const VSJObject* object, const SignedSubject& subject,
-                                       const std::vector<std::string>& pinnedKeys,
-                                       const std::set<std::string>& revokedKeys,
-                                       const SignatureClaims& readClaims, SignedRelease& signer,
-                                       std::u16string& error) {
-  const std::u16string name(subject.name);
+SignatureVerdict VerifySignedObject(const VSJObject* object, const SignedKind& kind,
+                                    const std::vector<std::string>& pinnedKeys,
+                                    const std::set<std::string>& revokedKeys,
+                                    SignedRelease& release, std::u16string& error) {
+  const std::u16string subject(kind.subject);
   if (!object->Has(kReleaseSignatureMember)) {
-    error = u"The " + name + u" is not signed by its publisher.";
+    error = subject + u" is not signed by its publisher.";
     return SignatureVerdict::kUnsigned;
   }
   ObjectRef signature;
   std::u16string what;
   std::string algorithm, signatureBytes, message;
-  std::string keyId;
-  const auto readMember = [&] {
+  SignedRelease claimed;
+  const auto readClaims = [&] {
     if (!object->GetObject(kReleaseSignatureMember, signature.Receive())) {
       what = u"it is not an object";
       return false;
@@ -101,72 +96,37 @@ SignatureVerdict VerifySignatureMember(const VSJObject* object, const SignedSubj
       what = VendraText::Format(u"its algorithm \"%hs\" is not ed25519", algorithm);
       return false;
     }
-    return StatementText(signature.get(), u"key_id", keyId, what) &&
-           readClaims(signature.get(), what) &&
+    return StatementText(signature.get(), u"key_id", claimed.keyId, what) &&
+           StatementText(signature.get(), u"product", claimed.product, what) &&
+           StatementInteger(signature.get(), u"expires", claimed.expires, what) &&
+           (!kind.claimsRelease ||
+            (StatementText(signature.get(), u"branch", claimed.branch, what) &&
+             StatementText(signature.get(), u"version", claimed.version, what) &&
+             StatementInteger(signature.get(), u"counter", claimed.counter, what))) &&
            StatementBytes(signature.get(), u"value", kEd25519SignatureSize, signatureBytes,
                           what) &&
-           SignedObjectMessage(object, subject, message, what);
+           SignedObjectMessage(object, kind, message, what);
   };
-  if (!readMember()) {
-    error = u"The " + name + u"'s signature is malformed: " + what + u".";
+  if (!readClaims()) {
+    error = subject + u"'s signature is malformed: " + what + u".";
     return SignatureVerdict::kMalformed;
   }
   // Revocations first: they are signed by pinned keys alone, and decide
   // which statements of the chain still vouch for anyone.
-  KeyTrust trust(pinnedKeys, revokedKeys, subject.name);
-  std::map<std::string, int64_t> resets;
-  SignatureVerdict verdict = trust.TakeRevocations(signature.get(), resets, error);
+  KeyTrust trust(pinnedKeys, revokedKeys, kind.subject);
+  SignatureVerdict verdict = trust.TakeRevocations(signature.get(), claimed.counterResets, error);
   if (verdict != SignatureVerdict::kValid) return verdict;
   verdict = trust.FollowChain(signature.get(), error);
   if (verdict != SignatureVerdict::kValid) return verdict;
-  std::vector<std::string> vouchers;
-  const std::string* key = trust.SigningKey(keyId, vouchers, verdict, error);
+  const std::string* key = trust.SigningKey(claimed.keyId, claimed.vouchers, verdict, error);
   if (!key) return verdict;
   if (!Ed25519Verify(*key, message, signatureBytes)) {
-    error = u"The " + std::u16string(subject.content) +
-            u" does not match its signature: it was changed after signing.";
+    error = subject + u" does not match its signature: it was changed after signing.";
     return SignatureVerdict::kBadSignature;
   }
-  signer.keyId = keyId;
-  signer.vouchers = vouchers;
-  signer.revokedKeys = trust.revoked();
-  signer.counterResets = resets;
+  claimed.revokedKeys = trust.revoked();
+  release = claimed;
   return SignatureVerdict::kValid;
-}
-
-SignatureVerdict VerifyBuildSignature(const VSJObject* build,
-                                      const std::vector<std::string>& pinnedKeys,
-                                      const std::set<std::string>& revokedKeys,
-                                      SignedRelease& release, std::u16string& error) {
-  SignedRelease claimed;
-  const SignatureVerdict verdict = VerifySignatureMember(
-      build, kSignedBuild, pinnedKeys, revokedKeys,
-      [&](const VSJObject* signature, std::u16string& what) {
-        return StatementText(signature, u"product", claimed.product, what) &&
-               StatementText(signature, u"branch", claimed.branch, what) &&
-               StatementText(signature, u"version", claimed.version, what) &&
-               StatementInteger(signature, u"expires", claimed.expires, what) &&
-               StatementInteger(signature, u"counter", claimed.counter, what);
-      },
-      claimed, error);
-  if (verdict == SignatureVerdict::kValid) release = claimed;
-  return verdict;
-}
-
-SignatureVerdict VerifyBuildListSignature(const VSJObject* buildList,
-                                          const std::vector<std::string>& pinnedKeys,
-                                          const std::set<std::string>& revokedKeys,
-                                          SignedRelease& list, std::u16string& error) {
-  SignedRelease claimed;
-  const SignatureVerdict verdict = VerifySignatureMember(
-      buildList, kSignedBuildList, pinnedKeys, revokedKeys,
-      [&](const VSJObject* signature, std::u16string& what) {
-        return StatementText(signature, u"product", claimed.product, what) &&
-               StatementInteger(signature, u"expires", claimed.expires, what);
-      },
-      claimed, error);
-  if (verdict == SignatureVerdict::kValid) list = claimed;
-  return verdict;
 }
 
 }  // namespace VendraBuild

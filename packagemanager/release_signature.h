@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -36,6 +35,7 @@ inline constexpr char16_t kReleaseSignatureMember[] = u"release_signature";
 // the revoked key, and every key it vouched for, signs nothing any more, and
 // a release one of them signed keeps no rollback floor above N.
 inline constexpr char kBuildSignaturePrefix[] = "vendra-release-signature-1\n";
+inline constexpr char kUtilitySignaturePrefix[] = "vendra-utility-signature-1\n";
 inline constexpr char kRotationSignaturePrefix[] = "vendra-key-rotation-1\n";
 inline constexpr char kRevocationSignaturePrefix[] = "vendra-key-revocation-1\n";
 
@@ -46,20 +46,22 @@ inline constexpr char kRevocationSignaturePrefix[] = "vendra-key-revocation-1\n"
 // called like the member (the publisher tool refuses that name).
 inline constexpr char kBuildListSignaturePrefix[] = "vendra-build-list-1\n";
 
-// What a signature member is on: the prefix its signature covers, and how
-// the refusals name it ("The build list's signature is malformed", "The
-// build object does not match its signature").
-struct SignedSubject {
+// What carries a release signature: a build object, a utility's manifest or
+// a build list, each with the same member. The prefix its signed text starts
+// with keeps one kind from ever being taken for another; refusals name the
+// object as subject does ("The build"). A release (a build, a utility)
+// claims its branch, version and counter besides product and expiry; a
+// build list claims product and expiry alone.
+struct SignedKind {
   const char* prefix;
-  std::u16string_view name;
-  std::u16string_view content;
+  std::u16string_view subject;
+  bool claimsRelease = true;
 };
-inline constexpr SignedSubject kSignedBuild{kBuildSignaturePrefix, u"build", u"build object"};
-inline constexpr SignedSubject kSignedBuildList{kBuildListSignaturePrefix, u"build list",
-                                                u"build list"};
+inline constexpr SignedKind kSignedBuild{kBuildSignaturePrefix, u"The build"};
+inline constexpr SignedKind kSignedBuildList{kBuildListSignaturePrefix, u"The build list",
+                                             false};
 
-// What the publisher vouches for, besides the build object's content. A
-// build list's signature claims product and expires only.
+// What the publisher vouches for, besides the signed object's content.
 struct SignedRelease {
   std::string product;
   std::string branch;
@@ -84,11 +86,9 @@ std::string KeyId(std::string_view publicKey);
 
 // The bytes a signature covers: prefix + canonical text of object with the
 // member "value" left out (of object itself for a rotation statement, of
-// its signature member for a build).
-bool SignedObjectMessage(const VendraJSON::VSJObject* object, const SignedSubject& subject,
+// its signature member for a build, a utility's manifest or a build list).
+bool SignedObjectMessage(const VendraJSON::VSJObject* object, const SignedKind& kind,
                          std::string& message, std::u16string& error);
-bool BuildSigningMessage(const VendraJSON::VSJObject* build, std::string& message,
-                         std::u16string& error);
 bool RotationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
                             std::u16string& error);
 bool RevocationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
@@ -105,36 +105,21 @@ enum class SignatureVerdict {
   kBadRevocation, // a revocation not signed by a pinned key other than the one it revokes
 };
 
-// Checks build's signature against the pinned raw public keys, the rotation
-// statements and revocations it carries and the key ids known to be revoked
-// already. release is filled when the verdict is kValid; error describes
-// every other verdict.
-SignatureVerdict VerifyBuildSignature(const VendraJSON::VSJObject* build,
-                                      const std::vector<std::string>& pinnedKeys,
-                                      const std::set<std::string>& revokedKeys,
-                                      SignedRelease& release, std::u16string& error);
-
-// The check both come down to, for object's signature member as subject:
-// well-formed (readClaims reads what the member claims besides its
-// algorithm, key and value, and says what is wrong), revocations and key
-// chain sound, by a trusted key that is not revoked, over exactly object.
-// When valid, signer gets the key, its vouchers, the revoked keys and the
-// revocations' counters.
-using SignatureClaims =
-    std::function<bool(const VendraJSON::VSJObject* signature, std::u16string& what)>;
-SignatureVerdict VerifySignatureMember(const VendraJSON::VSJObject* object,
-                                       const SignedSubject& subject,
-                                       const std::vector<std::string>& pinnedKeys,
-                                       const std::set<std::string>& revokedKeys,
-                                       const SignatureClaims& readClaims, SignedRelease& signer,
-                                       std::u16string& error);
-
-// The build list's signature, as VerifyBuildSignature: list gets the
-// claimed product (the list's name) and expiry besides who signed.
-SignatureVerdict VerifyBuildListSignature(const VendraJSON::VSJObject* buildList,
-                                          const std::vector<std::string>& pinnedKeys,
-                                          const std::set<std::string>& revokedKeys,
-                                          SignedRelease& list, std::u16string& error);
+// Checks the signature of object (of kind) against the pinned raw public
+// keys, the rotation statements and revocations it carries and the key ids
+// known to be revoked already. release is filled when the verdict is
+// kValid (of a kind that claims no release: all but branch, version and
+// counter); error describes every other verdict.
+SignatureVerdict VerifySignedObject(const VendraJSON::VSJObject* object, const SignedKind& kind,
+                                    const std::vector<std::string>& pinnedKeys,
+                                    const std::set<std::string>& revokedKeys,
+                                    SignedRelease& release, std::u16string& error);
+inline SignatureVerdict VerifyBuildSignature(const VendraJSON::VSJObject* build,
+                                             const std::vector<std::string>& pinnedKeys,
+                                             const std::set<std::string>& revokedKeys,
+                                             SignedRelease& release, std::u16string& error) {
+  return VerifySignedObject(build, kSignedBuild, pinnedKeys, revokedKeys, release, error);
+}
 
 // A copy of object (sharing the members' values) without key.
 Vendra::RefPtr<VendraJSON::VSJObject> ObjectWithout(const VendraJSON::VSJObject* object,

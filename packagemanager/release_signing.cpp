@@ -1,30 +1,27 @@
 #include "packagemanager/release_signing.h"
 
-#include "common/memory/ref_ptr.h"
 #include "json/array.h"
 #include "json/object.h"
 #include "packagemanager/base64.h"
 #include "packagemanager/publisher_key.h"
+#include "packagemanager/utility_signature.h"
 
 namespace VendraBuild {
+
 namespace {
 
-using ObjectRef = Vendra::RefPtr<VendraJSON::VSJObject>;
-
-// A signature member of key's, for the claims to be added to.
-ObjectRef NewSignature(const PublisherKey& key) {
-  auto signature = ObjectRef::Adopt(VendraJSON::VSJObject::Create());
+bool SignObject(VendraJSON::VSJObject* object, const SignedKind& kind, const PublisherKey& key,
+                const SignedRelease& release, std::u16string& error) {
+  auto signature = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
   signature->SetStringA(u"algorithm", "ed25519");
   signature->SetStringA(u"key_id", key.keyId());
-  return signature;
-}
-
-// signature holds what the member claims; it gets key's rotation chain and
-// revocations, becomes object's signature member and is signed with
-// everything else object holds.
-bool SignMember(VendraJSON::VSJObject* object, const SignedSubject& subject,
-                VendraJSON::VSJObject* signature, const PublisherKey& key,
-                std::u16string& error) {
+  signature->SetStringA(u"product", release.product);
+  if (kind.claimsRelease) {
+    signature->SetStringA(u"branch", release.branch);
+    signature->SetStringA(u"version", release.version);
+  }
+  signature->SetInteger(u"expires", release.expires);
+  if (kind.claimsRelease) signature->SetInteger(u"counter", release.counter);
   if (key.chain() && key.chain()->Count() != 0) {
     Vendra::RefPtr<VendraJSON::VSJValue> chain;
     key.chain()->Clone(chain.Receive());
@@ -35,11 +32,11 @@ bool SignMember(VendraJSON::VSJObject* object, const SignedSubject& subject,
     key.revocations()->Clone(revocations.Receive());
     signature->Set(u"revocations", revocations.get());
   }
-  object->Set(kReleaseSignatureMember, signature);
+  object->Set(kReleaseSignatureMember, signature.get());
   std::string message, value;
-  if (!SignedObjectMessage(object, subject, message, error)) return false;
+  if (!SignedObjectMessage(object, kind, message, error)) return false;
   if (!key.Sign(message, value)) {
-    error = u"cannot sign the " + std::u16string(subject.name) + u" with the publisher's key";
+    error = u"cannot sign with the publisher's key";
     return false;
   }
   signature->SetStringA(u"value", Base64Encode(value));
@@ -50,21 +47,22 @@ bool SignMember(VendraJSON::VSJObject* object, const SignedSubject& subject,
 
 bool SignBuild(VendraJSON::VSJObject* build, const PublisherKey& key,
                const SignedRelease& release, std::u16string& error) {
-  ObjectRef signature = NewSignature(key);
-  signature->SetStringA(u"product", release.product);
-  signature->SetStringA(u"branch", release.branch);
-  signature->SetStringA(u"version", release.version);
-  signature->SetInteger(u"expires", release.expires);
-  signature->SetInteger(u"counter", release.counter);
-  return SignMember(build, kSignedBuild, signature.get(), key, error);
+  return SignObject(build, kSignedBuild, key, release, error);
+}
+
+bool SignUtility(VendraJSON::VSJObject* manifest, const PublisherKey& key,
+                 const SignedRelease& release, std::u16string& error) {
+  SignedRelease utility = release;
+  utility.branch = kUtilityBranch;
+  return SignObject(manifest, kSignedUtility, key, utility, error);
 }
 
 bool SignBuildList(VendraJSON::VSJObject* buildList, const PublisherKey& key,
                    const std::string& product, int64_t expires, std::u16string& error) {
-  ObjectRef signature = NewSignature(key);
-  signature->SetStringA(u"product", product);
-  signature->SetInteger(u"expires", expires);
-  return SignMember(buildList, kSignedBuildList, signature.get(), key, error);
+  SignedRelease list;
+  list.product = product;
+  list.expires = expires;
+  return SignObject(buildList, kSignedBuildList, key, list, error);
 }
 
 }  // namespace VendraBuild

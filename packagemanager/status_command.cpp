@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/cli/arguments.h"
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/terminal_text.h"
@@ -13,8 +14,10 @@
 #include "packagemanager/download_cache.h"
 #include "packagemanager/install_record.h"
 #include "packagemanager/vendor_entries.h"
+#include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 
 namespace VendraBuild {
 namespace {
@@ -79,16 +82,29 @@ FolderStatus Look(Clients clients, const std::u16string& folder) {
   return status;
 }
 
+// The repair's command line as it can be pasted at the prompt: this
+// program by its own path, the key of the folder's uninstall entry (modify
+// only names the product by it, so without an entry the product's key
+// does), the folder from the root.
+std::string RepairCommand(const std::u16string& folder, const FolderStatus& s,
+                          std::u16string key) {
+  VendorEntry entry;
+  if (key.empty())
+    key = FindVendorEntry(folder, entry) ? entry.key : VendraText::Utf8ToUtf16(s.record.product);
+  using VendraPlatform::CommandPromptWord;
+  return VendraText::ShownOnTerminalUtf8(
+      CommandPromptWord(VendraPlatform::ModuleFileName()) + u" modify " +
+      CommandPromptWord(key) + u" " +
+      CommandPromptWord(VendraPlatform::AbsolutePath(folder)));
+}
+
 // One line for the folder; key names the uninstall entry when the folder
 // came from one.
 void PrintText(const std::u16string& folder, const FolderStatus& s,
                const std::u16string& key = u"") {
   const std::string shownFolder = VendraText::ShownOnTerminalUtf8(folder);
-  const std::string shownKey = VendraText::ShownOnTerminalUtf8(key);
-  const std::string where = key.empty() ? shownFolder : shownKey + " in " + shownFolder;
-  // The repair's command line, with what is known of it.
-  const std::string modify = "VendraBuild modify " +
-                             (key.empty() ? "KEY FOLDER" : shownKey + " \"" + shownFolder + "\"");
+  const std::string where =
+      key.empty() ? shownFolder : VendraText::ShownOnTerminalUtf8(key) + " in " + shownFolder;
   if (s.state == State::Empty) {
     std::printf("%s: nothing installed\n", where.c_str());
     return;
@@ -99,9 +115,10 @@ void PrintText(const std::u16string& folder, const FolderStatus& s,
               VendraText::ShownOnTerminal(s.record.version).c_str(), StateName(s.state));
   if (s.state == State::Incomplete && s.differing > 0)
     std::printf(" (%zu file(s) missing or changed; run %s to repair)", s.differing,
-                modify.c_str());
+                RepairCommand(folder, s, key).c_str());
   else if (s.state == State::Incomplete)
-    std::printf(" (the install did not finish; run %s to finish it)", modify.c_str());
+    std::printf(" (the install did not finish; run %s to finish it)",
+                RepairCommand(folder, s, key).c_str());
   if (s.state == State::Unknown)
     std::printf(" (%s)", VendraText::ShownOnTerminalUtf8(s.reason).c_str());
   std::printf("\n");
@@ -130,14 +147,19 @@ void PrintJson(const std::u16string& folder, const FolderStatus& s,
 }  // namespace
 
 int StatusCommand(Clients clients, const std::vector<std::u16string>& folders, bool json) {
-  int code = 0;
+  bool unknown = false, incomplete = false, empty = false;
   for (const std::u16string& folder : folders) {
     const FolderStatus status = Look(clients, folder);
-    if (status.state == State::Unknown) code = 1;
+    unknown = unknown || status.state == State::Unknown;
+    incomplete = incomplete || status.state == State::Incomplete;
+    empty = empty || status.state == State::Empty;
     json ? PrintJson(folder, status) : PrintText(folder, status);
   }
   std::fflush(stdout);
-  return code;
+  return unknown ? VendraCli::kExitFailure
+         : incomplete ? kExitIncomplete
+         : empty      ? kExitNothingInstalled
+                      : VendraCli::kExitSuccess;
 }
 
 int ListCommand(Clients clients, bool json) {

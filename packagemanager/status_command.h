@@ -7,11 +7,18 @@
 
 namespace VendraBuild {
 
+// The exit codes of status beyond the shared ones, so that a script can
+// tell a repair from an install.
+inline constexpr int kExitIncomplete = 5;
+inline constexpr int kExitNothingInstalled = 6;
+
 // Tells, for each folder, what is installed there (product, branch,
 // version) and whether it is complete: every file of the build kept in the
 // data folder present and unchanged. As text, or one JSON object per folder
-// with json. Answers 0 when every folder could be looked at (an empty folder
-// counts: it holds nothing), 1 otherwise.
+// with json. Answers 0 when every folder holds a complete install, else the
+// first that applies: 1 a folder could not be looked at, kExitIncomplete
+// one holds an install that did not finish or lost files,
+// kExitNothingInstalled one holds nothing.
 int StatusCommand(Clients clients, const std::vector<std::u16string>& folders, bool json);
 
 // The same for every folder the vendor's uninstall entries on this machine

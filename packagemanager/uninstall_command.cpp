@@ -8,6 +8,7 @@
 #include "packagemanager/install_record.h"
 #include "packagemanager/installed_files.h"
 #include "packagemanager/shown_name.h"
+#include "packagemanager/vendor_entries.h"
 #include "platform/files.h"
 #include "platform/new_file.h"
 #include "platform/paths.h"
@@ -28,14 +29,6 @@ constexpr const char16_t* kEntryValues[] = {
     u"URLInfoAbout",    u"URLUpdateInfo", u"Version",      u"VersionMajor",
     u"VersionMinor"};
 
-// A folder as text that two spellings of it share: the system's separator,
-// no trailing separator.
-std::u16string FolderKey(std::u16string_view folder) {
-  std::u16string key = VendraPlatform::WithOwnSeparators(folder);
-  while (key.size() > 1 && key.back() == VendraPlatform::kPathSeparator) key.pop_back();
-  return key;
-}
-
 // Removes the values of the entry key, but only when the entry names folder
 // as its install location: the same key may describe the product installed
 // in another folder, which this uninstall must leave registered.
@@ -48,7 +41,7 @@ void RemoveUninstallEntry(const std::u16string& key, const std::u16string& folde
     if (reading.OpenForReading(path, VendraPlatform::RegistryView::Default32) != 0) return;
     reading.QueryString(u"InstallLocation", location);
   }
-  if (FolderKey(location) != FolderKey(folder)) {
+  if (!SameFolder(location, folder)) {
     report.Say("  the uninstall entry " + VendraText::Utf16ToUtf8(key) + " belongs to " + ShownName(location) +
                " and stays");
     return;

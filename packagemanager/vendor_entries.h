@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace VendraBuild {
@@ -19,5 +20,14 @@ struct VendorEntry {
 // error of a list of entries that could not be read (none at all is no
 // error).
 uint32_t ListVendorEntries(std::vector<VendorEntry>& found);
+
+// True when a and b name the same folder however they are spelt: either
+// separator, a trailing separator or not, letter case where the system
+// ignores it.
+bool SameFolder(std::u16string_view a, std::u16string_view b);
+
+// The vendor's uninstall entry whose install location is folder (the first
+// by key); false when there is none or the entries cannot be read.
+bool FindVendorEntry(std::u16string_view folder, VendorEntry& found);
 
 }  // namespace VendraBuild

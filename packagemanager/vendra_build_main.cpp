@@ -19,6 +19,7 @@
 #include "packagemanager/progress_renderer.h"
 #include "packagemanager/sign_in_step.h"
 #include "packagemanager/status_command.h"
+#include "packagemanager/vendor_entries.h"
 #include "packagemanager/window_progress.h"
 #include "platform/console.h"
 #include "platform/entry_point.h"
@@ -55,7 +56,8 @@ constexpr char kHelp[] =
     "modify     repairs the install in FOLDER: what is missing or changed is put back.\n"
     "uninstall  removes what the install put into FOLDER and, when the uninstall\n"
     "           entry KEY names FOLDER, the entry. Nothing installed: nothing to do.\n"
-    "status     tells what is installed in each FOLDER and whether it is complete.\n"
+    "status     tells what is installed in each FOLDER and whether it is complete;\n"
+    "           an incomplete one with the command line that repairs it.\n"
     "list       the same for every folder the vendor's products are registered in\n"
     "           on this machine, with the uninstall entry's KEY.\n"
     "clean      removes from the download cache what no installed product needs\n"
@@ -74,7 +76,7 @@ constexpr char kHelp[] =
     "                     request paths and the failure with their times; never a\n"
     "                     password or a token; past 1 MiB it becomes FILE.1)\n"
     "  --wait SECONDS     how long to wait for another install, repair or uninstall\n"
-    "                     to finish (default 60; 0: do not wait)\n"
+    "                     to finish (default 60; 0: fail at once, naming its holder)\n"
     "  -h, --help         this text\n"
     "  --version          the program's version\n"
     "\n"
@@ -82,7 +84,10 @@ constexpr char kHelp[] =
     "--non-interactive; the stored session is used and renewed without a prompt.\n"
     "\n"
     "Exit codes: 0 success, 1 failure (the reason on standard error), 2 wrong\n"
-    "command line, 3 cancelled by the user, 4 another install is running.\n";
+    "command line, 3 cancelled by the user, 4 another install is running.\n"
+    "status: 0 every FOLDER holds a complete install, else the first that applies:\n"
+    "1 a FOLDER could not be looked at, 5 an install is incomplete (modify repairs\n"
+    "it), 6 a FOLDER holds nothing.\n";
 
 constexpr long long kDefaultWaitSeconds = 60;
 constexpr long long kLongestWaitSeconds = 7 * 24 * 3600;
@@ -172,14 +177,19 @@ int RunInstallOrModify(const VendraCli::Arguments& args, const std::vector<std::
   return VendraBuild::ModifyCommand(clients, words[1], words[2], listener, report, options);
 }
 
-// The window's caption: what is installed or repaired where.
+// The window's caption: what is installed or repaired, by the name the
+// system's list of programs shows for the folder (the product's or the
+// entry's key where no entry names it), with the version an install brings.
 std::u16string WindowCaption(const VendraCli::Arguments& args,
                              const std::vector<std::u16string>& words) {
-  if (args.positional[0] == "install")
-    return VendraText::Utf8ToUtf16("Installing " + args.positional[1] + " " +
-                                   args.positional[2] + " " + args.positional[3]) +
-           u" - Vendra Software";
-  return u"Repairing " + words[1] + u" - Vendra Software";
+  const bool install = args.positional[0] == "install";
+  VendraBuild::VendorEntry entry;
+  const std::u16string name =
+      VendraBuild::FindVendorEntry(words[install ? 4 : 2], entry) && !entry.name.empty()
+          ? entry.name
+          : words[1];
+  if (install) return u"Installing " + name + u" " + words[3] + u" - Vendra Software";
+  return u"Repairing " + name + u" - Vendra Software";
 }
 
 // Where a person watches (started from a window, or at a console without

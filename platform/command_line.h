@@ -19,4 +19,9 @@ std::vector<std::u16string> SplitCommandLine(std::u16string_view commandLine);
 // "path".
 std::u16string QuoteCommandLineArgument(std::u16string_view argument);
 
+// word as a person pastes it at this system's command prompt (the POSIX
+// shell; on Windows cmd, by the rules above): unchanged when nothing in it
+// is special there, else quoted so that the prompt gives it back whole.
+std::u16string CommandPromptWord(std::u16string_view word);
+
 }  // namespace VendraPlatform

@@ -1,9 +1,20 @@
 #!/usr/bin/env bash
 # The main job: the installer run against the service stand-in on loopback,
 # in a throw-away machine root, from an empty install folder.
+#
+#   scripts/demo.sh [--keep]
+#
+# Everything it makes lives in one temporary folder, removed when the demo
+# ends, however it ends; --keep (or VENDRA_DEMO_KEEP=1) leaves it to look at.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$(pwd)"
+keep="${VENDRA_DEMO_KEEP:-0}"
+case "${1:-}" in
+  --keep) keep=1 ;;
+  "") ;;
+  *) echo "usage: scripts/demo.sh [--keep]" >&2; exit 2 ;;
+esac
 
 ./scripts/install-deps.sh
 cmake --preset default >/dev/null
@@ -13,8 +24,22 @@ work="$(mktemp -d /tmp/tandory-demo-XXXXXX)"
 service_pid=""
 cleanup() {
   if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
+  if [ "$keep" = 1 ]; then
+    echo "kept the demo folder: $work"
+    return
+  fi
+  # The package manager the installer handed over to may still be finishing
+  # (its install lock's holder file goes with it): its files go after it.
+  local holder="$work/machine/ProgramData/Vendra Software/VendraBuild.lock"
+  for _ in $(seq 1 300); do
+    if [ ! -e "$holder" ]; then break; fi
+    sleep 0.2
+  done
+  rm -rf "$work"
+  echo "removed the demo folder $work (scripts/demo.sh --keep leaves it)"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 echo "demo folder: $work"
 
 # A throw-away certificate authority and a certificate for localhost.

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git clang ccache
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libssl-dev openssl curl libcurl4-openssl-dev
+  zlib1g-dev libssl-dev openssl curl libcurl4-openssl-dev libsodium-dev
   libcpp-httplib-dev nlohmann-json3-dev rapidjson-dev
   osslsigncode python3
 )

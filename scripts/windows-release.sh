@@ -7,7 +7,10 @@
 #
 # Without arguments it builds the windows-release preset (optimised for size,
 # no tests; configured when it is not yet) into build/windows-release and
-# writes the release into build/windows-release/release. With arguments it
+# writes the release into build/windows-release/release. That build's
+# installer trusts the publisher key VENDRA_PINNED_PUBLISHER_KEY names (the
+# publisher's Ed25519 public key in PEM): needed for the first configure,
+# and when given later the build is configured with it again. With arguments it
 # takes the programs of a finished Windows build (the test run passes its
 # own, so that what it tries is what it signs).
 #
@@ -30,10 +33,18 @@ esac
 if [ $# -eq 0 ]; then
   build="$repo/build/windows-release"
   out="$build/release"
-  if [ ! -f "$build/build.ninja" ]; then
+  pinned_key="${VENDRA_PINNED_PUBLISHER_KEY:-}"
+  if [ ! -f "$build/build.ninja" ] && [ -z "$pinned_key" ]; then
+    log "a release names the publisher key its installer trusts:" \
+      "VENDRA_PINNED_PUBLISHER_KEY=PUBLIC_KEY.pem scripts/windows-release.sh"
+    exit 2
+  fi
+  if [ ! -f "$build/build.ninja" ] || [ -n "$pinned_key" ]; then
     curl_prefix=$("$repo/scripts/build-curl-windows.sh" | tail -n 1)
+    sodium_prefix=$("$repo/scripts/build-libsodium-windows.sh" | tail -n 1)
     log "configuring the windows-release preset"
-    (cd "$repo" && cmake --preset windows-release -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix") >&2
+    (cd "$repo" && cmake --preset windows-release -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix" \
+      -DVENDRA_SODIUM_MINGW_PREFIX="$sodium_prefix" -DVENDRA_PINNED_PUBLISHER_KEY="$pinned_key") >&2
   fi
   log "building the windows-release preset"
   (cd "$repo" && cmake --build --preset windows-release) >&2

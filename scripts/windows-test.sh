@@ -37,20 +37,28 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 curl_prefix=$("$repo/scripts/build-curl-windows.sh" | tail -n 1)
+sodium_prefix=$("$repo/scripts/build-libsodium-windows.sh" | tail -n 1)
 
 # The service stand-in is a Linux program; the Windows programs reach it on
 # loopback as they would reach the vendor's service.
 log "building the service stand-in (Linux)"
 "$repo/scripts/install-deps.sh"
 linux_build="$repo/build/default"
-[ -f "$linux_build/build.ninja" ] || cmake --preset default -S "$repo" >/dev/null
+# The Linux build's throw-away publisher key, made when it is configured:
+# the Linux vendra-catalogue signs with it, the Windows installer is pinned
+# to it.
+publisher_key="$linux_build/throwaway-publisher-key/publisher.key"
+[ -f "$linux_build/build.ninja" ] && [ -f "$publisher_key" ] || cmake --preset default -S "$repo" >/dev/null
 cmake --build "$linux_build" --target vendra-service vendra-catalogue >/dev/null
 
 log "configuring and building"
 # The suites that talk to the service start the Linux build's program under
 # Wine, as the Linux suites start it.
 cmake --preset windows -S "$repo" -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix" \
-  -DVENDRA_LINUX_SERVICE="$linux_build/service/vendra-service" >/dev/null
+  -DVENDRA_SODIUM_MINGW_PREFIX="$sodium_prefix" \
+  -DVENDRA_LINUX_SERVICE="$linux_build/service/vendra-service" \
+  -DVENDRA_PINNED_PUBLISHER_KEY="$linux_build/throwaway-publisher-key/publisher.pub" \
+  -DVENDRA_TEST_PUBLISHER_KEY="$publisher_key" >/dev/null
 cmake --build "$build" -j2
 
 # The programs as released: stripped, debug information beside them, signed.
@@ -110,16 +118,18 @@ tls="$service_root/tls"
 service="$linux_build/service/vendra-service"
 "$service" add-user --root "$service_root" --user downloader --password "download pw" >/dev/null
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
-# The build and its build list are signed with a throw-away publisher key,
-# which the package manager's configuration pins.
+# The build, its build list and the package manager's manifest are signed
+# with the throw-away publisher key the installer is pinned to; the package
+# manager's configuration pins it too and names the build list of "tdy".
 catalogue="$linux_build/packagemanager/vendra-catalogue"
-public_key=$("$catalogue" keygen "$service_root/publisher.key" | sed -n 's/^public_key //p')
+public_key=$(openssl pkey -in "$publisher_key" -pubout -outform DER | tail -c 32 | base64)
 printf '{"publisher_keys": ["%s"], "build_lists": {"tdy": "TDY-UPLINK"}}\n' "$public_key" \
   > "$service_root/vendrabuild-config.json"
 "$repo/scripts/demo-product.sh" "$service_root/product" 1.2.3
-"$catalogue" publish --key "$service_root/publisher.key" --root "$service_root" --product tdy \
+"$catalogue" publish --key "$publisher_key" --root "$service_root" --product tdy \
   --branch live --version 1.2.3 --build-list TDY-UPLINK "$service_root/product" >/dev/null
-"$catalogue" utility --root "$service_root" "$release/VendraBuild.exe" >/dev/null
+"$catalogue" utility --key "$publisher_key" --root "$service_root" "$release/VendraBuild.exe" \
+  >/dev/null
 export VENDRA_BUILD_CONFIG
 VENDRA_BUILD_CONFIG=$(winepath -w "$service_root/vendrabuild-config.json" 2>/dev/null | tr -d '\r')
 "$service" serve --root "$service_root" --listen 127.0.0.1:0 --faults \

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <charconv>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 
@@ -29,7 +30,8 @@ const char kHelp[] =
     "\n"
     "serve     answers the client's requests from the service root DIR (an existing\n"
     "          folder) on HOST:PORT (port 0: a free one); prints \"listening URL\".\n"
-    "add-user  stores an account in DIR (made when missing).\n"
+    "add-user  stores an account in DIR; a DIR that does not exist yet is made\n"
+    "          as a new service root (and said so).\n"
     "\n"
     "Exit codes: 0 success (serve: stopped by SIGTERM or SIGINT), 1 failure (the\n"
     "reason on standard error), 2 wrong command line.\n";
@@ -131,6 +133,10 @@ int AddUser(const CommandLine& line) {
     auto key = VendraService::Base32Decode(secret);
     if (!key || key->empty()) return Usage("--totp-secret must be base32 text");
   }
+  // The first account makes a new root; saying so shows a mistyped --root
+  // here rather than as a service that does not know the account.
+  std::error_code ignored;
+  const bool newRoot = !std::filesystem::is_directory(line.Get("root"), ignored);
   VendraService::AccountStore accounts(line.Get("root"));
   VendraService::Account account;
   if (auto existing = accounts.Find(line.Get("user"))) account = *existing;
@@ -141,6 +147,7 @@ int AddUser(const CommandLine& line) {
     std::cerr << "vendra-service: cannot write the account into " << line.Get("root") << "\n";
     return 1;
   }
+  if (newRoot) std::cout << "made the new service root " << line.Get("root") << "\n";
   return 0;
 }
 

@@ -57,6 +57,8 @@ struct DialogTemplate {
   int pointSize;
   int width, height;
   std::span<const ControlTemplate> controls;
+  // With a minimise box: a window that stays up while long work runs.
+  bool minimizable;
 
   const ControlTemplate* Find(int id) const {
     for (const auto& c : controls)

@@ -68,17 +68,18 @@ constexpr ControlTemplate kCrashControls[] = {
 };
 
 constexpr DialogTemplate kLogin{LoginIds::kResource, u"Vendra Software", kShellFont, 8, 285, 86,
-                                kLoginControls};
+                                kLoginControls, false};
 constexpr DialogTemplate kDevice{DeviceIds::kResource,
                                  u"Vendra Software - New Device Authorization",
                                  kShellFont,
                                  8,
                                  309,
                                  145,
-                                 kDeviceControls};
+                                 kDeviceControls,
+                                 false};
 
 constexpr DialogTemplate kCrash{CrashIds::kResource, u"Vendra Software Crash Reporter", kShellFont,
-                                8, 490, 290, kCrashControls};
+                                8, 490, 290, kCrashControls, false};
 
 // The texts change as the work goes on: the amounts line has room for the
 // longest one ("100%  1023.9 MB of 1023.9 MB  1023.9 MB/s  59 min left"),
@@ -94,7 +95,7 @@ constexpr ControlTemplate kProgressControls[] = {
 };
 
 constexpr DialogTemplate kProgress{ProgressIds::kResource, u"Vendra Software", kShellFont, 8,
-                                   310, 68, kProgressControls};
+                                   310, 68, kProgressControls, true};
 
 constexpr const DialogTemplate* kAll[] = {&kLogin, &kCrash, &kDevice, &kProgress};
 

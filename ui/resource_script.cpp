@@ -90,7 +90,8 @@ std::string RenderResourceScript(std::span<const DialogTemplate* const> dialogs)
       "#pragma code_page(65001)\n";
   for (const DialogTemplate* d : dialogs) {
     out += VendraText::Format("\n%d DIALOGEX 0, 0, %d, %d\n", d->resourceId, d->width, d->height);
-    out += "STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU\n";
+    out += "STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU";
+    out += d->minimizable ? " | WS_MINIMIZEBOX\n" : "\n";
     out += "CAPTION " + ResourceString(d->caption) + "\n";
     out += VendraText::Format("FONT %d, ", d->pointSize) + ResourceString(d->fontName) +
            ", 0, 0, 0x1\n";

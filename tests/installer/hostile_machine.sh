@@ -228,7 +228,8 @@ said "$work/run2.log" 'leads outside' "2: the linked folder in the install folde
 
 
 # --- 3: a valid stream of another program for the utility and for a build file --------
-"$build/packagemanager/vendra-catalogue" utility --root "$work/evilroot" --name vendrabuild "$evil" >/dev/null
+mkdir -p "$work/evilroot"
+"$build/packagemanager/vendra-catalogue" utility --unsigned --root "$work/evilroot" --name vendrabuild "$evil" >/dev/null
 hex="$(od -An -v -tx1 "$work/evilroot/utilities/vendrabuild/VendraBuild.exe.z" | tr -d ' \n')"
 rm -f "$data/utils/VendraBuild.exe" "$data/utils/VendraBuild.exe.z"
 script_fault vclient/download "[{\"status\": 200, \"body_hex\": \"$hex\", \"content_type\": \"application/octet-stream\"}]"

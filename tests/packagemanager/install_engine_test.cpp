@@ -18,10 +18,13 @@
 #include "install/uninstall_entry.h"
 #include "install/v_build_client.h"
 #include "packagemanager/install_engine.h"
+#include "packagemanager/status_command.h"
+#include "platform/command_line.h"
 #include "tests/packagemanager/install_engine_fixture.h"
 #include "tests/support/file_time.h"
 #include "tests/support/published_build.h"
 #include "tests/support/sha256_hex.h"
+#include "tests/support/shell.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
 
@@ -575,8 +578,11 @@ TEST_F(InstallEngineTest, AStopBetweenFilesLeavesEveryFileWholeAndARerunFinishes
 
 // An update killed once it has begun to change the folder: status says the
 // folder holds an incomplete install of the new version, as text and as
-// JSON, and after a plain rerun that it is complete.
-TEST_F(InstallEngineTest, StatusAfterAKilledUpdateSaysIncompleteUntilARerun) {
+// JSON, by its exit code, with the command line that repairs it, which
+// works as pasted at the prompt, even for a folder whose name the prompt
+// would split and expand; then it is complete.
+TEST_F(InstallEngineTest, StatusAfterAKilledUpdateSaysIncompleteUntilItsRepair) {
+  folder_ = folders_.Sub("Tandory's $HOME");
   const Files one = VersionOne();
   const Files two = VersionTwo();
   Publish("1.0", one);
@@ -592,17 +598,34 @@ TEST_F(InstallEngineTest, StatusAfterAKilledUpdateSaysIncompleteUntilARerun) {
 
   const std::string text = Command({"status", folder_});
   EXPECT_NE(text.find("tdy live 2.0, incomplete"), std::string::npos) << text;
+  EXPECT_EQ(lastExit_, VendraBuild::kExitIncomplete);
   const auto json = nlohmann::json::parse(Command({"--json", "status", folder_}), nullptr,
                                           false);
   EXPECT_EQ(json.value("state", ""), "incomplete") << json.dump();
   EXPECT_EQ(json.value("version", ""), "2.0");
 
-  ASSERT_EQ(Run("2.0"), 0) << Log();
+  const size_t from = text.find("; run ");
+  const size_t to = text.rfind(" to ");
+  ASSERT_TRUE(from != std::string::npos && to != std::string::npos && from < to) << text;
+  const std::string repair = text.substr(from + 6, to - from - 6);
+  EXPECT_NE(repair.find(" modify tdy "), std::string::npos) << repair;
+#ifdef _WIN32
+  // The words the system's command-line rules give the program.
+  std::vector<std::string> words;
+  for (const std::u16string& word : VendraPlatform::SplitCommandLine(VendraText::Utf8ToUtf16(repair)))
+    words.push_back(VendraText::Utf16ToUtf8(word));
+  EXPECT_EQ(RunProgram(words, ProgramStreams(log_)), 0) << repair << "\n" << Log();
+#else
+  EXPECT_EQ(RunShell(repair + " >> " + ShellQuoted(log_) + " 2>&1"), 0) << repair << "\n" << Log();
+#endif
   const auto after = nlohmann::json::parse(Command({"--json", "status", folder_}), nullptr,
                                            false);
   EXPECT_EQ(after.value("state", ""), "complete") << after.dump();
   EXPECT_EQ(after.value("version", ""), "2.0");
   EXPECT_EQ(lastExit_, 0);
+  // Beside a folder that holds nothing the answer is that one's.
+  Command({"status", folder_, folders_.Sub("nothing here")});
+  EXPECT_EQ(lastExit_, VendraBuild::kExitNothingInstalled);
 }
 
 // list answers for the machine: each of the vendor's uninstall entries with
@@ -628,10 +651,12 @@ TEST_F(InstallEngineTest, ListTellsWhatTheVendorsEntriesHoldAcrossTheMachine) {
   EXPECT_EQ(text, "Elsewhere in " + nothing + ": nothing installed\nTandory in " + folder_ +
                       ": tdy live 1.0, complete\n");
   fs::remove(folder_ + "/data/more.bin");
-  EXPECT_NE(Command({"list"}).find("Tandory in " + folder_ +
-                                   ": tdy live 1.0, incomplete (1 file(s) missing or changed; run "
-                                   "VendraBuild modify Tandory \"" + folder_ + "\" to repair)"),
-            std::string::npos);
+  const std::string incomplete = Command({"list"});
+  EXPECT_NE(incomplete.find("Tandory in " + folder_ +
+                            ": tdy live 1.0, incomplete (1 file(s) missing or changed; run "),
+            std::string::npos)
+      << incomplete;
+  EXPECT_NE(incomplete.find(" modify Tandory "), std::string::npos) << incomplete;
   std::vector<nlohmann::json> objects;
   std::istringstream lines(Command({"--json", "list"}));
   for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));

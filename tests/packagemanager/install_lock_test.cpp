@@ -84,11 +84,17 @@ TEST_F(InstallLockTest, ASecondRunSaysWhomItWaitsForAndGivesUpOrGoesOn) {
     EXPECT_NE(said.find("--wait SECONDS"), std::string::npos);
     EXPECT_EQ(ReadTextFile(folder_.Sub("out")), "");
   }
+  // --wait 0 gives up at once, naming the holder, and never says it waits.
   ForgetOutput();
   EXPECT_EQ(RunProgram({VENDRA_BUILD_PROGRAM, "--wait", "0", "clean"},
                        {folder_.Sub("out"), folder_.Sub("err")}),
             4)
       << "clean takes the lock too";
+  const std::string atOnce = ReadTextFile(folder_.Sub("err"));
+  EXPECT_EQ(atOnce.find("waiting"), std::string::npos) << atOnce;
+  EXPECT_NE(atOnce.find("is held by process " + std::to_string(VendraPlatform::CurrentProcessId())),
+            std::string::npos)
+      << atOnce;
 
   // Waiting: it goes on as soon as the other install ends.
   int code = -1;

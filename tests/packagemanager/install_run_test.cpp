@@ -2,10 +2,12 @@
 // the service and the publisher's tools run as Linux programs through the
 // shell, the programs under test as this system's own processes.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -23,6 +25,7 @@
 #include "platform/registry.h"
 #include "tests/support/environment.h"
 #include "tests/support/program_run.h"
+#include "tests/support/publisher_key.h"
 #include "tests/support/service_process.h"
 #include "tests/support/shell.h"
 #include "tests/support/signed_in_session.h"
@@ -104,8 +107,11 @@ class InstallRunTest : public ::testing::Test {
                         " --product tdy --branch live --version 2.5.1 --build-list TDY-UPLINK " +
                         ShellPath(product) + " > /dev/null"),
               0);
-    ASSERT_EQ(Catalogue("utility --root " + ShellPath(serviceRoot_.path()) + " " +
-                        ShellPath(VENDRA_BUILD_PROGRAM) + " > /dev/null"),
+    // The installer starts the package manager only when the key it was
+    // built with signed its manifest.
+    ASSERT_EQ(Catalogue("utility --key " + ShellQuoted(PinnedPublisherKeyFile()) + " --root " +
+                        ShellPath(serviceRoot_.path()) + " " + ShellPath(VENDRA_BUILD_PROGRAM) +
+                        " > /dev/null"),
               0);
     std::string failure;
     ASSERT_TRUE(VendraTest::StartSignedInService(serviceRoot_.path(), {}, service_, session_,
@@ -226,6 +232,135 @@ TEST_F(InstallRunTest, TheEntrysModifyRepairsAndItsUninstallRemovesTheProductAnd
   EXPECT_EQ(EntryValue(u"UninstallString"), u"");
   EXPECT_EQ(EntryValue(u"DisplayName"), u"");
   EXPECT_FALSE(fs::exists(dataFolder_ + "/downloads/tdy")) << "the product's download cache";
+}
+
+// A service that does not hold the publisher's key serves a package manager
+// of its own, which the installer would start with its rights. The
+// installer refuses every manifest the key it was built with did not sign
+// for this utility, before anything is downloaded, and a program other than
+// the one signed; the package manager installed before stays byte for byte,
+// and nothing else is started. What the publisher signed is installed and
+// started.
+TEST_F(InstallRunTest, TheInstallerStartsOnlyAPackageManagerItsPinnedKeySigned) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a refusal waits in a message box under Wine; the runs above install and "
+                  "start the signed package manager there";
+#endif
+  ASSERT_EQ(RunInstaller(), 0);
+  ASSERT_TRUE(WaitForPackageManager("Installed tdy live 2.5.1")) << PackageManagerWords();
+  const std::string installed = dataFolder_ + "/utils/VendraBuild.exe";
+  const std::string genuine = ReadFile(VENDRA_BUILD_PROGRAM);
+  ASSERT_EQ(ReadFile(installed), genuine);
+
+  // Both programs say that they ran, and with which arguments.
+  const std::string ran = folder_.Sub("ran");
+  const auto program = [&](const std::string& who) {
+    fs::create_directories(folder_.Sub(who));
+    const std::string path = folder_.Sub(who + "/VendraBuild");
+    WriteTextFile(path, "#!/bin/sh\necho " + who + " \"$@\" > " + ShellQuoted(ran) + "\n");
+    return path;
+  };
+  const std::string substitute = program("substitute");
+  const std::string publishers = program("publisher");
+  const std::string otherKey = folder_.Sub("other.key");
+  ASSERT_EQ(
+      Catalogue("keygen " + ShellPath(otherKey) + " > " + ShellPath(folder_.Sub("other.txt"))), 0);
+  const std::string otherText = ReadFile(folder_.Sub("other.txt"));
+  const std::string otherId = otherText.substr(otherText.find("key_id ") + 7, 32);
+  const std::string pinned = "--key " + ShellQuoted(PinnedPublisherKeyFile());
+  const std::string utilities = serviceRoot_.path() + "/utilities/";
+  const auto publishInto = [&](const std::string& root, const std::string& options,
+                               const std::string& file) {
+    ASSERT_EQ(Catalogue("utility " + options + " --root " + ShellPath(root) + " " +
+                        ShellPath(file) + " > /dev/null"),
+              0);
+  };
+  const auto publish = [&](const std::string& options, const std::string& file) {
+    publishInto(serviceRoot_.path(), options, file);
+  };
+  // The substitute as a service would pack it, to put in place of what the
+  // publisher signed.
+  publishInto(folder_.Sub("packed"), "--unsigned", substitute);
+  const std::string packed = folder_.Sub("packed/utilities/vendrabuild/");
+  const std::string substitutePacked = ReadFile(packed + "VendraBuild.exe.z");
+  const nlohmann::json substituteManifest =
+      nlohmann::json::parse(ReadFile(packed + "manifest.json"));
+
+  const struct {
+    const char* what;
+    std::function<void()> serve;
+    std::string refusal;  // empty: installed and started
+  } rows[] = {
+      {"signed by another key", [&] { publish("--key " + ShellPath(otherKey), substitute); },
+       "The package manager's manifest is signed by key " + otherId +
+           ", which is not a trusted publisher key."},
+      {"unsigned",
+       [&] {
+         // The publisher's tool signs unless told not to.
+         EXPECT_EQ(Catalogue("utility --root " + ShellPath(serviceRoot_.path()) + " " +
+                             ShellPath(substitute) + " 2> /dev/null"),
+                   2);
+         publish("--unsigned", substitute);
+       },
+       "The package manager's manifest is not signed by its publisher."},
+      {"expired", [&] { publish(pinned + " --expires-at 1000000000", substitute); },
+       "The package manager's manifest's signature expired at 2001-09-09 01:46:40 UTC"},
+      {"the publisher's manifest of another utility",
+       [&] {
+         publish(pinned + " --name vendracrash", substitute);
+         for (const char* file : {"manifest.json", "VendraBuild.exe.z"})
+           fs::copy_file(utilities + "vendracrash/" + file, utilities + "vendrabuild/" + file,
+                         fs::copy_options::overwrite_existing);
+       },
+       "is signed for the utility \"vendracrash\""},
+      {"the publisher's manifest, changed to the substitute's digests",
+       [&] {
+         publish(pinned, publishers);
+         nlohmann::json changed =
+             nlohmann::json::parse(ReadFile(utilities + "vendrabuild/manifest.json"));
+         for (const char* member :
+              {"file_size", "file_sha256", "compressed_file_size", "compressed_file_sha256"})
+           changed[member] = substituteManifest[member];
+         WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/manifest.json",
+                          changed.dump());
+         WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/VendraBuild.exe.z",
+                          substitutePacked);
+       },
+       "The package manager's manifest does not match its signature"},
+      {"the publisher's manifest, served with the substitute's program",
+       [&] {
+         publish(pinned, publishers);
+         WriteServiceFile(serviceRoot_.path(), "utilities/vendrabuild/VendraBuild.exe.z",
+                          substitutePacked);
+       },
+       "Wrong download of " + installed + ".z"},
+      {"the publisher's", [&] { publish(pinned, publishers); }, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    row.serve();
+    fs::remove(ran);
+    fs::remove(NativePath(log_));
+    const int downloads = service_->CountRequests("vclient/download");
+    ASSERT_EQ(RunInstaller(), 0);
+    if (row.refusal.empty()) {
+      // It goes on alone after the hand-over.
+      for (int i = 0; i < 600 && ReadFile(ran).empty(); ++i) std::this_thread::sleep_for(100ms);
+      EXPECT_EQ(ReadFile(installed), ReadFile(publishers));
+      EXPECT_EQ(ReadFile(ran).rfind("publisher install tdy live 2.5.1 ", 0), 0u) << ReadFile(ran);
+      continue;
+    }
+    const std::string said = ReadFile(log_);
+    EXPECT_NE(said.find("Error Code -112\n"), std::string::npos) << said;
+    EXPECT_NE(said.find(row.refusal), std::string::npos) << said;
+    // (compared whole: a program's bytes are no message)
+    EXPECT_TRUE(ReadFile(installed) == genuine) << "the installed package manager was replaced";
+    EXPECT_FALSE(fs::exists(ran)) << ReadFile(ran);
+    // Only a manifest the pinned key signed leads to a download.
+    if (row.refusal.find("Wrong download") == std::string::npos) {
+      EXPECT_EQ(service_->CountRequests("vclient/download"), downloads);
+    }
+  }
 }
 
 // Any folder a release engineer publishes comes back byte for byte: nested

@@ -72,27 +72,51 @@ TEST(ProgramConventionsTest, HelpVersionAndUsageErrors) {
 }
 
 #ifdef VENDRA_SERVICE_PROGRAM
-// Failures that are not about the command line say what is wrong, on
-// standard error, with exit 1.
+// Failures say what is wrong, on standard error: exit 1, or 2 for what the
+// command line lacks. A mistyped service root is refused, never made, and
+// an unsigned build is published only on purpose.
 TEST(ProgramConventionsTest, FailuresNameTheirCause) {
   TempFolder folder;
+  const std::string mistyped = folder.Sub("mistyped");
+  const auto publish = [&](const std::string& root, const std::string& signing,
+                           const std::string& from) {
+    return std::vector<std::string>{VENDRA_CATALOGUE_PROGRAM, "publish", "--root", root,
+                                    "--product", "tdy", "--branch", "live", "--version", "1",
+                                    signing, from};
+  };
   const struct {
     std::vector<std::string> commandLine;
-    const char* said;
+    int code;
+    std::string said;
   } cases[] = {
       {{VENDRA_SERVICE_PROGRAM, "serve", "--root", folder.Sub("missing"), "--listen",
         "127.0.0.1:0"},
-       "does not exist"},
-      {{VENDRA_CATALOGUE_PROGRAM, "publish", "--root", folder.Sub("root"), "--product", "tdy",
-        "--branch", "live", "--version", "1", folder.Sub("missing")},
-       "does not exist"},
-      {{VENDRA_CATALOGUE_PROGRAM, "list", "--root", folder.Sub("missing")}, "no catalogue"},
+       1, "does not exist"},
+      {publish(folder.path(), "--unsigned", folder.Sub("missing")), 1, "does not exist"},
+      {publish(mistyped, "--unsigned", folder.path()), 1,
+       "there is no folder " + mistyped + " (the service root --root names): check the path, "
+       "or give --create"},
+      {publish(folder.path(), "--replace", folder.path()), 2,
+       "every package manager refuses an unsigned build"},
+      {{VENDRA_CATALOGUE_PROGRAM, "list", "--root", mistyped}, 1,
+       "there is no folder " + mistyped},
   };
   for (const auto& c : cases) {
     const Outcome run = RunCaptured(folder, c.commandLine);
-    EXPECT_EQ(run.code, 1) << c.commandLine[1];
+    EXPECT_EQ(run.code, c.code) << c.commandLine[1];
     EXPECT_NE(run.err.find(c.said), std::string::npos) << c.commandLine[1] << ": " << run.err;
   }
+  EXPECT_FALSE(std::filesystem::exists(mistyped));
+
+  // Asked for, a new root is made.
+  std::filesystem::create_directories(folder.Sub("build"));
+  WriteTextFile(folder.Sub("build/a.txt"), "a");
+  std::vector<std::string> create =
+      publish(folder.Sub("new root"), "--unsigned", folder.Sub("build"));
+  create.push_back("--create");
+  const Outcome made = RunCaptured(folder, create);
+  EXPECT_EQ(made.code, 0) << made.err;
+  EXPECT_TRUE(std::filesystem::exists(folder.Sub("new root/catalogue/tdy/live/1/build.json")));
 }
 #endif
 

@@ -20,12 +20,15 @@
 #include "json/parser.h"
 #include "packagemanager/base64.h"
 #include "packagemanager/canonical_json.h"
+#include "packagemanager/ed25519.h"
 #include "packagemanager/install_record.h"
 #include "packagemanager/key_revocation.h"
 #include "packagemanager/live_version_check.h"
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
+#include "packagemanager/utc_text.h"
+#include "packagemanager/utility_signature.h"
 #include "tests/support/environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
@@ -114,6 +117,45 @@ TEST(Base64Test, OnlyTheExactEncodingDecodes) {
   std::string ignored;
   for (const char* bad : {"Zm9vYh==", "Zm9=Yg==", "Zm9vYg=", "Zm9v Yg==", "Zg=a", "Z===", "Zm9v!g=="})
     EXPECT_FALSE(Base64Decode(bad, ignored)) << bad;
+}
+
+std::string FromHex(std::string_view hex) {
+  std::string bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  return bytes;
+}
+
+TEST(Ed25519Test, OnlyTheOneEncodingOfAGoodSignatureHolds) {
+  // The first test vector of RFC 8032 (an empty message).
+  const std::string key = FromHex("d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a");
+  const std::string signature = FromHex(
+      "e5564300c360ac729086e2cc806e828a84877f1eb8e5d974d873e065224901555fb8821590a33bacc61e3970"
+      "1cf9b46bd25bf5f0595bbe24655141438e7a100b");
+  EXPECT_TRUE(Ed25519Verify(key, "", signature));
+  // S raised by the group order: the same point, a second encoding.
+  std::string raisedS = signature;
+  const unsigned char order[32] = {0xed, 0xd3, 0xf5, 0x5c, 0x1a, 0x63, 0x12, 0x58, 0xd6, 0x9c, 0xf7,
+                                   0xa2, 0xde, 0xf9, 0xde, 0x14, 0, 0, 0, 0, 0, 0, 0, 0,
+                                   0, 0, 0, 0, 0, 0, 0, 0x10};
+  for (unsigned i = 0, carry = 0; i < 32; ++i, carry >>= 8) {
+    carry += static_cast<unsigned char>(raisedS[32 + i]) + order[i];
+    raisedS[32 + i] = static_cast<char>(carry & 0xff);
+  }
+  // The neutral point as key and as R with S = 0 holds for every message
+  // under a check that lets keys of small order through.
+  const std::string neutral = FromHex("01") + std::string(31, '\0');
+  const struct {
+    std::string key, message, signature;
+  } refused[] = {
+      {key, "x", signature},
+      {key, "", raisedS},
+      {key, "", signature.substr(0, 63)},
+      {key.substr(0, 31), "", signature},
+      {neutral, "any message", neutral + std::string(32, '\0')},
+  };
+  for (const auto& row : refused)
+    EXPECT_FALSE(Ed25519Verify(row.key, row.message, row.signature)) << &row - refused;
 }
 
 // Keys made once per test program, in a folder of their own.
@@ -268,6 +310,53 @@ TEST(ReleaseSignatureTest, ARotatedKeyIsAcceptedOnlyWhenATrustedKeyVouchedForIt)
             SignatureVerdict::kBrokenChain);
   EXPECT_NE(text.find("does not match its signature by key " + root.keyId()), std::string::npos)
       << text;
+}
+
+// The package manager's manifest carries a build's kind of signature under
+// its own prefix; the rest of its refusals are the install run test's table.
+TEST(ReleaseSignatureTest, AUtilityManifestIsHeldToAManifestSignatureThatTiesItsProgram) {
+  Keys& keys = Keys::Shared();
+  const PublisherKey& root = keys.Get("root");
+  const PublisherKey& rotated = keys.Make("utility signer", &root);
+  const std::string program =
+      R"("filename": "VendraBuild.exe", "file_size": 40, "file_sha256": ")" +
+      std::string(64, 'a') + R"(")";
+  const auto manifest = [](const PublisherKey& key, const std::string& members, int64_t expires,
+                           bool signedAsBuild) {
+    ObjectRef object = Parse(R"({"name": "vendrabuild", )" + members + "}");
+    const SignedRelease release{"vendrabuild", "utility", "3", expires, 5, ""};
+    std::u16string error;
+    EXPECT_TRUE(signedAsBuild ? SignBuild(object.get(), key, release, error)
+                              : SignUtility(object.get(), key, release, error));
+    return Reparsed(object.get());
+  };
+  const struct {
+    const char* what;
+    ObjectRef manifest;
+    const char* refusal;  // null: accepted
+  } cases[] = {
+      {"the publisher's", manifest(root, program, kNow + 1, false), nullptr},
+      {"by a key the pinned key vouched for", manifest(rotated, program, kNow + 1, false),
+       nullptr},
+      {"a build's signature over the same members", manifest(root, program, kNow + 1, true),
+       "does not match its signature"},
+      {"without the program's digest",
+       manifest(root, R"("filename": "VendraBuild.exe", "file_size": 40)", kNow + 1, false),
+       "names no size and SHA-256 of the program"},
+      {"expiring this second", manifest(root, program, kNow, false), "signature expired at"},
+  };
+  for (const auto& c : cases) {
+    std::u16string error;
+    const bool accepted = CheckUtilitySignature(c.manifest.get(), "vendrabuild", u"The manifest",
+                                                {root.publicKey()}, kNow, error);
+    const std::string text = VendraText::Utf16ToUtf8(error);
+    if (!c.refusal) {
+      EXPECT_TRUE(accepted) << c.what << ": " << text;
+    } else {
+      EXPECT_FALSE(accepted) << c.what;
+      EXPECT_NE(text.find(c.refusal), std::string::npos) << c.what << ": " << text;
+    }
+  }
 }
 
 TEST(KeygenTest, ThePrivateKeyIsItsOwnersAloneAndNeverReplaced) {

@@ -28,8 +28,8 @@
 #include "json/value_container.h"
 #include "packagemanager/key_revocation.h"
 #include "packagemanager/publisher_key.h"
-#include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
+#include "packagemanager/utc_text.h"
 #include "tests/support/service_process.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
@@ -163,7 +163,7 @@ class SignedReleaseTest : public ::testing::Test {
         RunShell(Quoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + Quoted(product) + " " + version) != 0)
       return -1;
     std::string command = Quoted(VENDRA_CATALOGUE_PROGRAM) + " publish --replace " + options;
-    if (!key.empty()) command += " --key " + Quoted(keys_.Sub(key));
+    command += " --key " + Quoted(keys_.Sub(key));
     if (!codeSigner.empty())
       command += " --code-sign-cert " + Quoted(pki_.Sub(codeSigner + ".pem")) +
                  " --code-sign-key " + Quoted(pki_.Sub(codeSigner + ".key"));

@@ -103,7 +103,8 @@ TEST(UtilityDownloadListener, OutlivesTheWaitingProcedure) {
   LateNoticeClient client;
   NothingDownloaded buildClient;
   auto manifest = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
-  VendraClient::PackageManagerInstallation installation(client, buildClient);
+  // Only the download runs here: no manifest is checked.
+  VendraClient::PackageManagerInstallation installation(client, buildClient, nullptr);
   std::u16string error;
   ASSERT_EQ(installation.DownloadUtility(manifest.get(), error), eVClientResult::Success);
   ASSERT_NE(client.lastJob, nullptr);

@@ -53,6 +53,13 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 bool Exists(const std::string& path) { return std::ifstream(path).good(); }
 
+// The transfers and the utils folder are what these cases are about: the
+// manifest is taken on the service's word. Whom the installer trusts for it
+// is the install run test's table.
+eVClientResult TakeTheServicesWord(const VendraJSON::VSJObject*, std::u16string&) {
+  return eVClientResult::Success;
+}
+
 // The service with a "vendrabuild" utility whose manifest describes the
 // bytes below, and the installer's two clients signed in through a stored
 // session.
@@ -73,8 +80,8 @@ class PackageManagerInstallationTest : public ::testing::Test {
     client_ = std::make_unique<VendraClient::VClient>();
     buildClient_ = std::make_unique<VendraClient::VBuildClient>();
     client_->LoadSession();
-    installation_ = std::make_unique<VendraClient::PackageManagerInstallation>(*client_,
-                                                                               *buildClient_);
+    installation_ = std::make_unique<VendraClient::PackageManagerInstallation>(
+        *client_, *buildClient_, TakeTheServicesWord);
   }
 
   void TearDown() override {
@@ -156,7 +163,7 @@ TEST_F(PackageManagerInstallationTest, ACurrentUtilityCostsOneManifestRequestAnd
   std::u16string error;
   ASSERT_EQ(Ensure(error), eVClientResult::Success);
   // A second run of the installer: a new process state.
-  VendraClient::PackageManagerInstallation again(*client_, *buildClient_);
+  VendraClient::PackageManagerInstallation again(*client_, *buildClient_, TakeTheServicesWord);
   ASSERT_EQ(again.EnsurePackageManager(error), eVClientResult::Success);
   EXPECT_EQ(service_->CountRequests("vclient/utility"), 2);
   EXPECT_EQ(service_->CountRequests("vclient/download"), 1);
@@ -169,7 +176,7 @@ TEST_F(PackageManagerInstallationTest, ACurrentDownloadIsExpandedWithoutBeingFet
     SCOPED_TRACE(damage.empty() ? "missing" : "same size, other content");
     if (damage.empty()) std::remove(Utils("VendraBuild.exe").c_str());
     else WriteFile(Utils("VendraBuild.exe"), damage);
-    VendraClient::PackageManagerInstallation again(*client_, *buildClient_);
+    VendraClient::PackageManagerInstallation again(*client_, *buildClient_, TakeTheServicesWord);
     ASSERT_EQ(again.EnsurePackageManager(error), eVClientResult::Success);
     EXPECT_EQ(ReadFile(Utils("VendraBuild.exe")), programBytes_);
   }
@@ -193,7 +200,7 @@ TEST_F(PackageManagerInstallationTest, AManifestWithoutADigestExpandsOnEveryRun)
   std::u16string error;
   ASSERT_EQ(Ensure(error), eVClientResult::Success);
   WriteFile(Utils("VendraBuild.exe"), "stale");
-  VendraClient::PackageManagerInstallation again(*client_, *buildClient_);
+  VendraClient::PackageManagerInstallation again(*client_, *buildClient_, TakeTheServicesWord);
   ASSERT_EQ(again.EnsurePackageManager(error), eVClientResult::Success);
   EXPECT_EQ(ReadFile(Utils("VendraBuild.exe")), programBytes_);
   EXPECT_EQ(service_->CountRequests("vclient/download"), 1);
@@ -342,7 +349,7 @@ TEST_F(PackageManagerInstallationTest, HostileRepliesAreBoundedAndPartialFilesTi
     error.clear();
     eVClientResult code = eVClientResult::Success;
     if (row.act == Act::Install) {
-      VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+      VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_, TakeTheServicesWord);
       code = fresh.EnsurePackageManager(error);
     } else {
       Vendra::RefPtr<VendraJSON::VSJObject> build, file;
@@ -466,7 +473,7 @@ TEST_F(UtilityTrustTest, AUtilsFolderSomeoneElseControlsIsMovedAsideAndRemade) {
                 }),
                 0);
     }
-    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_, TakeTheServicesWord);
     std::u16string error;
     ASSERT_EQ(fresh.EnsurePackageManager(error), eVClientResult::Success)
         << VendraText::Utf16ToUtf8(error);
@@ -493,7 +500,7 @@ TEST_F(UtilityTrustTest, LinksInTheUtilsFolderAreReplacedNeverWrittenThrough) {
     WriteFile(victim, "precious");
     ::chmod(victim.c_str(), 0600);
     ASSERT_EQ(::symlink(victim.c_str(), Utils(name).c_str()), 0);
-    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_, TakeTheServicesWord);
     std::u16string error;
     ASSERT_EQ(fresh.EnsurePackageManager(error), eVClientResult::Success)
         << VendraText::Utf16ToUtf8(error);
@@ -539,7 +546,7 @@ TEST_F(UtilityTrustTest, AValidStreamOfOtherContentIsRefusedAndTheOldProgramStay
                      ReadFile(scratch_.Sub("other.z")));
     // A backup left by an earlier run is not this run's to put back.
     WriteFile(Utils("VendraBuild.exe.bak"), "stale program of an earlier run");
-    VendraClient::PackageManagerInstallation again(*client_, *buildClient_);
+    VendraClient::PackageManagerInstallation again(*client_, *buildClient_, TakeTheServicesWord);
     error.clear();
     EXPECT_EQ(again.EnsurePackageManager(error), eVClientResult::VerifyFailed);
     EXPECT_NE(error.find(u"VendraBuild.exe"), std::u16string::npos)
@@ -564,7 +571,7 @@ TEST_F(UtilityTrustTest, APipeInPlaceOfAFileAnswersPromptlyAndFreesTheLock) {
     ASSERT_EQ(::mkfifo(Utils(name).c_str(), 0666), 0);
     // A hang fails the test run instead of stalling it.
     ::alarm(120);
-    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+    VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_, TakeTheServicesWord);
     std::u16string error;
     EXPECT_EQ(fresh.EnsurePackageManager(error), eVClientResult::Success)
         << VendraText::Utf16ToUtf8(error);
@@ -623,7 +630,7 @@ TEST_F(UtilityTrustTest, ASwapperWatchingTheFolderNeverReplacesTheCheckedProgram
   ASSERT_EQ(::read(ready[0], &byte, 1), 1);
   ::close(ready[0]);
   std::u16string error;
-  VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_);
+  VendraClient::PackageManagerInstallation fresh(*client_, *buildClient_, TakeTheServicesWord);
   const eVClientResult code = fresh.EnsurePackageManager(error);
   const std::string placed = ReadFile(Utils("VendraBuild.exe"));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -657,7 +664,7 @@ TEST_F(PackageManagerInstallationTest, AManifestNamingAnotherProgramThanTheOneSt
     SCOPED_TRACE(item.fileName);
     PublishUtility("program named " + std::string(item.fileName), true, item.fileName);
     VendraClient::PackageManagerInstallation installer(*client_, *buildClient_,
-                                                       u"VendraBuild.exe");
+                                                       TakeTheServicesWord, u"VendraBuild.exe");
     const int downloads = service_->CountRequests("vclient/download");
     std::u16string error;
     const eVClientResult code = installer.EnsurePackageManager(error);

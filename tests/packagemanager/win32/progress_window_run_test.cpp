@@ -1,6 +1,7 @@
 // VendraBuild.exe as the installer starts it, with no console to write to,
-// against the service on loopback: its progress window shows the install's
-// step, file, bar and amounts as they move; Cancel ends the run with the
+// against the service on loopback: its progress window, captioned with the
+// product's name from its uninstall entry and with a minimise box, shows
+// the install's step, file, bar and amounts as they move; Cancel ends the run with the
 // cancelled exit code and every file in the folder whole; a rerun finishes
 // the install with the window closing by itself. A failure, which nobody
 // reads on standard error there, is shown in a box.
@@ -25,6 +26,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/text/utf.h"
+#include "install/uninstall_entry.h"
 #include "platform/command_line.h"
 #include "tests/support/environment.h"
 #include "tests/support/service_process.h"
@@ -37,7 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr wchar_t kCaption[] = L"Installing tdy live 2.0 - Vendra Software";
+constexpr wchar_t kCaption[] = L"Installing Tandory 2.0 - Vendra Software";
 constexpr int kStep = 1020;
 constexpr int kFile = 1021;
 constexpr int kBar = 1022;
@@ -89,6 +91,7 @@ int Wait(HANDLE process, int seconds = 120) {
 // What the window showed while the test watched it.
 struct Watched {
   bool found = false;
+  bool minimizable = false;
   std::set<std::wstring> steps;
   std::set<std::wstring> files;
   std::set<std::wstring> figures;
@@ -115,12 +118,18 @@ class ProgressWindowRunTest : public ::testing::Test {
     }
     files_["Tandory.exe"] = "not a program";
     WriteTextFile(source + "/Tandory.exe", files_["Tandory.exe"]);
-    ASSERT_EQ(RunShell(ShellQuoted(VENDRA_LINUX_CATALOGUE) + " publish --root " +
+    ASSERT_EQ(RunShell(ShellQuoted(VENDRA_LINUX_CATALOGUE) + " publish --unsigned --root " +
                        ShellPath(serviceRoot_.path()) +
                        " --product tdy --branch live --version 2.0 " + ShellPath(source) +
                        " >/dev/null 2>&1"),
               0);
     folder_ = folders_.Sub("Tandory");
+    // The installer's entry for the folder, which names the product.
+    VendraClient::UninstallEntry entry(u"Tandory", u"", u"", u"", 0);
+    entry.installLocation = VendraText::Utf8ToUtf16(folder_);
+    std::u16string error;
+    ASSERT_EQ(VendraClient::WriteUninstallEntry(entry, u"Tandory", error),
+              VendraClient::eVClientResult::Success);
   }
   void TearDown() override {
     for (const char* name :
@@ -142,6 +151,7 @@ class ProgressWindowRunTest : public ::testing::Test {
       if (!window) continue;
       if (!::IsWindow(window)) break;
       seen.found = true;
+      seen.minimizable = (::GetWindowLongW(window, GWL_STYLE) & WS_MINIMIZEBOX) != 0;
       seen.steps.insert(TextOf(::GetDlgItem(window, kStep)));
       seen.files.insert(TextOf(::GetDlgItem(window, kFile)));
       seen.figures.insert(TextOf(::GetDlgItem(window, kFigures)));
@@ -202,6 +212,7 @@ TEST_F(ProgressWindowRunTest, CancelStopsWithEveryFileWholeAndARerunFinishes) {
   const int code = Wait(run);
   ASSERT_TRUE(service_->ClearScript());
   ASSERT_TRUE(seen.found) << "no progress window";
+  EXPECT_TRUE(seen.minimizable);
   EXPECT_EQ(code, 3) << "the cancelled exit code";
   EXPECT_GE(seen.bar.size(), 3u) << "the bar moved";
   EXPECT_TRUE(seen.steps.count(L"Downloading (0 of 7 files in place)"));
