@@ -280,7 +280,7 @@ TEST_F(InstallRunTest, TheInstallerStartsOnlyAPackageManagerItsPinnedKeySigned) 
   };
   // The substitute as a service would pack it, to put in place of what the
   // publisher signed.
-  publishInto(folder_.Sub("packed"), "--unsigned", substitute);
+  publishInto(folder_.Sub("packed"), "--unsigned --create", substitute);
   const std::string packed = folder_.Sub("packed/utilities/vendrabuild/");
   const std::string substitutePacked = ReadFile(packed + "VendraBuild.exe.z");
   const nlohmann::json substituteManifest =
