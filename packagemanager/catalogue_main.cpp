@@ -52,6 +52,8 @@ constexpr char kHelp[] =
     "       vendra-catalogue keygen [--signed-by OLD_KEY_FILE] KEY_FILE\n"
     "       vendra-catalogue revoke --signed-by PINNED_KEY_FILE --key-id ID\n"
     "                               [--reset-counter N] KEY_FILE\n"
+    "       vendra-catalogue sign-list --root ROOT --key KEY_FILE [--build-list NAME]\n"
+    "                                  [--expires-days N]\n"
     "SIGNING: --key KEY_FILE [--counter N] [--expires-days N | --expires-at UNIX_SECONDS]\n"
     "         [--code-sign-cert CERT.pem --code-sign-key KEY.pem\n"
     "          [--code-sign-format p7s | authenticode]]\n"
@@ -64,7 +66,8 @@ constexpr char kHelp[] =
     "          (--replace overwrites one: clients fetching it meanwhile may fail).\n"
     "          With --key the build object is signed (release counter: --counter,\n"
     "          default one more than the product's highest; expiry 90 days or as\n"
-    "          given); with a code-signing certificate and key every program (.exe)\n"
+    "          given), and so is the build list (expiry 7 days); with a\n"
+    "          code-signing certificate and key every program (.exe)\n"
     "          gets a detached signature NAME.p7s in the build, or with\n"
     "          --code-sign-format authenticode is signed inside (osslsigncode).\n"
     "          Without --key it refuses, since every package manager refuses an\n"
@@ -82,6 +85,9 @@ constexpr char kHelp[] =
     "          (and of every key it vouched for), which every build KEY_FILE signs\n"
     "          from then on carries; a release the revoked key signed then holds\n"
     "          back no release counter above N (default 0).\n"
+    "sign-list signs the build list NAME of ROOT (default: every one) again as it\n"
+    "          is, to expire in N days (default 7); run it on a schedule, on the\n"
+    "          publisher's own copy of the catalogue.\n"
     "\n"
     "Exit codes: 0 success, 1 failure (the reason on standard error),\n"
     "2 the command line is wrong.\n";
@@ -286,6 +292,18 @@ bool SetUpSigning(const VendraCli::Arguments& args, VendraCatalogue::PublishRequ
   return true;
 }
 
+// Signs build lists with key, to expire days from now.
+VendraCatalogue::ListSigner BuildListSigner(const VendraBuild::PublisherKey& key, int64_t days) {
+  const int64_t expires = VendraPlatform::NowUnixSeconds() + days * kSecondsPerDay;
+  return [&key, expires](VendraJSON::VSJObject* list, const std::string& name,
+                         std::u16string& error) {
+    if (!VendraBuild::SignBuildList(list, key, name, expires, error)) return false;
+    std::printf("signed the build list %s with key %s: expires %s\n", name.c_str(),
+                key.keyId().c_str(), VendraBuild::UtcText(expires).c_str());
+    return true;
+  };
+}
+
 int Publish(const VendraCli::Arguments& args) {
   if (args.positional.size() != 2) return VendraCli::UsageError(kProgram, "publish takes one FOLDER");
   for (const char* needed : {"root", "product", "branch", "version"})
@@ -305,6 +323,7 @@ int Publish(const VendraCli::Arguments& args) {
   int code = 0;
   if (!ServiceRoot(args, true, request.root, code) || !SetUpSigning(args, request, key, code))
     return code;
+  if (key) request.signList = BuildListSigner(*key, VendraBuild::kBuildListLifetimeDays);
   VendraCatalogue::PublishResult result;
   const auto progress = [](const std::u16string& name, uint64_t size) {
     std::printf("  packed %s (%s)\n",
@@ -433,6 +452,32 @@ int Revoke(const VendraCli::Arguments& args) {
   return VendraCli::kExitSuccess;
 }
 
+// Signs the build lists again before their signatures expire: the
+// publisher's schedule runs it.
+int SignList(const VendraCli::Arguments& args) {
+  if (args.positional.size() != 1)
+    return VendraCli::UsageError(kProgram, "sign-list takes no words");
+  if (!args.Has("root") || !args.Has("key"))
+    return VendraCli::UsageError(kProgram, "sign-list needs --root and --key");
+  long long days = VendraBuild::kBuildListLifetimeDays;
+  if (args.Has("expires-days") &&
+      (!VendraCli::ParseCount(args.Get("expires-days"), days) || days <= 0))
+    return VendraCli::UsageError(kProgram, "--expires-days takes a positive number");
+  std::u16string root;
+  if (int code = 0; !ServiceRoot(args, false, root, code)) return code;
+  const std::vector<std::string> lists =
+      args.Has("build-list") ? std::vector<std::string>{args.Get("build-list")}
+                             : VendraCatalogue::BuildListNames(root);
+  if (lists.empty()) return Fail(u"no build list in " + root);
+  VendraBuild::PublisherKey key;
+  std::u16string error;
+  if (!key.Load(VendraText::Utf8ToUtf16(args.Get("key")), error)) return Fail(error);
+  const VendraCatalogue::ListSigner sign = BuildListSigner(key, days);
+  for (const std::string& list : lists)
+    if (!VendraCatalogue::SignBuildListAgain(root, list, sign, error)) return Fail(error);
+  return VendraCli::kExitSuccess;
+}
+
 int List(const VendraCli::Arguments& args) {
   if (args.positional.size() != 1) return VendraCli::UsageError(kProgram, "list takes no words");
   if (!args.Has("root")) return VendraCli::UsageError(kProgram, "list needs --root");
@@ -485,5 +530,6 @@ int VendraMain(void*) {
   if (command == "list") return List(args);
   if (command == "keygen") return Keygen(args);
   if (command == "revoke") return Revoke(args);
+  if (command == "sign-list") return SignList(args);
   return VendraCli::UsageError(kProgram, "unknown command \"" + command + "\"");
 }

@@ -12,6 +12,7 @@
 #include "json/literals.h"
 #include "json/object.h"
 #include "packagemanager/catalogue_file.h"
+#include "packagemanager/release_signature.h"
 #include "platform/files.h"
 #include "platform/local_path.h"
 #include "platform/paths.h"
@@ -108,6 +109,22 @@ bool SaveJson(const VSJObject& object, const std::u16string& path, std::u16strin
     return false;
   }
   return true;
+}
+
+std::u16string BuildListPath(const std::u16string& root, const std::string& listName) {
+  return VendraPlatform::PathAppend(
+      root, VendraText::Format(u"catalogue\\%hs\\builds.json", listName));
+}
+
+// The build list at path, an empty one when there is none yet.
+ObjectRef LoadBuildList(const std::u16string& path, std::u16string& error) {
+  ObjectRef list = LoadCatalogueObject(path);
+  if (list) return list;
+  if (VendraPlatform::FileExists(path)) {
+    error = VendraText::Format(u"%ls is not a JSON object; fix or remove it", path);
+    return {};
+  }
+  return ObjectRef::Adopt(VSJObject::Create());
 }
 
 // A name from the folder becomes a build file name, whose separator is the
@@ -219,6 +236,12 @@ bool CheckNames(const PublishRequest& request, std::u16string& error) {
       return false;
     }
   }
+  if (VendraText::Utf8ToUtf16(request.branch) == VendraBuild::kReleaseSignatureMember) {
+    error = VendraText::Format(u"the branch \"%hs\" is not allowed: a build list's signature "
+                               u"goes by that name",
+                               request.branch);
+    return false;
+  }
   return true;
 }
 
@@ -227,6 +250,19 @@ bool Publish(const PublishRequest& request, const PublishProgress& progress,
   using VendraPlatform::PathAppend;
   result = PublishResult();
   if (!CheckNames(request, error)) return false;
+  const std::string& listName = request.buildList.empty() ? request.product : request.buildList;
+  const std::u16string listPath = BuildListPath(request.root, listName);
+  if (!request.signList) {
+    ObjectRef list = LoadBuildList(listPath, error);
+    if (!list) return false;
+    if (list->Has(VendraBuild::kReleaseSignatureMember)) {
+      error = VendraText::Format(
+          u"the build list %hs is signed, and publishing without --key would leave it "
+          u"unsigned; give --key (or remove its \"release_signature\" to stop signing it)",
+          listName);
+      return false;
+    }
+  }
   if (!VendraPlatform::FolderExists(request.folder)) {
     error = VendraText::Format(u"the folder %ls does not exist", request.folder);
     return false;
@@ -306,21 +342,42 @@ bool Publish(const PublishRequest& request, const PublishProgress& progress,
   if (!SaveJson(*build, buildJson, error)) return false;
 
   // Last: the branch's entry in the build list, keeping the other branches.
-  const std::string& listName = request.buildList.empty() ? request.product : request.buildList;
-  const std::u16string listPath =
-      PathAppend(request.root, VendraText::Format(u"catalogue\\%hs\\builds.json", listName));
-  ObjectRef list = LoadCatalogueObject(listPath);
-  if (!list) {
-    if (VendraPlatform::FileExists(listPath)) {
-      error = VendraText::Format(u"%ls is not a JSON object; fix or remove it", listPath);
-      return false;
-    }
-    list = ObjectRef::Adopt(VSJObject::Create());
-  }
+  ObjectRef list = LoadBuildList(listPath, error);
+  if (!list) return false;
   auto entry = ObjectRef::Adopt(VSJObject::Create());
   entry->SetStringA(u"version", request.version);
   list->Set(VendraText::Utf8ToUtf16(request.branch), entry.get());
+  if (request.signList && !request.signList(list.get(), listName, error)) return false;
   return SaveJson(*list, listPath, error);
+}
+
+std::vector<std::string> BuildListNames(const std::u16string& root) {
+  std::vector<VendraPlatform::FolderEntry> entries;
+  std::vector<std::string> names;
+  VendraPlatform::ListFolder(VendraPlatform::PathAppend(root, u"catalogue"), entries);
+  for (const auto& entry : entries) {
+    const std::string name = VendraText::Utf16ToUtf8(entry.name);
+    if (entry.isFolder && IsSafeCatalogueName(name) &&
+        VendraPlatform::FileExists(BuildListPath(root, name)))
+      names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool SignBuildListAgain(const std::u16string& root, const std::string& listName,
+                        const ListSigner& signList, std::u16string& error) {
+  if (!IsSafeCatalogueName(listName)) {
+    error = VendraText::Format(u"the build list name \"%hs\" is not allowed", listName);
+    return false;
+  }
+  const std::u16string path = BuildListPath(root, listName);
+  ObjectRef list = LoadCatalogueObject(path);
+  if (!list) {
+    error = VendraText::Format(u"%ls is missing or not a JSON object", path);
+    return false;
+  }
+  return signList(list.get(), listName, error) && SaveJson(*list, path, error);
 }
 
 bool PublishUtility(const std::u16string& root, const std::string& name,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace VendraJSON {
 class VSJObject;
@@ -15,6 +16,10 @@ namespace VendraCatalogue {
 // folder name on every system and in every request: 1 to 64 of the letters
 // A-Z a-z, digits and . _ + -, starting with a letter or digit.
 bool IsSafeCatalogueName(std::string_view name);
+
+// Signs a build list (its name given) before it is written.
+using ListSigner = std::function<bool(VendraJSON::VSJObject* buildList,
+                                      const std::string& listName, std::u16string& error)>;
 
 struct PublishRequest {
   std::u16string root;       // the service root
@@ -40,10 +45,16 @@ struct PublishRequest {
       embedSignature;
   // When set, signs the finished build object before it is written.
   std::function<bool(VendraJSON::VSJObject* build, std::u16string& error)> signBuild;
+  // When set, signs the build list once it names the version. Without it a
+  // list that is signed is refused before anything is written: the
+  // signature would no longer cover the list, and every package manager
+  // that checks it would refuse every install.
+  ListSigner signList;
 };
 
 // False with a text saying what is allowed when the product, branch,
-// version or build list name of request is not a safe catalogue name.
+// version or build list name of request is not a safe catalogue name, or
+// the branch has the name of a build list's signature member.
 bool CheckNames(const PublishRequest& request, std::u16string& error);
 
 // Told once per packed file: its name in the build and its size.
@@ -65,6 +76,15 @@ struct PublishResult {
 // file and the reason.
 bool Publish(const PublishRequest& request, const PublishProgress& progress,
              PublishResult& result, std::u16string& error);
+
+// The names of the build lists in root's catalogue (catalogue/NAME/builds.json).
+std::vector<std::string> BuildListNames(const std::u16string& root);
+
+// Signs root's build list listName again, as it is, with signList: the
+// publisher does so before the list's signature expires. False with a text
+// naming the list and the reason.
+bool SignBuildListAgain(const std::u16string& root, const std::string& listName,
+                        const ListSigner& signList, std::u16string& error);
 
 // Places file as the utility name: utilities/NAME/FILENAME.z and its
 // manifest, the manifest last. When signManifest is set, it signs the

@@ -230,6 +230,9 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   if (!AdmitBuild(build.get(), target.product, target.branch, target.version, target.folder,
                   target.allowDowngrade, release, error))
     return eVClientResult::VerifyFailed;
+  code = AdmitByBuildList(clients.client, target.product, target.branch, target.version,
+                          target.allowDowngrade, release.revokedKeys, error, heading);
+  if (code != eVClientResult::Success) return code;
   KeepBuildCopy(build.get(), downloads);
 
   heading = "Failed to install";

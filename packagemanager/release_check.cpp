@@ -93,6 +93,8 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
   config = TrustConfig();
   const std::u16string path = TrustConfigPath();
   if (!VendraPlatform::FileExists(path)) return true;
+  // Filled apart, so that a configuration refused half-way grants nothing.
+  TrustConfig loaded;
   Vendra::RefPtr<VendraJSON::VSJValue> value;
   std::u16string parseError;
   if (!VendraJSON::LoadFile(path, value.Receive(), parseError) ||
@@ -110,7 +112,7 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
       good = keys->At(i)->GetValue(key.Receive()) &&
              key->GetType() == VendraJSON::kTypeString && key->ToStringA(text) &&
              Base64Decode(text, raw) && raw.size() == kEd25519PublicKeySize;
-      if (good) config.publisherKeys.push_back(raw);
+      if (good) loaded.publisherKeys.push_back(raw);
     }
     if (!good) {
       error = u"The package manager's configuration " + path +
@@ -127,9 +129,32 @@ bool LoadTrustConfig(TrustConfig& config, std::u16string& error) {
               u" is wrong: \"accept_unsigned_builds\" must be true or false.";
       return false;
     }
-    config.acceptUnsigned = type == VendraJSON::kTypeTrue;
+    loaded.acceptUnsigned = type == VendraJSON::kTypeTrue;
   }
+  if (object->Has(u"build_lists")) {
+    Vendra::RefPtr<VSJObject> lists;
+    bool good = object->GetObject(u"build_lists", lists.Receive());
+    for (size_t i = 0; good && i < lists->Count(); ++i) {
+      Vendra::RefPtr<VendraJSON::VSJValue> name;
+      std::string text;
+      good = lists->HolderAt(i)->GetValue(name.Receive()) &&
+             name->GetType() == VendraJSON::kTypeString && name->ToStringA(text) &&
+             !text.empty();
+      if (good) loaded.buildLists[VendraText::Utf16ToUtf8(lists->KeyAt(i))] = text;
+    }
+    if (!good) {
+      error = u"The package manager's configuration " + path +
+              u" is wrong: \"build_lists\" must name each product's build list as a text.";
+      return false;
+    }
+  }
+  config = loaded;
   return true;
+}
+
+std::string BuildListOf(const TrustConfig& config, const std::string& product) {
+  const auto named = config.buildLists.find(product);
+  return named == config.buildLists.end() ? product : named->second;
 }
 
 bool CheckRelease(const VSJObject* build, const TrustConfig& config,

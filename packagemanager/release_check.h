@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,19 @@ struct ReleaseFloor;
 // VendraBuild.config.json beside the program (or the file the environment
 // variable VENDRA_BUILD_CONFIG names, for tests and demonstrations):
 //   {"publisher_keys": [BASE64 raw Ed25519 public key, ...],
-//    "accept_unsigned_builds": false}
+//    "accept_unsigned_builds": false,
+//    "build_lists": {PRODUCT: LIST, ...}}
+// build_lists names the build list that says which version of a product is
+// live, where it is not the product's own name (the installer's list of
+// "tdy" is "TDY-UPLINK").
 struct TrustConfig {
   std::vector<std::string> publisherKeys;
   bool acceptUnsigned = false;
+  std::map<std::string, std::string> buildLists = {};
 };
+
+// The name of product's build list under config.
+std::string BuildListOf(const TrustConfig& config, const std::string& product);
 
 inline constexpr char16_t kTrustConfigName[] = u"VendraBuild.config.json";
 

@@ -1,8 +1,12 @@
 #include "packagemanager/release_gate.h"
 
+#include "client/iv_client.h"
+#include "common/cli/arguments.h"
+#include "common/memory/ref_ptr.h"
 #include "json/object.h"
 #include "packagemanager/download_cache.h"
 #include "packagemanager/install_record.h"
+#include "packagemanager/live_version_check.h"
 #include "packagemanager/release_check.h"
 #include "platform/local_path.h"
 #include "platform/paths.h"
@@ -22,6 +26,35 @@ bool AdmitBuild(const VendraJSON::VSJObject* build, const std::string& product,
   ReleaseRequest request{product, branch, version, hasRecord ? &installed : nullptr,
                          allowDowngrade, VendraPlatform::NowUnixSeconds()};
   return CheckRelease(build, config, request, admitted, error);
+}
+
+VendraClient::eVClientResult AdmitByBuildList(VendraClient::IVClient& client,
+                                              const std::string& product,
+                                              const std::string& branch,
+                                              const std::string& version, bool allowDowngrade,
+                                              const std::set<std::string>& revokedKeys,
+                                              std::u16string& error, std::string& heading) {
+  using VendraClient::eVClientResult;
+  heading = "The build list was refused";
+  TrustConfig config;
+  if (!LoadTrustConfig(config, error)) return eVClientResult::VerifyFailed;
+  if (allowDowngrade || config.publisherKeys.empty()) return eVClientResult::Success;
+  heading = "Failed to get the build list";
+  const std::string list = BuildListOf(config, product);
+  Vendra::RefPtr<VendraJSON::VSJObject> buildList;
+  eVClientResult code = client.GetBuilds(list, std::string("VendraBuild ") + VendraCli::kVersion,
+                                         0, buildList.Receive(), error);
+  if (code != eVClientResult::Success) return code;
+  if (!buildList) {
+    error = u"The service answered without a build list.";
+    return eVClientResult::BadReply;
+  }
+  heading = "The build list was refused";
+  const LiveVersionRequest request{list, branch, version, revokedKeys,
+                                   VendraPlatform::NowUnixSeconds()};
+  if (!CheckLiveVersion(buildList.get(), config, request, error))
+    return eVClientResult::VerifyFailed;
+  return eVClientResult::Success;
 }
 
 void KeepBuildCopy(const VendraJSON::VSJObject* build, const std::u16string& downloadFolder) {

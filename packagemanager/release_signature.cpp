@@ -98,10 +98,11 @@ SignatureVerdict VerifySignedObject(const VSJObject* object, const SignedKind& k
     }
     return StatementText(signature.get(), u"key_id", claimed.keyId, what) &&
            StatementText(signature.get(), u"product", claimed.product, what) &&
-           StatementText(signature.get(), u"branch", claimed.branch, what) &&
-           StatementText(signature.get(), u"version", claimed.version, what) &&
            StatementInteger(signature.get(), u"expires", claimed.expires, what) &&
-           StatementInteger(signature.get(), u"counter", claimed.counter, what) &&
+           (!kind.claimsRelease ||
+            (StatementText(signature.get(), u"branch", claimed.branch, what) &&
+             StatementText(signature.get(), u"version", claimed.version, what) &&
+             StatementInteger(signature.get(), u"counter", claimed.counter, what))) &&
            StatementBytes(signature.get(), u"value", kEd25519SignatureSize, signatureBytes,
                           what) &&
            SignedObjectMessage(object, kind, message, what);

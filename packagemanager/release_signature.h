@@ -39,17 +39,29 @@ inline constexpr char kUtilitySignaturePrefix[] = "vendra-utility-signature-1\n"
 inline constexpr char kRotationSignaturePrefix[] = "vendra-key-rotation-1\n";
 inline constexpr char kRevocationSignaturePrefix[] = "vendra-key-revocation-1\n";
 
-// What carries a release signature: a build object, or a utility's manifest,
-// which carries the same member. The prefix its signed text starts with
-// keeps one kind from ever being taken for the other; refusals name the
-// object as subject does ("The build").
+// A build list ("vclient/builds": {BRANCH: {"version": V}, ...}) carries the
+// same member under the same name, claiming "product" (the list's name, as
+// the service is asked for it) and "expires" besides who signed it; its
+// signature covers every branch and version the list names. No branch is
+// called like the member (the publisher tool refuses that name).
+inline constexpr char kBuildListSignaturePrefix[] = "vendra-build-list-1\n";
+
+// What carries a release signature: a build object, a utility's manifest or
+// a build list, each with the same member. The prefix its signed text starts
+// with keeps one kind from ever being taken for another; refusals name the
+// object as subject does ("The build"). A release (a build, a utility)
+// claims its branch, version and counter besides product and expiry; a
+// build list claims product and expiry alone.
 struct SignedKind {
   const char* prefix;
   std::u16string_view subject;
+  bool claimsRelease = true;
 };
 inline constexpr SignedKind kSignedBuild{kBuildSignaturePrefix, u"The build"};
+inline constexpr SignedKind kSignedBuildList{kBuildListSignaturePrefix, u"The build list",
+                                             false};
 
-// What the publisher vouches for, besides the build object's content.
+// What the publisher vouches for, besides the signed object's content.
 struct SignedRelease {
   std::string product;
   std::string branch;
@@ -74,7 +86,7 @@ std::string KeyId(std::string_view publicKey);
 
 // The bytes a signature covers: prefix + canonical text of object with the
 // member "value" left out (of object itself for a rotation statement, of
-// its signature member for a build or a utility's manifest).
+// its signature member for a build, a utility's manifest or a build list).
 bool SignedObjectMessage(const VendraJSON::VSJObject* object, const SignedKind& kind,
                          std::string& message, std::u16string& error);
 bool RotationSigningMessage(const VendraJSON::VSJObject* statement, std::string& message,
@@ -96,7 +108,8 @@ enum class SignatureVerdict {
 // Checks the signature of object (of kind) against the pinned raw public
 // keys, the rotation statements and revocations it carries and the key ids
 // known to be revoked already. release is filled when the verdict is
-// kValid; error describes every other verdict.
+// kValid (of a kind that claims no release: all but branch, version and
+// counter); error describes every other verdict.
 SignatureVerdict VerifySignedObject(const VendraJSON::VSJObject* object, const SignedKind& kind,
                                     const std::vector<std::string>& pinnedKeys,
                                     const std::set<std::string>& revokedKeys,

@@ -16,10 +16,12 @@ bool SignObject(VendraJSON::VSJObject* object, const SignedKind& kind, const Pub
   signature->SetStringA(u"algorithm", "ed25519");
   signature->SetStringA(u"key_id", key.keyId());
   signature->SetStringA(u"product", release.product);
-  signature->SetStringA(u"branch", release.branch);
-  signature->SetStringA(u"version", release.version);
+  if (kind.claimsRelease) {
+    signature->SetStringA(u"branch", release.branch);
+    signature->SetStringA(u"version", release.version);
+  }
   signature->SetInteger(u"expires", release.expires);
-  signature->SetInteger(u"counter", release.counter);
+  if (kind.claimsRelease) signature->SetInteger(u"counter", release.counter);
   if (key.chain() && key.chain()->Count() != 0) {
     Vendra::RefPtr<VendraJSON::VSJValue> chain;
     key.chain()->Clone(chain.Receive());
@@ -53,6 +55,14 @@ bool SignUtility(VendraJSON::VSJObject* manifest, const PublisherKey& key,
   SignedRelease utility = release;
   utility.branch = kUtilityBranch;
   return SignObject(manifest, kSignedUtility, key, utility, error);
+}
+
+bool SignBuildList(VendraJSON::VSJObject* buildList, const PublisherKey& key,
+                   const std::string& product, int64_t expires, std::u16string& error) {
+  SignedRelease list;
+  list.product = product;
+  list.expires = expires;
+  return SignObject(buildList, kSignedBuildList, key, list, error);
 }
 
 }  // namespace VendraBuild

@@ -118,12 +118,13 @@ tls="$service_root/tls"
 service="$linux_build/service/vendra-service"
 "$service" add-user --root "$service_root" --user downloader --password "download pw" >/dev/null
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
-# The build and the package manager's manifest are signed with the
-# throw-away publisher key the installer is pinned to; the package manager's
-# configuration pins it too.
+# The build, its build list and the package manager's manifest are signed
+# with the throw-away publisher key the installer is pinned to; the package
+# manager's configuration pins it too and names the build list of "tdy".
 catalogue="$linux_build/packagemanager/vendra-catalogue"
 public_key=$(openssl pkey -in "$publisher_key" -pubout -outform DER | tail -c 32 | base64)
-printf '{"publisher_keys": ["%s"]}\n' "$public_key" > "$service_root/vendrabuild-config.json"
+printf '{"publisher_keys": ["%s"], "build_lists": {"tdy": "TDY-UPLINK"}}\n' "$public_key" \
+  > "$service_root/vendrabuild-config.json"
 "$repo/scripts/demo-product.sh" "$service_root/product" 1.2.3
 "$catalogue" publish --key "$publisher_key" --root "$service_root" --product tdy \
   --branch live --version 1.2.3 --build-list TDY-UPLINK "$service_root/product" >/dev/null

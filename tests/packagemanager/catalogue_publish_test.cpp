@@ -6,6 +6,7 @@
 #include "common/text/utf.h"
 #include "packagemanager/catalogue_listing.h"
 #include "packagemanager/catalogue_publish.h"
+#include "json/object.h"
 #include "tests/support/temp_folder.h"
 
 namespace VendraTest {
@@ -56,6 +57,12 @@ TEST_F(PublishTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
       EXPECT_NE(error.find(u"is not allowed"), std::u16string::npos) << bad;
     }
   }
+  // A build list's signature member is no branch.
+  auto request = Request("1.0");
+  request.branch = "release_signature";
+  std::u16string error;
+  EXPECT_FALSE(Publish(request, error));
+  EXPECT_NE(error.find(u"is not allowed"), std::u16string::npos);
   EXPECT_FALSE(fs::exists(folder_.Sub("root"))) << "nothing may be written for a refused name";
   EXPECT_FALSE(VendraCatalogue::IsSafeCatalogueName("-rf"));
   EXPECT_TRUE(VendraCatalogue::IsSafeCatalogueName("1.4.2-rc1+build_7"));
@@ -96,6 +103,26 @@ TEST_F(PublishTest, ABuildIsListedOnlyOnceCompleteAndIsNeverRepublished) {
   WriteTextFile(folder_.Sub("src/empty"), "no longer empty");
   EXPECT_FALSE(Publish(Request("1.0"), error));
   EXPECT_NE(error.find(u"already published"), std::u16string::npos);
+
+  // A signed list is signed again once it names the new version; without
+  // a key to sign it with, nothing is published.
+  auto request = Request("1.1");
+  std::string signedAs;
+  request.signList = [&](VendraJSON::VSJObject* list, const std::string& name, std::u16string&) {
+    std::string text;
+    list->WriteJSONA(text, false, 0, "\n");
+    signedAs = name + " " + text;
+    list->SetStringA(u"release_signature", "signed");
+    return true;
+  };
+  ASSERT_TRUE(Publish(request, error)) << VendraText::Utf16ToUtf8(error);
+  EXPECT_EQ(signedAs, R"(TDY-UPLINK {"beta":{"version":"0.9"},"live":{"version":"1.1"}})");
+  EXPECT_NE(Live().find("\"release_signature\":\"signed\""), std::string::npos) << Live();
+  EXPECT_FALSE(Publish(Request("1.2"), error));
+  EXPECT_NE(error.find(u"the build list TDY-UPLINK is signed"), std::u16string::npos)
+      << VendraText::Utf16ToUtf8(error);
+  EXPECT_FALSE(fs::exists(folder_.Sub("root/catalogue/tdy/live/1.2")));
+  EXPECT_NE(Live().find("\"version\":\"1.1\""), std::string::npos) << Live();
 }
 
 TEST_F(PublishTest, NamesABuildCannotCarryAreRefusedWithTheirFolder) {

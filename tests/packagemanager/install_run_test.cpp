@@ -96,7 +96,7 @@ class InstallRunTest : public ::testing::Test {
     const std::string keyText = ReadFile(folder_.Sub("key.txt"));
     WriteTextFile(folder_.Sub("config.json"), R"({"publisher_keys": [")" +
                                                   keyText.substr(11, keyText.find('\n') - 11) +
-                                                  "\"]}");
+                                                  R"("], "build_lists": {"tdy": "TDY-UPLINK"}})");
     SetEnvironment("VENDRA_BUILD_CONFIG", folder_.Sub("config.json"));
     const std::string product = folder_.Sub("product");
     ASSERT_EQ(RunShell("bash " + ShellQuoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + ShellPath(product) +
@@ -191,9 +191,11 @@ TEST_F(InstallRunTest, TheInstallerEndsWithTheProductInstalledByThePackageManage
             0);
   EXPECT_EQ(ReadFile(folder_.Sub("ran")), "Tandory 2.5.1 is running\n");
 
-  // One sign-in of the session and one pass over the catalogue.
+  // One sign-in of the session and one pass over the catalogue; the build
+  // list twice: the installer reads the live version from it, and the
+  // package manager holds that version to the publisher's signed list.
   EXPECT_EQ(service_->CountRequests("vclient/login"), 1) << "only the stored session's";
-  EXPECT_EQ(service_->CountRequests("vclient/builds"), 1);
+  EXPECT_EQ(service_->CountRequests("vclient/builds"), 2);
   EXPECT_EQ(service_->CountRequests("vclient/build"), 1);
   EXPECT_EQ(service_->CountRequests("vclient/download"), 4);
 
@@ -269,7 +271,7 @@ TEST_F(InstallRunTest, TheInstallerStartsOnlyAPackageManagerItsPinnedKeySigned) 
   const std::string utilities = serviceRoot_.path() + "/utilities/";
   const auto publishInto = [&](const std::string& root, const std::string& options,
                                const std::string& file) {
-    ASSERT_EQ(Catalogue("utility " + options + " --create --root " + ShellPath(root) + " " +
+    ASSERT_EQ(Catalogue("utility " + options + " --root " + ShellPath(root) + " " +
                         ShellPath(file) + " > /dev/null"),
               0);
   };
@@ -278,7 +280,7 @@ TEST_F(InstallRunTest, TheInstallerStartsOnlyAPackageManagerItsPinnedKeySigned) 
   };
   // The substitute as a service would pack it, to put in place of what the
   // publisher signed.
-  publishInto(folder_.Sub("packed"), "--unsigned", substitute);
+  publishInto(folder_.Sub("packed"), "--unsigned --create", substitute);
   const std::string packed = folder_.Sub("packed/utilities/vendrabuild/");
   const std::string substitutePacked = ReadFile(packed + "VendraBuild.exe.z");
   const nlohmann::json substituteManifest =

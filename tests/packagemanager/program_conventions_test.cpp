@@ -100,6 +100,8 @@ TEST(ProgramConventionsTest, FailuresNameTheirCause) {
        "every package manager refuses an unsigned build"},
       {{VENDRA_CATALOGUE_PROGRAM, "list", "--root", mistyped}, 1,
        "there is no folder " + mistyped},
+      {{VENDRA_CATALOGUE_PROGRAM, "sign-list", "--root", mistyped, "--key", folder.Sub("key")},
+       1, "there is no folder " + mistyped + " (the service root --root names): check the path\n"},
   };
   for (const auto& c : cases) {
     const Outcome run = RunCaptured(folder, c.commandLine);

@@ -23,6 +23,7 @@
 #include "packagemanager/ed25519.h"
 #include "packagemanager/install_record.h"
 #include "packagemanager/key_revocation.h"
+#include "packagemanager/live_version_check.h"
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_check.h"
 #include "packagemanager/release_signing.h"
@@ -454,6 +455,86 @@ TEST(ReleaseCheckTest, EachPolicyRefusesWithATextNamingItsCheck) {
   }
 }
 
+// The build list with live and beta versions, signed by key as the list
+// named listName (unsigned without key).
+ObjectRef SignedList(const PublisherKey* key, const std::string& live = "2.5.1",
+                     int64_t expires = kNow + 3600, const std::string& listName = "TDY-UPLINK") {
+  ObjectRef list = Parse(R"({"live": {"version": ")" + live + R"("}, "beta": {"version": "3.0"}})");
+  std::u16string error;
+  if (key) {
+    EXPECT_TRUE(SignBuildList(list.get(), *key, listName, expires, error))
+        << VendraText::Utf16ToUtf8(error);
+  }
+  return list;
+}
+
+TEST(ReleaseCheckTest, TheSignedBuildListHoldsAnInstallToItsLiveVersion) {
+  Keys& keys = Keys::Shared();
+  const PublisherKey& root = keys.Get("list-root");
+  const PublisherKey& rotated = keys.Make("list-rotated", &root);
+  const PublisherKey& stranger = keys.Get("stranger");
+  const TrustConfig config{{root.publicKey()}, false};
+  const auto request = [](const std::string& branch, const std::string& version,
+                          std::set<std::string> revoked = {}) {
+    return LiveVersionRequest{"TDY-UPLINK", branch, version, revoked, kNow};
+  };
+  struct Case {
+    const char* what;
+    ObjectRef list;
+    LiveVersionRequest request;
+    TrustConfig config;
+    std::string refusal;  // empty: accepted
+  };
+  const Case cases[] = {
+      {"the live version", SignedList(&root), request("live", "2.5.1"), config, ""},
+      {"a version published since the list was signed", SignedList(&root),
+       request("live", "2.6.0"), config, ""},
+      {"another branch's live version", SignedList(&root), request("beta", "3.0"), config, ""},
+      {"an older version", SignedList(&root), request("live", "2.4.0"), config,
+       "TDY-UPLINK names 2.5.1 as live on branch live; 2.4.0 is older"},
+      {"a branch the list does not name", SignedList(&root), request("nightly", "9.0"), config,
+       "names no live version of branch nightly"},
+      {"the signature member taken for a branch", SignedList(&root),
+       request("release_signature", "9.0"), config, "names no live version"},
+      {"a list of a rotated key", SignedList(&rotated), request("live", "2.5.1"), config, ""},
+      {"a list of a revoked key", SignedList(&rotated),
+       request("live", "2.5.1", {rotated.keyId()}), config,
+       "The build list is signed by key " + rotated.keyId() + ", which its publisher revoked"},
+      {"a list of another key", SignedList(&stranger), request("live", "2.4.0"), config,
+       "not a trusted publisher key"},
+      {"expired", SignedList(&root, "2.4.0", kNow - 1), request("live", "2.4.0"), config,
+       "The build list's signature expired on " + UtcText(kNow - 1)},
+      {"expiring this second", SignedList(&root, "2.4.0", kNow), request("live", "2.4.0"),
+       config, "expired"},
+      {"another list's signature", SignedList(&root, "2.4.0", kNow + 60, "OTHER"),
+       request("live", "2.4.0"), config, "is OTHER's, not TDY-UPLINK's"},
+      {"the live version changed after signing",
+       Edited(SignedList(&root).get(), "2.5.1", "2.4.0"), request("live", "2.4.0"), config,
+       "The build list does not match its signature"},
+      {"a build's signature offered as a list's", SignedBuild(root), request("live", "2.4.0"),
+       config, "The build list does not match its signature"},
+      {"unsigned", SignedList(nullptr, "2.4.0"), request("live", "2.4.0"), config,
+       "The build list is not signed by its publisher. Unsigned build lists are refused"},
+      {"unsigned, configured to accept: it decides nothing", SignedList(nullptr, "9.0"),
+       request("live", "2.4.0"), {{root.publicKey()}, true}, ""},
+      {"signed but changed, unsigned accepted",
+       Edited(SignedList(&root).get(), "2.5.1", "2.4.0"), request("live", "2.4.0"),
+       {{root.publicKey()}, true}, "does not match its signature"},
+  };
+  for (const Case& c : cases) {
+    std::u16string error;
+    const bool accepted =
+        CheckLiveVersion(Reparsed(c.list.get()).get(), c.config, c.request, error);
+    const std::string text = VendraText::Utf16ToUtf8(error);
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(accepted) << c.what << ": " << text;
+    } else {
+      EXPECT_FALSE(accepted) << c.what;
+      EXPECT_NE(text.find(c.refusal), std::string::npos) << c.what << ": " << text;
+    }
+  }
+}
+
 // A build of the key named keyName carrying revocations, signed as the
 // publisher tool signs it.
 ObjectRef SignedBuildCarrying(const std::string& keyName, const std::vector<ObjectRef>& revocations,
@@ -591,10 +672,18 @@ TEST(ReleaseCheckTest, TheConfigurationIsReadStrictly) {
   ASSERT_TRUE(LoadTrustConfig(config, error));
   EXPECT_EQ(config.publisherKeys.size(), 1u);
   EXPECT_TRUE(config.acceptUnsigned);
+  EXPECT_EQ(BuildListOf(config, "tdy"), "tdy") << "by default a product's list is its own name";
+  VendraTest::WriteTextFile(folder.Sub("config.json"),
+                            R"({"build_lists": {"tdy": "TDY-UPLINK"}})");
+  ASSERT_TRUE(LoadTrustConfig(config, error));
+  EXPECT_EQ(BuildListOf(config, "tdy"), "TDY-UPLINK");
+  EXPECT_EQ(BuildListOf(config, "other"), "other");
   for (const std::string& bad :
        {std::string(R"({"publisher_keys": ["AAAA"]})"), std::string(R"({"publisher_keys": ")") +
         key + "\"}", std::string(R"({"accept_unsigned_builds": "yes"})"), std::string("[1]"),
-        std::string("{")}) {
+        std::string("{"), std::string(R"({"build_lists": ["TDY-UPLINK"]})"),
+        std::string(R"({"build_lists": {"tdy": ""}})"),
+        std::string(R"({"build_lists": {"tdy": 1}, "accept_unsigned_builds": true})")}) {
     VendraTest::WriteTextFile(folder.Sub("config.json"), bad);
     EXPECT_FALSE(LoadTrustConfig(config, error)) << bad;
     EXPECT_FALSE(config.acceptUnsigned) << bad;

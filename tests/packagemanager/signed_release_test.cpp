@@ -1,10 +1,12 @@
-// Signed releases end to end: the publisher tool signs builds and their
-// programs, the service stand-in serves them (or what an attacker made of
-// them), and the package manager installs only what the publisher signed.
+// Signed releases end to end: the publisher tool signs builds, their
+// programs and the build list, the service stand-in serves them (or what an
+// attacker made of them), and the package manager installs only what the
+// publisher signed, never older than what its signed list names live.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +29,7 @@
 #include "packagemanager/key_revocation.h"
 #include "packagemanager/publisher_key.h"
 #include "packagemanager/release_signing.h"
+#include "packagemanager/utc_text.h"
 #include "tests/support/service_process.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
@@ -135,7 +138,8 @@ class SignedReleaseTest : public ::testing::Test {
     ASSERT_EQ(Keygen("publisher", "root"), 0);
     ASSERT_EQ(Keygen("stranger"), 0);
     const std::string publicKey = root.substr(11, root.find('\n') - 11);
-    WriteTextFile(keys_.Sub("config.json"), R"({"publisher_keys": [")" + publicKey + "\"]}");
+    WriteTextFile(keys_.Sub("config.json"), R"({"publisher_keys": [")" + publicKey +
+                                                R"("], "build_lists": {"tdy": "TDY-UPLINK"}})");
     ::setenv("VENDRA_BUILD_CONFIG", keys_.Sub("config.json").c_str(), 1);
 
     ASSERT_EQ(Publish("2.4.0", "--counter 3"), 0);
@@ -161,7 +165,7 @@ class SignedReleaseTest : public ::testing::Test {
         RunShell(Quoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + Quoted(product) + " " + version) != 0)
       return -1;
     std::string command = Quoted(VENDRA_CATALOGUE_PROGRAM) + " publish --replace " + options;
-    command += key.empty() ? std::string(" --unsigned") : " --key " + Quoted(keys_.Sub(key));
+    command += " --key " + Quoted(keys_.Sub(key));
     if (!codeSigner.empty())
       command += " --code-sign-cert " + Quoted(pki_.Sub(codeSigner + ".pem")) +
                  " --code-sign-key " + Quoted(pki_.Sub(codeSigner + ".key"));
@@ -231,10 +235,36 @@ class SignedReleaseTest : public ::testing::Test {
     return RunShell(InstallCommand(version, options), &output);
   }
 
-  // The next "vclient/build" reply is this text instead of the stored one.
-  void ServeBuildText(const std::string& text) {
+  // The next reply to path ("vclient/build" by default) is this text
+  // instead of the stored one.
+  void ServeBuildText(const std::string& text, const std::string& path = "vclient/build") {
     ASSERT_TRUE(service_->Script(
-        "vclient/build", nlohmann::json::array({{{"status", 200}, {"body", text}}}).dump()));
+        path, nlohmann::json::array({{{"status", 200}, {"body", text}}}).dump()));
+  }
+
+  std::string BuildListJson() const {
+    return serviceRoot_.Sub("catalogue/TDY-UPLINK/builds.json");
+  }
+
+  // The next "vclient/builds" reply: the publisher's list with version as
+  // live, signed by key (unsigned when empty) as the list named, to expire
+  // at expires.
+  void ServeBuildList(const std::string& version, const std::string& key, int64_t expires,
+                      const std::string& list = "TDY-UPLINK") {
+    auto buildList = VendraBuild::ObjectWithout(LoadObject(BuildListJson()).get(),
+                                                u"release_signature");
+    auto live = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
+    live->SetStringA(u"version", version);
+    buildList->Set(u"live", live.get());
+    if (!key.empty()) {
+      VendraBuild::PublisherKey signer;
+      std::u16string error;
+      ASSERT_TRUE(signer.Load(keys_.WSub(key), error));
+      ASSERT_TRUE(VendraBuild::SignBuildList(buildList.get(), signer, list, expires, error));
+    }
+    std::string text;
+    buildList->WriteJSONA(text, false, 0, "\n");
+    ServeBuildText(text, "vclient/builds");
   }
 
   // The program of version replaced by other bytes after it was code-signed;
@@ -292,9 +322,9 @@ class SignedReleaseTest : public ::testing::Test {
   };
 
   // Each attack is refused and leaves the installed version, its files and
-  // its record as they were. Each row leaves the machine as set up: the
-  // service's address and CA, the stored session and the machine's
-  // identifier.
+  // its record as they were (installed empty: the folder holds no install).
+  // Each row leaves the machine as set up: the service's address and CA, the
+  // stored session and the machine's identifier.
   void ExpectEachRefused(const std::vector<Refusal>& cases, const std::string& installed) {
     const std::string record = ReadFile(installFolder_ + "/VendraBuild.install.json");
     const std::string session = ReadFile(SessionFile());
@@ -334,9 +364,13 @@ class SignedReleaseTest : public ::testing::Test {
         EXPECT_EQ(service_->CountRequests("vclient/download"), downloadsBefore)
             << "refused before anything was downloaded";
       }
-      EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson(installed)), 0u);
-      EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"),
-                "Welcome to Tandory " + installed + ".\n");
+      if (installed.empty()) {
+        EXPECT_FALSE(fs::exists(installFolder_ + "/Tandory.exe"));
+      } else {
+        EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson(installed)), 0u);
+        EXPECT_EQ(ReadFile(installFolder_ + "/data/welcome.txt"),
+                  "Welcome to Tandory " + installed + ".\n");
+      }
       EXPECT_EQ(ReadFile(installFolder_ + "/VendraBuild.install.json"), record);
       ASSERT_TRUE(service_->ClearScript());
       ::setenv("VENDRA_SERVICE_URL", service_->url().c_str(), 1);
@@ -398,7 +432,15 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
       {"an older signed build served for a newer version",
        [&] { ServeBuildText(ReadFile(BuildJson("2.5.1"))); }, "2.6.0", "",
        "not the requested", false},
-      {"an unsigned build", [&] { Publish("2.6.0", "", ""); }, "2.6.0", "", "not signed", false},
+      {"an unsigned build",
+       [&] {
+         Publish("2.6.0");
+         std::string text;
+         VendraBuild::ObjectWithout(LoadObject(BuildJson("2.6.0")).get(), u"release_signature")
+             ->WriteJSONA(text, false, 0, "\n");
+         ServeBuildText(text);
+       },
+       "2.6.0", "", "The build is not signed", false},
       {"a signed program altered after signing",
        [&] {
          Publish("2.6.0");
@@ -481,6 +523,62 @@ TEST_F(SignedReleaseTest, OnlyWhatThePublisherSignedIsInstalledAndARefusalLeaves
               installed->GetInteger(u"release_counter", recorded));
   EXPECT_GT(counter, 40);
   EXPECT_EQ(recorded, counter);
+}
+
+// What the service says is live decides what a fresh install gets (the
+// installer hands its version to the package manager): only the publisher's
+// current signed list may name it, and nothing older installs.
+TEST_F(SignedReleaseTest, AFreshInstallIsHeldToTheLiveVersionOfThePublishersSignedBuildList) {
+  const int64_t now = std::time(nullptr);
+  const int64_t week = now + 7 * 86400;
+  ExpectEachRefused({
+      {"an old release the genuine list does not name", [] {}, "2.4.0", "",
+       "the publisher's signed build list TDY-UPLINK names 2.5.1 as live on branch live; 2.4.0 "
+       "is older", false, "The build list was refused"},
+      {"an old release named by an unsigned list", [&] { ServeBuildList("2.4.0", "", 0); },
+       "2.4.0", "", "The build list is not signed by its publisher", false,
+       "The build list was refused"},
+      {"an old release named by a stale signed list",
+       [&] { ServeBuildList("2.4.0", "publisher", now - 60); }, "2.4.0", "",
+       "The build list's signature expired on " + VendraBuild::UtcText(now - 60), false,
+       "The build list was refused"},
+      {"an old release named by a list of an untrusted key",
+       [&] { ServeBuildList("2.4.0", "stranger", week); }, "2.4.0", "",
+       "The build list is signed by key " + KeyIdOf("stranger") +
+           ", which is not a trusted publisher key", false, "The build list was refused"},
+      {"the genuine list altered to name an old release",
+       [&] {
+         std::string text = ReadFile(BuildListJson());
+         text.replace(text.find("2.5.1"), 5, "2.4.0");
+         ServeBuildText(text, "vclient/builds");
+       },
+       "2.4.0", "", "The build list does not match its signature", false,
+       "The build list was refused"},
+      {"the signed list of another product", [&] { ServeBuildList("2.4.0", "publisher", week, "OTHER"); },
+       "2.4.0", "", "The signed build list is OTHER's, not TDY-UPLINK's", false,
+       "The build list was refused"},
+  }, "");
+
+  // The publisher's schedule signs the list again before it expires; its
+  // live version installs, an older one only on purpose.
+  std::string output;
+  ASSERT_EQ(RunShell(Quoted(VENDRA_CATALOGUE_PROGRAM) + " sign-list --root " +
+                         Quoted(serviceRoot_.path()) + " --key " +
+                         Quoted(keys_.Sub("publisher")) + " --expires-days 2",
+                     &output),
+            0)
+      << output;
+  Vendra::RefPtr<VSJObject> signature;
+  int64_t expires = 0;
+  ASSERT_TRUE(LoadObject(BuildListJson())->GetObject(u"release_signature", signature.Receive()) &&
+              signature->GetInteger(u"expires", expires));
+  EXPECT_NEAR(static_cast<double>(expires), static_cast<double>(now + 2 * 86400), 600.0);
+  ASSERT_EQ(Install("2.5.1", output), 0) << output;
+  EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson("2.5.1")), 0u);
+  fs::remove_all(installFolder_);
+  output.clear();
+  ASSERT_EQ(Install("2.4.0", output, "--allow-downgrade"), 0) << output;
+  EXPECT_EQ(FilesNotMatching(installFolder_, BuildJson("2.4.0")), 0u);
 }
 
 // The publisher's signing key leaked; with it, a release whose counter is
