@@ -109,14 +109,13 @@ cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 wineserver -w
 
 # The service over HTTPS with a throw-away CA that VENDRA_CA_FILE makes
-# trusted, and scripted faults for the download tests. The Windows transport
+# trusted, and scripted faults. The Windows transport
 # matches the certificate by host name, so the address names localhost. The
 # catalogue holds the Windows package manager as the "vendrabuild" utility.
-# One account for the test programs, one for the installer.
+# One account for the installer.
 tls="$service_root/tls"
 "$repo/scripts/make-certificates.sh" "$tls"
 service="$linux_build/service/vendra-service"
-"$service" add-user --root "$service_root" --user downloader --password "download pw" >/dev/null
 "$service" add-user --root "$service_root" --user tester --password "wine pw" >/dev/null
 # The build, its build list and the package manager's manifest are signed
 # with the throw-away publisher key the installer is pinned to; the package
@@ -143,8 +142,6 @@ VENDRA_SERVICE_URL=${VENDRA_SERVICE_URL/127.0.0.1/localhost}
 export VENDRA_CA_FILE
 VENDRA_CA_FILE=$(winepath -w "$tls/ca.pem" 2>/dev/null | tr -d '\r')
 log "service: $VENDRA_SERVICE_URL"
-export VENDRA_TEST_SERVICE_ROOT VENDRA_TEST_USER=downloader VENDRA_TEST_PASSWORD="download pw"
-VENDRA_TEST_SERVICE_ROOT=$(winepath -w "$service_root" 2>/dev/null | tr -d '\r')
 
 # Every test program, one at a time; the Wine server settles between runs.
 log "running the test programs under Wine"

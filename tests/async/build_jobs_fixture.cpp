@@ -17,65 +17,6 @@
 
 namespace VendraTest {
 
-namespace {
-
-HeardNotice Notice(std::string kind, VendraClient::VAsync* job, int32_t code = 0,
-                   const char16_t* text = nullptr) {
-  HeardNotice notice;
-  notice.kind = std::move(kind);
-  notice.sender = job;
-  notice.code = code;
-  // A text where none belongs shows up as a marker.
-  if (text) notice.text = notice.kind == "succeeded" ? u"(text)" : text;
-  return notice;
-}
-
-}  // namespace
-
-void NoticeRecorder::OnStarted(VendraClient::VAsync* job) { Keep(Notice("started", job)); }
-
-void NoticeRecorder::OnProgress(VendraClient::VAsync* job, VendraJSON::VSJObject* progress) {
-  HeardNotice notice = Notice("progress", job);
-  std::u16string filename;
-  progress->GetString(u"filename", filename);
-  notice.filename = VendraText::Utf16ToUtf8(filename);
-  progress->GetInteger(u"received_total", notice.receivedTotal);
-  progress->GetInteger(u"total_size", notice.totalSize);
-  progress->Release();
-  Keep(std::move(notice));
-}
-
-void NoticeRecorder::OnSucceeded(VendraClient::VAsync* job, int32_t code, const char16_t* text) {
-  Keep(Notice("succeeded", job, code, text));
-}
-
-void NoticeRecorder::OnFailed(VendraClient::VAsync* job, int32_t code, const char16_t* text) {
-  Keep(Notice("failed", job, code, text));
-}
-
-std::vector<HeardNotice> NoticeRecorder::Notices() {
-  std::lock_guard<std::mutex> locked(mutex_);
-  return notices_;
-}
-
-std::vector<std::string> NoticeRecorder::Outline() {
-  std::vector<std::string> outline;
-  for (const HeardNotice& notice : Notices()) {
-    if (notice.kind == "progress" && !outline.empty() && outline.back() == "progress") continue;
-    outline.push_back(notice.kind);
-  }
-  return outline;
-}
-
-NoticeRecorder::~NoticeRecorder() {
-  if (destroyed_) ++*destroyed_;
-}
-
-void NoticeRecorder::Keep(HeardNotice notice) {
-  std::lock_guard<std::mutex> locked(mutex_);
-  notices_.push_back(std::move(notice));
-}
-
 void BuildJobsTest::SetUp() {
   SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
   WriteServiceFile(machine_.path(), "etc/machine-id", "0123456789abcdef0123456789abcdef\n");

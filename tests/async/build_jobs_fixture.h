@@ -17,6 +17,7 @@
 #include "install/v_build_client.h"
 #include "json/array.h"
 #include "json/object.h"
+#include "tests/support/notice_recorder.h"
 #include "tests/support/service_process.h"
 #include "tests/support/signed_in_session.h"
 #include "tests/support/temp_folder.h"
@@ -26,42 +27,6 @@ namespace VendraTest {
 using ObjectRef = Vendra::RefPtr<VendraJSON::VSJObject>;
 using ArrayRef = Vendra::RefPtr<VendraJSON::VSJArray>;
 using JobRef = Vendra::RefPtr<VendraClient::VAsync>;
-
-// One notice a build job's listener heard.
-struct HeardNotice {
-  std::string kind;  // "started", "progress", "succeeded" or "failed"
-  VendraClient::VAsync* sender = nullptr;
-  int32_t code = 0;
-  std::u16string text;
-  // Progress only.
-  std::string filename;
-  int64_t receivedTotal = -1;
-  int64_t totalSize = -1;
-};
-
-// Keeps every notice, from whichever thread it comes; lives on the heap.
-class NoticeRecorder final : public VendraClient::VAsyncListenerCounted {
- public:
-  static NoticeRecorder* Create(std::atomic<int>* destroyed = nullptr) { return new NoticeRecorder(destroyed); }
-
-  void OnStarted(VendraClient::VAsync* job) override;
-  void OnProgress(VendraClient::VAsync* job, VendraJSON::VSJObject* progress) override;
-  void OnSucceeded(VendraClient::VAsync* job, int32_t code, const char16_t* text) override;
-  void OnFailed(VendraClient::VAsync* job, int32_t code, const char16_t* text) override;
-
-  std::vector<HeardNotice> Notices();
-  // The kinds in order, progress runs folded into one "progress".
-  std::vector<std::string> Outline();
-
- private:
-  explicit NoticeRecorder(std::atomic<int>* destroyed) : destroyed_(destroyed) {}
-  ~NoticeRecorder() override;
-  void Keep(HeardNotice notice);
-
-  std::mutex mutex_;
-  std::vector<HeardNotice> notices_;
-  std::atomic<int>* destroyed_;
-};
 
 // A machine root of its own, the service on loopback with a build "tdy" /
 // "live" / "1.2.3" whose files the tests publish, a signed-in client, the

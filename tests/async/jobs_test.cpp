@@ -15,12 +15,14 @@
 #include "install/v_build_client.h"
 #include "common/memory/ref_ptr.h"
 #include "json/object.h"
+#include "tests/support/notice_recorder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using VendraClient::eVClientResult;
 using VendraJSON::VSJObject;
+using VendraTest::NoticeRecorder;
 
 // The real client with its downloads replaced: each waits for the test to
 // let it go, reports one piece of progress and answers the scripted code.
@@ -56,44 +58,6 @@ class GatedClient final : public VendraClient::VClient {
   }
 };
 
-// Records what it hears, in order; lives on the heap.
-class RecordingListener final : public VendraClient::VAsyncListenerCounted {
- public:
-  static RecordingListener* Create(std::atomic<int>* destroyed = nullptr) {
-    return new RecordingListener(destroyed);
-  }
-  void OnStarted(VendraClient::VAsync*) override { Note("started"); }
-  void OnProgress(VendraClient::VAsync*, VSJObject* progress) override {
-    Note("progress");
-    progress->Release();
-  }
-  void OnSucceeded(VendraClient::VAsync*, int32_t code, const char16_t* text) override {
-    Note("succeeded " + std::to_string(code) + (text ? " text" : ""));
-  }
-  void OnFailed(VendraClient::VAsync*, int32_t code, const char16_t* text) override {
-    std::string narrow;
-    for (const char16_t* c = text; c && *c; ++c) narrow += static_cast<char>(*c);
-    Note("failed " + std::to_string(code) + " " + narrow);
-  }
-  std::vector<std::string> Events() {
-    std::lock_guard<std::mutex> locked(mutex_);
-    return events_;
-  }
-
- private:
-  explicit RecordingListener(std::atomic<int>* destroyed) : destroyed_(destroyed) {}
-  ~RecordingListener() override {
-    if (destroyed_) ++*destroyed_;
-  }
-  void Note(std::string event) {
-    std::lock_guard<std::mutex> locked(mutex_);
-    events_.push_back(std::move(event));
-  }
-  std::mutex mutex_;
-  std::vector<std::string> events_;
-  std::atomic<int>* destroyed_;
-};
-
 bool WaitFor(const std::function<bool()>& done) {
   for (int i = 0; i < 5000; ++i) {
     if (done()) return true;
@@ -122,11 +86,11 @@ TEST(AsyncJobTest, ASucceedingDownloadRunsOnItsWorkerAndReportsInOrder) {
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
   EXPECT_EQ(job->GetStatus(), 1);
-  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(WaitWhileRunning(job), 0);
-  ASSERT_TRUE(WaitFor([&] { return listener->Events().size() == 3; }));
-  EXPECT_EQ(listener->Events(),
+  ASSERT_TRUE(WaitFor([&] { return listener->Lines().size() == 3; }));
+  EXPECT_EQ(listener->Lines(),
             (std::vector<std::string>{"started", "progress", "succeeded 0"}));
   std::u16string text = u"untouched";
   EXPECT_EQ(job->GetErrorText(text), 0);
@@ -144,7 +108,7 @@ TEST(AsyncJobTest, StartWithoutAListenerIsRefusedAndTheJobCanStillStart) {
   EXPECT_EQ(job->Start(nullptr), -2);
   EXPECT_EQ(job->GetStatus(), 1) << "nothing ran";
   EXPECT_FALSE(client.entered);
-  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(WaitWhileRunning(job.get()), 0);
 }
@@ -157,14 +121,14 @@ TEST(AsyncJobTest, AFailingOperationBecomesTheStatusAndTheErrorText) {
   auto build = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
       new VendraClient::VAsync_DownloadFile(&client, build.get(), file.get()));
-  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(WaitWhileRunning(job.get()), -403);
   std::u16string text;
   EXPECT_EQ(job->GetErrorText(text), -403);
   EXPECT_EQ(text, u"no such utility");
-  ASSERT_TRUE(WaitFor([&] { return listener->Events().size() == 3; }));
-  EXPECT_EQ(listener->Events(),
+  ASSERT_TRUE(WaitFor([&] { return listener->Lines().size() == 3; }));
+  EXPECT_EQ(listener->Lines(),
             (std::vector<std::string>{"started", "progress", "failed -403 no such utility"}));
   // A download job has no result object, failed or not.
   auto sentinel = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
@@ -178,11 +142,11 @@ TEST(AsyncJobTest, AnOperationThatFailsAtOnceStillReportsStartedFirst) {
   GatedClient client;
   auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
       new VendraClient::VAsync_DownloadUtility(&client, nullptr));
-  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(WaitWhileRunning(job.get()), -2);
-  ASSERT_TRUE(WaitFor([&] { return listener->Events().size() == 2; }));
-  EXPECT_EQ(listener->Events(), (std::vector<std::string>{"started", "failed -2 "}));
+  ASSERT_TRUE(WaitFor([&] { return listener->Lines().size() == 2; }));
+  EXPECT_EQ(listener->Lines(), (std::vector<std::string>{"started", "failed -2"}));
 }
 
 TEST(AsyncJobTest, AJobReleasedWhileRunningFinishesAndIsDestroyedByItsWorker) {
@@ -190,7 +154,7 @@ TEST(AsyncJobTest, AJobReleasedWhileRunningFinishesAndIsDestroyedByItsWorker) {
   client.open = false;
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   std::atomic<int> listenersDestroyed{0};
-  auto* listener = RecordingListener::Create(&listenersDestroyed);
+  auto* listener = NoticeRecorder::Create(&listenersDestroyed);
   auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
   ASSERT_EQ(job->Start(listener), 2);
   EXPECT_EQ(listener->Release(), 1) << "the job holds the listener";
@@ -212,7 +176,7 @@ TEST(AsyncJobTest, AbortLeavesARunningJobToEndNormally) {
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
       new VendraClient::VAsync_DownloadUtility(&client, manifest.get()));
-  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(job->Abort(), -3);
   EXPECT_EQ(job->GetStatus(), 2);
@@ -244,7 +208,7 @@ TEST(AsyncInstallJobTest, AFailedInstallHandsOutWhatItWasGiven) {
   ASSERT_EQ(buildClient.InstallFileAsync(build.get(), file.get(), u"downloads", u"install",
                                          job.Receive()),
             eVClientResult::Success);
-  auto listener = Vendra::RefPtr<RecordingListener>::Adopt(RecordingListener::Create());
+  auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(WaitWhileRunning(job.get()), -1);
   VSJObject* result = nullptr;
@@ -266,7 +230,7 @@ TEST(AsyncInstallJobTest, AFailedInstallHandsOutWhatItWasGiven) {
 
 TEST(AsyncJobTest, ReleaseOnACountOfZeroFreesNothing) {
   std::atomic<int> destroyed{0};
-  auto* listener = RecordingListener::Create(&destroyed);
+  auto* listener = NoticeRecorder::Create(&destroyed);
   EXPECT_EQ(listener->AddRef(), 2);
   EXPECT_EQ(listener->Release(), 1);
   EXPECT_EQ(destroyed, 0);
@@ -296,7 +260,7 @@ TEST(AsyncJobTest, ManyJobsReleasedAtOnceAreEachDestroyedOnce) {
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   std::atomic<int> destroyed{0};
   for (int i = 0; i < 50; ++i) {
-    auto* listener = RecordingListener::Create(&destroyed);
+    auto* listener = NoticeRecorder::Create(&destroyed);
     auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
     ASSERT_EQ(job->Start(listener), 2);
     listener->Release();

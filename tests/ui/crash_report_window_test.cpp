@@ -97,16 +97,6 @@ TEST_F(CrashWindowTest, NotesAreReadWholeThroughABufferWithRoomForTheTerminator)
   EXPECT_EQ(notes, longNotes);
 }
 
-TEST_F(CrashWindowTest, DeclineEscapeAndCloseBoxGiveMinusFiveAndTheText) {
-  backend.Then(TypeAndPress({{Ids::kNotes, u"never sent"}}, kIdCancel));
-  std::u16string error = u"before";
-  EXPECT_EQ(Show(error), eVClientResult::Cancelled);
-  EXPECT_EQ(error, u"User clicked Cancel in Crash Report window");
-  EXPECT_FALSE(report->Has(u"user_notes"));
-  EXPECT_EQ(backend.shown[0].endCode, kEndCancel);
-  EXPECT_EQ(state.result, eVClientResult::Cancelled);
-}
-
 TEST_F(CrashWindowTest, TheRecordLetsGoOfTheReportWhenTheWindowEnds) {
   backend.Then(Press(kIdOk));
   std::u16string error;
@@ -117,22 +107,6 @@ TEST_F(CrashWindowTest, TheRecordLetsGoOfTheReportWhenTheWindowEnds) {
   Show(error);
   EXPECT_FALSE(state.report);
   EXPECT_EQ(OtherReferences(), 0);
-}
-
-TEST_F(CrashWindowTest, AWindowThatCannotBeMadeGivesMinusOneWithTheSystemError) {
-  backend.FailNext(1813);
-  std::u16string error;
-  EXPECT_EQ(Show(error), eVClientResult::Failed);
-  EXPECT_EQ(error, u"Failed to create Vendra Crash window: GetLastError=1813");
-  EXPECT_FALSE(state.report);
-  EXPECT_EQ(OtherReferences(), 0);
-}
-
-TEST_F(CrashWindowTest, CallerPassingTheRecordsOwnTextGetsItUnchanged) {
-  backend.Then(Press(kIdCancel));
-  EXPECT_EQ(ShowCrashReportWindow(backend, nullptr, state, report.get(), state.error),
-            eVClientResult::Cancelled);
-  EXPECT_EQ(state.error, u"User clicked Cancel in Crash Report window");
 }
 
 TEST(CrashReportTemplate, ControlsAndTextsAreThoseOfTheWindow) {

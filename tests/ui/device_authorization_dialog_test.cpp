@@ -100,14 +100,6 @@ TEST_F(DeviceWindowTest, ASuccessfulAuthorisationIsTheOutcome) {
   EXPECT_EQ(client.authorizations.at(0).deviceName, u" my box ");
 }
 
-TEST_F(DeviceWindowTest, CancelGivesMinus5) {
-  backend.Then(Press(kIdCancel));
-  std::u16string error;
-  EXPECT_EQ(Show(error), eVClientResult::Cancelled);
-  EXPECT_EQ(error, u"User clicked Cancel in Device Authorization window");
-  EXPECT_EQ(backend.shown[0].endCode, kEndCancel);
-}
-
 TEST_F(DeviceWindowTest, EachEmailPressSendsOneRequestAndShowsOneBox) {
   backend.Then([this](ScriptedHost& host, IDialogLogic& logic) {
     logic.OnCommand(host, Ids::kSendEmail);
@@ -211,10 +203,3 @@ TEST_F(DeviceWindowTest, NotYouThenASuccessfulSignInKeepsTheWindowWithTheNewName
   EXPECT_EQ(backend.shown.size(), 2u);
 }
 
-TEST_F(DeviceWindowTest, NoWindowGivesMinusOneWithTheSystemError) {
-  backend.FailNext(8);
-  std::u16string error;
-  EXPECT_EQ(Show(error), eVClientResult::Failed);
-  EXPECT_EQ(error, u"Failed to create Device Auth window: GetLastError=8");
-  EXPECT_TRUE(client.authorizations.empty());
-}

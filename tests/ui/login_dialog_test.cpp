@@ -161,15 +161,6 @@ TEST_F(LoginWindowTest, AWrongPasswordClosesAfterOneAttemptWithTheClientsAnswer)
   EXPECT_TRUE(backend.shown[0].messages.empty());
 }
 
-TEST_F(LoginWindowTest, CancelEscapeAndTheCloseBoxAllGive109) {
-  backend.Then(Press(kIdCancel));
-  std::u16string error;
-  EXPECT_EQ(Show(error), eVClientResult::LoginCancelled);
-  EXPECT_EQ(error, u"User clicked Cancel in Login window");
-  EXPECT_EQ(backend.shown[0].endCode, kEndCancel);
-  EXPECT_TRUE(client.logins.empty());
-}
-
 TEST_F(LoginWindowTest, TheRecordStartsAt2AndASecondShowingOverwritesIt) {
   EXPECT_EQ(state.result, eVClientResult::Running);
   EXPECT_TRUE(state.error.empty());
@@ -226,11 +217,3 @@ TEST_F(LoginWindowTest, TextsAreReadWholeThroughABufferTwoUnitsLonger) {
   EXPECT_EQ(client.logins[0].password, u"p\U0001F511ss");
 }
 
-TEST_F(LoginWindowTest, NoWindowGivesMinusOneWithTheSystemError) {
-  backend.FailNext(1400);
-  state.result = eVClientResult::Success;
-  std::u16string error;
-  EXPECT_EQ(Show(error), eVClientResult::Failed);
-  EXPECT_EQ(error, u"Failed to create Vendra Login window: GetLastError=1400");
-  EXPECT_EQ(state.result, eVClientResult::Success);
-}

@@ -6,6 +6,7 @@
 
 #include "common/text/utf.h"
 #include "tests/ui/fake_client.h"
+#include "tests/ui/window_outcomes.h"
 #include "json/object.h"
 #include "ui/crash_report_window.h"
 #include "ui/dialog_ids.h"
@@ -143,15 +144,47 @@ TEST_F(TerminalDialogTest, BlanksAreTextAndUnknownButtonsAreAskedAgain) {
   EXPECT_EQ(fake.logins.at(0).user, u"  ");
 }
 
-TEST_F(TerminalDialogTest, EndOfInputAnywhereIsCancel) {
-  for (size_t lines = 0; lines < 4; ++lines) {
-    const char* all[] = {"alice", "pw", "2"};
-    for (size_t i = 0; i < lines && i < 3; ++i) terminal.lines.push_back(all[i]);
-    std::u16string error;
-    EXPECT_EQ(ShowLogin(error), eVClientResult::LoginCancelled) << lines << " lines";
-    EXPECT_EQ(error, u"User clicked Cancel in Login window");
-  }
-  EXPECT_TRUE(fake.logins.empty());
+// End of input anywhere is Cancel, and so are the Cancel buttons; without a
+// terminal no window can be made.
+TEST_F(TerminalDialogTest, CancelAndNoWindowOfEachWindow) {
+  WindowsOnBackend windows(backend);
+  const auto lines = [this](std::deque<std::string> given) {
+    return [this, given] {
+      terminal.available = true;
+      terminal.lines = given;
+    };
+  };
+  const auto noTerminal = [this] { terminal.available = false; };
+  const char16_t loginCancel[] = u"User clicked Cancel in Login window";
+  const char16_t crashCancel[] = u"User clicked Cancel in Crash Report window";
+  ExpectOutcomes(
+      windows,
+      {
+          {"login, no line", Window::Login, lines({}), eVClientResult::LoginCancelled,
+           loginCancel},
+          {"login, one line", Window::Login, lines({"alice"}), eVClientResult::LoginCancelled,
+           loginCancel},
+          {"login, two lines", Window::Login, lines({"alice", "pw"}),
+           eVClientResult::LoginCancelled, loginCancel},
+          {"login, three lines", Window::Login, lines({"alice", "pw", "2"}),
+           eVClientResult::LoginCancelled, loginCancel},
+          {"login, no terminal", Window::Login, noTerminal, eVClientResult::Failed,
+           u"Failed to create Vendra Login window: GetLastError=6"},
+          {"device, Cancel", Window::Device, lines({"", "123456", "Cancel"}),
+           eVClientResult::Cancelled, u"User clicked Cancel in Device Authorization window"},
+          {"device, not you, then end of input", Window::Device, lines({"", "", "Not you?"}),
+           eVClientResult::LoginCancelled,
+           u"Login failed (-109): User clicked Cancel in Login window"},
+          {"device, no terminal", Window::Device, noTerminal, eVClientResult::Failed,
+           u"Failed to create Device Auth window: GetLastError=6"},
+          {"crash, Heck No!", Window::Crash, lines({"", "heck no!"}), eVClientResult::Cancelled,
+           crashCancel},
+          {"crash, end of input", Window::Crash, lines({"typed"}), eVClientResult::Cancelled,
+           crashCancel},
+          {"crash, no terminal", Window::Crash, noTerminal, eVClientResult::Failed,
+           u"Failed to create Vendra Crash window: GetLastError=6"},
+      },
+      [this](const WindowOutcome&) { EXPECT_TRUE(terminal.lines.empty()); });
 }
 
 TEST_F(TerminalDialogTest, AccountManagementKeepsTheWindowOpen) {
@@ -191,15 +224,6 @@ TEST_F(TerminalDialogTest, ButtonsByNumberOrUniquePrefixAndTheWindowPrintedOnce)
   EXPECT_NE(out.find("There is no button \"xyz\"."), std::string::npos) << out;
   EXPECT_EQ(Count(out, "A code is required to authorize your device."), 1u) << out;
   EXPECT_EQ(Count(out, "Vendra Software username: alice\n"), 5u) << out;
-}
-
-TEST_F(TerminalDialogTest, NoTerminalIsAWindowThatCannotBeMade) {
-  terminal.available = false;
-  std::u16string error;
-  EXPECT_EQ(ShowLogin(error), eVClientResult::Failed);
-  EXPECT_EQ(error, u"Failed to create Vendra Login window: GetLastError=6");
-  EXPECT_EQ(ShowDevice(error), eVClientResult::Failed);
-  EXPECT_EQ(error, u"Failed to create Device Auth window: GetLastError=6");
 }
 
 TEST_F(TerminalDialogTest, DeviceWindowShowsTheUserKeepsThePrefilledNameAndSubmits) {
@@ -244,13 +268,6 @@ TEST_F(TerminalDialogTest, NotYouOpensTheLoginOnTheSameTerminalAndShowsTheNewNam
   EXPECT_EQ(fake.authorizations.at(0).code, u"777777");
 }
 
-TEST_F(TerminalDialogTest, NotYouThenEndOfInputCancelsBothWindows) {
-  Feed({"", "", "Not you?"});
-  std::u16string error;
-  EXPECT_EQ(ShowDevice(error), eVClientResult::LoginCancelled);
-  EXPECT_EQ(error, u"Login failed (-109): User clicked Cancel in Login window");
-}
-
 namespace {
 
 class TerminalCrashWindowTest : public ::testing::Test {
@@ -282,17 +299,6 @@ TEST_F(TerminalCrashWindowTest, ShowsTheReportAndTakesOneLineOfNotesUnderItsQues
   std::u16string notes;
   ASSERT_TRUE(report->GetString(u"user_notes", notes));
   EXPECT_EQ(notes, u"It crashed on save");
-}
-
-TEST_F(TerminalCrashWindowTest, HeckNoAndEndOfInputDecline) {
-  terminal.lines = {"", "heck no!"};
-  std::u16string error;
-  EXPECT_EQ(Show(error), eVClientResult::Cancelled);
-  EXPECT_FALSE(report->Has(u"user_notes"));
-  terminal.lines = {"typed"};
-  EXPECT_EQ(Show(error), eVClientResult::Cancelled);
-  EXPECT_EQ(error, u"User clicked Cancel in Crash Report window");
-  EXPECT_FALSE(report->Has(u"user_notes"));
 }
 
 }  // namespace

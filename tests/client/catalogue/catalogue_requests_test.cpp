@@ -1,19 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "async/v_async.h"
-#include "async/v_async_listeners.h"
 #include "client/session_lock.h"
 #include "common/memory/ref_ptr.h"
 #include "json/parser.h"
 #include "json/object.h"
 #include "platform/files.h"
 #include "tests/client/catalogue/catalogue_fixture.h"
+#include "tests/support/notice_recorder.h"
 
 namespace VendraTest {
 namespace {
@@ -38,25 +37,7 @@ Object ParseObject(const char* text) {
   return object;
 }
 
-// Counts the progress it hears; lives on the heap.
-class CountingListener final : public VendraClient::VAsyncListenerCounted {
- public:
-  static CountingListener* Create() { return new CountingListener(); }
-  void OnStarted(VendraClient::VAsync*) override {}
-  void OnProgress(VendraClient::VAsync* job, VSJObject* progress) override {
-    lastSender = job;
-    progress->GetInteger(u"received_total", lastTotal);
-    progress->Release();
-    ++pieces;
-  }
-  void OnSucceeded(VendraClient::VAsync*, int32_t, const char16_t*) override {}
-  void OnFailed(VendraClient::VAsync*, int32_t, const char16_t*) override {}
-  std::atomic<int> pieces{0};
-  int64_t lastTotal = 0;
-  VendraClient::VAsync* lastSender = nullptr;
-};
-
-using Listener = Vendra::RefPtr<CountingListener>;
+using Listener = Vendra::RefPtr<NoticeRecorder>;
 
 TEST_F(CatalogueTest, GetBuildsSendsOnlyTheAccessTokenAndHandsBackTheList) {
   Object list;
@@ -180,14 +161,14 @@ TEST_F(CatalogueTest, GetUtilityManifestAsksForTheNamedUtility) {
 
 TEST_F(CatalogueTest, TheUtilityDownloadLandsInTheDataFoldersUtilsFolder) {
   Object manifest = ParseObject(R"({"name": "vendrabuild", "filename": "VendraBuild.exe"})");
-  auto listener = Listener::Adopt(CountingListener::Create());
+  auto listener = Listener::Adopt(NoticeRecorder::Create());
   std::u16string error;
   ASSERT_EQ(client_->DownloadUtilityFile(manifest.get(), nullptr, listener.get(), error),
             eVClientResult::Success)
       << VendraText::Utf16ToUtf8(error);
   EXPECT_EQ(ReadFile(DataPath(u"utils\\VendraBuild.exe.z")), kUtilityBytes);
-  EXPECT_GE(listener->pieces, 1);
-  EXPECT_EQ(listener->lastTotal, static_cast<int64_t>(sizeof(kUtilityBytes) - 1));
+  EXPECT_GE(listener->Count("progress"), 1u);
+  EXPECT_EQ(listener->Last("progress").receivedTotal, static_cast<int64_t>(sizeof(kUtilityBytes) - 1));
   const auto request = service_->RequestLog().back();
   EXPECT_EQ(request["field_order"],
             nlohmann::json::array({"access_token", "local_id", "local_token", "utility"}));
@@ -200,7 +181,7 @@ TEST_F(CatalogueTest, HostileUtilityFileNamesAreRefusedBeforeAnythingIsSent) {
     Object manifest = Object::Adopt(VSJObject::Create());
     manifest->SetStringA(u"name", "vendrabuild");
     manifest->SetStringA(u"filename", name);
-    auto listener = Listener::Adopt(CountingListener::Create());
+    auto listener = Listener::Adopt(NoticeRecorder::Create());
     std::u16string error;
     EXPECT_EQ(client_->DownloadUtilityFile(manifest.get(), nullptr, listener.get(), error),
               eVClientResult::Failed);
@@ -217,7 +198,7 @@ TEST_F(CatalogueTest, DownloadFileWritesTheEntrysLocalCompressedFile) {
   Object file = Object::Adopt(VSJObject::Create());
   file->SetStringA(u"filename", "bin/Tandory.exe");
   file->SetString(u"local_compressed_filename", folder.WSub("dl/bin/Tandory.exe.z"));
-  auto listener = Listener::Adopt(CountingListener::Create());
+  auto listener = Listener::Adopt(NoticeRecorder::Create());
   std::u16string error;
   ASSERT_EQ(client_->DownloadFile(build.get(), file.get(), nullptr, listener.get(), error),
             eVClientResult::Success)
@@ -241,7 +222,7 @@ TEST_F(CatalogueTest, DownloadFileRefusesANameThatClimbsOutOfTheBuild) {
   Object file = Object::Adopt(VSJObject::Create());
   file->SetStringA(u"filename", "../../accounts/tester.json");
   file->SetString(u"local_compressed_filename", folder.WSub("out.z"));
-  auto listener = Listener::Adopt(CountingListener::Create());
+  auto listener = Listener::Adopt(NoticeRecorder::Create());
   std::u16string error;
   EXPECT_EQ(client_->DownloadFile(build.get(), file.get(), nullptr, listener.get(), error),
             eVClientResult::Failed);
@@ -264,7 +245,7 @@ TEST_F(CatalogueTest, TheFactoriesCheckTheirArgumentsAndTheJobsDownloadOnAWorker
   ASSERT_EQ(client_->DownloadUtilityAsync(manifest.get(), job.Receive(), error),
             eVClientResult::Success);
   EXPECT_EQ(job->GetStatus(), 1);
-  auto listener = Listener::Adopt(CountingListener::Create());
+  auto listener = Listener::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   int32_t status = job->GetStatus();
   for (int i = 0; i < 3000 && status == 2; ++i) {
@@ -272,7 +253,7 @@ TEST_F(CatalogueTest, TheFactoriesCheckTheirArgumentsAndTheJobsDownloadOnAWorker
     status = job->GetStatus();
   }
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(listener->lastSender, job.get()) << "progress names the job as its sender";
+  EXPECT_EQ(listener->Last("progress").sender, job.get()) << "progress names the job as its sender";
   EXPECT_EQ(ReadFile(DataPath(u"utils\\VendraBuild.exe.z")), kUtilityBytes);
 }
 
