@@ -39,7 +39,10 @@ VendraJSON::VSJObject* BuildList(const char16_t* version) {
 struct Harness {
   Harness() {
     client.makeBuildList = [] { return BuildList(u"1.4.2"); };
-    client.order = packageManager.order = launcher.order = box.order = terminator.order = &order;
+    client.heard = launcher.heard = [this](const std::string& call) {
+      Note(&order, call.substr(0, call.find(' ')));
+    };
+    packageManager.order = box.order = terminator.order = &order;
   }
   Harness(const Harness&) = delete;
   Harness& operator=(const Harness&) = delete;
@@ -54,7 +57,7 @@ struct Harness {
     VendraInstaller::InstallerDriver(services, installFolder).RegisterProduct();
   }
 
-  ScriptedClient client;
+  FakeClient client;
   ScriptedPackageManager packageManager;
   RecordingLauncher launcher;
   RecordingMessageBox box;
@@ -76,7 +79,7 @@ class Driver : public ::testing::Test {
   TempFolder machine_;
   TempFolder install_;
   Harness h_;
-  ScriptedClient& client_ = h_.client;
+  FakeClient& client_ = h_.client;
   ScriptedPackageManager& packageManager_ = h_.packageManager;
   RecordingLauncher& launcher_ = h_.launcher;
   RecordingMessageBox& box_ = h_.box;
@@ -86,8 +89,8 @@ class Driver : public ::testing::Test {
 }  // namespace
 
 TEST_F(Driver, CancelledSignInShowsTheLoginBoxAndStops) {
-  client_.loginResult = eVClientResult::LoginCancelled;
-  client_.loginError = u"User clicked Cancel in Login window";
+  client_.ensureLoginAnswer = {eVClientResult::LoginCancelled,
+                               u"User clicked Cancel in Login window"};
   EXPECT_EQ(Run(), 0);
   ASSERT_EQ(box_.texts.size(), 1u);
   EXPECT_EQ(box_.captions[0], kCaption);
@@ -125,8 +128,8 @@ TEST_F(Driver, EachFailingStepHasItsHeading) {
     bool listed = true;
   } cases[] = {
       {[](Harness& d) {
-         d.client.deviceResult = eVClientResult::LocalTokenRequired;
-         d.client.deviceError = u"Local Token Required";
+         d.client.ensureDeviceAnswer.result = eVClientResult::LocalTokenRequired;
+         d.client.ensureDeviceAnswer.error = u"Local Token Required";
        },
        u"Vendra Software Device authorization failed\n\nError Code -104\nLocal Token Required",
        toDevice, false},
@@ -138,8 +141,8 @@ TEST_F(Driver, EachFailingStepHasItsHeading) {
        u"checksum",
        toPackageManager, false},
       {[](Harness& d) {
-         d.client.buildsResult = eVClientResult::AccessTokenRequired;
-         d.client.buildsError = u"Accss Token Required";
+         d.client.buildsAnswer.result = eVClientResult::AccessTokenRequired;
+         d.client.buildsAnswer.error = u"Accss Token Required";
          d.client.makeBuildList = nullptr;
        },
        u"Failed to get latest build list\n\nError Code -100\nAccss Token Required", toBuildList},
@@ -269,8 +272,7 @@ TEST_F(Driver, LaunchAnswersAreShownAndTheProcessEndsWithZeroEveryTime) {
 }
 
 TEST_F(Driver, LongDetailIsCutAt2047Characters) {
-  client_.loginResult = eVClientResult::ServiceError;
-  client_.loginError = std::u16string(5000, u'x');
+  client_.ensureLoginAnswer = {eVClientResult::ServiceError, std::u16string(5000, u'x')};
   Run();
   ASSERT_EQ(box_.texts.size(), 1u);
   const std::u16string heading = u"Vendra Software Login failed\n\n";

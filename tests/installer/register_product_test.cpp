@@ -56,7 +56,7 @@ class RegisterProduct : public ::testing::Test {
 
   TempFolder machine_;
   TempFolder install_;
-  ScriptedClient client_;
+  FakeClient client_;
   ScriptedPackageManager packageManager_;
   RecordingLauncher launcher_;
   RecordingMessageBox box_;
@@ -116,8 +116,8 @@ TEST_F(RegisterProduct, EstimatedSizeUsesTheLow32BitsOfTheByteCount) {
 TEST_F(RegisterProduct, UnwritableRegistryDoesNotStopTheRun) {
   if (!CanDropPrivileges()) GTEST_SKIP() << "needs root to drop to another user";
   const int code = RunUnprivileged([&] {
-    ScriptedClient client;
-    client.loginResult = VendraClient::eVClientResult::LoginCancelled;
+    FakeClient client;
+    client.ensureLoginAnswer.result = VendraClient::eVClientResult::LoginCancelled;
     ScriptedPackageManager packageManager;
     RecordingLauncher launcher;
     RecordingMessageBox box;

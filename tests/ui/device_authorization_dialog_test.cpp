@@ -22,13 +22,14 @@ constexpr char16_t kNeedCode[] =
 
 class DeviceWindowTest : public ::testing::Test {
  protected:
+  DeviceWindowTest() { ShowLoginOn(client, backend, launcher); }
   eVClientResult Show(std::u16string& error) {
     return ShowDeviceAuthorizationWindow(client, {backend, launcher, state}, error);
   }
 
   ScriptedBackend backend;
   RecordingLauncher launcher;
-  FakeClient client{backend, launcher};
+  FakeClient client;
   WindowState state;
 };
 

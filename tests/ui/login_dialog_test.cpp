@@ -20,7 +20,7 @@ class LoginWindowTest : public ::testing::Test {
 
   ScriptedBackend backend;
   RecordingLauncher launcher;
-  FakeClient client{backend, launcher};
+  FakeClient client;
   WindowState state;
 };
 

@@ -53,6 +53,7 @@ class RecordingMessageBox final : public VendraPlatform::IMessageBox {
 
 class TerminalDialogTest : public ::testing::Test {
  protected:
+  TerminalDialogTest() { ShowLoginOn(fake, backend, launcher); }
   eVClientResult ShowLogin(std::u16string& error) {
     return ShowLoginWindow(client, {backend, launcher, state}, error);
   }
@@ -67,7 +68,7 @@ class TerminalDialogTest : public ::testing::Test {
   RecordingMessageBox messages;
   TerminalDialogBackend backend{terminal, messages};
   RecordingLauncher launcher;
-  FakeClient fake{backend, launcher};
+  FakeClient fake;
   VendraClient::IVClient& client = fake;
   WindowState state;
 };

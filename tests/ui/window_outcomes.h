@@ -20,7 +20,8 @@ enum class Window { Login, Device, Crash };
 class WindowsOnBackend {
  public:
   explicit WindowsOnBackend(VendraUi::IDialogBackend& backend)
-      : backend_(backend), client(backend, launcher) {
+      : backend_(backend) {
+    ShowLoginOn(client, backend, launcher);
     report->SetStringA(u"report", "Access violation at 0x1234");
   }
 

@@ -7,71 +7,26 @@
 // The outcome is printed last: "outcome <code> <text>".
 #include <cstdio>
 #include <string>
-#include <utility>
 
-#include "client/v_client.h"
-#include "common/text/format.h"
 #include "common/text/terminal_text.h"
 #include "common/text/utf.h"
+#include "tests/support/fake_client.h"
 
 namespace {
 
 using VendraClient::eVClientResult;
 
-class ProbeClient final : public VendraClient::VClient {
- public:
-  ProbeClient(std::string record, bool hostile) : record_(std::move(record)), hostile_(hostile) {
-    if (hostile_) user_ = kHostileUser;
-  }
+constexpr char16_t kHostileUser[] = u"mallory\x1b]0;owned\a";
+constexpr char16_t kHostileError[] = u"\x1b[2J\x1b[Hdenied\r\x9b" u"1;1H";
 
-  eVClientResult GetDeviceName(std::u16string& name, std::u16string&) override {
-    name = u"probe-host";
-    return eVClientResult::Success;
+// Opened for each line, so that no file takes the place of a closed
+// standard input before the window asks for it.
+void Record(const std::string& file, const std::string& line) {
+  if (std::FILE* f = std::fopen(file.c_str(), "a")) {
+    std::fprintf(f, "%s\n", line.c_str());
+    std::fclose(f);
   }
-  eVClientResult GetUsername(std::u16string& user, std::u16string&) override {
-    user = user_;
-    return eVClientResult::Success;
-  }
-  eVClientResult LoginW(const std::u16string& user, const std::u16string& password,
-                        bool passwordIsDigest, uint32_t seconds, std::u16string&) override {
-    Record(VendraText::Format("LoginW [%ls] [%ls] %d %u", user, password, passwordIsDigest,
-                              seconds));
-    user_ = user;
-    return eVClientResult::Success;
-  }
-  eVClientResult AuthorizeDevice(const std::u16string& code, const std::u16string& name,
-                                 std::u16string&) override {
-    Record(VendraText::Format("AuthorizeDevice [%ls] [%ls]", code, name));
-    return eVClientResult::Success;
-  }
-  eVClientResult EmailDeviceCode(std::u16string& error) override {
-    Record("EmailDeviceCode");
-    if (!hostile_) return eVClientResult::Success;
-    error = kHostileError;
-    return eVClientResult::HttpForbidden;
-  }
-  eVClientResult Logout(std::u16string&) override {
-    Record("Logout");
-    return eVClientResult::Success;
-  }
-
- private:
-  // Opened for each line, so that no file takes the place of a closed
-  // standard input before the window asks for it.
-  void Record(const std::string& line) {
-    if (std::FILE* f = std::fopen(record_.c_str(), "a")) {
-      std::fprintf(f, "%s\n", line.c_str());
-      std::fclose(f);
-    }
-  }
-
-  static constexpr char16_t kHostileUser[] = u"mallory\x1b]0;owned\a";
-  static constexpr char16_t kHostileError[] = u"\x1b[2J\x1b[Hdenied\r\x9b" u"1;1H";
-
-  std::string record_;
-  bool hostile_;
-  std::u16string user_ = u"alice";
-};
+}
 
 }  // namespace
 
@@ -82,7 +37,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string which = argv[1];
-  ProbeClient client(argv[2], which == "device-hostile");
+  VendraTest::FakeClient client;
+  client.deviceName = u"probe-host";
+  client.heard = [record = std::string(argv[2])](const std::string& call) { Record(record, call); };
+  if (which == "device-hostile") {
+    client.userName = kHostileUser;
+    client.emailAnswer = {eVClientResult::HttpForbidden, kHostileError};
+  }
   // "login-twice" shows the Login window two times in one run.
   const int showings = which == "login-twice" ? 2 : 1;
   for (int i = 0; i < showings; ++i) {

@@ -277,6 +277,7 @@ void ExpectPlacedOnTop(HWND dialog) {
 
 class Win32DialogTest : public ::testing::Test {
  protected:
+  Win32DialogTest() { ShowLoginOn(client, backend, launcher); }
   // Shows a window on this thread while drive works it from another; any
   // window drive leaves open is cancelled so that the test ends.
   eVClientResult Driven(std::function<eVClientResult()> show,
@@ -300,7 +301,7 @@ class Win32DialogTest : public ::testing::Test {
 
   Win32DialogBackend backend;
   RecordingLauncher launcher;
-  FakeClient client{backend, launcher};
+  FakeClient client;
   WindowState state;
 };
 
