@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/text/utf.h"
@@ -37,15 +38,11 @@ class WindowsOnBackend {
     }
     return VendraClient::eVClientResult::Failed;
   }
-  VendraClient::eVClientResult& Result(Window window) {
-    return window == Window::Login    ? login.result
-           : window == Window::Device ? device.result
-                                      : crash.result;
-  }
-  std::u16string& Error(Window window) {
-    return window == Window::Login    ? login.error
-           : window == Window::Device ? device.error
-                                      : crash.error;
+  // The window's record: its outcome and text.
+  std::pair<VendraClient::eVClientResult&, std::u16string&> Record(Window window) {
+    if (window == Window::Login) return {login.result, login.error};
+    if (window == Window::Device) return {device.result, device.error};
+    return {crash.result, crash.error};
   }
   // The report's references besides this holder's own.
   int OtherReportReferences() {
@@ -85,19 +82,17 @@ inline void ExpectOutcomes(WindowsOnBackend& windows, const std::vector<WindowOu
                            const std::function<void(const WindowOutcome&)>& after = {}) {
   for (const WindowOutcome& row : rows) {
     SCOPED_TRACE(row.how);
-    windows.Result(row.window) = VendraClient::eVClientResult::Success;
-    windows.Error(row.window) = u"earlier";
+    auto [result, text] = windows.Record(row.window);
+    result = VendraClient::eVClientResult::Success;
+    text = u"earlier";
     row.arrange();
     std::u16string own = u"left over";
-    std::u16string& error = row.intoRecord ? windows.Error(row.window) : own;
+    std::u16string& error = row.intoRecord ? text : own;
     EXPECT_EQ(windows.Show(row.window, error), row.result);
     EXPECT_EQ(error, row.text) << VendraText::Utf16ToUtf8(error);
     const bool made = row.result != VendraClient::eVClientResult::Failed;
-    EXPECT_EQ(windows.Result(row.window),
-              made ? row.result : VendraClient::eVClientResult::Success);
-    if (!row.intoRecord) {
-      EXPECT_EQ(windows.Error(row.window), made ? row.text : u"earlier");
-    }
+    EXPECT_EQ(result, made ? row.result : VendraClient::eVClientResult::Success);
+    EXPECT_EQ(text, made || row.intoRecord ? row.text : u"earlier");
     EXPECT_TRUE(windows.client.logins.empty());
     EXPECT_TRUE(windows.client.authorizations.empty());
     EXPECT_FALSE(windows.report->Has(u"user_notes"));

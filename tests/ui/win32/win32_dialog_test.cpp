@@ -21,6 +21,7 @@
 
 #include "tests/ui/fake_client.h"
 #include "tests/ui/win32/png_file.h"
+#include "tests/ui/window_outcomes.h"
 #include "common/text/utf.h"
 #include "json/object.h"
 #include "ui/crash_report_window.h"
@@ -363,30 +364,6 @@ TEST_F(Win32DialogTest, EmptyLoginShowsAStandaloneBoxThenEnterSubmitsTheChosenLe
   EXPECT_EQ(client.logins[0].seconds, 31536000u);
 }
 
-TEST_F(Win32DialogTest, EscapeAndTheCloseBoxCancelTheLogin) {
-  std::u16string error;
-  EXPECT_EQ(Driven([&] { return ShowLogin(error); },
-                   [](DWORD) {
-                     HWND d = WaitForWindow(kLoginCaption);
-                     ASSERT_NE(d, nullptr);
-                     Key(::GetDlgItem(d, LoginIds::kUserName), VK_ESCAPE);
-                     EXPECT_TRUE(WaitGone(d));
-                   }),
-            eVClientResult::LoginCancelled);
-  EXPECT_EQ(error, u"User clicked Cancel in Login window");
-  error.clear();
-  EXPECT_EQ(Driven([&] { return ShowLogin(error); },
-                   [](DWORD) {
-                     HWND d = WaitForWindow(kLoginCaption);
-                     ASSERT_NE(d, nullptr);
-                     ::PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-                     EXPECT_TRUE(WaitGone(d));
-                   }),
-            eVClientResult::LoginCancelled);
-  EXPECT_EQ(error, u"User clicked Cancel in Login window");
-  EXPECT_TRUE(client.logins.empty());
-}
-
 TEST_F(Win32DialogTest, DeviceWindowIsTheTemplateAndAuthorisesWithThePrefilledName) {
   std::u16string error;
   const eVClientResult r = Driven([&] { return ShowDevice(error); }, [](DWORD ui) {
@@ -536,17 +513,38 @@ TEST_F(Win32CrashWindowTest, ShowsTheReportTakesNotesOfSeveralLinesAndReports) {
   EXPECT_EQ(notes, u"first line\r\nsecond line");
 }
 
-TEST_F(Win32CrashWindowTest, EscapeDeclines) {
-  std::u16string error;
-  const eVClientResult r = Driven(error, [](DWORD) {
-    HWND d = WaitForWindow(kCrashCaption);
-    ASSERT_NE(d, nullptr);
-    Key(::GetDlgItem(d, CrashIds::kNotes), VK_ESCAPE);
-    EXPECT_TRUE(WaitGone(d));
-  });
-  EXPECT_EQ(r, eVClientResult::Cancelled);
-  EXPECT_EQ(error, u"User clicked Cancel in Crash Report window");
-  EXPECT_FALSE(report->Has(u"user_notes"));
+// Escape in a box and the close box cancel each window; a window a test
+// leaves open is cancelled, so that the test ends.
+TEST(Win32WindowOutcomes, EscapeAndTheCloseBoxCancelEachWindow) {
+  Win32DialogBackend backend;
+  WindowsOnBackend windows(backend);
+  std::thread driver;
+  const auto ending = [&driver](const wchar_t* caption, int box) {
+    return [&driver, caption, box] {
+      driver = std::thread([caption, box] {
+        HWND d = WaitForWindow(caption);
+        ASSERT_NE(d, nullptr);
+        if (box) Key(::GetDlgItem(d, box), VK_ESCAPE);
+        else ::PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(WaitGone(d));
+        if (HWND w = ::FindWindowW(kDialogClass, caption)) Press(w, kIdCancel);
+      });
+    };
+  };
+  const char16_t loginCancel[] = u"User clicked Cancel in Login window";
+  ExpectOutcomes(
+      windows,
+      {
+          {"login, Escape", Window::Login, ending(kLoginCaption, LoginIds::kUserName),
+           eVClientResult::LoginCancelled, loginCancel},
+          {"login, close box", Window::Login, ending(kLoginCaption, 0),
+           eVClientResult::LoginCancelled, loginCancel},
+          {"device, Escape", Window::Device, ending(kDeviceCaption, DeviceIds::kCode),
+           eVClientResult::Cancelled, u"User clicked Cancel in Device Authorization window"},
+          {"crash, Escape", Window::Crash, ending(kCrashCaption, CrashIds::kNotes),
+           eVClientResult::Cancelled, u"User clicked Cancel in Crash Report window"},
+      },
+      [&driver](const WindowOutcome&) { driver.join(); });
 }
 
 namespace {
