@@ -13,6 +13,7 @@
 #include "common/text/format.h"
 #include "common/text/terminal_text.h"
 #include "common/text/utf.h"
+#include "ui/sign_in_windows.h"
 
 namespace {
 
@@ -82,7 +83,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string which = argv[1];
+  VendraUi::SystemSignInWindows windows;
   ProbeClient client(argv[2], which == "device-hostile");
+  client.SetWindows(&windows);
   // "login-twice" shows the Login window two times in one run.
   const int showings = which == "login-twice" ? 2 : 1;
   for (int i = 0; i < showings; ++i) {
