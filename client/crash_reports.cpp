@@ -1,18 +1,20 @@
 // The crash-report operations: building a report, showing it and handing it
-// to the crash reporter, and posting it to the service.
+// to the crash reporter (through what the program gave the client), and
+// posting it to the service.
 #include <string>
 
+#include "client/crash_report_object.h"
 #include "client/session_tokens.h"
+#include "client/show_windows.h"
 #include "client/string_request.h"
 #include "client/v_client.h"
-#include "crash/crash_report_object.h"
-#include "crash/crash_report_submission.h"
 #include "json/object.h"
 
 namespace VendraClient {
 
 eVClientResult VClient::ReportCrash(VendraJSON::VSJObject* report, std::u16string& error) {
-  return VendraCrash::ReportCrashOnSystem(*this, report, error);
+  if (!crashReports_) return WindowMissing(u"Crash Report", error);
+  return crashReports_->ReportCrash(*this, report, error);
 }
 
 eVClientResult VClient::ReportCrashW(const std::string& project, const std::string& version,
@@ -20,7 +22,7 @@ eVClientResult VClient::ReportCrashW(const std::string& project, const std::stri
                                      int64_t executableTime, const std::u16string& module,
                                      int64_t address, int64_t exception, const std::string& report,
                                      std::u16string& error) {
-  const auto object = VendraCrash::MakeCrashReport(
+  const auto object = MakeCrashReport(
       {project, version, static_cast<uint32_t>(build), executable, executableTime, module, address,
        exception, report});
   return ReportCrash(object.get(), error);
@@ -31,7 +33,7 @@ eVClientResult VClient::ReportCrashA(const std::string& project, const std::stri
                                      int64_t executableTime, const std::string& module,
                                      int64_t address, int64_t exception, const std::string& report,
                                      std::u16string& error) {
-  const auto object = VendraCrash::MakeCrashReport(
+  const auto object = MakeCrashReport(
       {project, version, static_cast<uint32_t>(build), executable, executableTime, module, address,
        exception, report});
   return ReportCrash(object.get(), error);

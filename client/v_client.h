@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "client/client_windows.h"
 #include "client/connection_pool.h"
 #include "client/data_folder.h"
 #include "client/device_identity.h"
@@ -28,6 +29,10 @@ class VClient : public IVClient {
   VClient& operator=(const VClient&) = delete;
 
   void SetModuleInstance(ModuleInstance instance) { moduleInstance_ = instance; }
+  // What the sign-in and crash windows are shown with; each outlives the
+  // client or is replaced before it goes.
+  void SetWindows(IVClientWindows* windows) { windows_ = windows; }
+  void SetCrashReports(IVClientCrashReports* reports) { crashReports_ = reports; }
 
   ModuleInstance GetModuleInstance() override;
   eVClientResult GetDeviceName(std::u16string& name, std::u16string& error) override;
@@ -110,6 +115,8 @@ class VClient : public IVClient {
   void TakeSignInTokens(const VendraJSON::VSJObject* reply);
 
   ModuleInstance moduleInstance_ = nullptr;
+  IVClientWindows* windows_ = nullptr;
+  IVClientCrashReports* crashReports_ = nullptr;
   std::u16string userName_;
   std::string deviceId_ = ComputeDeviceIdentity();
   TokenRecord accessToken_{&channel_};

@@ -32,9 +32,10 @@ eVClientResult ReportCrash(VendraClient::IVClient& client, VendraJSON::VSJObject
   return HandOverCrashReport(*handover, reporterPath, *report, error);
 }
 
-eVClientResult ReportCrashOnSystem(VendraClient::IVClient& client, VendraJSON::VSJObject* report,
-                                   std::u16string& error) {
-  return ReportCrash(client, report,
+eVClientResult SystemCrashReports::ReportCrash(VendraClient::IVClient& client,
+                                               VendraJSON::VSJObject* report,
+                                               std::u16string& error) {
+  return VendraCrash::ReportCrash(client, report,
                      {VendraUi::SystemDialogBackend(), VendraUi::CrashReportWindowState()}, error);
 }
 

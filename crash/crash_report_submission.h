@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "client/client_windows.h"
 #include "client/iv_client.h"
 #include "json/object.h"
 #include "ui/crash_report_window.h"
@@ -21,9 +22,13 @@ VendraClient::eVClientResult ReportCrash(VendraClient::IVClient& client,
                                          const CrashReportServices& services,
                                          std::u16string& error);
 
-// The same on this system's dialog backend with the process-wide record.
-VendraClient::eVClientResult ReportCrashOnSystem(VendraClient::IVClient& client,
-                                                 VendraJSON::VSJObject* report,
-                                                 std::u16string& error);
+// The same on this system's dialog backend with the process-wide record:
+// what a program that reports its crashes hands its client.
+class SystemCrashReports final : public VendraClient::IVClientCrashReports {
+ public:
+  VendraClient::eVClientResult ReportCrash(VendraClient::IVClient& client,
+                                           VendraJSON::VSJObject* report,
+                                           std::u16string& error) override;
+};
 
 }  // namespace VendraCrash

@@ -13,11 +13,14 @@
 #include "crashreporter/crash_reporter.h"
 #include "platform/entry_point.h"
 #include "platform/program_arguments.h"
+#include "ui/sign_in_windows.h"
 
 namespace {
 
 // The process-wide objects, in the order every program of the vendor makes
-// them (this one needs no build client).
+// them (this one needs no build client); before them the windows the client
+// shows.
+VendraUi::SystemSignInWindows g_windows;
 VendraClient::VClient g_client;
 [[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
 
@@ -44,6 +47,7 @@ void Say(const std::u16string& text) {
 
 int VendraMain(void* moduleInstance) {
   g_client.SetModuleInstance(moduleInstance);
+  g_client.SetWindows(&g_windows);
   VendraCli::Arguments args;
   std::string reason;
   if (!VendraCli::Parse(VendraCli::Utf8Arguments(VendraPlatform::ProgramArguments()), {}, args,

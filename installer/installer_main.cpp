@@ -19,6 +19,7 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/program_arguments.h"
+#include "ui/sign_in_windows.h"
 
 namespace {
 
@@ -93,13 +94,16 @@ int VendraMain(void* moduleInstance) {
     return 0;
   }
   // The process-wide objects, in the order every program of the vendor
-  // makes them (service client, build client, session lock), kept until
-  // normal exit. Made here rather than before the entry point, so that the
-  // runs that stop above leave no named object behind.
+  // makes them (service client, build client, session lock) after the
+  // windows the client shows, kept until normal exit. Made here rather than
+  // before the entry point, so that the runs that stop above leave no named
+  // object behind.
+  static VendraUi::SystemSignInWindows windows;
   static VendraClient::VClient client;
   static VendraClient::VBuildClient buildClient;
   VendraClient::SessionLock();
   client.SetModuleInstance(moduleInstance);
+  client.SetWindows(&windows);
   PackageManagerStep packageManager(client, buildClient);
   VendraInstaller::DriverServices services{client, packageManager,
                                            VendraPlatform::SystemLauncher(),

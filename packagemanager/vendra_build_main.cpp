@@ -29,11 +29,14 @@
 #include "platform/outside_folder.h"
 #include "platform/program_arguments.h"
 #include "ui/progress_window.h"
+#include "ui/sign_in_windows.h"
 
 namespace {
 
 // The process-wide objects, in the order every program of the vendor makes
-// them: the service client, the build client, the session lock.
+// them: the service client, the build client, the session lock; before them
+// the windows the client shows.
+VendraUi::SystemSignInWindows g_windows;
 VendraBuild::PackageManagerClient g_client;
 VendraClient::VBuildClient g_buildClient;
 [[maybe_unused]] VendraClient::NamedMutexLock& g_sessionLock = VendraClient::SessionLock();
@@ -228,6 +231,7 @@ constexpr Shape kShapes[] = {{"install", 6, 4},
 
 int VendraMain(void* moduleInstance) {
   g_client.SetModuleInstance(moduleInstance);
+  g_client.SetWindows(&g_windows);
   VendraCli::Arguments args;
   std::string reason;
   if (!VendraCli::Parse(VendraCli::Utf8Arguments(VendraPlatform::ProgramArguments()),

@@ -43,16 +43,16 @@ eVClientResult ShowDeviceAuthorizationWindow(VendraClient::IVClient& client,
               u"Failed to create Device Auth window: GetLastError=%d", error);
 }
 
-eVClientResult ShowSystemLoginWindow(VendraClient::IVClient& client, std::u16string& error) {
-  return ShowLoginWindow(client,
-                         {SystemDialogBackend(), VendraPlatform::SystemLauncher(),
-                          LoginWindowState()},
-                         error);
+eVClientResult SystemSignInWindows::ShowLoginWindow(VendraClient::IVClient& client,
+                                                    std::u16string& error) {
+  return VendraUi::ShowLoginWindow(
+      client, {SystemDialogBackend(), VendraPlatform::SystemLauncher(), LoginWindowState()},
+      error);
 }
 
-eVClientResult ShowSystemDeviceAuthorizationWindow(VendraClient::IVClient& client,
-                                                   std::u16string& error) {
-  return ShowDeviceAuthorizationWindow(
+eVClientResult SystemSignInWindows::ShowDeviceAuthorizationWindow(VendraClient::IVClient& client,
+                                                                  std::u16string& error) {
+  return VendraUi::ShowDeviceAuthorizationWindow(
       client,
       {SystemDialogBackend(), VendraPlatform::SystemLauncher(), DeviceAuthorizationWindowState()},
       error);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "client/client_windows.h"
 #include "client/iv_client.h"
 #include "platform/launcher.h"
 #include "ui/dialog_host.h"
@@ -32,10 +33,13 @@ VendraClient::eVClientResult ShowDeviceAuthorizationWindow(VendraClient::IVClien
                                                            std::u16string& error);
 
 // The same on this system's backend and launcher with the process-wide
-// records.
-VendraClient::eVClientResult ShowSystemLoginWindow(VendraClient::IVClient& client,
-                                                   std::u16string& error);
-VendraClient::eVClientResult ShowSystemDeviceAuthorizationWindow(VendraClient::IVClient& client,
-                                                                 std::u16string& error);
+// records: what a program that shows the windows hands its client.
+class SystemSignInWindows final : public VendraClient::IVClientWindows {
+ public:
+  VendraClient::eVClientResult ShowLoginWindow(VendraClient::IVClient& client,
+                                               std::u16string& error) override;
+  VendraClient::eVClientResult ShowDeviceAuthorizationWindow(VendraClient::IVClient& client,
+                                                             std::u16string& error) override;
+};
 
 }  // namespace VendraUi

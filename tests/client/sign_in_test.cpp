@@ -4,6 +4,7 @@
 // under Wine.
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -319,12 +320,35 @@ TEST_F(SignInTest, RefreshWithoutALocalTokenIsRefused) {
   EXPECT_EQ(service_->CountRequests("vclient/refresh"), 0);
 }
 
-TEST(AuthorizeDeviceTest, EmptyCodeOrNameIsRefusedAtOnce) {
-  VendraClient::VClient client;
-  std::u16string error;
-  EXPECT_EQ(client.AuthorizeDevice(u"123456", u"", error), VendraClient::eVClientResult::InvalidArgument);
-  EXPECT_EQ(client.AuthorizeDevice(u"", u"name", error), VendraClient::eVClientResult::InvalidArgument);
-  EXPECT_EQ(error, u"");
+// Refused before any request: arguments the service would refuse, and the
+// windows of a program that gave its client none.
+TEST(RefusedAtOnceTest, EmptyDeviceCodeOrNameOrAMissingWindow) {
+  using VendraClient::eVClientResult;
+  using Call = std::function<eVClientResult(VendraClient::VClient&, std::u16string&)>;
+  const struct {
+    Call call;
+    eVClientResult result;
+    std::u16string error;
+  } cases[] = {
+      {[](auto& c, auto& e) { return c.AuthorizeDevice(u"123456", u"", e); },
+       eVClientResult::InvalidArgument, u""},
+      {[](auto& c, auto& e) { return c.AuthorizeDevice(u"", u"name", e); },
+       eVClientResult::InvalidArgument, u""},
+      {[](auto& c, auto& e) { return c.ShowLoginWindow(e); }, eVClientResult::NotSupported,
+       u"This program cannot show the Login window"},
+      {[](auto& c, auto& e) { return c.ShowDeviceAuthorizationWindow(e); },
+       eVClientResult::NotSupported, u"This program cannot show the Device Authorization window"},
+      {[](auto& c, auto& e) {
+         return c.ReportCrashA("p", "1", 1, "a.exe", 0, "a.dll", 0, 0, "", e);
+       },
+       eVClientResult::NotSupported, u"This program cannot show the Crash Report window"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    VendraClient::VClient client;
+    std::u16string error;
+    EXPECT_EQ(cases[i].call(client, error), cases[i].result) << "case " << i;
+    EXPECT_EQ(error, cases[i].error) << "case " << i;
+  }
 }
 
 }  // namespace

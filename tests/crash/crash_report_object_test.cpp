@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "crash/crash_report_object.h"
+#include "client/crash_report_object.h"
 #include "crash/reporter_handover.h"
 #include "json/object.h"
 #include "platform/command_line.h"
 
+using namespace VendraClient;
 using namespace VendraCrash;
 
 namespace {

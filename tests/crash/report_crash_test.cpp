@@ -17,7 +17,7 @@
 
 #include "client/v_client.h"
 #include "common/text/utf.h"
-#include "crash/crash_report_object.h"
+#include "client/crash_report_object.h"
 #include "crash/crash_report_submission.h"
 #include "crash/reporter_handover.h"
 #include "tests/support/environment.h"
@@ -102,7 +102,7 @@ class ReportCrashTest : public ::testing::Test {
   void InstallReporter(int delaySeconds = 0) { InstallStandIn("", delaySeconds, true); }
 
   Vendra::RefPtr<VendraJSON::VSJObject> Report() {
-    VendraCrash::CrashFacts facts;
+    VendraClient::CrashFacts facts;
     facts.project = "Tandory";
     facts.version = "1.2.3";
     facts.build = 77;
@@ -112,7 +112,7 @@ class ReportCrashTest : public ::testing::Test {
     facts.addressInModule = 0x1234;
     facts.exception = 0xC0000005LL;
     facts.report = "Access violation\nin render.dll \xe2\x9c\x93";
-    return VendraCrash::MakeCrashReport(facts);
+    return VendraClient::MakeCrashReport(facts);
   }
 
   eVClientResult Report(VendraJSON::VSJObject* report, std::u16string& error) {

@@ -8,12 +8,15 @@
 
 #include "client/v_client.h"
 #include "common/text/utf.h"
+#include "crash/crash_report_submission.h"
 #include "platform/entry_point.h"
 #include "platform/process.h"
 
 int VendraMain(void* module) {
+  VendraCrash::SystemCrashReports reports;
   VendraClient::VClient client;
   client.SetModuleInstance(module);
+  client.SetCrashReports(&reports);
   std::u16string error;
   const auto result = client.ReportCrashW(
       "tdy", "1.2.3", 7, VendraPlatform::ModuleFileName(), 1700000000, u"tandory_core.dll",

@@ -11,6 +11,7 @@
 #include "common/text/terminal_text.h"
 #include "common/text/utf.h"
 #include "tests/support/fake_client.h"
+#include "ui/sign_in_windows.h"
 
 namespace {
 
@@ -37,7 +38,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string which = argv[1];
+  VendraUi::SystemSignInWindows windows;
   VendraTest::FakeClient client;
+  client.SetWindows(&windows);
   client.deviceName = u"probe-host";
   client.heard = [record = std::string(argv[2])](const std::string& call) { Record(record, call); };
   if (which == "device-hostile") {

@@ -7,7 +7,7 @@
 #include "common/memory/ref_ptr.h"
 #include "json/object.h"
 
-namespace VendraCrash {
+namespace VendraClient {
 
 // A name given either as UTF-8 text or as wide text.
 using NameText = std::variant<std::string, std::u16string>;
@@ -33,4 +33,4 @@ Vendra::RefPtr<VendraJSON::VSJObject> MakeCrashReport(const CrashFacts& facts);
 // values above U+10FFFF).
 bool IsValidUtf8(std::string_view text);
 
-}  // namespace VendraCrash
+}  // namespace VendraClient

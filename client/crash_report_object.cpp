@@ -1,6 +1,6 @@
-#include "crash/crash_report_object.h"
+#include "client/crash_report_object.h"
 
-namespace VendraCrash {
+namespace VendraClient {
 namespace {
 
 using VendraJSON::VSJObject;
@@ -65,4 +65,4 @@ Vendra::RefPtr<VSJObject> MakeCrashReport(const CrashFacts& facts) {
   return report;
 }
 
-}  // namespace VendraCrash
+}  // namespace VendraClient
