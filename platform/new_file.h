@@ -55,6 +55,7 @@ class NewFile {
   // Sets the permissions on the open file (executable: a program every user
   // may start, otherwise a file every user may read), pushes its data to the
   // disk and closes it, so that what can fail after that is the rename alone.
+  // A failure discards the file.
   uint32_t Finish(bool executable = false);
   // Renames the file over the target, finishing it first when Finish was not
   // called.

@@ -222,6 +222,8 @@ uint32_t NewFile::Finish(bool executable) {
   const int fd = static_cast<int>(output_.handle_);
   uint32_t err = ::fchmod(fd, executable ? 0755 : 0644) == 0 ? output_.Flush() : SysErrorFromErrno(errno);
   if (const uint32_t closed = output_.Close(); err == 0) err = closed;
+  // A file that may not be whole on the disk is never renamed into place.
+  if (err != 0) Discard();
   return err;
 }
 

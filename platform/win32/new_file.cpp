@@ -152,6 +152,8 @@ uint32_t NewFile::Finish(bool) {
   if (folder_ < 0 || !output_.IsOpen()) return SysError::kInvalidParameter;
   uint32_t err = output_.Flush();
   if (const uint32_t closed = output_.Close(); err == 0) err = closed;
+  // A file that may not be whole on the disk is never renamed into place.
+  if (err != 0) Discard();
   return err;
 }
 
