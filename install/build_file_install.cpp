@@ -7,6 +7,7 @@
 #include "install/build_file_entry.h"
 #include "install/codec.h"
 #include "install/file_digest.h"
+#include "install/place_expanded.h"
 #include "install/v_build_client.h"
 #include "json/object.h"
 #include "platform/files.h"
@@ -82,8 +83,7 @@ eVClientResult VBuildClient::InstallFile(VSJObject* build, VSJObject* file,
                   installFolder, VendraPlatform::FolderOf(destination))) == 0);
   if (!folderMade) {
     if (folderError == VendraPlatform::kOutsideFolder) {
-      error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls",
-                                 destination, installFolder);
+      error = OutsideFolderText(destination, installFolder);
       return eVClientResult::Failed;
     }
     if (folderError == VendraPlatform::SysError::kAccessDenied) {

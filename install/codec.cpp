@@ -8,6 +8,7 @@
 #include "common/text/format.h"
 #include "common/text/utf.h"
 #include "install/crt_error.h"
+#include "install/place_expanded.h"
 #include "install/sha256.h"
 #include "platform/files.h"
 #include "platform/local_path.h"
@@ -48,53 +49,21 @@ eVClientResult WriteFailure(uint32_t created, bool inflating, std::u16string& er
   return eVClientResult::Failed;
 }
 
-// Makes the new file beside the target; false with the failure.
-bool CreateBeside(VendraPlatform::NewFile& file, const ExpectedFile& target, bool inflating,
-                  eVClientResult& code, std::u16string& error) {
-  if (target.within.empty()) {
-    uint32_t ignored = 0;
-    VendraPlatform::CreateLocalPath(target.path, ignored);
-  }
-  const uint32_t created = file.Create(target.within, target.path);
-  if (created == 0) return true;
-  if (created == VendraPlatform::kOutsideFolder) {
-    error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls", target.path,
-                               target.within.empty() ? std::u16string(u"its own folder")
-                                                     : target.within);
-    code = eVClientResult::Failed;
-    return false;
-  }
-  code = WriteFailure(created, inflating, error);
-  return false;
-}
-
-// Puts the written new file in place of the target. Its data reaches the
-// disk first, so that what fails after that is the rename alone, reported
-// with its own error (a folder in the target's place is access denied).
-eVClientResult PlaceNewFile(VendraPlatform::NewFile& file, const ExpectedFile& target,
-                            bool inflating, std::u16string& error) {
-  if (file.Output().Flush() != 0) {
-    file.Discard();
-    return WriteFailure(0, inflating, error);
-  }
-  if (const uint32_t err = file.Place(target.executable)) {
-    file.Discard();
-    return WriteFailure(err, inflating, error);
-  }
-  return eVClientResult::Success;
-}
-
-// Puts bytes in place of path through a new file beside it.
-eVClientResult PlaceBytes(const BufferRef& bytes, const ExpectedFile& target, bool inflating,
+// Puts bytes in place of path through a new file beside it. Its data reaches
+// the disk first, so that what fails after that is the rename alone,
+// reported with its own error (a folder in the target's place is access
+// denied).
+eVClientResult PlaceBytes(const BufferRef& bytes, const std::u16string& path,
                           std::u16string& error) {
+  uint32_t ignored = 0;
+  VendraPlatform::CreateLocalPath(path, ignored);
   VendraPlatform::NewFile file;
-  eVClientResult code = eVClientResult::Success;
-  if (!CreateBeside(file, target, inflating, code, error)) return code;
-  if (file.Output().Write(bytes->Data(), static_cast<size_t>(bytes->Size())) != 0) {
-    file.Discard();
-    return WriteFailure(0, inflating, error);
-  }
-  return PlaceNewFile(file, target, inflating, error);
+  if (const uint32_t created = file.Create(u"", path)) return WriteFailure(created, false, error);
+  if (file.Output().Write(bytes->Data(), static_cast<size_t>(bytes->Size())) != 0 ||
+      file.Finish() != 0)
+    return WriteFailure(0, false, error);
+  if (const uint32_t err = file.Place()) return WriteFailure(err, false, error);
+  return eVClientResult::Success;
 }
 
 // The ".z" file is read and expanded in blocks of these sizes: memory stays
@@ -134,50 +103,39 @@ bool DownloadMatches(const std::u16string& path, const ExpectedFile& expected,
   return false;
 }
 
-// Expands the ".z" file into a new file beside the target and renames it over
-// the target only when the stream ended whole at the expected size and
-// digest.
-eVClientResult ExpandIntoPlace(const std::u16string& compressedPath, const ExpectedFile& expected,
-                               int32_t& outputSize, std::u16string& error) {
-  // A file that cannot be read fails as damaged data, before anything is made.
-  if (!VendraPlatform::FileExists(compressedPath)) {
-    error = u"inflate failed";
-    return eVClientResult::Failed;
-  }
-  VendraPlatform::NewFile file;
-  eVClientResult code = eVClientResult::Success;
-  if (!CreateBeside(file, expected, true, code, error)) return code;
-  Expansion expansion;
-  // A digest to check stands in for the stream's own checksum.
-  code = ExpandInto(compressedPath, expected.size,
-                    expected.sha256.empty() ? StreamCheck::Checksum : StreamCheck::CallerDigest,
-                    file.Output(), expansion, error);
-  if (code == eVClientResult::FileOpenFailed) code = WriteFailure(0, true, error);
-  if (code != eVClientResult::Success) {
-    file.Discard();
-    return code;
-  }
-  if (!expected.sha256.empty()) {
-    if (expansion.size != expected.size) {
-      file.Discard();
-      error = VendraText::Format(u"The file expanded for %ls is %d bytes where %u were expected",
-                                 expected.path, static_cast<int32_t>(expansion.size),
-                                 expected.size);
-      return eVClientResult::VerifyFailed;
-    }
-    if (!VendraText::EqualsIgnoreAsciiCase(expansion.sha256, expected.sha256)) {
-      file.Discard();
+// The library's words for where placing the file stopped.
+eVClientResult PlacementFailure(const PlacementResult& placed, const ExpectedFile& expected,
+                                std::u16string& error) {
+  switch (placed.step) {
+    case PlacementStep::Placed:
+      return eVClientResult::Success;
+    case PlacementStep::Create:
+      if (placed.systemError != VendraPlatform::kOutsideFolder)
+        return WriteFailure(placed.systemError, true, error);
+      error = OutsideFolderText(expected.path, expected.within);
+      return eVClientResult::Failed;
+    case PlacementStep::Expand:
+      error = placed.expandError;
+      return eVClientResult::Failed;
+    case PlacementStep::Content:
+      if (placed.written.size != expected.size) {
+        error = VendraText::Format(u"The file expanded for %ls is %d bytes where %u were expected",
+                                   expected.path, static_cast<int32_t>(placed.written.size),
+                                   expected.size);
+        return eVClientResult::VerifyFailed;
+      }
       error = VendraText::Format(
           u"The file expanded for %ls has SHA-256 %hs where %hs was expected", expected.path,
-          expansion.sha256.c_str(), expected.sha256.c_str());
+          placed.written.sha256.c_str(), expected.sha256.c_str());
       return eVClientResult::VerifyFailed;
-    }
+    case PlacementStep::Rename:
+      return WriteFailure(placed.systemError, true, error);
+    case PlacementStep::Write:
+    case PlacementStep::MoveAside:
+      break;
   }
-  if (const eVClientResult placed = PlaceNewFile(file, expected, true, error);
-      placed != eVClientResult::Success)
-    return placed;
-  outputSize = static_cast<int32_t>(expansion.size);
-  return eVClientResult::Success;
+  // A write that stops part-way, its push to the disk included.
+  return WriteFailure(0, true, error);
 }
 
 }  // namespace
@@ -246,7 +204,7 @@ eVClientResult ExpandInto(const std::u16string& compressedPath, uint64_t limit,
                           StreamCheck check, VendraPlatform::File& output, Expansion& expansion,
                           std::u16string& error) {
   expansion = Expansion();
-  error = u"inflate failed";
+  error = kInflateFailed;
   VendraPlatform::File input;
   std::unique_ptr<uint8_t[]> in(new uint8_t[kReadBlock]);
   size_t got = 0;
@@ -319,7 +277,16 @@ eVClientResult ExpandVerified(const std::u16string& compressedPath, const Expect
                               int32_t& outputSize, std::u16string& error) {
   outputSize = 0;
   if (!DownloadMatches(compressedPath, expected, error)) return eVClientResult::VerifyFailed;
-  return ExpandIntoPlace(compressedPath, expected, outputSize, error);
+  Placement placement;
+  placement.path = expected.path;
+  placement.within = expected.within;
+  placement.size = expected.size;
+  placement.sha256 = expected.sha256;
+  placement.executable = expected.executable;
+  const PlacementResult placed = PlaceExpanded(compressedPath, placement);
+  if (placed.step != PlacementStep::Placed) return PlacementFailure(placed, expected, error);
+  outputSize = static_cast<int32_t>(placed.written.size);
+  return eVClientResult::Success;
 }
 
 eVClientResult InflateFile(const std::u16string& compressedPath, uint32_t expectedSize,
@@ -349,9 +316,7 @@ eVClientResult DeflateFile(int32_t level, const std::u16string& inputPath, int32
       DeflateBuffer(level, original.get(), compressed.Receive(), error);
   original.Reset();
   if (deflated != eVClientResult::Success) return deflated;
-  ExpectedFile target;
-  target.path = outputPath;
-  const eVClientResult written = PlaceBytes(compressed, target, false, error);
+  const eVClientResult written = PlaceBytes(compressed, outputPath, error);
   if (written == eVClientResult::Success) compressedSize = compressed->Size();
   return written;
 }

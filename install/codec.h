@@ -14,6 +14,9 @@
 // for the caller.
 namespace VendraClient {
 
+// The text of a ".z" file that cannot be read or whose stream is damaged.
+inline constexpr char16_t kInflateFailed[] = u"inflate failed";
+
 eVClientResult InflateBuffer(VBuffer* input, uint32_t expectedSize, VBuffer** output,
                              std::u16string& error);
 
@@ -35,9 +38,8 @@ struct ExpectedFile {
   bool executable = false;
 };
 
-// Expands compressedPath into a new file beside expected.path, checks the
-// download and the expanded bytes against expected, and only then renames the
-// new file over the target: on any failure the old file is untouched and no
+// Checks the download against expected, then places the file expanded from
+// it as PlaceExpanded does: on any failure the old file is untouched and no
 // new file is left behind. VerifyFailed (-112) with a text naming the file
 // when either differs from what is expected.
 eVClientResult ExpandVerified(const std::u16string& compressedPath, const ExpectedFile& expected,
@@ -58,7 +60,7 @@ enum class StreamCheck { Checksum, CallerDigest };
 // Expands compressedPath into output block by block (a few MiB of memory
 // whatever the file's size), taking the SHA-256 of each block as it is
 // written, so that what is checked is what was written. Failed with
-// "inflate failed" when the file cannot be read or its stream is damaged,
+// kInflateFailed when the file cannot be read or its stream is damaged,
 // cut short or longer than limit bytes;
 // FileOpenFailed with the system's error in expansion.writeError when a
 // write fails.

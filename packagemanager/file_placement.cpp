@@ -4,10 +4,8 @@
 
 #include "client/write_failure.h"
 #include "common/text/format.h"
-#include "common/text/utf.h"
 #include "install/build_file_entry.h"
-#include "install/codec.h"
-#include "install/sha256.h"
+#include "install/place_expanded.h"
 #include "platform/files.h"
 #include "platform/new_file.h"
 #include "platform/paths.h"
@@ -41,70 +39,56 @@ std::u16string_view BaseName(std::u16string_view path) {
   return path.substr(cut);
 }
 
-eVClientResult WriteFailed(const FileWork& work, uint32_t err, std::u16string& error) {
-  error = VendraClient::WriteFailureText(work.finalPath, err);
-  return err == VendraPlatform::SysError::kAccessDenied ? eVClientResult::AccessDenied
-                                                         : eVClientResult::FileOpenFailed;
-}
-
 }  // namespace
 
 eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFolder,
                          uint64_t& placedSize, std::u16string& aside, std::u16string& error) {
-  const uint32_t size = VendraClient::EntrySize(work.entry.get(), u"size");
-  // A folder on the way that is a link (planted "data -> /elsewhere" in a
-  // folder someone else could write) must not carry the file out of the
-  // install folder; the new file is created, never opened, so that nothing
-  // planted beside the target is written through.
-  VendraPlatform::NewFile file;
-  const uint32_t created = file.Create(installFolder, work.finalPath);
-  if (created == VendraPlatform::kOutsideFolder) {
-    error = VendraText::Format(u"Refused to write %ls: its folder leads outside %ls",
-                               work.finalPath, installFolder);
-    return eVClientResult::Failed;
-  }
-  if (created != 0) return WriteFailed(work, created, error);
   // The cached file was checked against the build's compressed size and
   // digest when it was downloaded, or found in the cache; what it expands
-  // to is checked here, on the bytes as they are written.
-  VendraClient::Expansion expansion;
-  std::u16string inflateError;
-  const eVClientResult expanded =
-      VendraClient::ExpandInto(work.cached, size, VendraClient::StreamCheck::CallerDigest,
-                               file.Output(), expansion, inflateError);
-  if (expanded == eVClientResult::FileOpenFailed) return WriteFailed(work, expansion.writeError, error);
-  if (expanded != eVClientResult::Success) {
-    VendraPlatform::DeleteFile(work.cached);
-    error = VendraText::Format(u"The download of %ls does not expand (%ls); it was discarded",
-                               work.name, inflateError);
-    return eVClientResult::VerifyFailed;
-  }
-  const std::string expected = VendraClient::EntryTextA(work.entry.get(), u"sha256");
-  if (expansion.size != size || !VendraText::EqualsIgnoreAsciiCase(expansion.sha256, expected)) {
-    VendraPlatform::DeleteFile(work.cached);
-    error = VendraText::Format(
-        u"Wrong content for %ls: expected %u bytes with SHA-256 %hs, the download expands to "
-        u"%llu bytes with SHA-256 %hs; it was discarded and nothing of it was installed",
-        work.name, size, expected, static_cast<unsigned long long>(expansion.size),
-        expansion.sha256);
-    return eVClientResult::VerifyFailed;
-  }
-  // Moved aside only now, with the new file ready: the name is free for the
-  // shortest time, and a rerun after a crash meanwhile simply places it.
-  if (!work.keptBecause.empty()) {
-    const uint32_t moved = VendraPlatform::MoveAsideInside(installFolder, work.finalPath, aside);
-    if (moved != 0 && moved != VendraPlatform::SysError::kFileNotFound) {
+  // to is checked as it is written.
+  VendraClient::Placement placement;
+  placement.path = work.finalPath;
+  placement.within = installFolder;
+  placement.size = VendraClient::EntrySize(work.entry.get(), u"size");
+  placement.sha256 = VendraClient::EntryTextA(work.entry.get(), u"sha256");
+  placement.executable = work.executable;
+  placement.moveAside = !work.keptBecause.empty();
+  const VendraClient::PlacementResult placed = VendraClient::PlaceExpanded(work.cached, placement);
+  aside = placed.aside;
+  switch (placed.step) {
+    case VendraClient::PlacementStep::Placed:
+      placedSize = placement.size;
+      return eVClientResult::Success;
+    case VendraClient::PlacementStep::Create:
+      if (placed.systemError != VendraPlatform::kOutsideFolder) break;
+      error = VendraClient::OutsideFolderText(work.finalPath, installFolder);
+      return eVClientResult::Failed;
+    case VendraClient::PlacementStep::Expand:
+      VendraPlatform::DeleteFile(work.cached);
+      error = VendraText::Format(u"The download of %ls does not expand (%ls); it was discarded",
+                                 work.name, placed.expandError);
+      return eVClientResult::VerifyFailed;
+    case VendraClient::PlacementStep::Content:
+      VendraPlatform::DeleteFile(work.cached);
+      error = VendraText::Format(
+          u"Wrong content for %ls: expected %llu bytes with SHA-256 %hs, the download expands to "
+          u"%llu bytes with SHA-256 %hs; it was discarded and nothing of it was installed",
+          work.name, static_cast<unsigned long long>(placement.size), placement.sha256,
+          static_cast<unsigned long long>(placed.written.size), placed.written.sha256);
+      return eVClientResult::VerifyFailed;
+    case VendraClient::PlacementStep::MoveAside:
       error = VendraText::Format(
           u"Could not move %ls aside (error %u): it is %hs, and it was left as it is",
-          work.finalPath, moved, work.keptBecause);
+          work.finalPath, placed.systemError, work.keptBecause);
       return eVClientResult::FileOpenFailed;
-    }
+    case VendraClient::PlacementStep::Write:
+    case VendraClient::PlacementStep::Rename:
+      break;
   }
-  // The data reaches the disk before the rename, so that a crash never
-  // leaves the final name on an empty or partial file.
-  if (const uint32_t err = file.Place(work.executable)) return WriteFailed(work, err, error);
-  placedSize = size;
-  return eVClientResult::Success;
+  error = VendraClient::WriteFailureText(work.finalPath, placed.systemError);
+  return placed.systemError == VendraPlatform::SysError::kAccessDenied
+             ? eVClientResult::AccessDenied
+             : eVClientResult::FileOpenFailed;
 }
 
 void RemoveUnplacedFiles(const std::u16string& installFolder,

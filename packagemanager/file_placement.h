@@ -24,13 +24,10 @@ struct FileWork {
   std::string keptBecause;
 };
 
-// Expands the cached file block by block into a new file beside its final
-// name (created exclusively, never through a link, in a folder that does not
-// lead outside installFolder), checks its size and SHA-256 against the
-// build, pushes it to the disk and renames it over the earlier file. A final name holds the earlier file or the new one, whole. A file
-// of the wrong content is discarded from the cache. The program gets its
-// mode on the new file, before the rename. A file to keep is first moved
-// aside (MoveAsideInside); where it went goes to aside.
+// Places the cached file at its final name (PlaceExpanded, inside
+// installFolder, checked against the build's size and SHA-256), in the
+// engine's words. A download of the wrong content is discarded from the
+// cache. A file to keep is first moved aside; where it went goes to aside.
 VendraClient::eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFolder,
                                        uint64_t& placedSize, std::u16string& aside,
                                        std::u16string& error);

@@ -6,7 +6,7 @@
 namespace VendraPlatform {
 
 // Lets a file already in place be started as a program (a file written new
-// gets its mode as it is placed: NewFile::Place). Windows starts any file
+// gets its mode before it is placed: NewFile::Finish). Windows starts any file
 // with a program's format; POSIX needs the execute permission, given here to
 // everyone (read and execute) while only the owner may write. The file is
 // reached as DeleteFileInside reaches it, its folder below within; a link at

@@ -52,9 +52,13 @@ class NewFile {
   uint32_t Create(std::u16string_view within, std::u16string_view target);
   File& Output() { return output_; }
   const std::u16string& TempPath() const { return tempPath_; }
-  // Pushes the data to the disk, sets the permissions (executable: a program
-  // every user may start, otherwise a file every user may read) and renames
-  // the file over the target.
+  // Sets the permissions on the open file (executable: a program every user
+  // may start, otherwise a file every user may read), pushes its data to the
+  // disk and closes it, so that what can fail after that is the rename alone.
+  // A failure discards the file.
+  uint32_t Finish(bool executable = false);
+  // Renames the file over the target, finishing it first when Finish was not
+  // called.
   uint32_t Place(bool executable = false);
   // Removes the temporary file; the target is untouched.
   void Discard();

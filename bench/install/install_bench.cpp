@@ -81,7 +81,8 @@ std::vector<VendraTest::PublishedFile> MakeBuild(size_t totalMib, size_t count, 
   std::vector<VendraTest::PublishedFile> files;
   for (size_t i = 0; i < sizes.size(); ++i) {
     VendraTest::PublishedFile file;
-    file.name = "data\\f" + std::to_string(i) + ".bin";
+    // The first is the product's program, which every install marks.
+    file.name = i == 0 ? std::string("Tandory.exe") : "data\\f" + std::to_string(i) + ".bin";
     file.content = Content(sizes[i], seed * 1000 + static_cast<unsigned>(i));
     files.push_back(std::move(file));
   }

@@ -217,12 +217,21 @@ uint32_t NewFile::Create(std::u16string_view within, std::u16string_view target)
   return SysError::kAlreadyExists;
 }
 
-uint32_t NewFile::Place(bool executable) {
+uint32_t NewFile::Finish(bool executable) {
   if (folder_ < 0 || !output_.IsOpen()) return SysError::kInvalidParameter;
   const int fd = static_cast<int>(output_.handle_);
   uint32_t err = ::fchmod(fd, executable ? 0755 : 0644) == 0 ? output_.Flush() : SysErrorFromErrno(errno);
   if (const uint32_t closed = output_.Close(); err == 0) err = closed;
-  if (err != 0) return err;
+  // A file that may not be whole on the disk is never renamed into place.
+  if (err != 0) Discard();
+  return err;
+}
+
+uint32_t NewFile::Place(bool executable) {
+  if (folder_ < 0 || tempPath_.empty()) return SysError::kInvalidParameter;
+  if (output_.IsOpen()) {
+    if (const uint32_t err = Finish(executable)) return err;
+  }
   const std::string temp = Posix::Native(tempPath_.substr(tempPath_.find_last_of(u'/') + 1));
   const int dir = static_cast<int>(folder_);
   if (::renameat(dir, temp.c_str(), dir, Posix::Native(target_).c_str()) != 0)

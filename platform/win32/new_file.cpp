@@ -148,11 +148,20 @@ uint32_t NewFile::Create(std::u16string_view within, std::u16string_view target)
   return SysError::kAlreadyExists;
 }
 
-uint32_t NewFile::Place(bool) {
+uint32_t NewFile::Finish(bool) {
   if (folder_ < 0 || !output_.IsOpen()) return SysError::kInvalidParameter;
   uint32_t err = output_.Flush();
   if (const uint32_t closed = output_.Close(); err == 0) err = closed;
-  if (err != 0) return err;
+  // A file that may not be whole on the disk is never renamed into place.
+  if (err != 0) Discard();
+  return err;
+}
+
+uint32_t NewFile::Place(bool executable) {
+  if (folder_ < 0 || tempPath_.empty()) return SysError::kInvalidParameter;
+  if (output_.IsOpen()) {
+    if (const uint32_t err = Finish(executable)) return err;
+  }
   // The move replaces a link at the target rather than writing through it.
   if (!::MoveFileExW(WidePath(tempPath_).c_str(), WidePath(target_).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
