@@ -2,18 +2,11 @@
 
 #include <string>
 
-#include "client/iv_client.h"
-#include "install/iv_build_client.h"
+#include "packagemanager/clients.h"
 #include "packagemanager/install_progress.h"
 #include "packagemanager/run_report.h"
 
 namespace VendraBuild {
-
-// What every command works with: the process's two clients.
-struct Clients {
-  VendraClient::IVClient& client;
-  VendraClient::IVBuildClient& buildClient;
-};
 
 // Choices of the install command beyond what to install where.
 struct InstallOptions {

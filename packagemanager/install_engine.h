@@ -3,7 +3,7 @@
 #include <string>
 
 #include "client/result.h"
-#include "packagemanager/commands.h"
+#include "packagemanager/clients.h"
 #include "packagemanager/install_progress.h"
 
 namespace VendraBuild {

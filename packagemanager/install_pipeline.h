@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "client/result.h"
-#include "packagemanager/commands.h"
+#include "packagemanager/clients.h"
 #include "packagemanager/file_placement.h"
 #include "packagemanager/install_notifier.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "packagemanager/commands.h"
+#include "packagemanager/clients.h"
+#include "packagemanager/run_report.h"
 
 namespace VendraBuild {
 

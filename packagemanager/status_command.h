@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "packagemanager/commands.h"
+#include "packagemanager/clients.h"
 
 namespace VendraBuild {
 
