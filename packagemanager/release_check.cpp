@@ -12,7 +12,6 @@
 #include "json/value_container.h"
 #include "packagemanager/base64.h"
 #include "packagemanager/ed25519.h"
-#include "packagemanager/install_record.h"
 #include "packagemanager/utc_text.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -51,7 +50,7 @@ std::vector<std::string> VersionParts(const std::string& version) {
 // publisher's to begin with, and only the counter the revocation names (the
 // highest, when several keys of it are revoked; none when the revocation is
 // known from the record alone) holds, never above what was recorded.
-bool AboveFloor(const SignedRelease& release, const InstallRecord& installed,
+bool AboveFloor(const SignedRelease& release, const InstalledRelease& installed,
                 bool allowDowngrade, std::u16string& error) {
   std::string revokedKey;
   int64_t reset = 0;
@@ -159,8 +158,8 @@ std::string BuildListOf(const TrustConfig& config, const std::string& product) {
 
 bool CheckRelease(const VSJObject* build, const TrustConfig& config,
                   const ReleaseRequest& request, ReleaseFloor& admitted, std::u16string& error) {
-  const InstallRecord* installed =
-      request.installed && request.installed->product == request.product ? request.installed
+  const InstalledRelease* installed =
+      request.installed && request.installed->product == request.product ? &*request.installed
                                                                          : nullptr;
   const std::set<std::string> known =
       installed ? installed->release.revokedKeys : std::set<std::string>();

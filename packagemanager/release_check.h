@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "packagemanager/release_floor.h"
 #include "packagemanager/release_signature.h"
 
 namespace VendraJSON {
@@ -12,9 +14,6 @@ class VSJObject;
 }
 
 namespace VendraBuild {
-
-struct InstallRecord;
-struct ReleaseFloor;
 
 // Whom the package manager trusts for builds: its configuration file,
 // VendraBuild.config.json beside the program (or the file the environment
@@ -40,12 +39,20 @@ inline constexpr char16_t kTrustConfigName[] = u"VendraBuild.config.json";
 // refused); a file that cannot be read or understood is an error.
 bool LoadTrustConfig(TrustConfig& config, std::u16string& error);
 
+// What the install folder holds already, as far as the checks of the next
+// build go.
+struct InstalledRelease {
+  std::string product;
+  std::string version;
+  ReleaseFloor release = {};
+};
+
 // What the user asked for, and what the install folder holds already.
 struct ReleaseRequest {
   std::string product;
   std::string branch;
   std::string version;
-  const InstallRecord* installed = nullptr;  // null: nothing installed there
+  std::optional<InstalledRelease> installed = {};  // none: nothing installed there
   bool allowDowngrade = false;
   int64_t now = 0;  // Unix seconds
 };

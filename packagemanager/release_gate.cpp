@@ -20,11 +20,12 @@ bool AdmitBuild(const VendraJSON::VSJObject* build, const std::string& product,
                 std::u16string& error) {
   TrustConfig config;
   if (!LoadTrustConfig(config, error)) return false;
-  InstallRecord installed;
+  ReleaseRequest request{product, branch, version, std::nullopt, allowDowngrade,
+                         VendraPlatform::NowUnixSeconds()};
+  InstallRecord record;
   std::u16string noRecord;
-  const bool hasRecord = LoadInstallRecord(folder, installed, noRecord);
-  ReleaseRequest request{product, branch, version, hasRecord ? &installed : nullptr,
-                         allowDowngrade, VendraPlatform::NowUnixSeconds()};
+  if (LoadInstallRecord(folder, record, noRecord))
+    request.installed = InstalledRelease{record.product, record.version, record.release};
   return CheckRelease(build, config, request, admitted, error);
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,7 +22,6 @@
 #include "packagemanager/base64.h"
 #include "packagemanager/canonical_json.h"
 #include "packagemanager/ed25519.h"
-#include "packagemanager/install_record.h"
 #include "packagemanager/key_revocation.h"
 #include "packagemanager/live_version_check.h"
 #include "packagemanager/publisher_key.h"
@@ -392,15 +392,16 @@ TEST(KeygenTest, ThePrivateKeyIsItsOwnersAloneAndNeverReplaced) {
   EXPECT_EQ(ReadAll(folder.Sub("victim")), "victim");
 }
 
-InstallRecord Installed(const std::string& version, int64_t counter,
-                        std::vector<std::string> keys = {}, std::set<std::string> revoked = {}) {
-  return {"tdy", "live", version, u"Tandory.exe", {}, {counter, keys, revoked}};
+InstalledRelease Installed(const std::string& version, int64_t counter,
+                           std::vector<std::string> keys = {},
+                           std::set<std::string> revoked = {}) {
+  return {"tdy", version, {counter, keys, revoked}};
 }
 
 TEST(ReleaseCheckTest, EachPolicyRefusesWithATextNamingItsCheck) {
   const PublisherKey& publisher = Keys::Shared().Get("publisher");
   TrustConfig config{{publisher.publicKey()}, false};
-  const InstallRecord newer = Installed("2.5.1", 7);
+  const InstalledRelease newer = Installed("2.5.1", 7);
   struct Case {
     const char* what;
     ObjectRef build;
@@ -409,35 +410,35 @@ TEST(ReleaseCheckTest, EachPolicyRefusesWithATextNamingItsCheck) {
     const char* refusal;  // null: accepted
   };
   const Case cases[] = {
-      {"a fresh install", SignedBuild(publisher), {"tdy", "live", "2.5.1", nullptr, false, kNow},
-       config, nullptr},
+      {"a fresh install", SignedBuild(publisher),
+       {"tdy", "live", "2.5.1", std::nullopt, false, kNow}, config, nullptr},
       {"a repair of the same release", SignedBuild(publisher),
-       {"tdy", "live", "2.5.1", &newer, false, kNow}, config, nullptr},
+       {"tdy", "live", "2.5.1", newer, false, kNow}, config, nullptr},
       {"an upgrade", SignedBuild(publisher, 8, "2.6.0"),
-       {"tdy", "live", "2.6.0", &newer, false, kNow}, config, nullptr},
+       {"tdy", "live", "2.6.0", newer, false, kNow}, config, nullptr},
       {"another version than asked", SignedBuild(publisher, 8, "2.6.0"),
-       {"tdy", "live", "2.6.1", &newer, false, kNow}, config, "not the requested"},
+       {"tdy", "live", "2.6.1", newer, false, kNow}, config, "not the requested"},
       {"another branch than asked", SignedBuild(publisher),
-       {"tdy", "beta", "2.5.1", nullptr, false, kNow}, config, "not the requested"},
+       {"tdy", "beta", "2.5.1", std::nullopt, false, kNow}, config, "not the requested"},
       {"expired", SignedBuild(publisher, 8, "2.6.0", kNow - 1),
-       {"tdy", "live", "2.6.0", &newer, false, kNow}, config, "expired"},
+       {"tdy", "live", "2.6.0", newer, false, kNow}, config, "expired"},
       {"expiring this second", SignedBuild(publisher, 8, "2.6.0", kNow),
-       {"tdy", "live", "2.6.0", &newer, false, kNow}, config, "expired"},
+       {"tdy", "live", "2.6.0", newer, false, kNow}, config, "expired"},
       {"an older counter", SignedBuild(publisher, 6, "2.6.0"),
-       {"tdy", "live", "2.6.0", &newer, false, kNow}, config, "Rollback refused"},
+       {"tdy", "live", "2.6.0", newer, false, kNow}, config, "Rollback refused"},
       {"an older counter, downgrade allowed", SignedBuild(publisher, 6, "2.4.0"),
-       {"tdy", "live", "2.4.0", &newer, true, kNow}, config, "Rollback refused"},
+       {"tdy", "live", "2.4.0", newer, true, kNow}, config, "Rollback refused"},
       {"a lower version", SignedBuild(publisher, 9, "2.4.0"),
-       {"tdy", "live", "2.4.0", &newer, false, kNow}, config, "--allow-downgrade"},
+       {"tdy", "live", "2.4.0", newer, false, kNow}, config, "--allow-downgrade"},
       {"a lower version, downgrade allowed", SignedBuild(publisher, 9, "2.4.0"),
-       {"tdy", "live", "2.4.0", &newer, true, kNow}, config, nullptr},
+       {"tdy", "live", "2.4.0", newer, true, kNow}, config, nullptr},
       {"unsigned", Parse(R"({"software": "tdy", "branch": "live", "version": "2.6.0"})"),
-       {"tdy", "live", "2.6.0", &newer, false, kNow}, config, "accept_unsigned_builds"},
+       {"tdy", "live", "2.6.0", newer, false, kNow}, config, "accept_unsigned_builds"},
       {"unsigned, configured to accept", Parse(R"({"software": "tdy", "version": "2.6.0"})"),
-       {"tdy", "live", "2.6.0", &newer, false, kNow}, {{}, true}, nullptr},
+       {"tdy", "live", "2.6.0", newer, false, kNow}, {{}, true}, nullptr},
       {"signed but tampered, unsigned accepted",
        Edited(SignedBuild(publisher).get(), "ab12", "ab13"),
-       {"tdy", "live", "2.5.1", nullptr, false, kNow}, {{publisher.publicKey()}, true},
+       {"tdy", "live", "2.5.1", std::nullopt, false, kNow}, {{publisher.publicKey()}, true},
        "does not match its signature"},
   };
   for (const Case& c : cases) {
@@ -568,11 +569,11 @@ TEST(ReleaseCheckTest, APinnedKeysRevocationWithdrawsALeakedKeyAndTheFloorItRais
   const PublisherKey& successor = keys.Make("successor", &root);
   constexpr int64_t kHighest = std::numeric_limits<int64_t>::max();
   const std::string leakedId = leaked.keyId();
-  const InstallRecord lockedOut = Installed("99.0", kHighest, {leakedId, root.keyId()});
-  const InstallRecord lockedOutByMinted =
+  const InstalledRelease lockedOut = Installed("99.0", kHighest, {leakedId, root.keyId()});
+  const InstalledRelease lockedOutByMinted =
       Installed("99.0", kHighest, {minted.keyId(), leakedId, root.keyId()});
-  const InstallRecord beforeKeysWereKept = Installed("2.5.1", kHighest);
-  const InstallRecord recovered =
+  const InstalledRelease beforeKeysWereKept = Installed("2.5.1", kHighest);
+  const InstalledRelease recovered =
       Installed("2.6.1", 11, {successor.keyId(), root.keyId()}, {leakedId});
   const ObjectRef revocation = Revocation(root, leakedId, 10);
   const ObjectRef fix = SignedBuildCarrying("successor", {revocation}, 11, "2.6.1");
@@ -581,7 +582,8 @@ TEST(ReleaseCheckTest, APinnedKeysRevocationWithdrawsALeakedKeyAndTheFloorItRais
   const ObjectRef unsignedRevocation =
       ObjectWithout(Revocation(root, leakedId, 10).get(), u"value");
   const TrustConfig config{{root.publicKey()}, false};
-  const auto request = [](const std::string& version, const InstallRecord* installed) {
+  const auto request = [](const std::string& version,
+                          std::optional<InstalledRelease> installed) {
     return ReleaseRequest{"tdy", "live", version, installed, false, kNow};
   };
   struct Case {
@@ -594,45 +596,45 @@ TEST(ReleaseCheckTest, APinnedKeysRevocationWithdrawsALeakedKeyAndTheFloorItRais
   };
   const Case cases[] = {
       {"the fix over the leaked key's release, a lower version too", fix,
-       request("2.6.1", &lockedOut), config, "", {leakedId}},
+       request("2.6.1", lockedOut), config, "", {leakedId}},
       {"the fix over a release of a key the leaked key minted", fix,
-       request("2.6.1", &lockedOutByMinted), config, "", {leakedId}},
+       request("2.6.1", lockedOutByMinted), config, "", {leakedId}},
       {"the fix below the counter the revocation keeps",
-       SignedBuildCarrying("successor", {revocation}, 9, "2.6.1"), request("2.6.1", &lockedOut),
+       SignedBuildCarrying("successor", {revocation}, 9, "2.6.1"), request("2.6.1", lockedOut),
        config, "lower than 10, which its publisher kept when revoking key", {}},
       {"a build of the new key without the revocation",
-       SignedBuildCarrying("successor", {}, 11, "2.6.1"), request("2.6.1", &lockedOut), config,
+       SignedBuildCarrying("successor", {}, 11, "2.6.1"), request("2.6.1", lockedOut), config,
        "Rollback refused", {}},
       {"the fix over a record from before signing keys were kept", fix,
-       request("2.6.1", &beforeKeysWereKept), config, "Rollback refused", {}},
+       request("2.6.1", beforeKeysWereKept), config, "Rollback refused", {}},
       {"the leaked key after the recovery", SignedBuildCarrying("leaked", {}, kHighest, "3.0"),
-       request("3.0", &recovered), config,
+       request("3.0", recovered), config,
        "signed by key " + leakedId + ", which its publisher revoked", {}},
       {"a key the leaked key minted, after the recovery",
-       SignedBuildCarrying("minted", {}, kHighest, "3.0"), request("3.0", &recovered), config,
+       SignedBuildCarrying("minted", {}, kHighest, "3.0"), request("3.0", recovered), config,
        "the key chain is signed by key " + leakedId + ", which its publisher revoked",
        {}},
       {"the leaked key carrying its own revocation",
-       SignedBuildCarrying("leaked", {revocation}, 12, "3.0"), request("3.0", nullptr), config,
+       SignedBuildCarrying("leaked", {revocation}, 12, "3.0"), request("3.0", std::nullopt), config,
        "which its publisher revoked", {}},
       {"a revocation signed by the key it revokes",
        SignedBuildCarrying("successor", {Revocation(leaked, leakedId, 0)}, 12, "3.0"),
-       request("3.0", nullptr), config, "the key it revokes", {}},
+       request("3.0", std::nullopt), config, "the key it revokes", {}},
       {"the leaked key revoking the key that replaces it",
        SignedBuildCarrying("leaked", {Revocation(leaked, successor.keyId(), 0)}, 12, "3.0"),
-       request("3.0", nullptr), config, "only a pinned key may revoke a key", {}},
+       request("3.0", std::nullopt), config, "only a pinned key may revoke a key", {}},
       {"a forged revocation", SignedBuildCarrying("successor", {forged}, 11, "2.6.1"),
-       request("2.6.1", &lockedOut), config, "does not match its signature by key", {}},
+       request("2.6.1", lockedOut), config, "does not match its signature by key", {}},
       {"an unsigned revocation",
        SignedBuildCarrying("successor", {unsignedRevocation}, 11, "2.6.1"),
-       request("2.6.1", &lockedOut), config, "revocation 1: its \"value\" is missing", {}},
+       request("2.6.1", lockedOut), config, "revocation 1: its \"value\" is missing", {}},
       {"a pinned key revoking another: the configuration decides",
        SignedBuildCarrying("revoking-backup", {Revocation(root, backup.keyId(), 0)}, 12, "3.0"),
-       request("3.0", &recovered), {{root.publicKey(), backup.publicKey()}, false}, "",
+       request("3.0", recovered), {{root.publicKey(), backup.publicKey()}, false}, "",
        {leakedId}},
       {"an unsigned build, accepted: what was revoked stays revoked",
        Parse(R"({"software": "tdy", "branch": "live", "version": "3.0"})"),
-       request("3.0", &recovered), {{root.publicKey()}, true}, "", {leakedId}},
+       request("3.0", recovered), {{root.publicKey()}, true}, "", {leakedId}},
   };
   for (const Case& c : cases) {
     ReleaseFloor admitted;
@@ -651,7 +653,7 @@ TEST(ReleaseCheckTest, APinnedKeysRevocationWithdrawsALeakedKeyAndTheFloorItRais
   // The record of the fix remembers who signed it, through which key.
   ReleaseFloor admitted;
   std::u16string error;
-  ASSERT_TRUE(CheckRelease(Reparsed(fix.get()).get(), config, request("2.6.1", &lockedOut),
+  ASSERT_TRUE(CheckRelease(Reparsed(fix.get()).get(), config, request("2.6.1", lockedOut),
                            admitted, error));
   EXPECT_EQ(admitted.counter, 11);
   EXPECT_EQ(admitted.keys, (std::vector<std::string>{successor.keyId(), root.keyId()}));
