@@ -119,6 +119,19 @@ TEST(Base64Test, OnlyTheExactEncodingDecodes) {
     EXPECT_FALSE(Base64Decode(bad, ignored)) << bad;
 }
 
+// A table row's outcome: accepted when it names no refusal, else refused
+// with a text that holds the refusal.
+void ExpectOutcome(const char* what, bool accepted, const std::u16string& error,
+                   std::string_view refusal) {
+  const std::string text = VendraText::Utf16ToUtf8(error);
+  if (refusal.empty()) {
+    EXPECT_TRUE(accepted) << what << ": " << text;
+  } else {
+    EXPECT_FALSE(accepted) << what;
+    EXPECT_NE(text.find(refusal), std::string::npos) << what << ": " << text;
+  }
+}
+
 std::string FromHex(std::string_view hex) {
   std::string bytes;
   for (size_t i = 0; i + 1 < hex.size(); i += 2)
@@ -349,13 +362,7 @@ TEST(ReleaseSignatureTest, AUtilityManifestIsHeldToAManifestSignatureThatTiesIts
     std::u16string error;
     const bool accepted = CheckUtilitySignature(c.manifest.get(), "vendrabuild", u"The manifest",
                                                 {root.publicKey()}, kNow, error);
-    const std::string text = VendraText::Utf16ToUtf8(error);
-    if (!c.refusal) {
-      EXPECT_TRUE(accepted) << c.what << ": " << text;
-    } else {
-      EXPECT_FALSE(accepted) << c.what;
-      EXPECT_NE(text.find(c.refusal), std::string::npos) << c.what << ": " << text;
-    }
+    ExpectOutcome(c.what, accepted, error, c.refusal ? c.refusal : "");
   }
 }
 
@@ -446,13 +453,7 @@ TEST(ReleaseCheckTest, EachPolicyRefusesWithATextNamingItsCheck) {
     std::u16string error;
     const bool accepted = CheckRelease(Reparsed(c.build.get()).get(), c.config, c.request,
                                        admitted, error);
-    const std::string text = VendraText::Utf16ToUtf8(error);
-    if (!c.refusal) {
-      EXPECT_TRUE(accepted) << c.what << ": " << text;
-    } else {
-      EXPECT_FALSE(accepted) << c.what;
-      EXPECT_NE(text.find(c.refusal), std::string::npos) << c.what << ": " << text;
-    }
+    ExpectOutcome(c.what, accepted, error, c.refusal ? c.refusal : "");
   }
 }
 
@@ -526,13 +527,7 @@ TEST(ReleaseCheckTest, TheSignedBuildListHoldsAnInstallToItsLiveVersion) {
     std::u16string error;
     const bool accepted =
         CheckLiveVersion(Reparsed(c.list.get()).get(), c.config, c.request, error);
-    const std::string text = VendraText::Utf16ToUtf8(error);
-    if (c.refusal.empty()) {
-      EXPECT_TRUE(accepted) << c.what << ": " << text;
-    } else {
-      EXPECT_FALSE(accepted) << c.what;
-      EXPECT_NE(text.find(c.refusal), std::string::npos) << c.what << ": " << text;
-    }
+    ExpectOutcome(c.what, accepted, error, c.refusal);
   }
 }
 
