@@ -12,8 +12,8 @@
 #include "common/memory/ref_ptr.h"
 #include "json/object.h"
 #include "json/parser.h"
-#include "packagemanager/canonical_json.h"
-#include "packagemanager/release_signature.h"
+#include "packagemanager/release/canonical_json.h"
+#include "packagemanager/release/release_signature.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Vendra::RefPtr<VendraJSON::VSJObject> build;
