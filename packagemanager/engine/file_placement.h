@@ -11,7 +11,7 @@ namespace VendraBuild {
 
 // One file an install downloads, places or both.
 struct FileWork {
-  const VendraClient::BuildFile* file = nullptr;  // in the build's checked list
+  const VendraClient::BuildFile* file = nullptr;  // in the build's checked list, which outlives it
   bool download = false;     // its download is not in the cache yet
   bool place = true;         // false: only its download is needed (a signature check)
   std::u16string cached;     // the ".z" file in the download cache, already checked
