@@ -5,7 +5,6 @@
 
 #include "client/partial_download.h"
 #include "common/text/format.h"
-#include "install/build_file_entry.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -37,7 +36,7 @@ uint64_t PlacementPeak(const std::vector<FileWork>& work) {
   int64_t peak = 0;
   for (const FileWork& file : work) {
     if (!file.place) continue;
-    const int64_t size = VendraClient::EntrySize(file.entry.get(), u"size");
+    const int64_t size = static_cast<int64_t>(file.file->size);
     uint64_t earlier = 0;
     if (!file.keptBecause.empty() || VendraPlatform::GetFileSize(file.finalPath, earlier) != 0)
       earlier = 0;
@@ -53,7 +52,7 @@ uint64_t DownloadsLeft(const std::vector<FileWork>& work) {
   uint64_t left = 0;
   for (const FileWork& file : work) {
     if (!file.download) continue;
-    const uint64_t size = VendraClient::EntrySize(file.entry.get(), u"compressed_size");
+    const uint64_t size = file.file->compressedSize;
     uint64_t held = 0;
     if (VendraPlatform::GetFileSize(file.cached + VendraClient::kPartialDownloadSuffix, held) != 0)
       held = 0;

@@ -4,7 +4,6 @@
 
 #include "client/write_failure.h"
 #include "common/text/format.h"
-#include "install/build_file_entry.h"
 #include "install/place_expanded.h"
 #include "platform/files.h"
 #include "platform/new_file.h"
@@ -49,8 +48,8 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
   VendraClient::Placement placement;
   placement.path = work.finalPath;
   placement.within = installFolder;
-  placement.size = VendraClient::EntrySize(work.entry.get(), u"size");
-  placement.sha256 = VendraClient::EntryTextA(work.entry.get(), u"sha256");
+  placement.size = work.file->size;
+  placement.sha256 = work.file->sha256;
   placement.executable = work.executable;
   placement.moveAside = !work.keptBecause.empty();
   const VendraClient::PlacementResult placed = VendraClient::PlaceExpanded(work.cached, placement);
@@ -66,14 +65,14 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
     case VendraClient::PlacementStep::Expand:
       VendraPlatform::DeleteFile(work.cached);
       error = VendraText::Format(u"The download of %ls does not expand (%ls); it was discarded",
-                                 work.name, placed.expandError);
+                                 work.file->name, placed.expandError);
       return eVClientResult::VerifyFailed;
     case VendraClient::PlacementStep::Content:
       VendraPlatform::DeleteFile(work.cached);
       error = VendraText::Format(
           u"Wrong content for %ls: expected %llu bytes with SHA-256 %hs, the download expands to "
           u"%llu bytes with SHA-256 %hs; it was discarded and nothing of it was installed",
-          work.name, static_cast<unsigned long long>(placement.size), placement.sha256,
+          work.file->name, static_cast<unsigned long long>(placement.size), placement.sha256,
           static_cast<unsigned long long>(placed.written.size), placed.written.sha256);
       return eVClientResult::VerifyFailed;
     case VendraClient::PlacementStep::MoveAside:

@@ -5,17 +5,15 @@
 #include <vector>
 
 #include "client/result.h"
-#include "common/memory/ref_ptr.h"
-#include "json/object.h"
+#include "install/build_file_list.h"
 
 namespace VendraBuild {
 
 // One file an install downloads, places or both.
 struct FileWork {
-  Vendra::RefPtr<VendraJSON::VSJObject> entry;     // the build's entry, with "local_filename" when placed
-  Vendra::RefPtr<VendraJSON::VSJObject> download;  // the entry to download with, or none
+  const VendraClient::BuildFile* file = nullptr;  // in the build's checked list, which outlives it
+  bool download = false;     // its download is not in the cache yet
   bool place = true;         // false: only its download is needed (a signature check)
-  std::u16string name;       // the build's name
   std::u16string cached;     // the ".z" file in the download cache, already checked
   std::u16string finalPath;  // in the install folder
   bool executable = false;   // the product's program: placed as one

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -9,13 +10,9 @@
 #include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
 #include "common/text/utf.h"
-#include "install/build_file_entry.h"
+#include "install/build_file_list.h"
 #include "install/file_digest.h"
-#include "json/array.h"
 #include "json/object.h"
-#include "json/type_names.h"
-#include "json/value_container.h"
-#include "packagemanager/engine/build_file_list_check.h"
 #include "packagemanager/engine/disk_space.h"
 #include "packagemanager/engine/download_cache.h"
 #include "packagemanager/engine/file_placement.h"
@@ -35,77 +32,60 @@ namespace VendraBuild {
 namespace {
 
 using VendraClient::eVClientResult;
-using VendraJSON::VSJArray;
-using VendraJSON::VSJObject;
-using ObjectRef = Vendra::RefPtr<VSJObject>;
-using ArrayRef = Vendra::RefPtr<VSJArray>;
+using VendraClient::BuildFile;
+using VendraClient::BuildFileList;
+using ObjectRef = Vendra::RefPtr<VendraJSON::VSJObject>;
 
 constexpr char16_t kStoppedText[] =
     u"The install was stopped before it finished. Every file in the folder is whole (the "
     u"earlier one or the new one); run the install again to finish it";
 
-using VendraClient::EntryAt;
-
-bool IsSignatureRelated(const VSJObject* entry, const std::set<std::u16string>& detached) {
-  return IsMarkedSigned(entry) || detached.count(VendraClient::EntryText(entry, u"filename")) != 0;
+bool IsSignatureRelated(const BuildFile& file, const std::set<std::u16string>& detached) {
+  return file.isSigned || detached.count(file.name) != 0;
 }
 
-// The files of this run, each with its cache and install paths; the entries
-// to download for those not yet in the cache. The signed programs and their
+// The files of this run, each with its cache and install paths, and whether
+// its download is still to be fetched. The signed programs and their
 // detached signatures come first, placed or not, because their code
 // signatures are checked in the cache before anything is placed; their
 // count goes to signatureFiles.
-eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* files,
-                         const InstallTarget& target, const std::u16string& downloads,
-                         const std::map<std::u16string, InstallRecord::Seen>* seen,
-                         const FolderOwnership& ownership, const std::u16string& program,
-                         Stamps& before, std::vector<FileWork>& work, size_t& signatureFiles,
-                         std::u16string& error) {
-  ArrayRef stale;
-  ArrayRef toCheck = EntriesToCheck(files, target.folder, seen, before, stale, error);
-  if (!toCheck) return eVClientResult::Failed;
-  ArrayRef toInstall;
-  eVClientResult code = clients.buildClient.GetFilesToInstall(toCheck.get(), target.folder,
-                                                              toInstall.Receive(), error);
-  if (code != eVClientResult::Success) return code;
-  for (size_t i = 0; i < stale->Count(); ++i) {
-    if (ObjectRef entry = EntryAt(stale.get(), i)) toInstall->Append(entry.get());
-  }
+void PlanFiles(const BuildFileList& files, const InstallTarget& target,
+               const std::u16string& downloads,
+               const std::map<std::u16string, InstallRecord::Seen>* seen,
+               const FolderOwnership& ownership, const std::u16string& program, Stamps& before,
+               std::vector<FileWork>& work, size_t& signatureFiles) {
+  // Each file to place, with the digest of what stands there when it was read.
+  const std::map<std::u16string, std::string> placing =
+      FilesToPlace(files, target.folder, seen, before);
   std::set<std::u16string> detached;
-  for (size_t i = 0; i < files->Count(); ++i) {
-    ObjectRef entry = EntryAt(files, i);
-    if (entry && IsMarkedSigned(entry.get())) detached.insert(DetachedSignatureName(entry.get()));
-  }
-  std::map<std::u16string, ObjectRef> placing;
-  for (size_t i = 0; i < toInstall->Count(); ++i) {
-    if (ObjectRef entry = EntryAt(toInstall.get(), i))
-      placing[VendraClient::EntryText(entry.get(), u"filename")] = entry;
+  for (const BuildFile& file : files) {
+    if (file.isSigned) detached.insert(DetachedSignatureName(file));
   }
   // In the build's order: the signature-related files, then the rest.
-  auto needed = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
   for (const bool signatureRelated : {true, false}) {
-    for (size_t i = 0; i < files->Count(); ++i) {
-      ObjectRef entry = EntryAt(files, i);
-      if (!entry || IsSignatureRelated(entry.get(), detached) != signatureRelated) continue;
-      const auto found = placing.find(VendraClient::EntryText(entry.get(), u"filename"));
+    for (const BuildFile& build : files) {
+      if (IsSignatureRelated(build, detached) != signatureRelated) continue;
+      const auto found = placing.find(build.name);
       if (found == placing.end() && !signatureRelated) continue;
       FileWork file;
+      file.file = &build;
       file.place = found != placing.end();
-      file.entry = file.place ? found->second : entry;
-      file.name = VendraClient::EntryText(file.entry.get(), u"filename");
-      file.finalPath = VendraClient::EntryText(file.entry.get(), u"local_filename");
-      file.executable = file.name == program;
+      file.finalPath = build.PathIn(target.folder);
+      file.executable = build.name == program;
       // What stands there is replaced only when an install put it there and
       // nobody changed it since; a folder there fails the placement.
       if (file.place && !VendraPlatform::FolderExists(file.finalPath)) {
-        const Ownership owner =
-            ownership.Of(file.name, VendraClient::EntryTextA(file.entry.get(), u"local_sha256"));
+        const Ownership owner = ownership.Of(build.name, found->second);
         if (owner == Ownership::Changed || owner == Ownership::Foreign)
           file.keptBecause = KeptBecause(owner);
       }
-      if (!VendraClient::EntryPath(file.entry.get(), downloads, u".z", file.cached, error))
-        return eVClientResult::Failed;
-      needed->Append(file.entry.get());
+      file.cached = build.PathIn(downloads, u".z");
+      uint32_t sizeCache = 0;
+      std::string digestCache;
+      file.download = VendraClient::VerifyFile(file.cached,
+                                               static_cast<uint32_t>(build.compressedSize),
+                                               sizeCache, build.compressedSha256,
+                                               digestCache) != VendraClient::kVerifyFileMatches;
       if (signatureRelated) ++signatureFiles;
       work.push_back(std::move(file));
     }
@@ -113,44 +93,19 @@ eVClientResult PlanFiles(Clients clients, VSJObject* build, const VSJArray* file
   // The largest first: their expansion is the longest, and the smaller
   // files download and are placed beside it.
   std::stable_sort(work.begin() + static_cast<long>(signatureFiles), work.end(),
-                   [](const FileWork& a, const FileWork& b) {
-                     return VendraClient::EntrySize(a.entry.get(), u"size") >
-                            VendraClient::EntrySize(b.entry.get(), u"size");
-                   });
-  ArrayRef toDownload;
-  code = clients.buildClient.GetFilesToDownload(build, needed.get(), downloads,
-                                                toDownload.Receive(), error);
-  if (code != eVClientResult::Success) return code;
-  std::map<std::u16string, ObjectRef> pending;
-  for (size_t i = 0; i < toDownload->Count(); ++i) {
-    if (ObjectRef entry = EntryAt(toDownload.get(), i))
-      pending[VendraClient::EntryText(entry.get(), u"filename")] = entry;
-  }
-  for (FileWork& file : work) {
-    if (const auto found = pending.find(file.name); found != pending.end())
-      file.download = found->second;
-  }
-  return eVClientResult::Success;
+                   [](const FileWork& a, const FileWork& b) { return a.file->size > b.file->size; });
 }
 
-std::vector<std::u16string> NamesOf(const VSJArray* files) {
+std::vector<std::u16string> NamesOf(const BuildFileList& files) {
   std::vector<std::u16string> names;
-  for (size_t i = 0; i < files->Count(); ++i) {
-    if (ObjectRef entry = EntryAt(files, i))
-      names.push_back(VendraClient::EntryText(entry.get(), u"filename"));
-  }
+  for (const BuildFile& file : files) names.push_back(file.name);
   return names;
 }
 
 // Each file's content as the build lists it.
-std::map<std::u16string, std::set<std::string>> ContentsOf(const VSJArray* files) {
+std::map<std::u16string, std::set<std::string>> ContentsOf(const BuildFileList& files) {
   std::map<std::u16string, std::set<std::string>> contents;
-  for (size_t i = 0; i < files->Count(); ++i) {
-    if (ObjectRef entry = EntryAt(files, i)) {
-      contents[VendraClient::EntryText(entry.get(), u"filename")].insert(
-          LowerCase(VendraClient::EntryTextA(entry.get(), u"sha256")));
-    }
-  }
+  for (const BuildFile& file : files) contents[file.name].insert(LowerCase(file.sha256));
   return contents;
 }
 
@@ -215,9 +170,11 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   code = clients.client.GetBuild(target.product, target.branch, target.version, u"",
                                  build.Receive(), error);
   if (code != eVClientResult::Success || !build) return code;
-  ArrayRef files = CheckedBuildFileList(build.get(), buildName, error);
-  if (!files) return eVClientResult::BadReply;
-  const std::vector<std::u16string> names = NamesOf(files.get());
+  const std::optional<BuildFileList> checked =
+      VendraClient::CheckedBuildFileList(build.get(), buildName, error);
+  if (!checked) return eVClientResult::BadReply;
+  const BuildFileList& files = *checked;
+  const std::vector<std::u16string> names = NamesOf(files);
   if (std::find(names.begin(), names.end(), program) == names.end()) {
     heading = "The install was refused";
     error = VendraText::Format(
@@ -248,15 +205,13 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   std::vector<FileWork> work;
   size_t signatureFiles = 0;
   Stamps before;
-  code = PlanFiles(clients, build.get(), files.get(), target, downloads,
-                   trustStamps ? &earlier.seen : nullptr, ownership, program, before, work,
-                   signatureFiles, error);
-  if (code != eVClientResult::Success) return code;
+  PlanFiles(files, target, downloads, trustStamps ? &earlier.seen : nullptr, ownership, program,
+            before, work, signatureFiles);
   size_t placing = 0;
   std::set<std::u16string> placedNames;
   for (const FileWork& file : work) {
     placing += file.place ? 1 : 0;
-    if (file.place) placedNames.insert(file.name);
+    if (file.place) placedNames.insert(file.file->name);
   }
 
   // New files a killed run left beside their final names.
@@ -269,7 +224,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   record.version = target.version;
   record.executable = program;
   record.files = names;
-  record.contents = ContentsOf(files.get());
+  record.contents = ContentsOf(files);
   record.release = release;
   const bool alreadyComplete = hadRecord && earlierState.complete &&
                                earlier.version == target.version && placing == 0;
@@ -303,10 +258,10 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   uint32_t downloadCount = 0;
   for (const FileWork& file : work) {
     if (file.download) {
-      downloadTotal += VendraClient::EntrySize(file.entry.get(), u"compressed_size");
+      downloadTotal += file.file->compressedSize;
       ++downloadCount;
     }
-    if (file.place) installTotal += VendraClient::EntrySize(file.entry.get(), u"size");
+    if (file.place) installTotal += file.file->size;
   }
   notifier.SetTotals(downloadTotal, installTotal, static_cast<uint32_t>(placing));
   notifier.Note("Downloading " + std::to_string(downloadCount) + " file(s), " +
@@ -326,7 +281,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     InstallPipeline pipeline(clients, build.get(), work, target.folder, notifier);
     if (signatureFiles != 0) {
       if (!pipeline.AwaitDownloads(signatureFiles, code, error)) return stopped(code);
-      if (!CheckDownloadedPrograms(clients.buildClient, build.get(), downloads, error)) {
+      if (!CheckDownloadedPrograms(clients.buildClient, files, downloads, error)) {
         heading = "The build was refused";
         return eVClientResult::VerifyFailed;
       }
@@ -337,7 +292,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     return eVClientResult::Failed;
   }
   notifier.Phase(InstallPhase::Recording);
-  if (!CheckInstalledPrograms(clients.buildClient, build.get(), target.folder, error)) {
+  if (!CheckInstalledPrograms(clients.buildClient, files, target.folder, error)) {
     heading = "The build was refused";
     return eVClientResult::VerifyFailed;
   }
@@ -353,7 +308,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
     }
   }
   if (hadRecord) RemoveLeftovers(target.folder, earlier.files, names, ownership, notifier);
-  record.seen = SeenAfterInstall(files.get(), target.folder, placedNames, before);
+  record.seen = SeenAfterInstall(files, target.folder, placedNames, before);
   if (!SaveInstallRecord(target.folder, record, error)) return eVClientResult::Failed;
   // Every file is in place: a rerun or a repair finds them there and needs
   // the build copy only.

@@ -5,8 +5,9 @@
 
 #include "async/v_async_listeners.h"
 #include "client/transfer_stop.h"
+#include "common/memory/ref_ptr.h"
 #include "common/text/utf.h"
-#include "install/build_file_entry.h"
+#include "json/object.h"
 #include "packagemanager/engine/shown_name.h"
 #include "platform/paths.h"
 
@@ -26,6 +27,17 @@ constexpr std::chrono::milliseconds kStopPollInterval{100};
 constexpr size_t kPlacers = 2;
 
 std::string Narrow(const std::u16string& text) { return VendraText::Utf16ToUtf8(text); }
+
+// The file's entry as the client's DownloadFile takes it: the name to ask
+// for, what the download must be, and its place in the cache.
+Vendra::RefPtr<VendraJSON::VSJObject> DownloadEntry(const FileWork& work) {
+  auto entry = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
+  entry->SetString(u"filename", work.file->name);
+  entry->SetInteger(u"compressed_size", static_cast<int64_t>(work.file->compressedSize));
+  entry->SetStringA(u"compressed_sha256", work.file->compressedSha256);
+  entry->SetString(u"local_compressed_filename", work.cached);
+  return entry;
+}
 
 // Turns the client's download progress for one file into the engine's
 // notices, and tells the transfer when the install stops.
@@ -121,16 +133,15 @@ void InstallPipeline::Download() {
     }
     const FileWork& file = work_[index];
     auto hearing = Vendra::RefPtr<DownloadHearing>::Adopt(new DownloadHearing(
-        notifier_, Narrow(file.name), VendraClient::EntrySize(file.entry.get(), u"compressed_size"),
-        stop_));
+        notifier_, Narrow(file.file->name), file.file->compressedSize, stop_));
     std::u16string error;
     const eVClientResult code =
-        clients_.client.DownloadFile(build_, file.download.get(), nullptr, hearing.get(), error);
+        clients_.client.DownloadFile(build_, DownloadEntry(file).get(), nullptr, hearing.get(), error);
     if (code != eVClientResult::Success) {
       Fail(code, error);
       return;
     }
-    notifier_.Note("downloaded " + ShownName(file.name));
+    notifier_.Note("downloaded " + ShownName(file.file->name));
     std::lock_guard<std::mutex> locked(mutex_);
     downloaded_[index] = true;
     if (file.place) ready_.push_back(index);
@@ -183,13 +194,13 @@ void InstallPipeline::Placer() {
     std::u16string error;
     const eVClientResult code = PlaceFile(file, installFolder_, placed, aside, error);
     if (!aside.empty())
-      notifier_.Note("kept " + ShownName(file.name) + ": " + file.keptBecause + "; moved to " +
-                     ShownName(file.name + aside.substr(file.finalPath.size())));
+      notifier_.Note("kept " + ShownName(file.file->name) + ": " + file.keptBecause + "; moved to " +
+                     ShownName(file.file->name + aside.substr(file.finalPath.size())));
     if (code != eVClientResult::Success) {
       Fail(code, error);
       return;
     }
-    notifier_.Installed(Narrow(file.name), placed);
+    notifier_.Installed(Narrow(file.file->name), placed);
     std::lock_guard<std::mutex> locked(mutex_);
     --placesLeft_;
     changed_.notify_all();

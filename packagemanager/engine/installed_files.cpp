@@ -1,33 +1,12 @@
 #include "packagemanager/engine/installed_files.h"
 
 #include "common/text/utf.h"
-#include "install/build_file_entry.h"
 #include "install/file_digest.h"
-#include "json/object.h"
-#include "json/type_names.h"
-#include "json/value_container.h"
 #include "platform/paths.h"
 
 namespace VendraBuild {
 
 namespace {
-
-using VendraJSON::VSJArray;
-using VendraJSON::VSJObject;
-
-// Each object entry of files with its name and installed path.
-template <typename Visit>
-bool ForEachFile(const VSJArray* files, const std::u16string& folder, std::u16string& error,
-                 Visit&& visit) {
-  for (size_t i = 0; i < files->Count(); ++i) {
-    const Vendra::RefPtr<VSJObject> entry = VendraClient::EntryAt(files, i);
-    if (!entry) continue;
-    std::u16string path;
-    if (!VendraClient::EntryPath(entry.get(), folder, u"", path, error)) return false;
-    visit(entry.get(), VendraClient::EntryText(entry.get(), u"filename"), path);
-  }
-  return true;
-}
 
 // The SHA-256 of the file's content, an empty file's too.
 bool ContentDigest(const std::u16string& path, uint64_t size, std::string& digest) {
@@ -48,60 +27,52 @@ bool StampVouches(const InstallRecord::Seen& seen, const VendraPlatform::FileSta
 
 }  // namespace
 
-Vendra::RefPtr<VSJArray> EntriesToCheck(const VSJArray* files, const std::u16string& folder,
-                                        const std::map<std::u16string, InstallRecord::Seen>* seen,
-                                        Stamps& before, Vendra::RefPtr<VSJArray>& stale,
-                                        std::u16string& error) {
-  auto toCheck = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
-  stale = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
+std::map<std::u16string, std::string> FilesToPlace(
+    const VendraClient::BuildFileList& files, const std::u16string& folder,
+    const std::map<std::u16string, InstallRecord::Seen>* seen, Stamps& before) {
+  std::map<std::u16string, std::string> placing;
   VendraPlatform::FileStamp record;
   if (seen &&
       VendraPlatform::GetFileStamp(VendraPlatform::JoinFileName(folder, kInstallRecordName),
                                    record) != 0)
     seen = nullptr;
-  const bool complete = ForEachFile(files, folder, error, [&](VSJObject* entry,
-                                                              const std::u16string& name,
-                                                              const std::u16string& path) {
+  for (const VendraClient::BuildFile& file : files) {
+    const std::u16string path = file.PathIn(folder);
     VendraPlatform::FileStamp now;
     const bool present = VendraPlatform::GetFileStamp(path, now) == 0;
-    if (present) before[name] = now;
+    if (present) before[file.name] = now;
     if (present && seen) {
-      const auto found = seen->find(name);
+      const auto found = seen->find(file.name);
       if (found != seen->end() && StampVouches(found->second, now, record)) {
-        if (now.size == VendraClient::EntrySize(entry, u"size") &&
-            VendraText::EqualsIgnoreAsciiCase(found->second.sha256,
-                                              VendraClient::EntryTextA(entry, u"sha256")))
-          return;
-        VendraJSON::VSJValue* copy = nullptr;
-        entry->Clone(&copy);
-        auto placed = Vendra::RefPtr<VSJObject>::Adopt(static_cast<VSJObject*>(copy));
-        placed->SetString(u"local_filename", path);
-        stale->Append(placed.get());
-        return;
+        if (now.size != file.size ||
+            !VendraText::EqualsIgnoreAsciiCase(found->second.sha256, file.sha256))
+          placing[file.name];
+        continue;
       }
     }
-    toCheck->Append(entry);
-  });
-  if (!complete) return Vendra::RefPtr<VSJArray>();
-  return toCheck;
+    uint32_t sizeCache = 0;
+    std::string digest;
+    if (VendraClient::VerifyFile(path, static_cast<uint32_t>(file.size), sizeCache, file.sha256,
+                                 digest) != VendraClient::kVerifyFileMatches)
+      placing[file.name] = digest;
+  }
+  return placing;
 }
 
 std::map<std::u16string, InstallRecord::Seen> SeenAfterInstall(
-    const VSJArray* files, const std::u16string& folder, const std::set<std::u16string>& placed,
-    const Stamps& before) {
+    const VendraClient::BuildFileList& files, const std::u16string& folder,
+    const std::set<std::u16string>& placed, const Stamps& before) {
   std::map<std::u16string, InstallRecord::Seen> seen;
-  std::u16string ignored;
-  ForEachFile(files, folder, ignored, [&](VSJObject* entry, const std::u16string& name,
-                                          const std::u16string& path) {
+  for (const VendraClient::BuildFile& file : files) {
     VendraPlatform::FileStamp now;
-    if (VendraPlatform::GetFileStamp(path, now) != 0) return;
-    if (placed.count(name) == 0) {
+    if (VendraPlatform::GetFileStamp(file.PathIn(folder), now) != 0) continue;
+    if (placed.count(file.name) == 0) {
       // Changed since it was found current: its content is not known.
-      const auto found = before.find(name);
-      if (found == before.end() || !(found->second == now)) return;
+      const auto found = before.find(file.name);
+      if (found == before.end() || !(found->second == now)) continue;
     }
-    seen[name] = {now, VendraClient::EntryTextA(entry, u"sha256")};
-  });
+    seen[file.name] = {now, file.sha256};
+  }
   return seen;
 }
 

@@ -1,107 +1,77 @@
 #include "packagemanager/engine/program_signatures.h"
 
-#include <vector>
-
-#include "common/memory/ref_ptr.h"
 #include "common/text/format.h"
-#include "install/build_file_entry.h"
 #include "install/iv_build_client.h"
-#include "json/array.h"
-#include "json/object.h"
-#include "json/value_container.h"
 #include "platform/files.h"
 
 namespace VendraBuild {
 namespace {
 
+using VendraClient::BuildFile;
 using VendraClient::eVClientResult;
-using VendraJSON::VSJObject;
-using ObjectRef = Vendra::RefPtr<VSJObject>;
 
 constexpr char16_t kDetachedSuffix[] = u".p7s";
 constexpr char16_t kCheckSuffix[] = u".signature-check";
 
-std::vector<ObjectRef> FileEntries(const VSJObject* build) {
-  std::vector<ObjectRef> entries;
-  ObjectRef data;
-  Vendra::RefPtr<VendraJSON::VSJArray> files;
-  if (!build->GetObject(u"data", data.Receive()) || !data->GetArray(u"files", files.Receive()))
-    return entries;
-  for (size_t i = 0; i < files->Count(); ++i) {
-    if (ObjectRef entry = VendraClient::EntryAt(files.get(), i)) entries.push_back(entry);
-  }
-  return entries;
+std::u16string Refusal(const BuildFile& program, const std::u16string& reason) {
+  return VendraText::Format(u"The code signature of %s was refused: %s", program.name, reason);
 }
 
-std::u16string Refusal(const VSJObject* program, const std::u16string& reason) {
-  return VendraText::Format(u"The code signature of %s was refused: %s",
-                            VendraClient::EntryText(program, u"filename"), reason);
-}
-
-// Expands one entry's ".z" in the download folder to target.
-bool Expand(VendraClient::IVBuildClient& buildClient, const VSJObject* entry,
+// Expands one file's ".z" in the download folder to target.
+bool Expand(VendraClient::IVBuildClient& buildClient, const BuildFile& file,
             const std::u16string& downloadFolder, const std::u16string& target,
             std::u16string& error) {
-  std::u16string source;
-  if (!VendraClient::EntryPath(entry, downloadFolder, u".z", source, error)) return false;
   int32_t size = 0;
-  return buildClient.InflateFile(source, VendraClient::EntrySize(entry, u"size"), target, size,
+  return buildClient.InflateFile(file.PathIn(downloadFolder, u".z"),
+                                 static_cast<uint32_t>(file.size), target, size,
                                  error) == eVClientResult::Success;
 }
 
 }  // namespace
 
-bool IsMarkedSigned(const VSJObject* entry) {
-  Vendra::RefPtr<VendraJSON::VSJValue> flag;
-  return entry->Get(u"signed", flag.Receive()) && flag->GetType() == VendraJSON::kTypeTrue;
+std::u16string DetachedSignatureName(const BuildFile& program) {
+  return program.name + kDetachedSuffix;
 }
 
-std::u16string DetachedSignatureName(const VSJObject* program) {
-  return VendraClient::EntryText(program, u"filename") + kDetachedSuffix;
-}
-
-bool CheckDownloadedPrograms(VendraClient::IVBuildClient& buildClient, const VSJObject* build,
+bool CheckDownloadedPrograms(VendraClient::IVBuildClient& buildClient,
+                             const VendraClient::BuildFileList& files,
                              const std::u16string& downloadFolder, std::u16string& error) {
-  const std::vector<ObjectRef> entries = FileEntries(build);
-  for (const ObjectRef& program : entries) {
-    if (!IsMarkedSigned(program.get())) continue;
+  for (const BuildFile& program : files) {
+    if (!program.isSigned) continue;
     // The copy under check sits beside the program's download with its
     // detached signature next to it, as VerifySignature looks for it.
-    std::u16string path, reason;
-    bool passed =
-        VendraClient::EntryPath(program.get(), downloadFolder, kCheckSuffix, path, reason) &&
-        Expand(buildClient, program.get(), downloadFolder, path, reason);
+    std::u16string reason;
+    const std::u16string path = program.PathIn(downloadFolder, kCheckSuffix);
+    bool passed = Expand(buildClient, program, downloadFolder, path, reason);
     const std::u16string signaturePath = path + kDetachedSuffix;
-    const std::u16string detached = DetachedSignatureName(program.get());
-    for (const ObjectRef& other : entries) {
-      if (passed && VendraClient::EntryText(other.get(), u"filename") == detached)
-        passed = Expand(buildClient, other.get(), downloadFolder, signaturePath, reason);
+    const std::u16string detached = DetachedSignatureName(program);
+    for (const BuildFile& other : files) {
+      if (passed && other.name == detached)
+        passed = Expand(buildClient, other, downloadFolder, signaturePath, reason);
     }
     if (passed) passed = buildClient.VerifySignature(path, reason) == eVClientResult::Success;
-    if (!path.empty()) {
-      VendraPlatform::DeleteFile(path);
-      VendraPlatform::DeleteFile(signaturePath);
-    }
+    VendraPlatform::DeleteFile(path);
+    VendraPlatform::DeleteFile(signaturePath);
     if (!passed) {
-      error = Refusal(program.get(), reason);
+      error = Refusal(program, reason);
       return false;
     }
   }
   return true;
 }
 
-bool CheckInstalledPrograms(VendraClient::IVBuildClient& buildClient, const VSJObject* build,
+bool CheckInstalledPrograms(VendraClient::IVBuildClient& buildClient,
+                            const VendraClient::BuildFileList& files,
                             const std::u16string& folder, std::u16string& error) {
   bool passed = true;
-  for (const ObjectRef& program : FileEntries(build)) {
-    if (!IsMarkedSigned(program.get())) continue;
-    std::u16string path, reason;
-    if (VendraClient::EntryPath(program.get(), folder, u"", path, reason) &&
-        buildClient.VerifySignature(path, reason) == eVClientResult::Success)
-      continue;
+  for (const BuildFile& program : files) {
+    if (!program.isSigned) continue;
+    std::u16string reason;
+    const std::u16string path = program.PathIn(folder);
+    if (buildClient.VerifySignature(path, reason) == eVClientResult::Success) continue;
     // A program whose signature fails must not stay where it could be started.
-    if (!path.empty()) VendraPlatform::DeleteFile(path);
-    if (passed) error = Refusal(program.get(), reason);
+    VendraPlatform::DeleteFile(path);
+    if (passed) error = Refusal(program, reason);
     passed = false;
   }
   return passed;

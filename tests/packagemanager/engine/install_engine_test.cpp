@@ -507,7 +507,8 @@ TEST_F(InstallEngineTest, ABuildWithoutASoundFileListChangesNothing) {
       {R"({"software":"tdy","branch":"live","version":"9","data":{"files":[]}})", "lists no files"},
       {R"({"data":{"files":[{"filename":"../escape","size":1,"sha256":"00"}]}})",
        "would reach outside the install folder"},
-      {R"({"data":{"files":[{"filename":"a.txt","size":1}]}})", "malformed file list: entry 1"}};
+      {R"({"data":{"files":[{"filename":"a.txt","size":1}]}})", "malformed file list: entry 1"},
+      {R"({"data":{"files":["a.txt"]}})", "entry 1 is not an object"}};
   for (const auto& [build, text] : builds) {
     WriteServiceFile(serviceRoot_.path(), base + "9/build.json", build);
     EXPECT_EQ(Run("9"), 1);

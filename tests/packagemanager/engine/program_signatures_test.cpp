@@ -11,12 +11,9 @@
 #include <fstream>
 #include <string>
 
-#include "common/memory/ref_ptr.h"
 #include "common/text/utf.h"
 #include "install/codec.h"
 #include "install/v_build_client.h"
-#include "json/object.h"
-#include "json/parser.h"
 #include "packagemanager/engine/program_signatures.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -72,20 +69,18 @@ class ProgramSignaturesTest : public ::testing::Test {
 
   // A build of one program, marked signed, with its detached signature where
   // the system uses one; each file's ".z" in the download folder.
-  Vendra::RefPtr<VendraJSON::VSJObject> Build(const std::string& program) {
-    std::string files = R"({"filename": "bin\\Tandory.exe", "size": )" +
-                        std::to_string(program.size()) + R"(, "signed": true})";
+  VendraClient::BuildFileList Build(const std::string& program) {
+    VendraClient::BuildFileList files(1);
+    files[0].name = u"bin\\Tandory.exe";
+    files[0].size = program.size();
+    files[0].isSigned = true;
     Pack("bin/Tandory.exe", program);
     if (!detached_.empty()) {
-      files += R"(, {"filename": "bin\\Tandory.exe.p7s", "size": )" +
-               std::to_string(detached_.size()) + "}";
+      files.emplace_back().name = u"bin\\Tandory.exe.p7s";
+      files.back().size = detached_.size();
       Pack("bin/Tandory.exe.p7s", detached_);
     }
-    Vendra::RefPtr<VendraJSON::VSJObject> build;
-    std::u16string error;
-    EXPECT_TRUE(VendraJSON::ParseObjectA(("{\"data\": {\"files\": [" + files + "]}}").c_str(),
-                                         build.Receive(), error));
-    return build;
+    return files;
   }
   void Pack(const std::string& name, const std::string& bytes) {
     fs::create_directories(fs::path(downloads_.Sub(name)).parent_path());
@@ -111,14 +106,14 @@ class ProgramSignaturesTest : public ::testing::Test {
 TEST_F(ProgramSignaturesTest, ASignedProgramPassesBeforeAndAfterPlacing) {
   auto build = Build(signed_);
   std::u16string error;
-  EXPECT_TRUE(CheckDownloadedPrograms(buildClient_, build.get(), downloads_.wpath(), error))
+  EXPECT_TRUE(CheckDownloadedPrograms(buildClient_, build, downloads_.wpath(), error))
       << VendraText::Utf16ToUtf8(error);
   // The copy under check is gone again; the downloads are as they were.
   EXPECT_FALSE(fs::exists(downloads_.Sub("bin/Tandory.exe.signature-check")));
   EXPECT_FALSE(fs::exists(downloads_.Sub("bin/Tandory.exe.signature-check.p7s")));
   EXPECT_TRUE(fs::exists(downloads_.Sub("bin/Tandory.exe.z")));
   Place(signed_);
-  EXPECT_TRUE(CheckInstalledPrograms(buildClient_, build.get(), install_.wpath(), error))
+  EXPECT_TRUE(CheckInstalledPrograms(buildClient_, build, install_.wpath(), error))
       << VendraText::Utf16ToUtf8(error);
   EXPECT_EQ(ReadAll(install_.Sub("bin/Tandory.exe")), signed_);
 }
@@ -126,14 +121,14 @@ TEST_F(ProgramSignaturesTest, ASignedProgramPassesBeforeAndAfterPlacing) {
 TEST_F(ProgramSignaturesTest, AnAlteredProgramIsRefusedAndNeverLeftInstalled) {
   auto build = Build(altered_);
   std::u16string error;
-  EXPECT_FALSE(CheckDownloadedPrograms(buildClient_, build.get(), downloads_.wpath(), error));
+  EXPECT_FALSE(CheckDownloadedPrograms(buildClient_, build, downloads_.wpath(), error));
   EXPECT_EQ(VendraText::Utf16ToUtf8(error),
             "The code signature of bin\\Tandory.exe was refused: Error code 0x80096010");
   EXPECT_FALSE(fs::exists(downloads_.Sub("bin/Tandory.exe.signature-check")));
 
   Place(altered_);
   error.clear();
-  EXPECT_FALSE(CheckInstalledPrograms(buildClient_, build.get(), install_.wpath(), error));
+  EXPECT_FALSE(CheckInstalledPrograms(buildClient_, build, install_.wpath(), error));
   EXPECT_EQ(VendraText::Utf16ToUtf8(error),
             "The code signature of bin\\Tandory.exe was refused: Error code 0x80096010");
   EXPECT_FALSE(fs::exists(install_.Sub("bin/Tandory.exe"))) << "the failing program stays";
@@ -150,7 +145,7 @@ TEST_F(ProgramSignaturesTest, AProgramMarkedSignedWithoutASignatureIsRefused) {
   detached_.clear();
   auto build = Build(program);
   std::u16string error;
-  EXPECT_FALSE(CheckDownloadedPrograms(buildClient_, build.get(), downloads_.wpath(), error));
+  EXPECT_FALSE(CheckDownloadedPrograms(buildClient_, build, downloads_.wpath(), error));
   EXPECT_EQ(VendraText::Utf16ToUtf8(error),
             "The code signature of bin\\Tandory.exe was refused: The file is not signed.");
 }
