@@ -15,6 +15,7 @@
 #include "install/v_build_client.h"
 #include "common/memory/ref_ptr.h"
 #include "json/object.h"
+#include "tests/support/fake_client.h"
 #include "tests/support/notice_recorder.h"
 
 namespace {
@@ -24,38 +25,28 @@ using VendraClient::eVClientResult;
 using VendraJSON::VSJObject;
 using VendraTest::NoticeRecorder;
 
-// The real client with its downloads replaced: each waits for the test to
-// let it go, reports one piece of progress and answers the scripted code.
-class GatedClient final : public VendraClient::VClient {
- public:
-  eVClientResult DownloadUtilityFile(VSJObject* manifest, VendraClient::VAsync* job,
-                                     VendraClient::VAsyncListener* listener,
-                                     std::u16string& error) override {
-    return Work(manifest, job, listener, error);
-  }
-  eVClientResult DownloadFile(VSJObject*, VSJObject* file, VendraClient::VAsync* job,
-                              VendraClient::VAsyncListener* listener,
-                              std::u16string& error) override {
-    return Work(file, job, listener, error);
+// The shared fake with its downloads held: each waits for the test to let it
+// go, reports one piece of progress and answers the scripted code.
+struct GatedDownloads {
+  GatedDownloads() {
+    client.download = [this](VSJObject* input, VendraClient::VAsync* job,
+                             VendraClient::VAsyncListener* listener, std::u16string& error) {
+      entered = true;
+      while (!open) std::this_thread::sleep_for(1ms);
+      if (!input) return eVClientResult::InvalidArgument;
+      VSJObject* progress = VSJObject::Create();
+      progress->SetInteger(u"received_total", 1);
+      listener->OnProgress(job, progress);
+      if (answer != eVClientResult::Success) error = answerText;
+      return answer;
+    };
   }
 
+  VendraTest::FakeClient client;
   std::atomic<bool> open{true};
   std::atomic<bool> entered{false};
   eVClientResult answer = eVClientResult::Success;
   std::u16string answerText;
-
- private:
-  eVClientResult Work(VSJObject* input, VendraClient::VAsync* job,
-                      VendraClient::VAsyncListener* listener, std::u16string& error) {
-    entered = true;
-    while (!open) std::this_thread::sleep_for(1ms);
-    if (!input) return eVClientResult::InvalidArgument;
-    VSJObject* progress = VSJObject::Create();
-    progress->SetInteger(u"received_total", 1);
-    listener->OnProgress(job, progress);
-    if (answer != eVClientResult::Success) error = answerText;
-    return answer;
-  }
 };
 
 bool WaitFor(const std::function<bool()>& done) {
@@ -82,9 +73,9 @@ int ExtraReferences(VSJObject* obj) {
 }
 
 TEST(AsyncJobTest, ASucceedingDownloadRunsOnItsWorkerAndReportsInOrder) {
-  GatedClient client;
+  GatedDownloads gated;
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
-  auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
+  auto* job = new VendraClient::VAsync_DownloadUtility(&gated.client, manifest.get());
   EXPECT_EQ(job->GetStatus(), 1);
   auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
@@ -101,26 +92,26 @@ TEST(AsyncJobTest, ASucceedingDownloadRunsOnItsWorkerAndReportsInOrder) {
 }
 
 TEST(AsyncJobTest, StartWithoutAListenerIsRefusedAndTheJobCanStillStart) {
-  GatedClient client;
+  GatedDownloads gated;
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
-      new VendraClient::VAsync_DownloadUtility(&client, manifest.get()));
+      new VendraClient::VAsync_DownloadUtility(&gated.client, manifest.get()));
   EXPECT_EQ(job->Start(nullptr), -2);
   EXPECT_EQ(job->GetStatus(), 1) << "nothing ran";
-  EXPECT_FALSE(client.entered);
+  EXPECT_FALSE(gated.entered);
   auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(WaitWhileRunning(job.get()), 0);
 }
 
 TEST(AsyncJobTest, AFailingOperationBecomesTheStatusAndTheErrorText) {
-  GatedClient client;
-  client.answer = eVClientResult::HttpForbidden;
-  client.answerText = u"no such utility";
+  GatedDownloads gated;
+  gated.answer = eVClientResult::HttpForbidden;
+  gated.answerText = u"no such utility";
   auto file = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   auto build = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
-      new VendraClient::VAsync_DownloadFile(&client, build.get(), file.get()));
+      new VendraClient::VAsync_DownloadFile(&gated.client, build.get(), file.get()));
   auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(WaitWhileRunning(job.get()), -403);
@@ -139,9 +130,9 @@ TEST(AsyncJobTest, AFailingOperationBecomesTheStatusAndTheErrorText) {
 }
 
 TEST(AsyncJobTest, AnOperationThatFailsAtOnceStillReportsStartedFirst) {
-  GatedClient client;
+  GatedDownloads gated;
   auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
-      new VendraClient::VAsync_DownloadUtility(&client, nullptr));
+      new VendraClient::VAsync_DownloadUtility(&gated.client, nullptr));
   auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(WaitWhileRunning(job.get()), -2);
@@ -150,20 +141,20 @@ TEST(AsyncJobTest, AnOperationThatFailsAtOnceStillReportsStartedFirst) {
 }
 
 TEST(AsyncJobTest, AJobReleasedWhileRunningFinishesAndIsDestroyedByItsWorker) {
-  GatedClient client;
-  client.open = false;
+  GatedDownloads gated;
+  gated.open = false;
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   std::atomic<int> listenersDestroyed{0};
   auto* listener = NoticeRecorder::Create(&listenersDestroyed);
-  auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
+  auto* job = new VendraClient::VAsync_DownloadUtility(&gated.client, manifest.get());
   ASSERT_EQ(job->Start(listener), 2);
   EXPECT_EQ(listener->Release(), 1) << "the job holds the listener";
-  ASSERT_TRUE(WaitFor([&] { return client.entered.load(); }));
+  ASSERT_TRUE(WaitFor([&] { return gated.entered.load(); }));
   EXPECT_EQ(job->Abort(), -3);
   // The owner lets go while the worker is inside the operation.
   EXPECT_EQ(job->Release(), 1);
   EXPECT_EQ(ExtraReferences(manifest.get()), 1);
-  client.open = true;
+  gated.open = true;
   // The worker finished the step, told the listener and dropped the job,
   // which dropped the listener and the manifest.
   ASSERT_TRUE(WaitFor([&] { return listenersDestroyed == 1; }));
@@ -171,18 +162,18 @@ TEST(AsyncJobTest, AJobReleasedWhileRunningFinishesAndIsDestroyedByItsWorker) {
 }
 
 TEST(AsyncJobTest, AbortLeavesARunningJobToEndNormally) {
-  GatedClient client;
-  client.open = false;
+  GatedDownloads gated;
+  gated.open = false;
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   auto job = Vendra::RefPtr<VendraClient::VAsync>::Adopt(
-      new VendraClient::VAsync_DownloadUtility(&client, manifest.get()));
+      new VendraClient::VAsync_DownloadUtility(&gated.client, manifest.get()));
   auto listener = Vendra::RefPtr<NoticeRecorder>::Adopt(NoticeRecorder::Create());
   ASSERT_EQ(job->Start(listener.get()), 2);
   EXPECT_EQ(job->Abort(), -3);
   EXPECT_EQ(job->GetStatus(), 2);
   EXPECT_EQ(job->Start(listener.get()), -1) << "a job runs once";
   EXPECT_EQ(job->GetStatus(), 2);
-  client.open = true;
+  gated.open = true;
   EXPECT_EQ(WaitWhileRunning(job.get()), 0);
 }
 
@@ -256,12 +247,12 @@ TEST(AsyncJobTest, AValueSharedWithWorkersKeepsAnExactCount) {
 }
 
 TEST(AsyncJobTest, ManyJobsReleasedAtOnceAreEachDestroyedOnce) {
-  GatedClient client;
+  GatedDownloads gated;
   auto manifest = Vendra::RefPtr<VSJObject>::Adopt(VSJObject::Create());
   std::atomic<int> destroyed{0};
   for (int i = 0; i < 50; ++i) {
     auto* listener = NoticeRecorder::Create(&destroyed);
-    auto* job = new VendraClient::VAsync_DownloadUtility(&client, manifest.get());
+    auto* job = new VendraClient::VAsync_DownloadUtility(&gated.client, manifest.get());
     ASSERT_EQ(job->Start(listener), 2);
     listener->Release();
     job->Release();

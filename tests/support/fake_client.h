@@ -83,6 +83,23 @@ class FakeClient : public VendraClient::VClient {
   eVClientResult ShowLoginWindow(std::u16string& error) override {
     return loginWindow ? loginWindow(error) : VClient::ShowLoginWindow(error);
   }
+  eVClientResult DownloadFile(VendraJSON::VSJObject* build, VendraJSON::VSJObject* file,
+                              VendraClient::VAsync* job, VendraClient::VAsyncListener* listener,
+                              std::u16string& error) override {
+    return download ? download(file, job, listener, error)
+                    : VClient::DownloadFile(build, file, job, listener, error);
+  }
+  eVClientResult DownloadUtilityFile(VendraJSON::VSJObject* manifest, VendraClient::VAsync* job,
+                                     VendraClient::VAsyncListener* listener,
+                                     std::u16string& error) override {
+    return download ? download(manifest, job, listener, error)
+                    : VClient::DownloadUtilityFile(manifest, job, listener, error);
+  }
+  eVClientResult DownloadUtilityAsync(VendraJSON::VSJObject* manifest, VendraClient::VAsync** job,
+                                      std::u16string& error) override {
+    return downloadUtilityAsync ? downloadUtilityAsync(manifest, job, error)
+                                : VClient::DownloadUtilityAsync(manifest, job, error);
+  }
 
   std::u16string deviceName = u"WORKSTATION-7";
   std::u16string userName = u"alice";
@@ -91,6 +108,16 @@ class FakeClient : public VendraClient::VClient {
   std::function<VendraJSON::VSJObject*()> makeBuildList;
   // The Login window, when not the client's own.
   std::function<eVClientResult(std::u16string& error)> loginWindow;
+  // A file's or the package manager's download, when not the client's own:
+  // given what it downloads (the file entry or the manifest), the job and its
+  // listener.
+  std::function<eVClientResult(VendraJSON::VSJObject* what, VendraClient::VAsync* job,
+                               VendraClient::VAsyncListener* listener, std::u16string& error)>
+      download;
+  // The package manager's download job, when not the client's own.
+  std::function<eVClientResult(VendraJSON::VSJObject* manifest, VendraClient::VAsync** job,
+                               std::u16string& error)>
+      downloadUtilityAsync;
 
   // Every call with its arguments, in order; heard is told of each as it
   // comes.

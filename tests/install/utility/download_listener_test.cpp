@@ -18,6 +18,7 @@
 #include "install/package_manager_installation.h"
 #include "install/v_build_client.h"
 #include "json/object.h"
+#include "tests/support/fake_client.h"
 
 namespace {
 
@@ -80,18 +81,6 @@ class LateNoticeJob final : public VendraClient::VAsync {
   bool released_ = false;
 };
 
-class LateNoticeClient final : public VendraClient::VClient {
- public:
-  eVClientResult DownloadUtilityAsync(VendraJSON::VSJObject*, VendraClient::VAsync** job,
-                                      std::u16string&) override {
-    lastJob = new LateNoticeJob();
-    lastJob->AddRef();
-    *job = lastJob;
-    return eVClientResult::Success;
-  }
-  LateNoticeJob* lastJob = nullptr;
-};
-
 class NothingDownloaded final : public VendraClient::VBuildClient {
  public:
   eVClientResult CheckUtilityDownload(VendraJSON::VSJObject*, std::u16string&) override {
@@ -100,17 +89,25 @@ class NothingDownloaded final : public VendraClient::VBuildClient {
 };
 
 TEST(UtilityDownloadListener, OutlivesTheWaitingProcedure) {
-  LateNoticeClient client;
+  VendraTest::FakeClient client;
+  LateNoticeJob* lastJob = nullptr;
+  client.downloadUtilityAsync = [&](VendraJSON::VSJObject*, VendraClient::VAsync** job,
+                                    std::u16string&) {
+    lastJob = new LateNoticeJob();
+    lastJob->AddRef();
+    *job = lastJob;
+    return eVClientResult::Success;
+  };
   NothingDownloaded buildClient;
   auto manifest = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
   // Only the download runs here: no manifest is checked.
   VendraClient::PackageManagerInstallation installation(client, buildClient, nullptr);
   std::u16string error;
   ASSERT_EQ(installation.DownloadUtility(manifest.get(), error), eVClientResult::Success);
-  ASSERT_NE(client.lastJob, nullptr);
+  ASSERT_NE(lastJob, nullptr);
   // The waiting procedure has returned; only now does the job tell its
   // listener, and the listener must still be there, counting.
-  LateNoticeJob* job = client.lastJob;
+  LateNoticeJob* job = lastJob;
   job->Let();
   for (int i = 0; i < 2000 && job->countAfter.load() == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
