@@ -12,8 +12,9 @@ namespace {
 constexpr size_t kBlockSize = 256 * 1024;
 }
 
-BodySource::BodySource(const ServiceReply& reply, BodyShaping shaping, StopSignal& stop)
-    : shaping_(shaping), stop_(stop) {
+BodySource::BodySource(const ServiceReply& reply, BodyShaping shaping, SendRate& rate,
+                       StopSignal& stop)
+    : shaping_(shaping), rate_(rate), stop_(stop) {
   if (reply.filePath.empty()) {
     memory_ = reply.body;
     size_ = memory_.size();
@@ -41,6 +42,7 @@ void BodySource::Restrict(uint64_t first, uint64_t length) {
 bool BodySource::Provide(size_t offset, size_t length, httplib::DataSink& sink) {
   if (stop_.Raised()) return false;
   size_t step = std::min(length, shaping_.chunkSize != 0 ? shaping_.chunkSize : kBlockSize);
+  if (rate_.Limited()) step = std::min(step, rate_.Step());
   if (shaping_.closeAfter) {
     if (offset >= *shaping_.closeAfter) return false;
     step = std::min<size_t>(step, *shaping_.closeAfter - offset);
@@ -52,7 +54,7 @@ bool BodySource::Provide(size_t offset, size_t length, httplib::DataSink& sink) 
     if (!Fill(first_ + offset, step)) return false;
     data = buffer_.data();
   }
-  if (!sink.write(data, step)) return false;
+  if (!rate_.Take(step, stop_) || !sink.write(data, step)) return false;
   if (shaping_.closeAfter && offset + step >= *shaping_.closeAfter) return false;
   if (shaping_.chunkDelayMs > 0 &&
       stop_.WaitFor(std::chrono::milliseconds(shaping_.chunkDelayMs))) {

@@ -8,6 +8,7 @@
 #include <httplib.h>
 
 #include "service/exchange.h"
+#include "service/send_rate.h"
 #include "service/stop_signal.h"
 
 namespace VendraService {
@@ -26,7 +27,8 @@ struct BodyShaping {
 // a file on disk, so that a large download never sits in memory whole.
 class BodySource {
  public:
-  BodySource(const ServiceReply& reply, BodyShaping shaping, StopSignal& stop);
+  // rate holds the sending to the server's rate when it is limited.
+  BodySource(const ServiceReply& reply, BodyShaping shaping, SendRate& rate, StopSignal& stop);
   // Serves only length bytes from first on (a range request); the shaping's
   // closeAfter counts the bytes of this reply.
   void Restrict(uint64_t first, uint64_t length);
@@ -51,6 +53,7 @@ class BodySource {
   uint64_t size_ = 0;
   uint64_t bodySize_ = 0;  // of one copy of the body
   BodyShaping shaping_;
+  SendRate& rate_;
   StopSignal& stop_;
   std::vector<char> buffer_;
 };

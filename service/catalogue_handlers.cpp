@@ -8,6 +8,7 @@
 //   ROOT/catalogue/SOFTWARE/BRANCH/VERSION/files/NAME.z      build files
 //   ROOT/utilities/NAME/manifest.json                        utility manifest
 //   ROOT/utilities/NAME/FILENAME.z                           the utility's file
+//   ROOT/chunks/SOFTWARE/PACK.pack                           chunk packs
 namespace VendraService {
 
 namespace {
@@ -83,6 +84,13 @@ ServiceReply HandleDownload(ServiceContext& context, const ServiceRequest& reque
     const std::string filename = manifest->value("filename", "");
     if (!IsSafeName(filename)) return ErrorReply(404, "File not found");
     return FileReply(folder / (filename + ".z"));
+  }
+  // A pack of chunks, shared by the product's versions: clients ask for
+  // the chunks they lack by range.
+  if (auto pack = request.Field("pack")) {
+    const std::string software = request.FieldOr("software");
+    if (!IsSafeName(software) || !IsSafeName(*pack)) return ErrorReply(404, "File not found");
+    return FileReply(context.root / "chunks" / software / (*pack + ".pack"));
   }
   auto folder = BuildFolder(context, request.FieldOr("software"), request.FieldOr("branch"),
                             request.FieldOr("version"));

@@ -43,7 +43,8 @@ bool IsLoopbackAddress(const std::string& address) {
 HttpFront::HttpFront(const ServeOptions& options)
     : options_(options),
       context_(options.root, options.lifetimes),
-      log_(options.root / "requests.log") {
+      log_(options.root / "requests.log"),
+      rate_(options.rateBitsPerSecond) {
   if (options_.tlsCert.empty()) {
     server_ = std::make_unique<httplib::Server>();
   } else {
@@ -150,11 +151,12 @@ void HttpFront::Install() {
     }
     const bool shaped = shaping.closeAfter || shaping.chunkSize != 0 ||
                         shaping.chunkDelayMs != 0 || shaping.repeatTo;
-    if (reply.filePath.empty() && !shaped) {
+    // A limited rate holds every body to it, error objects included.
+    if (reply.filePath.empty() && !shaped && !rate_.Limited()) {
       res.set_content(reply.body, reply.contentType);
       return;
     }
-    auto source = std::make_shared<BodySource>(reply, shaping, stop_);
+    auto source = std::make_shared<BodySource>(reply, shaping, rate_, stop_);
     if (!source->IsReady()) {
       const ServiceReply failure = ErrorReply(500, "The file could not be read");
       res.status = failure.status;

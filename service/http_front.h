@@ -7,6 +7,7 @@
 
 #include "service/faults.h"
 #include "service/request_log.h"
+#include "service/send_rate.h"
 #include "service/service_context.h"
 #include "service/stop_signal.h"
 
@@ -24,6 +25,7 @@ struct ServeOptions {
   std::string tlsKey;
   bool faults = false;
   Lifetimes lifetimes;
+  uint64_t rateBitsPerSecond = 0;  // 0: as fast as the sockets take it
 };
 
 // The HTTP(S) side of the service: reads each POST's multipart form, runs the
@@ -48,6 +50,7 @@ class HttpFront {
   RequestLog log_;
   FaultScript script_;
   StopSignal stop_;
+  SendRate rate_;
   std::atomic<bool> runEnded_{false};
   std::unique_ptr<httplib::Server> server_;
 };

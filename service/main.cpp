@@ -24,12 +24,14 @@ const char kHelp[] =
     "usage:\n"
     "  vendra-service serve --root DIR --listen HOST:PORT [--tls-cert FILE --tls-key FILE]\n"
     "                       [--access-lifetime S] [--refresh-lifetime S] [--local-lifetime S]\n"
-    "                       [--faults]\n"
+    "                       [--faults] [--rate BITS_PER_SECOND]\n"
     "  vendra-service add-user --root DIR --user NAME --password PASSWORD\n"
     "                          [--totp-secret BASE32]\n"
     "\n"
     "serve     answers the client's requests from the service root DIR (an existing\n"
     "          folder) on HOST:PORT (port 0: a free one); prints \"listening URL\".\n"
+    "          --rate holds all reply bodies together to that many bits per second\n"
+    "          (K, M, G: thousands; 100M is a 100 Mbit/s line), as one user's line.\n"
     "add-user  stores an account in DIR; a DIR that does not exist yet is made\n"
     "          as a new service root (and said so).\n"
     "\n"
@@ -81,6 +83,11 @@ int Serve(const CommandLine& line) {
       return Usage(std::string("--") + name + " takes a positive number of seconds");
     }
   }
+  if (line.Has("rate")) {
+    const auto rate = VendraService::ParseRate(line.Get("rate"));
+    if (!rate) return Usage("--rate takes bits per second, such as 100M (K, M, G: thousands)");
+    options.rateBitsPerSecond = *rate;
+  }
   options.faults = line.Switch("faults");
   if (options.faults && !VendraService::IsLoopbackHost(options.host)) {
     return Usage("--faults is allowed only with a loopback --listen address");
@@ -119,7 +126,7 @@ int Serve(const CommandLine& line) {
 int AddUser(const CommandLine& line) {
   if (line.positional.size() != 1) return Usage("add-user takes options only");
   for (const char* other : {"listen", "tls-cert", "tls-key", "access-lifetime",
-                            "refresh-lifetime", "local-lifetime"})
+                            "refresh-lifetime", "local-lifetime", "rate"})
     if (line.Has(other)) return Usage(std::string("add-user takes no --") + other);
   if (line.Switch("faults")) return Usage("add-user takes no --faults");
   if (!line.Has("root") || !line.Has("user") || !line.Has("password")) {
@@ -165,6 +172,7 @@ int main(int argc, char** argv) {
                          {"refresh-lifetime", true},
                          {"local-lifetime", true},
                          {"faults", false},
+                         {"rate", true},
                          {"user", true},
                          {"password", true},
                          {"totp-secret", true}},

@@ -1,3 +1,7 @@
+// Then the sending rate of a service started with "--rate 100M": 25 MB over
+// one connection, and over two at once (the limit is the whole server's,
+// as one user's line, so two are no faster together).
+//
 // Downloads a 256 MiB file from the service stand-in over HTTPS on loopback,
 // once through the client's file writer and once with `curl -o`, several
 // rounds back to back, and takes the median of the rounds' speed ratios, so
@@ -17,6 +21,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "client/curl_file_writer.h"
@@ -57,6 +62,47 @@ std::string JsonToken(const std::string& body, const std::string& member) {
   auto reply = nlohmann::json::parse(body, nullptr, false);
   if (reply.is_discarded() || !reply.contains(member)) return std::string();
   return reply[member].value("access_token", "");
+}
+
+constexpr uint64_t kRatedBytes = 25 * 1000 * 1000;
+
+// Megabits per second of the body bytes of connections downloads of
+// kRatedBytes / connections each, at once, from a service limited to 100M.
+double RatedMbitPerSecond(const std::string& root, int connections) {
+  VendraTest::ServiceProcess service(root, {true, false, {"--rate", "100M"}});
+  const std::string iv = "vclient-rated-" + std::to_string(connections);
+  const auto login = VendraTest::PostForm(
+      service.url() + "vclient/login", service.caFile(),
+      {{"username", "bench"}, {"iv", iv},
+       {"key", VendraService::Md5Hex(iv + VendraService::Md5Hex("pw"))},
+       {"local_id", "bench-device"}, {"length", "3600"}});
+  const std::string access = JsonToken(login.body, "access_token");
+  const std::string local = JsonToken(login.body, "local_token");
+  if (!service.ok() || access.empty() || local.empty()) return 0;
+  const std::vector<std::pair<std::string, std::string>> fields = {
+      {"access_token", access}, {"local_id", "bench-device"}, {"local_token", local},
+      {"utility", "big"}};
+  const uint64_t each = kRatedBytes / static_cast<uint64_t>(connections);
+  std::vector<uint64_t> received(static_cast<size_t>(connections));
+  const auto started = std::chrono::steady_clock::now();
+  std::vector<std::thread> threads;
+  for (int i = 0; i < connections; ++i) {
+    threads.emplace_back([&, i] {
+      const uint64_t first = each * static_cast<uint64_t>(i);
+      received[static_cast<size_t>(i)] =
+          VendraTest::PostForm(service.url() + "vclient/download", service.caFile(), fields, 60,
+                               std::to_string(first) + "-" + std::to_string(first + each - 1))
+              .body.size();
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  uint64_t total = 0;
+  for (uint64_t bytes : received) total += bytes;
+  return total == each * static_cast<uint64_t>(connections)
+             ? static_cast<double>(total) * 8 / 1e6 / seconds
+             : 0;
 }
 
 }  // namespace
@@ -169,5 +215,15 @@ int main() {
   std::printf("curl_mib_per_s %.1f\n", mib * kRounds / curlSeconds);
   std::printf("ratio download_vs_curl %.3f\n", ratios[ratios.size() / 2]);
   std::printf("peak_rss_mib %.1f\n", peakMib);
+  service.Stop();
+  for (int connections : {1, 2}) {
+    const double rate = RatedMbitPerSecond(root.path(), connections);
+    if (rate == 0) {
+      std::fprintf(stderr, "a download from the limited service failed\n");
+      return 1;
+    }
+    std::printf("rate_limit_100M_mbit_per_s %.1f (%d connection%s, 25 MB of body)\n", rate,
+                connections, connections == 1 ? "" : "s at once");
+  }
   return 0;
 }

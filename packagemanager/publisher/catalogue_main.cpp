@@ -43,7 +43,8 @@ constexpr char kProgram[] = "vendra-catalogue";
 
 constexpr char kHelp[] =
     "usage: vendra-catalogue publish --root ROOT [--create] --product P --branch B --version V\n"
-    "                                [--build-list NAME] [--replace] (SIGNING | --unsigned)\n"
+    "                                [--build-list NAME] [--replace] [--chunks]\n"
+    "                                (SIGNING | --unsigned)\n"
     "                                FOLDER\n"
     "       vendra-catalogue utility --root ROOT [--create] [--name NAME] [--version V]\n"
     "                                (--key KEY_FILE [--counter N] [--expires-*]\n"
@@ -64,6 +65,9 @@ constexpr char kHelp[] =
     "          P, B, V and NAME are 1 to 64 letters, digits and . _ + -.\n"
     "          A version is published once; publish changes under a new version\n"
     "          (--replace overwrites one: clients fetching it meanwhile may fail).\n"
+    "          --chunks also cuts every file into chunks, stores those not yet in\n"
+    "          the product's chunk store (ROOT/chunks/P) and lists them per file,\n"
+    "          so that clients can fetch only what changed.\n"
     "          With --key the build object is signed (release counter: --counter,\n"
     "          default one more than the product's highest; expiry 90 days or as\n"
     "          given), and so is the build list (expiry 7 days); with a\n"
@@ -315,6 +319,7 @@ int Publish(const VendraCli::Arguments& args) {
   request.version = args.Get("version");
   request.buildList = args.Get("build-list");
   request.replace = args.Switch("replace");
+  request.chunks = args.Switch("chunks");
   request.folder = VendraText::Utf8ToUtf16(args.positional[1]);
   // Names are checked before a key is read or a counter looked for.
   std::u16string error;
@@ -506,6 +511,7 @@ int VendraMain(void*) {
                          {"name", true},
                          {"json", false},
                          {"replace", false},
+                         {"chunks", false},
                          {"unsigned", false},
                          {"key", true},
                          {"counter", true},

@@ -12,6 +12,7 @@
 #include "json/literals.h"
 #include "json/object.h"
 #include "packagemanager/publisher/catalogue_file.h"
+#include "packagemanager/publisher/chunk_store.h"
 #include "packagemanager/release/release_signature.h"
 #include "platform/files.h"
 #include "platform/local_path.h"
@@ -169,9 +170,14 @@ bool IsProgram(std::u16string_view name) {
   return name.size() > 4 && name.substr(name.size() - 4) == u".exe";
 }
 
+// Told of a file packed into the build: the file it was packed from (still
+// there during the call) and what it gave.
+using PackedFile = std::function<bool(const std::u16string& from, const Packed& packed)>;
+
 // The detached signature of a program, packed as NAME.p7s beside it.
 bool PackSignature(const PublishRequest& request, const std::u16string& name,
-                   const std::u16string& buildFolder, Packed& packed, std::u16string& error) {
+                   const std::u16string& buildFolder, const PackedFile& packedFile,
+                   std::u16string& error) {
   const std::u16string source = VendraPlatform::PathAppend(request.folder, name);
   std::string content;
   if (const uint32_t readError = VendraPlatform::ReadWholeFile(source, content)) {
@@ -190,9 +196,11 @@ bool PackSignature(const PublishRequest& request, const std::u16string& name,
     error = u"cannot write the signature of " + name + u" to a temporary file";
     return false;
   }
+  Packed packed;
   const bool ok = Pack(temporary,
                        VendraPlatform::PathAppend(buildFolder, u"files\\" + name + u".p7s.z"),
-                       packed, error);
+                       packed, error) &&
+                  packedFile(temporary, packed);
   VendraPlatform::DeleteFile(temporary);
   return ok;
 }
@@ -296,15 +304,26 @@ bool Publish(const PublishRequest& request, const PublishProgress& progress,
       }
     }
   }
+  ChunkStore store;
+  if (request.chunks && !store.Open(request.root, request.product, error)) return false;
+  // The chunk lists join their entries once the new pack has its name.
+  std::vector<std::pair<ObjectRef, std::vector<StoredChunk>>> chunked;
   auto files = Vendra::RefPtr<VSJArray>::Adopt(VSJArray::Create());
-  const auto add = [&](const std::u16string& name, const Packed& packed, bool isSigned) {
+  const auto add = [&](const std::u16string& name, const std::u16string& packedFrom,
+                       const Packed& packed, bool isSigned) {
     ObjectRef entry = FileEntry(name, packed);
     if (isSigned) entry->SetAdopted(u"signed", VendraJSON::VSJTrue::Create());
+    if (request.chunks) {
+      chunked.emplace_back(entry, std::vector<StoredChunk>());
+      if (!store.AddFile(packedFrom, packed.size, packed.digest, chunked.back().second, error))
+        return false;
+    }
     files->Append(entry.get());
     ++result.files;
     result.bytes += packed.size;
     result.compressedBytes += packed.compressedSize;
     if (progress) progress(name, packed.size);
+    return true;
   };
   for (const std::u16string& name : names) {
     Packed packed;
@@ -319,18 +338,22 @@ bool Publish(const PublishRequest& request, const PublishProgress& progress,
       VendraPlatform::DeleteFile(signedCopy);
       if (!request.embedSignature(source, signedCopy, error)) return false;
     }
-    const bool packedOk = Pack(embeds ? signedCopy : source,
-                               PathAppend(buildFolder, u"files\\" + name + u".z"), packed, error);
+    const std::u16string published = embeds ? signedCopy : source;
+    const bool signs = request.signProgram && IsProgram(name);
+    const bool packedOk =
+        Pack(published, PathAppend(buildFolder, u"files\\" + name + u".z"), packed, error) &&
+        add(name, published, packed, signs || embeds);
     if (embeds) VendraPlatform::DeleteFile(signedCopy);
     if (!packedOk) return false;
-    const bool signs = request.signProgram && IsProgram(name);
-    add(name, packed, signs || embeds);
-    if (signs) {
-      Packed signature;
-      if (!PackSignature(request, name, buildFolder, signature, error)) return false;
-      add(name + u".p7s", signature, false);
-    }
+    if (signs && !PackSignature(request, name, buildFolder,
+                                [&](const std::u16string& from, const Packed& signature) {
+                                  return add(name + u".p7s", from, signature, false);
+                                },
+                                error))
+      return false;
   }
+  if (request.chunks && !store.Finish(error)) return false;
+  for (const auto& [entry, chunks] : chunked) entry->Set(u"chunks", store.ListOf(chunks).get());
   auto data = ObjectRef::Adopt(VSJObject::Create());
   data->Set(u"files", files.get());
   auto build = ObjectRef::Adopt(VSJObject::Create());

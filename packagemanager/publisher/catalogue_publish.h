@@ -43,6 +43,11 @@ struct PublishRequest {
   std::function<bool(const std::u16string& program, const std::u16string& signedCopy,
                      std::u16string& error)>
       embedSignature;
+  // Also cuts every file into content-defined chunks, stores those the
+  // product's chunk store lacks (ROOT/chunks/PRODUCT, see ChunkStore) and
+  // gives each file entry its chunk list, so that a client can fetch the
+  // parts of a file that changed. The ".z" files are published as always.
+  bool chunks = false;
   // When set, signs the finished build object before it is written.
   std::function<bool(VendraJSON::VSJObject* build, std::u16string& error)> signBuild;
   // When set, signs the build list once it names the version. Without it a

@@ -20,6 +20,7 @@ class CatalogueTest : public ServiceTest {
                      R"({"name":"vendrabuild","filename":"VendraBuild.exe"})");
     WriteServiceFile(root_.path(), "utilities/vendrabuild/VendraBuild.exe.z", "utility bytes");
     WriteServiceFile(root_.path(), "secret.txt", "outside the catalogue");
+    WriteServiceFile(root_.path(), "chunks/TDY/0a1b.pack", "0123456789");
   }
   std::vector<std::pair<std::string, std::string>> Auth() const {
     return {{"access_token", access_}, {"local_id", kDevice}, {"local_token", local_}};
@@ -31,6 +32,12 @@ class CatalogueTest : public ServiceTest {
                                  {"branch", "main"},
                                  {"version", version},
                                  {"filename", filename}});
+    return PostForm(service_->url() + "vclient/download", service_->caFile(), fields, 30, range);
+  }
+  HttpReply DownloadPack(const std::string& pack, const std::string& range = "",
+                         const std::string& software = "TDY") {
+    auto fields = Auth();
+    fields.insert(fields.end(), {{"software", software}, {"pack", pack}});
     return PostForm(service_->url() + "vclient/download", service_->caFile(), fields, 30, range);
   }
 
@@ -86,6 +93,15 @@ TEST_F(CatalogueTest, DownloadRefusesNamesOutsideTheCatalogue) {
     EXPECT_EQ(Json(reply).value("error", ""), "File not found") << name;
   }
   EXPECT_EQ(Download("bin/app.exe", "..").status, 404);
+  // A chunk pack is one safe name inside the product's chunk store.
+  for (const auto& [software, pack] :
+       std::initializer_list<std::pair<const char*, const char*>>{
+           {"TDY", "../../secret"}, {"TDY", "a/0a1b"}, {"TDY", ""}, {"TDY", "missing"},
+           {"..", "TDY/0a1b"}, {"", "0a1b"}}) {
+    const HttpReply reply = DownloadPack(pack, "", software);
+    EXPECT_EQ(reply.status, 404) << software << " " << pack;
+    EXPECT_EQ(Json(reply).value("error", ""), "File not found") << pack;
+  }
 }
 
 TEST_F(CatalogueTest, DownloadServesByteRanges) {
@@ -104,11 +120,13 @@ TEST_F(CatalogueTest, DownloadServesByteRanges) {
                         Case{"10-", 416, "bytes */10", nullptr},
                         Case{"50-60", 416, "bytes */10", nullptr},
                         Case{"1-2,4-5", 200, "", "0123456789"}}) {
-    const HttpReply reply = Download("digits", "1.2.3", c.range);
-    EXPECT_EQ(reply.status, c.status) << c.range;
-    EXPECT_EQ(reply.contentRange, c.contentRange) << c.range;
-    if (c.body) EXPECT_EQ(reply.body, c.body) << c.range;
-    else EXPECT_FALSE(Json(reply).value("error", "").empty()) << c.range;
+    // A build file and a chunk pack of the same bytes answer alike.
+    for (const HttpReply& reply : {Download("digits", "1.2.3", c.range), DownloadPack("0a1b", c.range)}) {
+      EXPECT_EQ(reply.status, c.status) << c.range;
+      EXPECT_EQ(reply.contentRange, c.contentRange) << c.range;
+      if (c.body) EXPECT_EQ(reply.body, c.body) << c.range;
+      else EXPECT_FALSE(Json(reply).value("error", "").empty()) << c.range;
+    }
   }
   // Failures are never cut to the range: their error object stays whole.
   const HttpReply missing = Download("absent", "1.2.3", "2-");

@@ -90,7 +90,8 @@ class InstallRunTest : public ::testing::Test {
     SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
     WriteServiceFile(machine_.path(), "etc/machine-id", "00112233445566778899aabbccddeeff\n");
     // The publisher's throw-away key signs the build; the package manager is
-    // pinned to it through its configuration.
+    // pinned to it through its configuration. The build carries chunk lists,
+    // signed with the rest; a package manager may fetch its ".z" files.
     ASSERT_EQ(Catalogue("keygen " + ShellPath(key_) + " > " + ShellPath(folder_.Sub("key.txt"))),
               0);
     const std::string keyText = ReadFile(folder_.Sub("key.txt"));
@@ -102,7 +103,7 @@ class InstallRunTest : public ::testing::Test {
     ASSERT_EQ(RunShell("bash " + ShellQuoted(VENDRA_DEMO_PRODUCT_SCRIPT) + " " + ShellPath(product) +
                        " 2.5.1"),
               0);
-    ASSERT_EQ(Catalogue("publish --key " + ShellPath(key_) + " --root " +
+    ASSERT_EQ(Catalogue("publish --chunks --key " + ShellPath(key_) + " --root " +
                         ShellPath(serviceRoot_.path()) +
                         " --product tdy --branch live --version 2.5.1 --build-list TDY-UPLINK " +
                         ShellPath(product) + " > /dev/null"),

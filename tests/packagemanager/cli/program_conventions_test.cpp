@@ -92,6 +92,12 @@ TEST(ProgramConventionsTest, FailuresNameTheirCause) {
       {{VENDRA_SERVICE_PROGRAM, "serve", "--root", folder.Sub("missing"), "--listen",
         "127.0.0.1:0"},
        1, "does not exist"},
+      {{VENDRA_SERVICE_PROGRAM, "serve", "--root", folder.path(), "--listen", "127.0.0.1:0",
+        "--rate", "100X"},
+       2, "--rate takes bits per second"},
+      {{VENDRA_SERVICE_PROGRAM, "serve", "--root", folder.path(), "--listen", "127.0.0.1:0",
+        "--rate", "0M"},
+       2, "--rate takes bits per second"},
       {publish(folder.path(), "--unsigned", folder.Sub("missing")), 1, "does not exist"},
       {publish(mistyped, "--unsigned", folder.path()), 1,
        "there is no folder " + mistyped + " (the service root --root names): check the path, "

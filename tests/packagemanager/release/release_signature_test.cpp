@@ -204,7 +204,9 @@ ObjectRef SignedBuild(const PublisherKey& key, int64_t counter = 7,
   ObjectRef build = Parse(
       R"({"software": "tdy", "branch": "live", "version": ")" + version +
       R"(", "data": {"files": [{"filename": "Tandory.exe", "size": 40, "sha256": "ab12",)"
-      R"( "signed": true}, {"filename": "data\\welcome.txt", "size": 9, "sha256": "cd34"}]}})");
+      R"( "signed": true}, {"filename": "data\\welcome.txt", "size": 9, "sha256": "cd34",)"
+      R"( "chunks": [{"sha256": "ef56", "size": 9, "compressed_size": 17, "pack": "0a1b",)"
+      R"( "offset": 0}]}]}})");
   std::u16string error;
   EXPECT_TRUE(SignBuild(build.get(), key, {"tdy", "live", version, expires, counter, ""}, error))
       << VendraText::Utf16ToUtf8(error);
@@ -261,6 +263,10 @@ TEST(ReleaseSignatureTest, OnlyTheUntouchedBuildOfAPinnedKeyIsValid) {
        SignatureVerdict::kBadSignature},
       {"a size", Edited(build.get(), "\"size\":40", "\"size\":41"), onlyPublisher,
        SignatureVerdict::kBadSignature},
+      {"a chunk digest", Edited(build.get(), "ef56", "ef57"), onlyPublisher,
+       SignatureVerdict::kBadSignature},
+      {"where a chunk is served from", Edited(build.get(), "\"offset\":0", "\"offset\":1"),
+       onlyPublisher, SignatureVerdict::kBadSignature},
       {"the program mark dropped", Edited(build.get(), ",\"signed\":true", ""), onlyPublisher,
        SignatureVerdict::kBadSignature},
       {"a member added", Edited(build.get(), "{\"software\"", "{\"extra\":1,\"software\""),
