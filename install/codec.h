@@ -16,6 +16,8 @@ namespace VendraClient {
 
 // The text of a ".z" file that cannot be read or whose stream is damaged.
 inline constexpr char16_t kInflateFailed[] = u"inflate failed";
+// The level a build's ".z" files and chunks are compressed at.
+inline constexpr int32_t kBuildCompressionLevel = 7;
 
 eVClientResult InflateBuffer(VBuffer* input, uint32_t expectedSize, VBuffer** output,
                              std::u16string& error);

@@ -17,8 +17,6 @@
 namespace VendraClient {
 namespace {
 
-constexpr int32_t kCompressionLevel = 7;
-
 std::u16string DigestText(const std::u16string& path) {
   std::string digest;
   if (!GetFileDigest(path, digest)) digest.clear();
@@ -63,7 +61,7 @@ eVClientResult VBuildClient::CompressFiles(const std::u16string& outputFolder,
     VendraPlatform::CreateLocalPath(compressed, folderError);
     int32_t size = 0;
     int32_t compressedSize = 0;
-    const eVClientResult deflated = VendraClient::DeflateFile(kCompressionLevel, source, size,
+    const eVClientResult deflated = VendraClient::DeflateFile(kBuildCompressionLevel, source, size,
                                                               compressed, compressedSize, error);
     if (deflated != eVClientResult::Success) return deflated;
 

@@ -64,6 +64,16 @@ std::string JsonToken(const std::string& body, const std::string& member) {
   return reply[member].value("access_token", "");
 }
 
+// The service's reply to user "bench" signing in on "bench-device" with iv.
+std::string LoginReply(VendraTest::ServiceProcess& service, const std::string& iv) {
+  return VendraTest::PostForm(
+             service.url() + "vclient/login", service.caFile(),
+             {{"username", "bench"}, {"iv", iv},
+              {"key", VendraService::Md5Hex(iv + VendraService::Md5Hex("pw"))},
+              {"local_id", "bench-device"}, {"length", "3600"}})
+      .body;
+}
+
 constexpr uint64_t kRatedBytes = 25 * 1000 * 1000;
 
 // Megabits per second of the body bytes of connections downloads of
@@ -71,13 +81,9 @@ constexpr uint64_t kRatedBytes = 25 * 1000 * 1000;
 double RatedMbitPerSecond(const std::string& root, int connections) {
   VendraTest::ServiceProcess service(root, {true, false, {"--rate", "100M"}});
   const std::string iv = "vclient-rated-" + std::to_string(connections);
-  const auto login = VendraTest::PostForm(
-      service.url() + "vclient/login", service.caFile(),
-      {{"username", "bench"}, {"iv", iv},
-       {"key", VendraService::Md5Hex(iv + VendraService::Md5Hex("pw"))},
-       {"local_id", "bench-device"}, {"length", "3600"}});
-  const std::string access = JsonToken(login.body, "access_token");
-  const std::string local = JsonToken(login.body, "local_token");
+  const std::string login = LoginReply(service, iv);
+  const std::string access = JsonToken(login, "access_token");
+  const std::string local = JsonToken(login, "local_token");
   if (!service.ok() || access.empty() || local.empty()) return 0;
   const std::vector<std::pair<std::string, std::string>> fields = {
       {"access_token", access}, {"local_id", "bench-device"}, {"local_token", local},
@@ -134,12 +140,7 @@ int main() {
     return 1;
   }
   const std::string iv = "vclient-1";
-  const auto login = VendraTest::PostForm(
-      service.url() + "vclient/login", service.caFile(),
-      {{"username", "bench"}, {"iv", iv},
-       {"key", VendraService::Md5Hex(iv + VendraService::Md5Hex("pw"))},
-       {"local_id", "bench-device"}, {"length", "3600"}});
-  const std::string access = JsonToken(login.body, "access_token");
+  const std::string access = JsonToken(LoginReply(service, iv), "access_token");
   const auto auth = VendraTest::PostForm(
       service.url() + "vclient/deviceauth", service.caFile(),
       {{"access_token", access}, {"local_id", "bench-device"},

@@ -25,7 +25,6 @@ using VendraJSON::VSJArray;
 using VendraJSON::VSJObject;
 using ObjectRef = Vendra::RefPtr<VSJObject>;
 
-constexpr int32_t kCompressionLevel = 7;
 constexpr size_t kMaxNameLength = 64;
 // The codec counts in signed 32 bits.
 constexpr uint64_t kMaxFileSize = 0x7FFFFFFF;
@@ -73,8 +72,8 @@ bool Pack(const std::u16string& source, const std::u16string& target, Packed& pa
   int32_t inSize = 0;
   int32_t outSize = 0;
   std::u16string codecError;
-  if (VendraClient::DeflateFile(kCompressionLevel, source, inSize, partial, outSize,
-                                codecError) != VendraClient::eVClientResult::Success) {
+  if (VendraClient::DeflateFile(VendraClient::kBuildCompressionLevel, source, inSize, partial,
+                                outSize, codecError) != VendraClient::eVClientResult::Success) {
     VendraPlatform::DeleteFile(partial);
     error = VendraText::Format(u"cannot compress %ls: %ls", source, codecError);
     return false;

@@ -20,8 +20,6 @@ using VendraJSON::VSJArray;
 using VendraJSON::VSJObject;
 using ObjectRef = Vendra::RefPtr<VSJObject>;
 
-// As the ".z" files are compressed.
-constexpr int32_t kCompressionLevel = 7;
 constexpr size_t kPackNameLength = 32;
 constexpr char16_t kPackSuffix[] = u".pack";
 constexpr char16_t kListSuffix[] = u".json";
@@ -135,7 +133,8 @@ bool ChunkStore::Store(const VendraChunks::Chunk& chunk, const uint8_t* bytes,
   if (input->Resize(static_cast<int32_t>(chunk.size)) != nullptr)
     std::memcpy(input->Data(), bytes, chunk.size);
   if (input->Size() != static_cast<int32_t>(chunk.size) ||
-      VendraClient::DeflateBuffer(kCompressionLevel, input.get(), compressed.Receive(),
+      VendraClient::DeflateBuffer(VendraClient::kBuildCompressionLevel, input.get(),
+                                  compressed.Receive(),
                                   codecError) != VendraClient::eVClientResult::Success) {
     error = VendraText::Format(u"cannot compress a chunk: %ls", codecError);
     return false;
