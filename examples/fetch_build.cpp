@@ -60,9 +60,14 @@ class ProgressLine final : public VendraClient::VAsyncListenerCounted {
     owned->GetString(u"filename", file);
     owned->GetInteger(u"received_total", received);
     owned->GetInteger(u"total_size", total);
+    // One line, rewritten when the file or the whole per cent changes.
+    const int64_t percent = total > 0 ? received * 100 / total : 0;
     const std::lock_guard<std::mutex> hold(mutex_);
-    std::printf("\r%s: %lld of %lld bytes\033[K", Utf16ToUtf8(file).c_str(),
-                static_cast<long long>(received), static_cast<long long>(total));
+    if (file == shownFile_ && percent == shownPercent_) return;
+    shownFile_ = file;
+    shownPercent_ = percent;
+    std::printf("\r%s: %lld%% of %lld bytes\033[K", Utf16ToUtf8(file).c_str(),
+                static_cast<long long>(percent), static_cast<long long>(total));
     std::fflush(stdout);
   }
   void OnSucceeded(VendraClient::VAsync*, int32_t code, const char16_t*) override {
@@ -94,6 +99,8 @@ class ProgressLine final : public VendraClient::VAsyncListenerCounted {
   bool done_ = false;
   int32_t code_ = 0;
   std::u16string error_;
+  std::u16string shownFile_;
+  int64_t shownPercent_ = -1;
 };
 
 // The stored session, or a sign-in with the password and device code read
