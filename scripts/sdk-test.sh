@@ -46,14 +46,25 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 c++ -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I"$prefix/include/vendra" \
   "$work/every_header.cpp" || fail "the installed headers do not compile on their own"
 
+# The example's own code builds without a warning; the library's sources,
+# when they build in the example's project, with the warnings they choose.
 build_example() {  # build_example FOLDER CMAKE_ARGUMENTS...
-  cmake -S "$repo/examples" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" "${@:2}" >/dev/null
-  cmake --build "$1" >/dev/null
+  cmake -S "$repo/examples" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release "${@:2}" >/dev/null
+  cmake --build "$1" -j2 >/dev/null
 }
+strict=(-DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror")
 log "building the example with find_package and with pkg-config"
-build_example "$work/example" -DCMAKE_PREFIX_PATH="$prefix"
-PKG_CONFIG_PATH="$prefix/lib/pkgconfig" build_example "$work/example-pc" -DVENDRA_EXAMPLE_PKG_CONFIG=ON
+build_example "$work/example" "${strict[@]}" -DCMAKE_PREFIX_PATH="$prefix"
+PKG_CONFIG_PATH="$prefix/lib/pkgconfig" build_example "$work/example-pc" "${strict[@]}" \
+  -DVENDRA_EXAMPLE_PKG_CONFIG=ON
+log "building the example with the library's sources in its own build"
+build_example "$work/example-src" -DVENDRA_CLIENT_SOURCE="$repo"
+# Taken in that way, the library builds nothing else and needs nothing else.
+for program in VendraBuild vendra-service TandoryInstaller; do
+  [ -z "$(find "$work/example-src" -name "$program" -type f)" ] || fail "$program was built"
+done
+grep -q "SODIUM\|CPP_HTTPLIB\|GTest" "$work/example-src/CMakeCache.txt" &&
+  fail "the library alone looked for the programs' or the tests' dependencies"
 
 log "starting the service stand-in with a user and the catalogue"
 ./scripts/make-certificates.sh "$work"
@@ -106,6 +117,8 @@ expect_download "$work/downloads"
 expect_run "the stored session is reused, without a window" 0 "live version of tdy: 2.5.0" \
   "$work/example-pc/vendra-fetch" TDY-UPLINK tdy "$work/downloads-pc" </dev/null
 expect_download "$work/downloads-pc"
+expect_run "the example built with the library's sources runs" 0 "downloaded tdy 2.5.0" \
+  "$work/example-src/vendra-fetch" TDY-UPLINK tdy "$work/downloads-src" </dev/null
 expect_run "a failure is told by its result code" 1 "reading the build list failed: ServiceError (-106)" \
   "$work/example/vendra-fetch" NO-SUCH-LIST tdy "$work/downloads-none" </dev/null
 
@@ -122,7 +135,7 @@ if [ "$(id -u)" = 0 ] && command -v dpkg >/dev/null; then
   installed_packages=("${packages[@]}")
   dpkg -i "$build"/vendra-tools_*.deb "$build"/libvendra-client-dev_*.deb >/dev/null
   expect_run "the packaged VendraBuild runs" 0 "VendraBuild 1.0" /usr/bin/VendraBuild --version
-  build_example "$work/example-deb"
+  build_example "$work/example-deb" "${strict[@]}"
   expect_run "the example built from the package runs" 0 "downloaded tdy 2.5.0" \
     "$work/example-deb/vendra-fetch" TDY-UPLINK tdy "$work/downloads-deb" </dev/null
   dpkg --purge "${packages[@]}" >/dev/null
