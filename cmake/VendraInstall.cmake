@@ -77,5 +77,7 @@ if(NOT VENDRA_LIBRARY_ONLY)
   install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Programs)
   install(TARGETS TandoryInstaller RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     COMPONENT Installer)
-  include(VendraPackaging)
+  if(NOT WIN32)
+    include(VendraPackaging)
+  endif()
 endif()

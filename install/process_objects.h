@@ -11,7 +11,9 @@ namespace VendraClient {
 // order they depend on each other: the service client, the build client, then
 // the session lock. Make one holder early in main (after the windows it is
 // given, which must outlive it) and pass its clients to the code that needs
-// them; they go, in reverse order, with the holder.
+// them; they go, in reverse order, with the holder, so every job made through
+// them must have ended first. Without windows, the operations that would show
+// one answer NotSupported with a text naming the window.
 class ProcessObjects {
  public:
   explicit ProcessObjects(IVClientWindows* windows = nullptr,

@@ -6,7 +6,10 @@
 #    loopback: a sign-in, a stored session reused, a failure by result code;
 #  - the Debian packages (cpack) installed with dpkg, VendraBuild and the
 #    example run from the installed files, and the packages purged again
-#    (as root only, and only when neither package was installed before).
+#    (as root only, and only when neither package was installed before);
+#  - for Windows (when mingw-w64 and Wine are there): the SDK archive
+#    build/windows-sdk/vendra-client-sdk-windows-x64.zip, and the example
+#    built from it and run under Wine.
 # Exits non-zero on any failure; prints how long it took.
 #
 #   scripts/sdk-test.sh [--keep]
@@ -31,6 +34,7 @@ cleanup() {
   if [ ${#installed_packages[@]} -gt 0 ]; then
     dpkg --purge "${installed_packages[@]}" >/dev/null 2>&1 || true
   fi
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
   if [ -n "$service_pid" ]; then kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
   if [ "$keep" = 1 ]; then log "kept $work"; else rm -rf "$work"; fi
 }
@@ -148,6 +152,57 @@ if [ "$(id -u)" = 0 ] && command -v dpkg >/dev/null; then
   log "ok: the packages are removed again"
 else
   log "skipped the Debian packages: they are tried as root only"
+fi
+
+# For Windows: the library built with mingw-w64 (no tests), installed with
+# the signed release programs, packed into the SDK archive; the example built
+# from the unpacked archive with the same toolchain and run under Wine
+# against the same service.
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+  log "building the Windows library and programs"
+  win_build="$repo/build/windows-sdk"
+  curl_prefix=$(./scripts/build-curl-windows.sh | tail -n 1)
+  sodium_prefix=$(./scripts/build-libsodium-windows.sh | tail -n 1)
+  cmake --preset windows -B "$win_build" -DVENDRA_BUILD_TESTS=OFF \
+    -DVENDRA_CURL_MINGW_PREFIX="$curl_prefix" -DVENDRA_SODIUM_MINGW_PREFIX="$sodium_prefix" \
+    -DVENDRA_PINNED_PUBLISHER_KEY="$build/throwaway-publisher-key/publisher.pub" >/dev/null
+  cmake --build "$win_build" -j2 >/dev/null
+  ./scripts/windows-release.sh "$win_build" "$win_build/release" >/dev/null 2>&1
+  sdk="$work/windows-sdk"
+  cmake --install "$win_build" --prefix "$sdk" >/dev/null
+  cp "$win_build"/release/*.exe "$sdk/bin/"
+  archive="$win_build/vendra-client-sdk-windows-x64.zip"
+  rm -f "$archive"
+  (cd "$sdk" && cmake -E tar cf "$archive" --format=zip .)
+  log "made $archive"
+
+  mkdir -p "$work/windows-unpacked"
+  (cd "$work/windows-unpacked" && cmake -E tar xf "$archive")
+  cmake -S "$repo/examples" -B "$work/example-windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw64.cmake" "${strict[@]}" \
+    -DVendraClient_DIR="$work/windows-unpacked/lib/cmake/VendraClient" >/dev/null
+  cmake --build "$work/example-windows" -j2 >/dev/null
+
+  export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  win_path() { winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+  VENDRA_CA_FILE=$(win_path "$work/ca.pem")
+  rm -f "$work"/service/outbox/*.txt
+  # Wine's console ends lines with CR LF.
+  run_wine() { wine "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+  answers | expect_run "Windows: signing in and downloading the live build" 0 \
+    "downloaded tdy 2.5.0" run_wine "$work/example-windows/vendra-fetch.exe" --user developer \
+    TDY-UPLINK tdy "$(win_path "$work/downloads-windows")"
+  expect_download "$work/downloads-windows"
+  expect_run "Windows: the stored session is reused" 0 "live version of tdy: 2.5.0" \
+    run_wine "$work/example-windows/vendra-fetch.exe" TDY-UPLINK tdy \
+    "$(win_path "$work/downloads-windows-again")" </dev/null
+  expect_run "Windows: the SDK's VendraBuild runs" 0 "VendraBuild 1.0" \
+    run_wine "$work/windows-unpacked/bin/VendraBuild.exe" --version
+  wineserver -k >/dev/null 2>&1 || true
+else
+  log "skipped the Windows SDK: no mingw-w64 or Wine"
 fi
 
 log "took $(( $(date +%s) - start )) s"
