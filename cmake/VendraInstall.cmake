@@ -57,15 +57,16 @@ if(WIN32)
     COMPONENT Development)
 endif()
 
-# The pkg-config file finds the prefix from its own place, so that the
-# installed tree can be moved (or unpacked anywhere).
-file(RELATIVE_PATH VENDRA_PC_TO_PREFIX
-  /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
-string(REGEX REPLACE "/$" "" VENDRA_PC_TO_PREFIX "${VENDRA_PC_TO_PREFIX}")
-configure_file(${CMAKE_CURRENT_LIST_DIR}/vendra-client.pc.in
-  ${CMAKE_BINARY_DIR}/vendra-client.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/vendra-client.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Development)
+if(NOT WIN32)
+  # The pkg-config file finds the prefix from its own place, so that the
+  # installed tree can be moved (or unpacked anywhere).
+  file(RELATIVE_PATH VENDRA_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+  string(REGEX REPLACE "/$" "" VENDRA_PC_TO_PREFIX "${VENDRA_PC_TO_PREFIX}")
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/vendra-client.pc.in
+    ${CMAKE_BINARY_DIR}/vendra-client.pc @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/vendra-client.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Development)
+endif()
 
 if(NOT VENDRA_LIBRARY_ONLY)
   # The service stand-in is for tests and demonstrations; it is not installed.

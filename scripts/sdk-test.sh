@@ -183,6 +183,9 @@ if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/n
     -DVendraClient_DIR="$work/windows-unpacked/lib/cmake/VendraClient" >/dev/null
   cmake --build "$work/example-windows" -j2 >/dev/null
 
+  # The fresh Wine prefix is the Windows machine: its own ProgramData and
+  # registry, no relocation.
+  unset VENDRA_MACHINE_ROOT
   export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   wineboot -i >/dev/null 2>&1
   wineserver -w
