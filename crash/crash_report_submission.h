@@ -11,8 +11,8 @@ namespace VendraCrash {
 
 // What a crash report is shown and handed over with.
 struct CrashReportServices {
-  VendraUi::IDialogBackend& backend;
-  VendraUi::CrashWindowState& state;
+  VendraUi::IDialogBackend& backend;  // draws the window
+  VendraUi::CrashWindowState& state;  // receives the window's outcome
 };
 
 // Shows report in the Crash Report window and, unless the user declines,
