@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+// The service client, the build client, their jobs and the session they
+// share with the vendor's other programs.
 namespace VendraClient {
 
 // The signed 32-bit result of every client, build-client and installation

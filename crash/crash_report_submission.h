@@ -7,6 +7,8 @@
 #include "json/object.h"
 #include "ui/crash_report_window.h"
 
+// Crash reports: the Crash Report window's sequence and the hand-over to
+// the crash reporter program.
 namespace VendraCrash {
 
 // What a crash report is shown and handed over with.

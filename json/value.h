@@ -9,6 +9,7 @@
 #include "json/block_pool.h"
 #include "json/type_names.h"
 
+// The JSON library: counted values, the parser and the writers.
 namespace VendraJSON {
 
 // Flags of Compare.

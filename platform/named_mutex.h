@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+// The operating-system layer: the only code that talks to the system.
 namespace VendraPlatform {
 
 // A machine-wide mutex found by name, which every user's copy of the

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+// What every layer shares.
 namespace Vendra {
 
 // Holds one counted reference of an object with AddRef/Release (JSON values,
