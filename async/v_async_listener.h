@@ -30,11 +30,13 @@ class VAsyncListener {
   // of progress and must release it.
   virtual void OnProgress(VAsync* job, VendraJSON::VSJObject* progress) = 0;
   // The operation succeeded (code 0, text null); the job's status is already
-  // final.
+  // final, and the owner may have seen it and released the job.
   virtual void OnSucceeded(VAsync* job, int32_t code, const char16_t* text) = 0;
-  // The operation failed with code and its text (valid for the call only); the
-  // job's status, error text and result are already final. Jobs that walk a
-  // build's file list may not call it for their own end: read the status.
+  // The operation failed with code and its text (valid for the call only);
+  // the job's status, error text and result are already final. A build-wide
+  // job is different: a build download passes on a failing file's OnFailed
+  // while its own status is still Running, a build install passes on
+  // nothing, and neither announces its own end: wait for its status.
   virtual void OnFailed(VAsync* job, int32_t code, const char16_t* text) = 0;
 
  protected:
