@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The client library's reference: Doxygen over the public headers (the lists
-# in cmake/VendraPublicHeaders.cmake) into BUILD_DIR/reference/html, by
-# default build/reference. Fails on any warning, an undocumented public
-# declaration among them. Needs only what scripts/install-deps.sh installs.
+# The client library's reference: Doxygen over docs/library.md and the public
+# headers (the lists in cmake/VendraPublicHeaders.cmake) into OUT_DIR/html:
+#   scripts/reference.sh [OUT_DIR]        (default build/reference)
+# Fails on any warning, an undocumented public declaration among them. Needs
+# only what scripts/install-deps.sh installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir="$PWD"
@@ -19,8 +20,13 @@ foreach(header IN LISTS VENDRA_PUBLIC_HEADERS)
   message(NOTICE "${header}")
 endforeach()
 CMAKE
-mapfile -t headers < <(cmake -DSOURCE_DIR="$source_dir" -P "$list_script" 2>&1)
-[ ${#headers[@]} -gt 0 ] || { echo "reference: no public headers listed" >&2; exit 1; }
+if ! listed="$(cmake -DSOURCE_DIR="$source_dir" -P "$list_script" 2>&1)"; then
+  echo "$listed" >&2
+  echo "reference: cmake/VendraPublicHeaders.cmake could not be read" >&2
+  exit 1
+fi
+mapfile -t headers <<<"$listed"
+[ -n "${headers[0]}" ] || { echo "reference: no public headers listed" >&2; exit 1; }
 input=()
 for header in "${headers[@]}"; do
   if [ ! -f "$header" ]; then
@@ -30,8 +36,9 @@ for header in "${headers[@]}"; do
   input+=("$source_dir/$header")
 done
 
-rm -rf "$out"
+# Only what an earlier run made goes: OUT_DIR may hold other things.
 mkdir -p "$out"
+rm -rf "$out/html" "$out/warnings.log"
 export VENDRA_SOURCE_DIR="$source_dir"
 export VENDRA_REFERENCE_OUTPUT="$(cd "$out" && pwd)"
 export VENDRA_REFERENCE_INPUT="${input[*]}"
