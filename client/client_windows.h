@@ -13,11 +13,19 @@ namespace VendraClient {
 class IVClientWindows {
  public:
   virtual ~IVClientWindows() = default;
+  // Shows the Login window modally for client and signs in with what the
+  // person enters; blocks until the window closes. LoginCancelled when
+  // cancelled.
   virtual eVClientResult ShowLoginWindow(IVClient& client, std::u16string& error) = 0;
+  // Shows the Device Authorisation window modally for client and authorises
+  // the device with the code entered; blocks until the window closes.
+  // Cancelled when cancelled.
   virtual eVClientResult ShowDeviceAuthorizationWindow(IVClient& client,
                                                        std::u16string& error) = 0;
 };
 
+// What the client's crash operations show the Crash Report window with and
+// hand the report over with.
 class IVClientCrashReports {
  public:
   virtual ~IVClientCrashReports() = default;

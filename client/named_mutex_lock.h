@@ -33,9 +33,10 @@ class NamedMutexLock {
 
   // False when the mutex could not be made or opened: waiting never helps.
   bool Opened() const { return createError_ == VendraPlatform::SysError::kSuccess; }
-  // For the message of a failed Acquire: the mutex that could not be opened,
-  // or the one held elsewhere and, where the system tells, by whom.
+  // For the message of a failed Acquire: the mutex that could not be opened.
   std::u16string UnopenedText() const { return mutex_.UnopenedText(createError_); }
+  // For the message of a timed-out Acquire: the mutex held elsewhere and,
+  // where the system tells, by whom.
   std::u16string HeldText() const { return mutex_.HeldText(); }
 
  private:
@@ -54,6 +55,7 @@ class NamedMutexLock {
 // Holds one level of a lock for a scope when its Acquire succeeded.
 class NamedMutexLockGuard {
  public:
+  // Acquires one level of lock, waiting up to milliseconds.
   NamedMutexLockGuard(NamedMutexLock& lock, uint32_t milliseconds)
       : lock_(lock), acquired_(lock.Acquire(milliseconds)) {}
   ~NamedMutexLockGuard() {
@@ -62,6 +64,8 @@ class NamedMutexLockGuard {
   NamedMutexLockGuard(const NamedMutexLockGuard&) = delete;
   NamedMutexLockGuard& operator=(const NamedMutexLockGuard&) = delete;
 
+  // Whether the level was obtained: false after the wait ran out or when the
+  // mutex could not be opened (the lock's texts say which).
   bool acquired() const { return acquired_; }
 
  private:

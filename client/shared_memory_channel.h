@@ -14,6 +14,7 @@ namespace VendraClient {
 // and kept until the channel goes.
 class SharedMemoryChannel {
  public:
+  // The block's size in bytes: the most a Write copies.
   static constexpr uint32_t kSize = 4096;
 
   SharedMemoryChannel();

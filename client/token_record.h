@@ -29,6 +29,7 @@ class TokenRecord {
   bool IsValid() const;
   // Whether the expiry is known and still ahead: what is worth storing.
   bool ExpiresLater() const;
+  // Forgets the token and its expiry.
   void Clear();
 
   // Takes "access_token" (when it is there) and the expiry from "expires_at",
@@ -37,16 +38,23 @@ class TokenRecord {
   // The same from the member key (the object itself for an empty key); false
   // and unchanged when that member is missing or not an object.
   bool ReadFrom(const VendraJSON::VSJObject* object, std::u16string_view key);
+  // The token object of the exchange form.
   Vendra::RefPtr<VendraJSON::VSJObject> ToObject() const;
+  // Sets the token object as the member key of object.
   void WriteTo(VendraJSON::VSJObject* object, std::u16string_view key) const;
 
   // The access token's exchange with the other programs: the channel holds
   // the compact token object followed by a zero byte.
   bool LoadFromChannel();
+  // Writes the token object to the channel; false without a channel or when
+  // it could not be written.
   bool SaveToChannel() const;
 
+  // The token's text, empty when there is none.
   const std::string& token() const { return token_; }
+  // Seconds since 1970-01-01 UTC; 0 when not known.
   int64_t expiry() const { return expiry_; }
+  // Replaces the token and its expiry.
   void Set(std::string token, int64_t expiry) {
     token_ = std::move(token);
     expiry_ = expiry;

@@ -28,10 +28,13 @@ class VClient : public IVClient {
   VClient(const VClient&) = delete;
   VClient& operator=(const VClient&) = delete;
 
+  // The module handle VendraMain received; call it before the first window.
   void SetModuleInstance(ModuleInstance instance) { moduleInstance_ = instance; }
-  // What the sign-in and crash windows are shown with; each outlives the
-  // client or is replaced before it goes.
+  // What the Login and Device Authorisation windows are shown with;
+  // outlives the client or is replaced before it goes.
   void SetWindows(IVClientWindows* windows) { windows_ = windows; }
+  // What the Crash Report window is shown with; outlives the client or is
+  // replaced before it goes.
   void SetCrashReports(IVClientCrashReports* reports) { crashReports_ = reports; }
 
   ModuleInstance GetModuleInstance() override;
@@ -96,6 +99,8 @@ class VClient : public IVClient {
   // the whole session back (true when the file was written) and the access
   // token to the channel.
   bool LoadSession(std::u16string* blocked = nullptr);
+  // Writes the session in memory back (see LoadSession); the caller holds
+  // the session lock.
   bool SaveSession();
 
   // How long requests wait for the session lock; tests shorten it.

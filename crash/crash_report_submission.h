@@ -7,12 +7,14 @@
 #include "json/object.h"
 #include "ui/crash_report_window.h"
 
+// Crash reports: the Crash Report window's sequence and the hand-over to
+// the crash reporter program.
 namespace VendraCrash {
 
 // What a crash report is shown and handed over with.
 struct CrashReportServices {
-  VendraUi::IDialogBackend& backend;
-  VendraUi::CrashWindowState& state;
+  VendraUi::IDialogBackend& backend;  // draws the window
+  VendraUi::CrashWindowState& state;  // receives the window's outcome
 };
 
 // Shows report in the Crash Report window and, unless the user declines,

@@ -10,13 +10,16 @@
 
 namespace VendraCrash {
 
-// What the crash reporter program and its callers agree on.
+// What the crash reporter program and its callers agree on: its place below
+// the data folder,
 inline constexpr char16_t kReporterRelativePath[] = u"utils\\VendraCrashMobile.exe";
+// the class of the window that receives the report,
 inline constexpr char16_t kReporterWindowClass[] = u"__VendraCrashMobile002";
+// and the message that carries it.
 inline constexpr uint32_t kReportMessage = 3137;
-// How long the reporter has to make its window, and how often the sender
-// looks for it.
+// How long the reporter has to make its window.
 inline constexpr std::chrono::milliseconds kReporterWindowWait{60000};
+// How often the sender looks for the reporter's window.
 inline constexpr std::chrono::milliseconds kReporterWindowPoll{10};
 
 // The token that names one hand-over: the low 32 bits of the time in
@@ -39,6 +42,7 @@ VendraClient::eVClientResult HandOverCrashReport(VendraPlatform::ICrashHandover&
 // Test seam: how long HandOverCrashReport looks for the reporter's window
 // (kReporterWindowWait unless a test shortened it).
 std::chrono::milliseconds ReporterWindowWait();
+// Replaces that wait; for tests only.
 void SetReporterWindowWaitForTesting(std::chrono::milliseconds wait);
 
 }  // namespace VendraCrash

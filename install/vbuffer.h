@@ -38,7 +38,9 @@ class VBuffer {
   // success) and tells whether the file could be opened at all.
   uint32_t LoadFile(std::u16string_view path, bool& opened);
 
+  // The bytes, null while the buffer has none; valid until the next Resize.
   uint8_t* Data() const { return data_; }
+  // The number of bytes.
   int32_t Size() const { return size_; }
 
  private:

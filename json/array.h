@@ -15,6 +15,7 @@ class VSJValueContainer;
 // holders directly (Count, At, or a range-for) and ask each for its type.
 class VSJArray final : public VSJValue {
  public:
+  // A new empty array with one reference for the caller.
   static VSJArray* Create();
 
   bool Clone(VSJValue** out) const override;
@@ -33,12 +34,18 @@ class VSJArray final : public VSJValue {
   size_t Append(VSJValue* value);
   // The same, taking over the caller's reference to value.
   size_t AppendAdopted(VSJValue* value);
+  // Makes room for count holders in all.
   void Reserve(size_t count) { elements_.reserve(count); }
 
+  // The number of holders.
   size_t Count() const { return elements_.size(); }
+  // The holder at i (below Count), without a reference for the caller.
   VSJValueContainer* At(size_t i) const { return elements_[i]; }
+  // The holders in order, without references for the caller.
   const std::vector<VSJValueContainer*>& Elements() const { return elements_; }
+  // The first holder, for a range-for.
   auto begin() const { return elements_.begin(); }
+  // Past the last holder.
   auto end() const { return elements_.end(); }
 
  private:

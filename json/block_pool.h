@@ -10,9 +10,12 @@
 // from the ordinary heap, so that misuse stays detectable.
 namespace VendraJSON::BlockPool {
 
+// Block sizes are multiples of this many bytes.
 constexpr size_t kGranule = 16;
+// Larger blocks come from the ordinary heap.
 constexpr size_t kLargestPooled = 512;
 
+// A block of at least bytes bytes, to be given back with Free.
 void* Allocate(size_t bytes);
 // bytes must be what was asked of Allocate.
 void Free(void* block, size_t bytes);

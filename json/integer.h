@@ -9,6 +9,7 @@ namespace VendraJSON {
 // A JSON number without fraction or exponent: a signed 64-bit integer.
 class VSJInteger final : public VSJValue {
  public:
+  // A new integer with one reference for the caller.
   static VSJInteger* Create(int64_t value);
 
   bool Clone(VSJValue** out) const override;
@@ -25,6 +26,7 @@ class VSJInteger final : public VSJValue {
   bool Equals(const VSJValue* other) const override;
   bool EqualsLoose(const VSJValue* other) const override;
 
+  // The integer.
   int64_t Value() const { return value_; }
 
  private:

@@ -7,6 +7,7 @@ namespace VendraJSON {
 // true. Compares with true (0) and false (1).
 class VSJTrue final : public VSJValue {
  public:
+  // A new value with one reference for the caller.
   static VSJTrue* Create();
 
   bool Clone(VSJValue** out) const override;
@@ -30,6 +31,7 @@ class VSJTrue final : public VSJValue {
 // false. Compares with true (-1) and false (0).
 class VSJFalse final : public VSJValue {
  public:
+  // A new value with one reference for the caller.
   static VSJFalse* Create();
 
   bool Clone(VSJValue** out) const override;
@@ -53,6 +55,7 @@ class VSJFalse final : public VSJValue {
 // null. Has no text form; compares with any value (0 with null, else -1).
 class VSJNull final : public VSJValue {
  public:
+  // A new value with one reference for the caller.
   static VSJNull* Create();
 
   bool Clone(VSJValue** out) const override;

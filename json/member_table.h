@@ -15,6 +15,7 @@ class VSJValueContainer;
 // lookup never walks a long list. The table does not own the holders.
 class MemberTable {
  public:
+  // What Find answers for a key that is not there.
   static constexpr size_t kNotFound = static_cast<size_t>(-1);
 
   MemberTable() = default;
@@ -22,12 +23,16 @@ class MemberTable {
   MemberTable(const MemberTable&) = delete;
   MemberTable& operator=(const MemberTable&) = delete;
 
+  // The number of members.
   size_t Count() const { return count_; }
+  // The key of member i (below Count).
   std::u16string_view KeyAt(size_t i) const {
     return {keys_ + entries_[i].keyOffset, entries_[i].keyLength};
   }
+  // The holder of member i (below Count).
   VSJValueContainer* HolderAt(size_t i) const { return entries_[i].holder; }
 
+  // The index of key, or kNotFound.
   size_t Find(std::u16string_view key) const;
   // Makes room for this many more members and key code units.
   void Reserve(size_t members, size_t keyUnits);

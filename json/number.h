@@ -8,6 +8,7 @@ namespace VendraJSON {
 // with six decimals and its trailing zeros shortened (1.50, 2.0).
 class VSJNumber final : public VSJValue {
  public:
+  // A new number with one reference for the caller.
   static VSJNumber* Create(double value);
 
   bool Clone(VSJValue** out) const override;
@@ -24,6 +25,7 @@ class VSJNumber final : public VSJValue {
   bool Equals(const VSJValue* other) const override;
   bool EqualsLoose(const VSJValue* other) const override;
 
+  // The number.
   double Value() const { return value_; }
 
  private:

@@ -17,6 +17,7 @@ class VSJValueContainer;
 // first code unit 0.
 class VSJObject final : public VSJValue {
  public:
+  // A new empty object with one reference for the caller.
   static VSJObject* Create();
 
   // Copies members in ascending key order, whatever the source's key order.
@@ -35,12 +36,15 @@ class VSJObject final : public VSJValue {
   // Stores value (shared; null makes an empty holder). A key already present
   // keeps its place and gets the new value.
   void Set(std::u16string_view key, VSJValue* value);
+  // Stores a new integer.
   void SetInteger(std::u16string_view key, int64_t value);
   // A string with a copy of text; a null when text is null.
   void SetString(std::u16string_view key, const char16_t* text);
+  // A string with a copy of text.
   void SetString(std::u16string_view key, std::u16string_view text);
   // The same from UTF-8 text.
   void SetStringA(std::u16string_view key, const char* utf8);
+  // A string of the UTF-16 form of utf8.
   void SetStringA(std::u16string_view key, std::string_view utf8);
 
   // True also when the member's holder is empty.
@@ -49,13 +53,18 @@ class VSJObject final : public VSJValue {
   bool Get(std::u16string_view key, VSJValue** out) const;
   // The member's ToString / ToStringA result.
   bool GetString(std::u16string_view key, std::u16string& out) const;
+  // GetString as UTF-8.
   bool GetStringA(std::u16string_view key, std::string& out) const;
   // Integers as they are, numbers truncated toward zero (saturating); any
   // other type is false.
   bool GetInteger(std::u16string_view key, int64_t& out) const;
   // Integers by their low 32 bits, numbers truncated toward zero first.
   bool GetUInt(std::u16string_view key, uint32_t& out) const;
+  // Hands out a reference to the member when it is an object; false
+  // otherwise.
   bool GetObject(std::u16string_view key, VSJObject** out) const;
+  // Hands out a reference to the member when it is an array; false
+  // otherwise.
   bool GetArray(std::u16string_view key, VSJArray** out) const;
 
   // Writes the object as a pretty UTF-8 file, replacing any file at path
@@ -66,7 +75,9 @@ class VSJObject final : public VSJValue {
 
   // Members in key order, for readers and writers.
   size_t Count() const { return members_.Count(); }
+  // The key of member i (below Count).
   std::u16string_view KeyAt(size_t i) const { return members_.KeyAt(i); }
+  // The holder of member i, without a reference for the caller.
   VSJValueContainer* HolderAt(size_t i) const { return members_.HolderAt(i); }
   // The holder of key, or null.
   VSJValueContainer* FindHolder(std::u16string_view key) const;

@@ -25,12 +25,15 @@ bool ParseValueA(const char* text, VSJValue** out, std::u16string& error);
 // The text must start with '{' (no white space before it) and be an object;
 // nothing is handed out on any failure.
 bool ParseObject(const char16_t* text, VSJObject** out, std::u16string& error);
+// ParseObject on UTF-8 text, as ParseValueA reads it.
 bool ParseObjectA(const char* text, VSJObject** out, std::u16string& error);
 
 // The same on texts with a known length; they end at the first code unit 0
 // all the same.
 bool ParseValue(const char16_t* text, size_t length, VSJValue** out, std::u16string& error);
+// ParseValueA on a text with a known length.
 bool ParseValueA(const char* text, size_t length, VSJValue** out, std::u16string& error);
+// ParseObjectA on a text with a known length.
 bool ParseObjectA(const char* text, size_t length, VSJObject** out, std::u16string& error);
 
 }  // namespace VendraJSON

@@ -14,6 +14,7 @@ class VSJArray;
 // new string lives in the same allocation as the value.
 class VSJString final : public VSJValue {
  public:
+  // A new string of a copy of text, with one reference for the caller.
   static VSJString* Create(std::u16string_view text = {});
   // A string of the UTF-16 form of UTF-8 text (invalid bytes become U+FFFD).
   static VSJString* CreateUtf8(std::string_view utf8);
@@ -39,7 +40,9 @@ class VSJString final : public VSJValue {
   // false, text unchanged, for an empty or null text.
   virtual bool SetUTF8(const char* utf8);
 
+  // The text, valid until the string changes or goes.
   std::u16string_view Text() const { return {data_, size_}; }
+  // Replaces the text with a copy of text.
   void SetText(std::u16string_view text);
 
  private:

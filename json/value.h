@@ -9,6 +9,7 @@
 #include "json/block_pool.h"
 #include "json/type_names.h"
 
+// The JSON library: counted values, the parser and the writers.
 namespace VendraJSON {
 
 // Flags of Compare.
@@ -29,39 +30,51 @@ class VSJValue {
   VSJValue(const VSJValue&) = delete;
   VSJValue& operator=(const VSJValue&) = delete;
 
+  // Holds a place in the table of operations; does nothing.
   virtual void Reserved();
   // Deep copy with one reference; always true.
   virtual bool Clone(VSJValue** out) const = 0;
+  // The type code (kTypeNull ... kTypeInteger, json/type_names.h).
   virtual int GetType() const = 0;
+  // The type's name ("object", "string", ...) as narrow text.
   virtual const char* GetTypeNameA() const;
+  // The type's name as wide text.
   virtual const char16_t* GetTypeName() const;
   // Calls OnDelete, then destroys and frees the value.
   virtual void Delete();
+  // Called by Delete just before the value goes; does nothing here.
   virtual void OnDelete();
+  // Adds a reference; answers the new count.
   virtual int AddRef();
   // Does nothing and answers 0 when the count is already 0.
   virtual int Release();
   // Text form: strings give their text, numbers and literals their JSON
   // text, objects and arrays append their compact JSON text; null is false.
   virtual bool ToString(std::u16string& out) const = 0;
+  // ToString as UTF-8.
   virtual bool ToStringA(std::string& out) const = 0;
   // Appends the JSON text (UTF-8 for WriteJSONA); always true.
   virtual bool WriteJSON(std::u16string& out, bool pretty, unsigned level,
                          std::u16string_view newline) const = 0;
+  // WriteJSON as UTF-8.
   virtual bool WriteJSONA(std::string& out, bool pretty, unsigned level,
                           std::string_view newline) const = 0;
   // Three-way comparison into result; false (result untouched) when the
   // other value is not comparable with this one.
   virtual bool Compare(const VSJValue* other, int flags, int& result) const = 0;
+  // Whether other is a value of the same type and content.
   virtual bool Equals(const VSJValue* other) const = 0;
   // Like Equals, but a string may stand for a number or any value's text.
   virtual bool EqualsLoose(const VSJValue* other) const = 0;
 
   // The type code without a virtual call; equal to GetType().
   int Kind() const { return kind_; }
+  // The reference count, for checks and tests only: another thread may
+  // change it at once.
   int RefCount() const { return refs_.load(std::memory_order_relaxed); }
 
  protected:
+  // A value of the type code kind, with one reference.
   explicit VSJValue(int kind) : kind_(static_cast<uint8_t>(kind)) {}
 
   // Makes a T (a friend of VSJValue) in a pooled block with extraBytes after

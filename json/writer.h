@@ -14,6 +14,7 @@ class VSJValue;
 // nothing (an empty object member is left out entirely).
 void AppendJSON(std::u16string& out, const VSJValue& value, bool pretty, unsigned level,
                 std::u16string_view newline);
+// The UTF-8 form.
 void AppendJSON(std::string& out, const VSJValue& value, bool pretty, unsigned level,
                 std::string_view newline);
 

@@ -42,6 +42,7 @@ class ICrashHandover {
   virtual uint32_t Release() = 0;
 };
 
+// This system's sending side, owned by the caller.
 std::unique_ptr<ICrashHandover> NewCrashHandover();
 
 // The receiving side, in the started program.
@@ -56,6 +57,7 @@ class ICrashReceiver {
   virtual uint32_t Receive(uint32_t message, uint32_t timeoutMs, std::string& bytes) = 0;
 };
 
+// This system's receiving side, owned by the caller.
 std::unique_ptr<ICrashReceiver> NewCrashReceiver();
 
 }  // namespace VendraPlatform

@@ -19,6 +19,7 @@ class ILauncher {
   virtual uint32_t OpenAddress(std::u16string_view address) = 0;
 };
 
+// This system's launcher, made on first use and kept for the whole run.
 ILauncher& SystemLauncher();
 
 }  // namespace VendraPlatform

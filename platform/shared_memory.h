@@ -30,11 +30,14 @@ class SharedMemory {
   uint32_t OpenExisting(std::u16string_view name);
   // Creates the block with size bytes, or opens it when it exists.
   uint32_t Create(std::u16string_view name, uint32_t size);
+  // Whether a block is open.
   bool IsOpen() const { return handle_ != kNone; }
 
   // Maps the first size bytes of the open block for reading and writing.
   uint32_t Map(uint32_t size);
+  // The mapped bytes, null when nothing is mapped.
   void* View() const { return view_; }
+  // Unmaps the bytes; the block stays open.
   void Unmap();
   // Unmaps and closes.
   void Close();

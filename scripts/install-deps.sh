@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libssl-dev openssl curl libcurl4-openssl-dev libsodium-dev
   libcpp-httplib-dev nlohmann-json3-dev rapidjson-dev
-  osslsigncode python3
+  osslsigncode python3 doxygen
 )
 
 missing=()

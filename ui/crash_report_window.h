@@ -13,9 +13,9 @@ namespace VendraUi {
 // the window is open), the outcome and its text. A new record starts with
 // the job state 2 and no text.
 struct CrashWindowState {
-  Vendra::RefPtr<VendraJSON::VSJObject> report;
-  VendraClient::eVClientResult result = VendraClient::eVClientResult::Running;
-  std::u16string error;
+  Vendra::RefPtr<VendraJSON::VSJObject> report;  // while the window is open
+  VendraClient::eVClientResult result = VendraClient::eVClientResult::Running;  // the outcome
+  std::u16string error;  // the outcome's text
 };
 
 // The process-wide record, made on first use and never freed.
@@ -25,6 +25,7 @@ CrashWindowState& CrashReportWindowState();
 // decline ("Heck No!", Escape, the close box).
 class CrashReportDialog final : public IDialogLogic {
  public:
+  // The dialog over state, which outlives it.
   explicit CrashReportDialog(CrashWindowState& state) : state_(state) {}
 
   bool OnInit(IDialogHost& host) override;

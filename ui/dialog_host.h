@@ -21,16 +21,22 @@ class IDialogHost {
   // Copies at most capacity - 1 units of a control's text and a terminator
   // into buffer; the answer is the number of units copied.
   virtual size_t CopyText(int id, char16_t* buffer, size_t capacity) = 0;
+  // Replaces a control's text.
   virtual void SetText(int id, std::u16string_view text) = 0;
 
   // Combo boxes. AddComboEntry answers the new entry's index, or -1 when it
   // could not be added; SelectedComboEntry answers -1 when none is selected.
   virtual int AddComboEntry(int id, std::u16string_view text) = 0;
+  // Keeps data with an entry; false for no such entry.
   virtual bool SetComboItemData(int id, int index, uintptr_t data) = 0;
+  // The data kept with an entry (0 when none was kept).
   virtual uintptr_t ComboItemData(int id, int index) = 0;
+  // Selects an entry; false for no such entry.
   virtual bool SelectComboEntry(int id, int index) = 0;
+  // The selected entry's index, -1 for none.
   virtual int SelectedComboEntry(int id) = 0;
 
+  // Gives a control the keyboard focus.
   virtual void Focus(int id) = 0;
   // Moves the window to a screen position keeping its size, puts it above
   // all other windows and shows it.

@@ -11,6 +11,7 @@ namespace VendraUi {
 // The control ID of labels and other controls nobody addresses.
 inline constexpr int kNoControlId = -1;
 
+// What a control is; each backend draws its own kind of control for it.
 enum class ControlKind {
   PushButton,
   DefaultPushButton,
@@ -37,13 +38,18 @@ enum ControlStyle : uint32_t {
 
 // Geometry is in dialog units.
 struct ControlTemplate {
-  int id;
-  ControlKind kind;
-  std::u16string_view text;
-  int x, y, width, height;
-  uint32_t style;
+  int id;                    // the control ID, or kNoControlId
+  ControlKind kind;          // what the control is
+  std::u16string_view text;  // its initial text
+  int x;                     // its left edge in the window
+  int y;                     // its top edge in the window
+  int width;                 // its width
+  int height;                // its height
+  uint32_t style;            // ControlStyle bits
 
+  // Whether the style bit s is set.
   bool Has(ControlStyle s) const { return (style & s) != 0; }
+  // Whether the control is a push button, default or not.
   bool IsButton() const {
     return kind == ControlKind::PushButton || kind == ControlKind::DefaultPushButton;
   }
@@ -51,15 +57,17 @@ struct ControlTemplate {
 
 // A modal pop-up with caption, system menu and modal frame.
 struct DialogTemplate {
-  int resourceId;
-  std::u16string_view caption;
-  std::u16string_view fontName;
-  int pointSize;
-  int width, height;
-  std::span<const ControlTemplate> controls;
+  int resourceId;                             // the window's ID among the resources
+  std::u16string_view caption;                // the title bar's text
+  std::u16string_view fontName;               // the face of every control's text
+  int pointSize;                              // the size of that face
+  int width;                                  // the window's width
+  int height;                                 // the window's height
+  std::span<const ControlTemplate> controls;  // in the order they are made
   // With a minimise box: a window that stays up while long work runs.
   bool minimizable;
 
+  // The control with that ID, or null (kNoControlId finds none).
   const ControlTemplate* Find(int id) const {
     for (const auto& c : controls)
       if (c.id == id && id != kNoControlId) return &c;

@@ -13,9 +13,9 @@ namespace VendraUi {
 // What the sign-in windows are shown with: the backend that draws them, the
 // launcher that opens the account page, and the record of their outcome.
 struct WindowServices {
-  IDialogBackend& backend;
-  VendraPlatform::ILauncher& launcher;
-  WindowState& state;
+  IDialogBackend& backend;              // draws the windows
+  VendraPlatform::ILauncher& launcher;  // opens the account page
+  WindowState& state;                   // receives the outcome
 };
 
 // Shows the Login window modally and answers its outcome: the sign-in
@@ -36,8 +36,11 @@ VendraClient::eVClientResult ShowDeviceAuthorizationWindow(VendraClient::IVClien
 // records: what a program that shows the windows hands its client.
 class SystemSignInWindows final : public VendraClient::IVClientWindows {
  public:
+  // The Login window on this system's backend; see IVClientWindows.
   VendraClient::eVClientResult ShowLoginWindow(VendraClient::IVClient& client,
                                                std::u16string& error) override;
+  // The Device Authorisation window on this system's backend; see
+  // IVClientWindows.
   VendraClient::eVClientResult ShowDeviceAuthorizationWindow(VendraClient::IVClient& client,
                                                              std::u16string& error) override;
 };
