@@ -16,13 +16,20 @@ namespace VendraClient {
 // one answer NotSupported with a text naming the window.
 class ProcessObjects {
  public:
+  // Makes the clients, then the session lock, and hands windows and
+  // crashReports (either may be null: the operations that would show them
+  // answer NotSupported) to the service client.
   explicit ProcessObjects(IVClientWindows* windows = nullptr,
                           IVClientCrashReports* crashReports = nullptr);
   ProcessObjects(const ProcessObjects&) = delete;
   ProcessObjects& operator=(const ProcessObjects&) = delete;
 
+  // The process's service client.
   VClient& Client() { return client_; }
+  // The process's build client.
   VBuildClient& BuildClient() { return buildClient_; }
+  // The session lock every program of the vendor takes around the stored
+  // session.
   NamedMutexLock& SessionLock() { return sessionLock_; }
 
  private:

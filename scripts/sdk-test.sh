@@ -62,7 +62,7 @@ build_example "$work/example" "${strict[@]}" -DCMAKE_PREFIX_PATH="$prefix"
 PKG_CONFIG_PATH="$prefix/lib/pkgconfig" build_example "$work/example-pc" "${strict[@]}" \
   -DVENDRA_EXAMPLE_PKG_CONFIG=ON
 log "building the example with the library's sources in its own build"
-build_example "$work/example-src" -DVENDRA_CLIENT_SOURCE="$repo"
+build_example "$work/example-src" "${strict[@]}" -DVENDRA_CLIENT_SOURCE="$repo"
 # Taken in that way, the library builds nothing else and needs nothing else.
 for program in VendraBuild vendra-service TandoryInstaller; do
   [ -z "$(find "$work/example-src" -name "$program" -type f)" ] || fail "$program was built"
