@@ -13,6 +13,7 @@
 #include "install/build_file_list.h"
 #include "install/file_digest.h"
 #include "json/object.h"
+#include "packagemanager/engine/chunk_plan.h"
 #include "packagemanager/engine/disk_space.h"
 #include "packagemanager/engine/download_cache.h"
 #include "packagemanager/engine/file_placement.h"
@@ -207,6 +208,8 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   Stamps before;
   PlanFiles(files, target, downloads, trustStamps ? &earlier.seen : nullptr, ownership, program,
             before, work, signatureFiles);
+  // The signed programs are checked in the cache as their ".z" downloads.
+  PlanRebuilds(work, signatureFiles, downloads);
   size_t placing = 0;
   std::set<std::u16string> placedNames;
   for (const FileWork& file : work) {
@@ -258,7 +261,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   uint32_t downloadCount = 0;
   for (const FileWork& file : work) {
     if (file.download) {
-      downloadTotal += file.file->compressedSize;
+      downloadTotal += FetchSize(file);
       ++downloadCount;
     }
     if (file.place) installTotal += file.file->size;
