@@ -8,6 +8,7 @@
 #include "install/sha256.h"
 #include "packagemanager/chunks/content_chunker.h"
 #include "packagemanager/engine/file_placement.h"
+#include "platform/new_file.h"
 #include "platform/paths.h"
 
 namespace VendraBuild {
@@ -95,6 +96,9 @@ void PlanRebuilds(std::vector<FileWork>& work, size_t first, const std::u16strin
     for (const std::string& key : mine) fetchedBy.emplace(key, i);
     plan.runs = Runs(std::move(missing), folder);
     plan.waitsFor.assign(waits.begin(), waits.end());
+    // Made inside the version's cache folder, which passed the trust rule.
+    if (!plan.runs.empty() && VendraPlatform::CreateFolderInside(downloads, folder) != 0)
+      continue;
     file.download = !plan.runs.empty();
     file.rebuild = std::make_shared<RebuildPlan>(std::move(plan));
   }

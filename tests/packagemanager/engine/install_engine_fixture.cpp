@@ -5,6 +5,8 @@
 
 #include "common/text/utf.h"
 #include "install/uninstall_entry.h"
+#include "json/array.h"
+#include "packagemanager/publisher/chunk_store.h"
 #include "tests/support/environment.h"
 #include "tests/support/published_build.h"
 
@@ -54,6 +56,18 @@ Files VersionTwo() {
   return files;
 }
 
+Files EditedTwo() {
+  Files files = VersionTwo();
+  std::string big = VersionOne().at("data\\big.bin");
+  big.insert(300 * 1024, Noise(10 * 1024, 4));
+  std::string more = VersionOne().at("data\\more.bin");
+  more.replace(200 * 1024, 20 * 1024, Noise(20 * 1024, 5));
+  more.erase(700 * 1024, 5 * 1024);
+  files["data\\big.bin"] = big;
+  files["data\\more.bin"] = more;
+  return files;
+}
+
 void InstallEngineTest::SetUp() {
   SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
   // The builds published here are not signed.
@@ -86,6 +100,34 @@ void InstallEngineTest::Publish(const std::string& version, const Files& files) 
   for (const auto& [name, content] : files) published.push_back({name, content, ""});
   Pack(published);
   PublishBuild(serviceRoot_.path(), "tdy", "live", version, published);
+}
+
+void InstallEngineTest::PublishChunked(const std::string& version, const Files& files) {
+  Publish(version, files);
+  const std::string buildPath = serviceRoot_.path() + "/catalogue/tdy/live/" + version +
+                                "/build.json";
+  nlohmann::json build = nlohmann::json::parse(ReadTextFile(buildPath));
+  VendraCatalogue::ChunkStore store;
+  std::u16string error;
+  ASSERT_TRUE(store.Open(VendraText::Utf8ToUtf16(serviceRoot_.path()), "tdy", error));
+  std::vector<std::vector<VendraCatalogue::StoredChunk>> chunks;
+  const std::string source = folders_.Sub("chunk-source");
+  for (auto& entry : build["data"]["files"]) {
+    WriteServiceFile(folders_.path(), "chunk-source", files.at(entry["filename"]));
+    chunks.emplace_back();
+    ASSERT_TRUE(store.AddFile(VendraText::Utf8ToUtf16(source), entry["size"],
+                              entry["sha256"], chunks.back(), error))
+        << VendraText::Utf16ToUtf8(error);
+  }
+  ASSERT_TRUE(store.Finish(error)) << VendraText::Utf16ToUtf8(error);
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    std::string text;
+    store.ListOf(chunks[i])->WriteJSONA(text, false, 0, "\n");
+    build["data"]["files"][i]["chunks"] = nlohmann::json::parse(text);
+  }
+  fs::remove(source);
+  WriteServiceFile(serviceRoot_.path(), "catalogue/tdy/live/" + version + "/build.json",
+                   build.dump());
 }
 
 std::unique_ptr<RunningProgram> InstallEngineTest::Start(const std::string& version) {

@@ -52,13 +52,26 @@ constexpr char kNoLinks[] = "no folder link can be made on this system";
 TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
   const Files one = VersionOne();
   const Files two = VersionTwo();
+  const Files edited = EditedTwo();
   Publish("1.0", one);
   Publish("2.0", two);
-  for (const bool update : {false, true}) {
-    SCOPED_TRACE(update ? "update" : "fresh install");
-    const Files& earlier = update ? one : Files{};
-    const Files& later = update ? two : one;
-    const std::string to = update ? "2.0" : "1.0";
+  // Edits inside the large files: an insertion, an overwrite, a deletion.
+  PublishChunked("2.1", edited);
+  const Files none;
+  struct Case {
+    const char* kind;
+    const Files& earlier;
+    const Files& later;
+    std::string to;
+  };
+  for (const Case& kind : {Case{"fresh install", none, one, "1.0"},
+                           Case{"update", one, two, "2.0"},
+                           Case{"update of edited chunks", one, edited, "2.1"}}) {
+    SCOPED_TRACE(kind.kind);
+    const bool update = &kind.earlier == &one;
+    const Files& earlier = kind.earlier;
+    const Files& later = kind.later;
+    const std::string& to = kind.to;
     for (const int ms : {30, 80, 150, 250, 350, 450, 600, 800}) {
       SCOPED_TRACE("killed after " + std::to_string(ms) + " ms");
       fs::remove_all(cache_ + "/tdy/live/" + to);
@@ -67,6 +80,7 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       } else {
         fs::remove_all(folder_);
       }
+      const size_t requestsBefore = service_->RequestLog().size();
       SlowDownloads(static_cast<int>(later.size()));
       const auto run = Start(to);
       std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -97,6 +111,23 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       // The downloads went once the record was complete; the build copy stays.
       EXPECT_EQ(CacheFiles("tdy/live/" + to).size(), 1u);
       EXPECT_EQ(CacheFiles("tdy/live/" + to).count("build.json"), 1u);
+      if (to != "2.1") continue;
+      // The edited files were put together from their old chunks and the
+      // few fetched ones: neither was fetched whole, and the pack pieces
+      // asked for are less than one of them.
+      const std::vector<nlohmann::json> requests = service_->RequestLog();
+      uint64_t packBytes = 0;
+      for (size_t i = requestsBefore; i < requests.size(); ++i) {
+        const nlohmann::json& fields = requests[i]["fields"];
+        EXPECT_NE(fields.value("filename", ""), "data\\big.bin");
+        EXPECT_NE(fields.value("filename", ""), "data\\more.bin");
+        const std::string range = requests[i].value("range", "");
+        if (!fields.contains("pack") || range.empty()) continue;
+        const size_t dash = range.find('-');
+        packBytes += std::stoull(range.substr(dash + 1)) + 1 - std::stoull(range.substr(6, dash - 6));
+      }
+      EXPECT_GT(packBytes, 0u);
+      EXPECT_LT(packBytes, Deflate(edited.at("data\\more.bin")).size());
     }
   }
   EXPECT_TRUE(fs::is_empty(temp_.path())) << "nothing in the temporary folder";
@@ -148,6 +179,30 @@ TEST_F(InstallEngineTest, AWrongDownloadNeverReachesTheProductFolder) {
   ASSERT_EQ(Run("1.0"), 0) << Log();
   EXPECT_TRUE(Holds(one));
   EXPECT_TRUE(fs::is_empty(temp_.path()));
+
+  // A pack whose chunks are not the bytes their digests name: the edited
+  // files are refused and stay as they were; with the pack sound again the
+  // rerun finishes.
+  const Files edited = EditedTwo();
+  PublishChunked("2.1", edited);
+  std::map<std::string, std::string> packs;
+  for (const auto& pack : fs::directory_iterator(serviceRoot_.path() + "/chunks/tdy")) {
+    if (pack.path().extension() != ".pack") continue;
+    const std::string name = "chunks/tdy/" + pack.path().filename().string();
+    packs[name] = ReadTextFile(pack.path().string());
+    std::string flipped = packs[name];
+    for (char& c : flipped) c = static_cast<char>(c ^ 0x5a);
+    WriteServiceFile(serviceRoot_.path(), name, flipped);
+  }
+  ASSERT_FALSE(packs.empty());
+  EXPECT_EQ(Run("2.1"), 1);
+  EXPECT_NE(Log().find("does not expand to its"), std::string::npos) << Log();
+  for (const char* name : {"data/big.bin", "data/more.bin"})
+    EXPECT_EQ(ReadTextFile(folder_ + "/" + name), one.at(std::string("data\\") + (name + 5)));
+  EXPECT_EQ(Unplaced(), "");
+  for (const auto& [name, bytes] : packs) WriteServiceFile(serviceRoot_.path(), name, bytes);
+  ASSERT_EQ(Run("2.1"), 0) << Log();
+  EXPECT_TRUE(Holds(edited));
 }
 
 // A link already in the install folder (left by whoever could write there)
