@@ -5,8 +5,9 @@
 
 #include "common/text/utf.h"
 #include "install/uninstall_entry.h"
-#include "json/array.h"
-#include "packagemanager/publisher/chunk_store.h"
+#ifdef VENDRA_TEST_CHUNKED_BUILDS
+#include "tests/support/chunk_lists.h"
+#endif
 #include "tests/support/environment.h"
 #include "tests/support/published_build.h"
 
@@ -104,30 +105,14 @@ void InstallEngineTest::Publish(const std::string& version, const Files& files) 
 
 void InstallEngineTest::PublishChunked(const std::string& version, const Files& files) {
   Publish(version, files);
-  const std::string buildPath = serviceRoot_.path() + "/catalogue/tdy/live/" + version +
-                                "/build.json";
-  nlohmann::json build = nlohmann::json::parse(ReadTextFile(buildPath));
-  VendraCatalogue::ChunkStore store;
-  std::u16string error;
-  ASSERT_TRUE(store.Open(VendraText::Utf8ToUtf16(serviceRoot_.path()), "tdy", error));
-  std::vector<std::vector<VendraCatalogue::StoredChunk>> chunks;
-  const std::string source = folders_.Sub("chunk-source");
-  for (auto& entry : build["data"]["files"]) {
-    WriteServiceFile(folders_.path(), "chunk-source", files.at(entry["filename"]));
-    chunks.emplace_back();
-    ASSERT_TRUE(store.AddFile(VendraText::Utf8ToUtf16(source), entry["size"],
-                              entry["sha256"], chunks.back(), error))
-        << VendraText::Utf16ToUtf8(error);
-  }
-  ASSERT_TRUE(store.Finish(error)) << VendraText::Utf16ToUtf8(error);
-  for (size_t i = 0; i < chunks.size(); ++i) {
-    std::string text;
-    store.ListOf(chunks[i])->WriteJSONA(text, false, 0, "\n");
-    build["data"]["files"][i]["chunks"] = nlohmann::json::parse(text);
-  }
-  fs::remove(source);
-  WriteServiceFile(serviceRoot_.path(), "catalogue/tdy/live/" + version + "/build.json",
-                   build.dump());
+#ifdef VENDRA_TEST_CHUNKED_BUILDS
+  std::string failure;
+  ASSERT_TRUE(AddChunkLists(
+      serviceRoot_.path(), "tdy", "live", version,
+      [&](const std::string& name) -> const std::string& { return files.at(name); },
+      folders_.Sub("chunk-source"), failure))
+      << failure;
+#endif
 }
 
 std::unique_ptr<RunningProgram> InstallEngineTest::Start(const std::string& version) {
