@@ -60,6 +60,20 @@ bool Inflated(const uint8_t* stream, size_t length, const BuildChunk& chunk, Buf
   return true;
 }
 
+// Written beside its name and renamed, so that the name holds the whole
+// chunk or nothing after a kill. Not pushed to the disk one by one: a chunk
+// a power cut damaged fails its check when it is read and is fetched again.
+uint32_t KeepChunk(const std::u16string& path, const std::string& bytes) {
+  const std::u16string partial = path + u".new";
+  VendraPlatform::File file;
+  uint32_t failed = file.CreateForWriting(partial);
+  if (failed == 0) failed = file.Write(bytes.data(), bytes.size());
+  if (const uint32_t closed = file.Close(); failed == 0) failed = closed;
+  if (failed == 0) failed = VendraPlatform::MoveFileReplacing(partial, path);
+  if (failed != 0) VendraPlatform::DeleteFile(partial);
+  return failed;
+}
+
 void Discard(const ChunkRun& run) {
   VendraPlatform::DeleteFile(run.path);
   VendraPlatform::DeleteFile(ListPath(run));
@@ -127,8 +141,7 @@ eVClientResult SplitRun(const ChunkRun& run, const std::u16string& fileName,
           chunk.sha256, fileName, run.pack, chunk.size);
       return eVClientResult::VerifyFailed;
     }
-    if (const uint32_t written =
-            VendraPlatform::WriteFileAtomically(ChunkPath(folder, chunk.sha256), bytes)) {
+    if (const uint32_t written = KeepChunk(ChunkPath(folder, chunk.sha256), bytes)) {
       error = VendraText::Format(u"Could not keep a chunk of %ls in %ls (system error %u)",
                                  fileName, folder, written);
       return eVClientResult::FileOpenFailed;

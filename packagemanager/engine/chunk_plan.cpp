@@ -91,8 +91,11 @@ void PlanRebuilds(std::vector<FileWork>& work, size_t first, const std::u16strin
       }
       plan.pieces.push_back(piece);
     }
-    // A file that changed throughout comes whole, in one stream.
-    if (plan.fetchSize > file.file->compressedSize) continue;
+    // A file that changed throughout, or that has nothing to reuse (a new
+    // file, a cold install), comes whole, in one stream.
+    const bool reuses = std::any_of(plan.pieces.begin(), plan.pieces.end(),
+                                    [](const ChunkPiece& piece) { return piece.fromOld; });
+    if (!reuses || plan.fetchSize > file.file->compressedSize) continue;
     for (const std::string& key : mine) fetchedBy.emplace(key, i);
     plan.runs = Runs(std::move(missing), folder);
     plan.waitsFor.assign(waits.begin(), waits.end());
