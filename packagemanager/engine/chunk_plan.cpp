@@ -8,6 +8,7 @@
 #include "install/sha256.h"
 #include "packagemanager/chunks/content_chunker.h"
 #include "packagemanager/engine/file_placement.h"
+#include "packagemanager/engine/installed_files.h"
 #include "platform/new_file.h"
 #include "platform/paths.h"
 
@@ -60,9 +61,33 @@ std::vector<ChunkRun> Runs(std::vector<const BuildChunk*> chunks, const std::u16
   return runs;
 }
 
+// Where each chunk of the installed file lies: from the chunk list of the
+// earlier build whose file it is, else cut as the publisher cuts.
+std::map<std::string, uint64_t> ChunksOf(const FileWork& file,
+                                         const std::vector<VendraClient::BuildFileList>& earlier) {
+  if (!file.standing.empty() && VendraPlatform::FileExists(file.finalPath)) {
+    for (const VendraClient::BuildFileList& list : earlier) {
+      for (const VendraClient::BuildFile& known : list) {
+        if (!known.chunked || known.name != file.file->name ||
+            LowerCase(known.sha256) != LowerCase(file.standing))
+          continue;
+        std::map<std::string, uint64_t> found;
+        uint64_t offset = 0;
+        for (const BuildChunk& chunk : known.chunks) {
+          found.emplace(KeyOf(chunk.sha256, chunk.size), offset);
+          offset += chunk.size;
+        }
+        return found;
+      }
+    }
+  }
+  return ChunksOnDisk(file.finalPath);
+}
+
 }  // namespace
 
-void PlanRebuilds(std::vector<FileWork>& work, size_t first, const std::u16string& downloads) {
+void PlanRebuilds(std::vector<FileWork>& work, size_t first, const std::u16string& downloads,
+                  const std::vector<VendraClient::BuildFileList>& earlier) {
   const std::u16string folder = VendraPlatform::JoinFileName(downloads, kChunkFolderName);
   FinishCutShortSplits(folder);
   // Each chunk to fetch, by the file whose runs fetch it.
@@ -70,7 +95,7 @@ void PlanRebuilds(std::vector<FileWork>& work, size_t first, const std::u16strin
   for (size_t i = first; i < work.size(); ++i) {
     FileWork& file = work[i];
     if (!file.place || !file.download || !file.file->chunked) continue;
-    const std::map<std::string, uint64_t> onDisk = ChunksOnDisk(file.finalPath);
+    const std::map<std::string, uint64_t> onDisk = ChunksOf(file, earlier);
     RebuildPlan plan;
     plan.chunkFolder = folder;
     std::set<size_t> waits;

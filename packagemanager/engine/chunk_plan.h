@@ -37,9 +37,12 @@ struct RebuildPlan {
 // less than its ".z": the chunks its installed earlier version holds (cut
 // again, as the publisher cut it) are reused, those kept in the cache are
 // taken from there, and the rest are fetched once for the whole install, in
-// runs of neighbouring chunks. Finishes what a killed run left in the
-// chunk cache first.
-void PlanRebuilds(std::vector<FileWork>& work, size_t first, const std::u16string& downloads);
+// runs of neighbouring chunks. Where an installed file is, by its digest,
+// the file of one of earlier (the builds the folder held), that build's
+// chunk list says where its chunks lie; otherwise it is cut again. Finishes
+// what a killed run left in the chunk cache first.
+void PlanRebuilds(std::vector<FileWork>& work, size_t first, const std::u16string& downloads,
+                  const std::vector<VendraClient::BuildFileList>& earlier);
 
 // The bytes to fetch for the file: its runs, or its ".z".
 uint64_t FetchSize(const FileWork& work);

@@ -23,6 +23,9 @@ struct FileWork {
   // Set when what stands at finalPath is not the product's as an install
   // left it (KeptBecause): it is moved aside, not replaced.
   std::string keptBecause;
+  // The SHA-256 of what stands at finalPath as the check found it (read, or
+  // vouched for by its stamp); empty when unknown.
+  std::string standing;
   // Set: the file is put together from chunks (its earlier version's and
   // fetched ones) instead of expanded from its ".z".
   std::shared_ptr<RebuildPlan> rebuild;
