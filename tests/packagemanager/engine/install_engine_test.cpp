@@ -558,13 +558,32 @@ TEST_F(InstallEngineTest, AnInstallHarmsNothingItDoesNotOwn) {
 // says what is wrong, and leaves no copy of itself in the download cache.
 TEST_F(InstallEngineTest, ABuildWithoutASoundFileListChangesNothing) {
   const std::string base = "catalogue/tdy/live/";
-  const std::vector<std::pair<std::string, std::string>> builds = {
+  std::vector<std::pair<std::string, std::string>> builds = {
       {R"({"software":"tdy","branch":"live","version":"9"})", "has no file list"},
       {R"({"software":"tdy","branch":"live","version":"9","data":{"files":[]}})", "lists no files"},
       {R"({"data":{"files":[{"filename":"../escape","size":1,"sha256":"00"}]}})",
        "would reach outside the install folder"},
       {R"({"data":{"files":[{"filename":"a.txt","size":1}]}})", "malformed file list: entry 1"},
       {R"({"data":{"files":["a.txt"]}})", "entry 1 is not an object"}};
+  // A chunked file's list, bounded in the same check.
+  const std::string zeros(64, '0');
+  const std::string file = R"({"data":{"files":[{"filename":"a.txt","size":40000,"sha256":")" +
+                           zeros + R"(","compressed_size":9,"compressed_sha256":")" + zeros +
+                           R"(","chunks":)";
+  const std::string chunk = R"({"sha256":")" + zeros + R"(","compressed_size":9,"offset":0,)";
+  const std::string pack = R"("pack":")" + std::string(32, 'a') + R"(")";
+  for (const auto& [chunks, text] : std::vector<std::pair<std::string, std::string>>{
+           {"[]", "\"a.txt\" has chunks of 0 bytes in all, not its 40000"},
+           {"[" + chunk + R"("size":40000,"pack":"A0"}])", "chunk 1 names no pack"},
+           {"[" + chunk + R"("size":600000,)" + pack + "}]", "chunk 1 has a size outside"},
+           {"[" + chunk + R"("size":1000,)" + pack + "},{" + chunk.substr(1) +
+                R"("size":39000,)" + pack + "}]",
+            "chunk 1 has a size outside"},
+           {R"([{"sha256":")" + zeros + R"(","compressed_size":90000,"offset":0,"size":40000,)" +
+                pack + "}]",
+            "chunk 1 has a compressed size no chunk"},
+           {"{}", "has a \"chunks\" member that is no list"}})
+    builds.emplace_back(file + chunks + "}]}}", text);
   for (const auto& [build, text] : builds) {
     WriteServiceFile(serviceRoot_.path(), base + "9/build.json", build);
     EXPECT_EQ(Run("9"), 1);
