@@ -14,6 +14,8 @@
 // them once, fetch the new chunks in one request); a cold install of the
 // chunked build against the whole one; and the peak memory of every run.
 // Usage: delta_bench [TOTAL_MIB]
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>

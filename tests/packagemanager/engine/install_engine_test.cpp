@@ -154,6 +154,37 @@ TEST_F(InstallEngineTest, CutConnectionsAreContinuedWithoutFetchingBytesTwice) {
   EXPECT_EQ(ranges, (std::vector<std::string>{"", "bytes=700000-", "bytes=1200000-"}));
   EXPECT_EQ(requests, one.size() + 2) << "one request per file besides the two continued";
   EXPECT_NE(Log().find("trying again"), std::string::npos) << Log();
+  if (!kChunkedBuilds) return;
+
+  // A run of chunks cut partway is continued within its range.
+  const Files edited = EditedTwo();
+  PublishChunked("2.1", edited);
+  const nlohmann::json build = nlohmann::json::parse(
+      ReadTextFile(serviceRoot_.path() + "/catalogue/tdy/live/2.1/build.json"));
+  const std::string pack = build["data"]["files"][0]["chunks"][0]["pack"];
+  ASSERT_TRUE(service_->Script("vclient/download", R"([{"filename":")" + pack +
+                                                       R"(","close_after":5000}])"));
+  const size_t before = service_->RequestLog().size();
+  ASSERT_EQ(Run("2.1"), 0) << Log();
+  EXPECT_TRUE(Holds(edited));
+  std::vector<std::pair<uint64_t, uint64_t>> pieces;
+  const std::vector<nlohmann::json> lines = service_->RequestLog();
+  for (size_t i = before; i < lines.size(); ++i) {
+    const std::string range = lines[i].value("range", "");
+    if (!lines[i]["fields"].contains("pack") || range.empty()) continue;
+    const size_t dash = range.find('-');
+    pieces.emplace_back(std::stoull(range.substr(6, dash - 6)), std::stoull(range.substr(dash + 1)));
+  }
+  ASSERT_GE(pieces.size(), 2u);
+  // The first run's second request starts 5000 bytes on and ends where
+  // the first was to end; no piece is asked for twice.
+  bool continued = false;
+  for (size_t i = 1; i < pieces.size(); ++i)
+    continued = continued || (pieces[i].first == pieces[0].first + 5000 &&
+                              pieces[i].second == pieces[0].second);
+  EXPECT_TRUE(continued) << lines.back().dump();
+  std::set<uint64_t> starts;
+  for (const auto& piece : pieces) EXPECT_TRUE(starts.insert(piece.first).second);
 }
 
 // A reply of the wrong bytes (another length, or the right length and other
