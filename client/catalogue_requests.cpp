@@ -162,6 +162,8 @@ eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* 
   if (!VendraPlatform::IsContainedRelativePath(fileName))
     return RefuseUnsafeName(u"build", fileName, error);
   const std::u16string destination = WideMember(file, u"local_compressed_filename");
+  // Set: a piece of the product's chunk pack of this name, not a file.
+  const std::string pack = NarrowMember(file, u"pack");
   // The data folder's download cache is shared with every user: it is used
   // only when it passes the trust rule, and nothing is written outside it.
   std::u16string within;
@@ -183,6 +185,10 @@ eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* 
     transfer.SetRequestPath("vclient/download");
     AddAuthenticationFields(transfer);
     transfer.AddFormField("software", NarrowMember(build, u"software"));
+    if (!pack.empty()) {
+      transfer.AddFormField("pack", pack);
+      return eVClientResult::Success;
+    }
     transfer.AddFormField("branch", NarrowMember(build, u"branch"));
     transfer.AddFormField("version", NarrowMember(build, u"version"));
     transfer.AddFormField("filename", NarrowMember(file, u"filename"));
@@ -190,10 +196,16 @@ eVClientResult VClient::DownloadFile(VSJObject* build, VSJObject* file, VAsync* 
   };
   // The digest is checked as the bytes arrive: a wrong file never takes the
   // cache name, and nobody reads it back to check it.
-  return DownloadWithRetries(prepare, destination, within,
-                             ExpectedDownload(SizeMember(file, u"compressed_size"),
-                                              NarrowMember(file, u"compressed_sha256")),
-                             job, listener, error);
+  ExpectedDownload expected(SizeMember(file, u"compressed_size"),
+                            NarrowMember(file, u"compressed_sha256"));
+  // A run of chunks: compressed_size bytes of the pack from "offset" on,
+  // whose chunks the caller checks one by one.
+  expected.ranged = !pack.empty();
+  int64_t offset = 0;
+  if (expected.ranged && (!file->GetInteger(u"offset", offset) || offset < 0 || expected.size == 0))
+    return eVClientResult::InvalidArgument;
+  expected.from = static_cast<uint64_t>(offset);
+  return DownloadWithRetries(prepare, destination, within, expected, job, listener, error);
 }
 
 eVClientResult VClient::DownloadUtilityAsync(VSJObject* manifest, VAsync** job, std::u16string&) {

@@ -90,7 +90,11 @@ eVClientResult DownloadWithRetries(const DownloadPreparation& prepare,
         return code;
       }
       transfer.LimitByStall();
-      if (startedAt != 0) transfer.RequestFrom(startedAt);
+      if (expected.ranged && expected.size != 0)
+        transfer.RequestRange(expected.from + std::min(startedAt, expected.size - 1),
+                              expected.from + expected.size - 1);
+      else if (startedAt != 0)
+        transfer.RequestFrom(startedAt);
       code = transfer.PerformRequest(writer, status, attemptError);
       curlCode = transfer.curlCode();
       code = writer.Finish(code, status, attemptError);

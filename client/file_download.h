@@ -28,6 +28,10 @@ struct ExpectedDownload {
       : size(wholeSize), sha256(std::move(digest)) {}
   uint64_t size;
   std::string sha256;
+  // Set: the file is the size bytes of the requested body from byte `from`
+  // on (a piece of a larger file, asked for by range); size must be known.
+  bool ranged = false;
+  uint64_t from = 0;
 };
 
 // Downloads into destination through the file writer, continuing a partial

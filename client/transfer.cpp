@@ -133,6 +133,12 @@ void VClientTransfer::RequestFrom(uint64_t first) {
   headers_ = curl_slist_append(headers_, line.c_str());
 }
 
+void VClientTransfer::RequestRange(uint64_t first, uint64_t last) {
+  const std::string line =
+      "Range: bytes=" + std::to_string(first) + "-" + std::to_string(last);
+  headers_ = curl_slist_append(headers_, line.c_str());
+}
+
 eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint32_t& httpStatus,
                                                std::u16string& error) {
   const TransportLimits limits = CurrentTransportLimits();

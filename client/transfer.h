@@ -45,6 +45,8 @@ class VClientTransfer {
   void AddFormField(std::string_view name, std::string_view contents);
   // Asks for the reply body from byte first on ("Range: bytes=FIRST-").
   void RequestFrom(uint64_t first);
+  // Asks for the bytes first to last of the reply body ("Range: bytes=FIRST-LAST").
+  void RequestRange(uint64_t first, uint64_t last);
   // A file download: no limit on the whole transfer, but an end when it
   // stalls or crawls (see TransportLimits; a crawl ends it as TransferTimedOut
   // with "The transfer was slower than N bytes per second for S seconds and

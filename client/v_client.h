@@ -66,6 +66,9 @@ class VClient : public IVClient {
                                     std::u16string& error) override;
   eVClientResult DownloadFileAsync(VendraJSON::VSJObject* build, VendraJSON::VSJObject* file,
                                    VAsync** job, std::u16string& error) override;
+  // A file entry with a "pack" member asks for a piece of the product's
+  // chunk pack of that name instead of a file: its "compressed_size" bytes
+  // from "offset" on, by one range request, continued like a file.
   eVClientResult DownloadFile(VendraJSON::VSJObject* build, VendraJSON::VSJObject* file,
                               VAsync* job, VAsyncListener* listener,
                               std::u16string& error) override;

@@ -6,6 +6,7 @@
 #include "json/array.h"
 #include "json/object.h"
 #include "json/type_names.h"
+#include "packagemanager/chunks/content_chunker.h"
 #include "platform/paths.h"
 
 namespace VendraClient {
@@ -19,6 +20,70 @@ bool IsDigestText(const std::string& text) {
     if (!hex) return false;
   }
   return true;
+}
+
+bool IsLowerHex(const std::string& text, size_t length) {
+  if (text.size() != length) return false;
+  for (const char c : text)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
+// A zlib stream of n bytes is never much longer than n (deflate's stored
+// blocks add five bytes per 16 KiB, the stream's frame a few more).
+uint64_t LongestStream(uint64_t size) { return size + size / 1024 + 64; }
+// Offsets into a pack stay far below what any sum of them could overflow.
+constexpr int64_t kFarthestOffset = int64_t(1) << 48;
+
+// Reads one chunk; the fault, or an empty text.
+std::u16string ReadChunk(const VendraJSON::VSJObject* entry, bool last, BuildChunk& chunk) {
+  const VendraChunks::ChunkLimits& limits = VendraChunks::kBuildChunkLimits;
+  int64_t offset = -1;
+  if (!entry->GetStringA(u"sha256", chunk.sha256) || !IsLowerHex(chunk.sha256, 64))
+    return u"has no SHA-256 (64 lower-case hexadecimal digits)";
+  if (!entry->GetUInt(u"size", chunk.size) || chunk.size == 0 || chunk.size > limits.maximum ||
+      (!last && chunk.size < limits.minimum))
+    return u"has a size outside the chunk limits";
+  if (!entry->GetUInt(u"compressed_size", chunk.compressedSize) || chunk.compressedSize == 0 ||
+      chunk.compressedSize > LongestStream(chunk.size))
+    return u"has a compressed size no chunk of its size has";
+  if (!entry->GetStringA(u"pack", chunk.pack) || !IsLowerHex(chunk.pack, 32))
+    return u"names no pack (32 lower-case hexadecimal digits)";
+  if (!entry->GetInteger(u"offset", offset) || offset < 0 || offset > kFarthestOffset)
+    return u"has no offset in its pack";
+  chunk.offset = static_cast<uint64_t>(offset);
+  return u"";
+}
+
+// Reads the file's "chunks", when it has them; the fault, or an empty text.
+std::u16string ReadChunks(const VendraJSON::VSJObject* entry, BuildFile& file) {
+  Vendra::RefPtr<VendraJSON::VSJValue> member;
+  if (!entry->Get(u"chunks", member.Receive())) return u"";
+  Vendra::RefPtr<VendraJSON::VSJArray> list;
+  if (!entry->GetArray(u"chunks", list.Receive()))
+    return VendraText::Format(u"\"%ls\" has a \"chunks\" member that is no list", file.name);
+  file.chunked = true;
+  // Each chunk holds at least one byte: more than the file has bytes is
+  // a fault before anything is reserved for them.
+  if (list->Count() > file.size)
+    return VendraText::Format(u"\"%ls\" has more chunks than bytes", file.name);
+  file.chunks.resize(list->Count());
+  uint64_t total = 0;
+  for (size_t i = 0; i < list->Count(); ++i) {
+    const Vendra::RefPtr<VendraJSON::VSJObject> chunk = EntryAt(list.get(), i);
+    const std::u16string fault = chunk ? ReadChunk(chunk.get(), i + 1 == list->Count(),
+                                                   file.chunks[i])
+                                       : u"is not an object";
+    if (!fault.empty())
+      return VendraText::Format(u"\"%ls\" chunk %u %ls", file.name,
+                                static_cast<unsigned>(i + 1), fault);
+    total += file.chunks[i].size;
+  }
+  if (total != file.size)
+    return VendraText::Format(u"\"%ls\" has chunks of %llu bytes in all, not its %llu",
+                              file.name, static_cast<unsigned long long>(total),
+                              static_cast<unsigned long long>(file.size));
+  return u"";
 }
 
 // Reads one entry into file; the fault, or an empty text.
@@ -41,7 +106,7 @@ std::u16string ReadEntry(const VendraJSON::VSJObject* entry, BuildFile& file) {
   }
   Vendra::RefPtr<VendraJSON::VSJValue> flag;
   file.isSigned = entry->Get(u"signed", flag.Receive()) && flag->GetType() == VendraJSON::kTypeTrue;
-  return u"";
+  return ReadChunks(entry, file);
 }
 
 }  // namespace

@@ -15,18 +15,31 @@ std::u16string OutsideFolderText(const std::u16string& path, const std::u16strin
 }
 
 PlacementResult PlaceExpanded(const std::u16string& compressedPath, const Placement& placement) {
+  // A ".z" file that cannot be read fails as damaged data, before anything
+  // is made.
+  if (!VendraPlatform::FileExists(compressedPath)) {
+    PlacementResult result;
+    result.step = PlacementStep::Expand;
+    result.expandError = kInflateFailed;
+    return result;
+  }
+  return PlaceWritten(
+      [&](VendraPlatform::File& output, Expansion& written, std::u16string& error) {
+        return ExpandInto(compressedPath, placement.size,
+                          placement.sha256.empty() ? StreamCheck::Checksum
+                                                   : StreamCheck::CallerDigest,
+                          output, written, error);
+      },
+      placement);
+}
+
+PlacementResult PlaceWritten(const ContentWriter& write, const Placement& placement) {
   PlacementResult result;
   const auto stop = [&](PlacementStep step, uint32_t systemError) {
     result.step = step;
     result.systemError = systemError;
     return result;
   };
-  // A ".z" file that cannot be read fails as damaged data, before anything
-  // is made.
-  if (!VendraPlatform::FileExists(compressedPath)) {
-    result.expandError = kInflateFailed;
-    return stop(PlacementStep::Expand, 0);
-  }
   if (placement.within.empty()) {
     uint32_t ignored = 0;
     VendraPlatform::CreateLocalPath(placement.path, ignored);
@@ -37,13 +50,10 @@ PlacementResult PlaceExpanded(const std::u16string& compressedPath, const Placem
   VendraPlatform::NewFile file;
   if (const uint32_t created = file.Create(placement.within, placement.path))
     return stop(PlacementStep::Create, created);
-  const eVClientResult expanded = ExpandInto(
-      compressedPath, placement.size,
-      placement.sha256.empty() ? StreamCheck::Checksum : StreamCheck::CallerDigest,
-      file.Output(), result.written, result.expandError);
-  if (expanded == eVClientResult::FileOpenFailed)
+  const eVClientResult written = write(file.Output(), result.written, result.expandError);
+  if (written == eVClientResult::FileOpenFailed)
     return stop(PlacementStep::Write, result.written.writeError);
-  if (expanded != eVClientResult::Success) return stop(PlacementStep::Expand, 0);
+  if (written != eVClientResult::Success) return stop(PlacementStep::Expand, 0);
   if (!placement.sha256.empty() &&
       (result.written.size != placement.size ||
        !VendraText::EqualsIgnoreAsciiCase(result.written.sha256, placement.sha256)))

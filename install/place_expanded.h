@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "install/codec.h"
@@ -54,5 +55,16 @@ std::u16string OutsideFolderText(const std::u16string& path, const std::u16strin
 // it was and no new file is left: a final name holds the earlier file or the
 // new one, whole.
 PlacementResult PlaceExpanded(const std::u16string& compressedPath, const Placement& placement);
+
+// Writes a new file's bytes into output, taking their size and SHA-256 in
+// written as they are written (written.writeError with FileOpenFailed when
+// a write fails); any other failure means its source is unreadable or
+// damaged, with the reason in error.
+using ContentWriter = std::function<eVClientResult(VendraPlatform::File& output,
+                                                   Expansion& written, std::u16string& error)>;
+
+// PlaceExpanded for bytes that write produces (a file rebuilt from pieces):
+// the same new file, checks, mode, move aside and rename.
+PlacementResult PlaceWritten(const ContentWriter& write, const Placement& placement);
 
 }  // namespace VendraClient

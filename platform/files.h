@@ -104,6 +104,8 @@ class File {
   // Writes every byte or fails (a full disk is an error, never a short file).
   uint32_t Write(const void* data, size_t size);
   uint32_t Size(uint64_t& size) const;
+  // The next Read starts at offset bytes from the file's start.
+  uint32_t Seek(uint64_t offset);
   // Pushes written data to the disk.
   uint32_t Flush();
   uint32_t Close();

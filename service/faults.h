@@ -39,7 +39,8 @@ class FaultScript {
   // when the script is malformed (nothing is appended then).
   bool Add(const nlohmann::json& script, std::string& reason);
   void Clear();
-  // filename: the request's "filename" form field (empty without one).
+  // filename: the request's "filename" form field (without one, its "pack"
+  // field; empty without either).
   std::optional<ScriptedReply> Next(const std::string& path, const std::string& filename);
 
  private:

@@ -126,7 +126,10 @@ void HttpFront::Install() {
 
     std::optional<ScriptedReply> scripted;
     if (options_.faults && IsLoopbackAddress(request.remoteAddress)) {
-      scripted = script_.Next(request.path, request.FieldOr("filename"));
+      // A piece of a chunk pack goes by the pack's name.
+      scripted = script_.Next(request.path, request.Field("filename")
+                                                ? request.FieldOr("filename")
+                                                : request.FieldOr("pack"));
     }
     const ServiceReply reply = scripted && scripted->status ? ScriptedReplyOf(*scripted)
                                                             : Dispatch(context_, request);

@@ -29,6 +29,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench/install/install_stand.h"
 #include "install/sha256.h"
 #include "tests/support/published_build.h"
 #include "tests/support/service_process.h"
@@ -39,31 +40,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double Since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Text-like (words from a small vocabulary) or binary-like (random bytes
-// with runs), so that the mix compresses as real builds do.
-std::string Content(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes;
-  bytes.reserve(size);
-  if (seed % 2 == 0) {
-    static const char* kWords[] = {"install ", "vendra ", "build ", "file ", "the ", "of ",
-                                   "version ", "folder\n", "digest ", "0x3f2a ", "{\"k\": 1} "};
-    while (bytes.size() < size) bytes += kWords[random() % 11];
-  } else {
-    while (bytes.size() < size) {
-      const char c = static_cast<char>(random());
-      bytes.append(random() % 4 == 0 ? 1 + random() % 16 : 1, c);
-    }
-  }
-  bytes.resize(size);
-  return bytes;
-}
+using VendraBench::Clock;
+using VendraBench::Content;
+using VendraBench::Run;
+using VendraBench::Since;
 
 // A few large files and many small ones, about totalMib in all.
 std::vector<VendraTest::PublishedFile> MakeBuild(size_t totalMib, size_t count, unsigned seed) {
@@ -89,105 +69,6 @@ std::vector<VendraTest::PublishedFile> MakeBuild(size_t totalMib, size_t count, 
   return files;
 }
 
-struct Run {
-  int code = -1;
-  double seconds = 0;
-  double peakMib = 0;
-  double userSeconds = 0;    // processor time in the program ...
-  double systemSeconds = 0;  // ... and in the system on its behalf
-};
-
-Run SpawnHere(const std::vector<std::string>& args, const std::string& log) {
-  std::fflush(nullptr);
-  const auto start = Clock::now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (!log.empty()) {
-      std::FILE* out = std::freopen(log.c_str(), "a", stdout);
-      if (!out) ::_exit(127);
-    }
-    std::vector<char*> argv;
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  Run run;
-  if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) return run;
-  run.seconds = Since(start);
-  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.peakMib = static_cast<double>(usage.ru_maxrss) / 1024.0;
-  run.userSeconds = static_cast<double>(usage.ru_utime.tv_sec) + usage.ru_utime.tv_usec / 1e6;
-  run.systemSeconds = static_cast<double>(usage.ru_stime.tv_sec) + usage.ru_stime.tv_usec / 1e6;
-  return run;
-}
-
-// A child forked while this process is still small starts every program:
-// a program forked from here would count this process's memory (the build,
-// held in memory) in its own peak.
-class Spawner {
- public:
-  Spawner() {
-    int toChild[2], toParent[2];
-    if (::pipe(toChild) != 0 || ::pipe(toParent) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(toChild[1]);
-      ::close(toParent[0]);
-      Serve(toChild[0], toParent[1]);
-      ::_exit(0);
-    }
-    ::close(toChild[0]);
-    ::close(toParent[1]);
-    out_ = toChild[1];
-    in_ = toParent[0];
-  }
-  ~Spawner() {
-    ::close(out_);
-    ::close(in_);
-    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
-  }
-  Run Spawn(const std::vector<std::string>& args, const std::string& log) {
-    std::string request = log;
-    for (const auto& arg : args) request += '\0' + arg;
-    const uint32_t length = static_cast<uint32_t>(request.size());
-    Run run;
-    if (::write(out_, &length, sizeof length) != sizeof length ||
-        ::write(out_, request.data(), length) != static_cast<ssize_t>(length) ||
-        ::read(in_, &run, sizeof run) != sizeof run)
-      return Run{};
-    return run;
-  }
-
- private:
-  static void Serve(int in, int out) {
-    uint32_t length = 0;
-    while (::read(in, &length, sizeof length) == sizeof length) {
-      std::string request(length, '\0');
-      size_t got = 0;
-      while (got < length) {
-        const ssize_t n = ::read(in, request.data() + got, length - got);
-        if (n <= 0) return;
-        got += static_cast<size_t>(n);
-      }
-      std::vector<std::string> parts;
-      size_t at = 0;
-      for (size_t next; (next = request.find('\0', at)) != std::string::npos; at = next + 1)
-        parts.push_back(request.substr(at, next - at));
-      parts.push_back(request.substr(at));
-      const std::string log = parts.front();
-      parts.erase(parts.begin());
-      const Run run = SpawnHere(parts, log);
-      if (::write(out, &run, sizeof run) != sizeof run) return;
-    }
-  }
-  pid_t pid_ = -1;
-  int out_ = -1;
-  int in_ = -1;
-};
-
 // One-shot uncompress in memory and SHA-256 of each file, in seconds.
 double UncompressAndHash(const std::vector<const VendraTest::PublishedFile*>& files) {
   const auto start = Clock::now();
@@ -207,13 +88,11 @@ double UncompressAndHash(const std::vector<const VendraTest::PublishedFile*>& fi
 int main(int argc, char** argv) {
   const size_t totalMib = argc > 1 ? std::stoul(argv[1]) : 1024;
   const size_t count = argc > 2 ? std::stoul(argv[2]) : 300;
-  Spawner spawner;
-  VendraTest::TempFolder machine, serviceRoot, work;
-  ::setenv("VENDRA_MACHINE_ROOT", machine.path().c_str(), 1);
-  VendraTest::WriteServiceFile(machine.path(), "etc/machine-id",
-                               "00112233445566778899aabbccddeeff\n");
-  VendraTest::WriteServiceFile(work.path(), "config.json", R"({"accept_unsigned_builds": true})");
-  ::setenv("VENDRA_BUILD_CONFIG", work.Sub("config.json").c_str(), 1);
+  VendraBench::Spawner spawner;
+  VendraBench::Stand stand(spawner);
+  const VendraTest::TempFolder& machine = stand.machine;
+  const VendraTest::TempFolder& serviceRoot = stand.serviceRoot;
+  const VendraTest::TempFolder& work = stand.work;
 
   std::printf("making a build of %zu MiB in %zu files\n", totalMib, count);
   std::vector<VendraTest::PublishedFile> one = MakeBuild(totalMib, count, 1);
@@ -232,30 +111,16 @@ int main(int argc, char** argv) {
   VendraTest::PublishBuild(serviceRoot.path(), "tdy", "live", "2.0", two);
   std::printf("build: %zu files, %.1f MiB compressed\n", one.size(), packedTotal / 1048576.0);
 
-  VendraTest::ServiceProcess service(serviceRoot.path());
-  if (!service.ok()) return 1;
-  ::setenv("VENDRA_SERVICE_URL", service.url().c_str(), 1);
-  ::setenv("VENDRA_CA_FILE", service.caFile().c_str(), 1);
-  VendraTest::SignedInSession session;
-  std::string failure;
-  if (!VendraTest::StoreSignedInSession(service, session, failure)) {
-    std::fprintf(stderr, "%s\n", failure.c_str());
-    return 1;
-  }
+  if (!stand.Serve()) return 1;
+  const VendraTest::ServiceProcess& service = *stand.service;
+  const VendraTest::SignedInSession& session = stand.session;
   const std::string folder = work.Sub("Tandory");
-  const std::string log = work.Sub("run.log");
+  const std::string& log = stand.log;
   const auto vendraBuild = [&](const std::vector<std::string>& words) {
-    // The spawner was forked before these were set.
-    std::vector<std::string> args = {"env"};
-    for (const char* name : {"VENDRA_MACHINE_ROOT", "VENDRA_BUILD_CONFIG", "VENDRA_SERVICE_URL",
-                             "VENDRA_CA_FILE"})
-      args.push_back(std::string(name) + "=" + std::getenv(name));
-    args.push_back(VENDRA_BUILD_PROGRAM);
-    args.insert(args.end(), words.begin(), words.end());
-    return spawner.Spawn(args, log);
+    return stand.VendraBuild(words);
   };
   const auto install = [&](const std::string& version, const std::string& into) {
-    return vendraBuild({"install", "tdy", "live", version, into, into + "/Tandory.exe"});
+    return stand.Install(version, into);
   };
 
   const Run cold = install("1.0", folder);

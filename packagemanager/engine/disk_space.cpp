@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "client/partial_download.h"
+#include "packagemanager/engine/chunk_plan.h"
 #include "common/text/format.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -52,7 +53,7 @@ uint64_t DownloadsLeft(const std::vector<FileWork>& work) {
   uint64_t left = 0;
   for (const FileWork& file : work) {
     if (!file.download) continue;
-    const uint64_t size = file.file->compressedSize;
+    const uint64_t size = FetchSize(file);
     uint64_t held = 0;
     if (VendraPlatform::GetFileSize(file.cached + VendraClient::kPartialDownloadSuffix, held) != 0)
       held = 0;

@@ -5,6 +5,7 @@
 #include "client/write_failure.h"
 #include "common/text/format.h"
 #include "install/place_expanded.h"
+#include "packagemanager/engine/chunk_plan.h"
 #include "platform/files.h"
 #include "platform/new_file.h"
 #include "platform/paths.h"
@@ -52,7 +53,15 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
   placement.sha256 = work.file->sha256;
   placement.executable = work.executable;
   placement.moveAside = !work.keptBecause.empty();
-  const VendraClient::PlacementResult placed = VendraClient::PlaceExpanded(work.cached, placement);
+  const VendraClient::PlacementResult placed =
+      work.rebuild ? VendraClient::PlaceWritten(
+                         [&](VendraPlatform::File& output, VendraClient::Expansion& written,
+                             std::u16string& text) {
+                           return WriteRebuilt(*work.rebuild, work.finalPath, output, written,
+                                               text);
+                         },
+                         placement)
+                   : VendraClient::PlaceExpanded(work.cached, placement);
   aside = placed.aside;
   switch (placed.step) {
     case VendraClient::PlacementStep::Placed:
@@ -63,11 +72,25 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
       error = VendraClient::OutsideFolderText(work.finalPath, installFolder);
       return eVClientResult::Failed;
     case VendraClient::PlacementStep::Expand:
+      if (work.rebuild) {
+        error = VendraText::Format(
+            u"%ls could not be put together from its chunks (%ls); nothing of it was installed",
+            work.file->name, placed.expandError);
+        return eVClientResult::VerifyFailed;
+      }
       VendraPlatform::DeleteFile(work.cached);
       error = VendraText::Format(u"The download of %ls does not expand (%ls); it was discarded",
                                  work.file->name, placed.expandError);
       return eVClientResult::VerifyFailed;
     case VendraClient::PlacementStep::Content:
+      if (work.rebuild) {
+        error = VendraText::Format(
+            u"Wrong content for %ls: expected %llu bytes with SHA-256 %hs, its chunks put "
+            u"together are %llu bytes with SHA-256 %hs; nothing of it was installed",
+            work.file->name, static_cast<unsigned long long>(placement.size), placement.sha256,
+            static_cast<unsigned long long>(placed.written.size), placed.written.sha256);
+        return eVClientResult::VerifyFailed;
+      }
       VendraPlatform::DeleteFile(work.cached);
       error = VendraText::Format(
           u"Wrong content for %ls: expected %llu bytes with SHA-256 %hs, the download expands to "

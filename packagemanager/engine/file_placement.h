@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,8 @@
 #include "install/build_file_list.h"
 
 namespace VendraBuild {
+
+struct RebuildPlan;
 
 // One file an install downloads, places or both.
 struct FileWork {
@@ -20,12 +23,19 @@ struct FileWork {
   // Set when what stands at finalPath is not the product's as an install
   // left it (KeptBecause): it is moved aside, not replaced.
   std::string keptBecause;
+  // The SHA-256 of what stands at finalPath as the check found it (read, or
+  // vouched for by its stamp); empty when unknown.
+  std::string standing;
+  // Set: the file is put together from chunks (its earlier version's and
+  // fetched ones) instead of expanded from its ".z".
+  std::shared_ptr<RebuildPlan> rebuild;
 };
 
 // Places the cached file at its final name (PlaceExpanded, inside
 // installFolder, checked against the build's size and SHA-256), in the
 // engine's words. A download of the wrong content is discarded from the
-// cache. A file to keep is first moved aside; where it went goes to aside.
+// cache. A file with a rebuild plan is put together from its chunks the
+// same way. A file to keep is first moved aside; where it went goes to aside.
 VendraClient::eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFolder,
                                        uint64_t& placedSize, std::u16string& aside,
                                        std::u16string& error);

@@ -12,7 +12,10 @@
 #include "common/text/utf.h"
 #include "install/build_file_list.h"
 #include "install/file_digest.h"
+#include "json/files.h"
 #include "json/object.h"
+#include "json/type_names.h"
+#include "packagemanager/engine/chunk_plan.h"
 #include "packagemanager/engine/disk_space.h"
 #include "packagemanager/engine/download_cache.h"
 #include "packagemanager/engine/file_placement.h"
@@ -79,6 +82,12 @@ void PlanFiles(const BuildFileList& files, const InstallTarget& target,
         if (owner == Ownership::Changed || owner == Ownership::Foreign)
           file.keptBecause = KeptBecause(owner);
       }
+      if (file.place) {
+        file.standing = found->second;
+        if (file.standing.empty() && seen)
+          if (const auto vouched = seen->find(build.name); vouched != seen->end())
+            file.standing = vouched->second.sha256;
+      }
       file.cached = build.PathIn(downloads, u".z");
       uint32_t sizeCache = 0;
       std::string digestCache;
@@ -94,6 +103,25 @@ void PlanFiles(const BuildFileList& files, const InstallTarget& target,
   // files download and are placed beside it.
   std::stable_sort(work.begin() + static_cast<long>(signatureFiles), work.end(),
                    [](const FileWork& a, const FileWork& b) { return a.file->size > b.file->size; });
+}
+
+// The checked file list of a version's build copy in the download cache,
+// when it is there.
+std::optional<BuildFileList> KeptFileList(const std::u16string& dataFolder,
+                                          const std::string& product, const std::string& branch,
+                                          const std::string& version) {
+  std::u16string folder;
+  std::u16string ignored;
+  if (VendraClient::TrustedDataPath(dataFolder, VersionCachePath(product, branch, version),
+                                    folder, ignored) != eVClientResult::Success)
+    return std::nullopt;
+  Vendra::RefPtr<VendraJSON::VSJValue> copy;
+  if (!VendraJSON::LoadFile(VendraPlatform::PathAppend(folder, kBuildCopyName), copy.Receive(),
+                            ignored) ||
+      copy->GetType() != VendraJSON::kTypeObject)
+    return std::nullopt;
+  return VendraClient::CheckedBuildFileList(static_cast<VendraJSON::VSJObject*>(copy.get()),
+                                            product + " " + branch + " " + version, ignored);
 }
 
 std::vector<std::u16string> NamesOf(const BuildFileList& files) {
@@ -207,6 +235,18 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   Stamps before;
   PlanFiles(files, target, downloads, trustStamps ? &earlier.seen : nullptr, ownership, program,
             before, work, signatureFiles);
+  // The signed programs are checked in the cache as their ".z" downloads.
+  // The chunk lists of the builds the folder held say where each chunk of
+  // an installed file lies, without reading it.
+  std::vector<BuildFileList> earlierLists;
+  if (hadRecord) {
+    for (const std::string& version : {earlier.version, earlierState.previousVersion}) {
+      if (version.empty() || version == target.version) continue;
+      if (auto list = KeptFileList(dataFolder, earlier.product, earlier.branch, version))
+        earlierLists.push_back(std::move(*list));
+    }
+  }
+  PlanRebuilds(work, signatureFiles, downloads, earlierLists);
   size_t placing = 0;
   std::set<std::u16string> placedNames;
   for (const FileWork& file : work) {
@@ -258,7 +298,7 @@ eVClientResult RunInstall(Clients clients, const InstallTarget& target,
   uint32_t downloadCount = 0;
   for (const FileWork& file : work) {
     if (file.download) {
-      downloadTotal += file.file->compressedSize;
+      downloadTotal += FetchSize(file);
       ++downloadCount;
     }
     if (file.place) installTotal += file.file->size;

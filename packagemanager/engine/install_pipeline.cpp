@@ -6,9 +6,13 @@
 #include "async/v_async_listeners.h"
 #include "client/transfer_stop.h"
 #include "common/memory/ref_ptr.h"
+#include "common/text/format.h"
 #include "common/text/utf.h"
 #include "json/object.h"
+#include "packagemanager/engine/chunk_cache.h"
+#include "packagemanager/engine/chunk_plan.h"
 #include "packagemanager/engine/shown_name.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace VendraBuild {
@@ -39,14 +43,26 @@ Vendra::RefPtr<VendraJSON::VSJObject> DownloadEntry(const FileWork& work) {
   return entry;
 }
 
+// A run of chunks as the client's DownloadFile takes it: a piece of a pack.
+Vendra::RefPtr<VendraJSON::VSJObject> RunEntry(const FileWork& work, const ChunkRun& run) {
+  auto entry = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(VendraJSON::VSJObject::Create());
+  entry->SetString(u"filename", work.file->name);
+  entry->SetStringA(u"pack", run.pack);
+  entry->SetInteger(u"offset", static_cast<int64_t>(run.offset));
+  entry->SetInteger(u"compressed_size", static_cast<int64_t>(run.size));
+  entry->SetString(u"local_compressed_filename", run.path);
+  return entry;
+}
+
 // Turns the client's download progress for one file into the engine's
-// notices, and tells the transfer when the install stops.
+// notices, and tells the transfer when the install stops. A file fetched in
+// several pieces counts from base, the bytes of its earlier pieces.
 class DownloadHearing final : public VendraClient::VAsyncListenerCounted,
                               public VendraClient::TransferStopSignal {
  public:
   DownloadHearing(InstallNotifier& notifier, std::string file, uint64_t size,
-                  const std::atomic<bool>& stop)
-      : notifier_(notifier), file_(std::move(file)), size_(size), stop_(stop) {}
+                  const std::atomic<bool>& stop, uint64_t base = 0)
+      : notifier_(notifier), file_(std::move(file)), size_(size), base_(base), stop_(stop) {}
   void OnStarted(VendraClient::VAsync*) override {}
   void OnProgress(VendraClient::VAsync*, VendraJSON::VSJObject* progress) override {
     auto held = Vendra::RefPtr<VendraJSON::VSJObject>::Adopt(progress);
@@ -61,7 +77,7 @@ class DownloadHearing final : public VendraClient::VAsyncListenerCounted,
     // A restarted or continued attempt counts only the bytes it adds.
     const uint64_t grown = done > last_ ? done - last_ : 0;
     last_ = done;
-    notifier_.Downloaded(file_, done, size_, grown);
+    notifier_.Downloaded(file_, base_ + done, size_, grown);
   }
   void OnSucceeded(VendraClient::VAsync*, int32_t, const char16_t*) override {}
   void OnFailed(VendraClient::VAsync*, int32_t, const char16_t*) override {}
@@ -71,6 +87,7 @@ class DownloadHearing final : public VendraClient::VAsyncListenerCounted,
   InstallNotifier& notifier_;
   std::string file_;
   uint64_t size_;
+  uint64_t base_;
   uint64_t last_ = 0;
   const std::atomic<bool>& stop_;
 };
@@ -85,17 +102,17 @@ InstallPipeline::InstallPipeline(Clients clients, VendraJSON::VSJObject* build,
       work_(work),
       installFolder_(installFolder),
       notifier_(notifier),
-      downloaded_(work.size(), false) {
+      downloaded_(work.size(), false),
+      queued_(work.size(), false) {
   size_t downloads = 0;
   for (size_t i = 0; i < work_.size(); ++i) {
-    if (work_[i].download) {
+    if (work_[i].download)
       ++downloads;
-    } else {
+    else
       downloaded_[i] = true;
-      if (work_[i].place) ready_.push_back(i);
-    }
     if (work_[i].place) ++placesLeft_;
   }
+  QueueReady();
   for (size_t i = 0; i < std::min(downloads, kDownloadsInFlight); ++i)
     downloads_.emplace_back([this] { Download(); });
 }
@@ -132,11 +149,16 @@ void InstallPipeline::Download() {
       index = nextDownload_++;
     }
     const FileWork& file = work_[index];
-    auto hearing = Vendra::RefPtr<DownloadHearing>::Adopt(new DownloadHearing(
-        notifier_, Narrow(file.file->name), file.file->compressedSize, stop_));
     std::u16string error;
-    const eVClientResult code =
-        clients_.client.DownloadFile(build_, DownloadEntry(file).get(), nullptr, hearing.get(), error);
+    eVClientResult code = eVClientResult::Success;
+    if (file.rebuild) {
+      code = FetchRuns(file, error);
+    } else {
+      auto hearing = Vendra::RefPtr<DownloadHearing>::Adopt(new DownloadHearing(
+          notifier_, Narrow(file.file->name), file.file->compressedSize, stop_));
+      code = clients_.client.DownloadFile(build_, DownloadEntry(file).get(), nullptr,
+                                          hearing.get(), error);
+    }
     if (code != eVClientResult::Success) {
       Fail(code, error);
       return;
@@ -144,8 +166,44 @@ void InstallPipeline::Download() {
     notifier_.Note("downloaded " + ShownName(file.file->name));
     std::lock_guard<std::mutex> locked(mutex_);
     downloaded_[index] = true;
-    if (file.place) ready_.push_back(index);
+    QueueReady();
     changed_.notify_all();
+  }
+}
+
+eVClientResult InstallPipeline::FetchRuns(const FileWork& file, std::u16string& error) {
+  uint64_t base = 0;
+  for (const ChunkRun& run : file.rebuild->runs) {
+    // A whole run a killed install left is split, not fetched again.
+    if (!VendraPlatform::FileExists(run.path)) {
+      if (const uint32_t written = WriteRunList(run)) {
+        error = VendraText::Format(u"Could not write in the download cache %ls (system error %u)",
+                                   file.rebuild->chunkFolder, written);
+        return eVClientResult::FileOpenFailed;
+      }
+      auto hearing = Vendra::RefPtr<DownloadHearing>::Adopt(new DownloadHearing(
+          notifier_, Narrow(file.file->name), file.rebuild->fetchSize, stop_, base));
+      const eVClientResult code = clients_.client.DownloadFile(
+          build_, RunEntry(file, run).get(), nullptr, hearing.get(), error);
+      if (code != eVClientResult::Success) return code;
+    }
+    if (const eVClientResult code = SplitRun(run, file.file->name, error);
+        code != eVClientResult::Success)
+      return code;
+    base += run.size;
+  }
+  return eVClientResult::Success;
+}
+
+void InstallPipeline::QueueReady() {
+  for (size_t i = 0; i < work_.size(); ++i) {
+    if (queued_[i] || !work_[i].place || !downloaded_[i]) continue;
+    if (work_[i].rebuild &&
+        !std::all_of(work_[i].rebuild->waitsFor.begin(), work_[i].rebuild->waitsFor.end(),
+                     [&](size_t other) { return downloaded_[other]; }))
+      continue;
+    queued_[i] = true;
+    ready_.push_back(i);
   }
 }
 

@@ -47,6 +47,12 @@ class InstallPipeline {
 
  private:
   void Download();
+  // Fetches the runs of chunks a file to rebuild lacks and keeps their
+  // chunks in the cache.
+  VendraClient::eVClientResult FetchRuns(const FileWork& file, std::u16string& error);
+  // Queues for placing every downloaded file to place whose chunks from
+  // other files' runs are there too; the lock is held.
+  void QueueReady();
   void Placer();
   // Records the first failure and stops everything; later ones are
   // consequences of the stop.
@@ -68,6 +74,7 @@ class InstallPipeline {
   std::condition_variable changed_;
   size_t nextDownload_ = 0;
   std::vector<bool> downloaded_;
+  std::vector<bool> queued_;  // gone to ready_ once
   std::deque<size_t> ready_;  // downloaded, to place, not yet taken
   size_t placesLeft_ = 0;
   std::atomic<bool> stop_{false};

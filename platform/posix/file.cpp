@@ -140,6 +140,13 @@ uint32_t File::Size(uint64_t& size) const {
   return SysError::kSuccess;
 }
 
+uint32_t File::Seek(uint64_t offset) {
+  if (handle_ < 0) return SysError::kInvalidParameter;
+  return ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0
+             ? SysError::kSuccess
+             : SysErrorFromErrno(errno);
+}
+
 uint32_t File::Flush() {
   if (handle_ < 0) return SysError::kInvalidParameter;
   return ::fsync(static_cast<int>(handle_)) == 0 ? SysError::kSuccess : SysErrorFromErrno(errno);

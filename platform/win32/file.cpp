@@ -165,6 +165,14 @@ uint32_t File::Size(uint64_t& size) const {
   return SysError::kSuccess;
 }
 
+uint32_t File::Seek(uint64_t offset) {
+  if (handle_ == -1) return SysError::kInvalidParameter;
+  LARGE_INTEGER distance;
+  distance.QuadPart = static_cast<LONGLONG>(offset);
+  return ::SetFilePointerEx(AsHandle(handle_), distance, nullptr, FILE_BEGIN) ? SysError::kSuccess
+                                                                               : ::GetLastError();
+}
+
 uint32_t File::Flush() {
   if (handle_ == -1) return SysError::kInvalidParameter;
   return ::FlushFileBuffers(AsHandle(handle_)) ? SysError::kSuccess : ::GetLastError();

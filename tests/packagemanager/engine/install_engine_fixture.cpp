@@ -5,6 +5,9 @@
 
 #include "common/text/utf.h"
 #include "install/uninstall_entry.h"
+#ifdef VENDRA_TEST_CHUNKED_BUILDS
+#include "tests/support/chunk_lists.h"
+#endif
 #include "tests/support/environment.h"
 #include "tests/support/published_build.h"
 
@@ -54,6 +57,18 @@ Files VersionTwo() {
   return files;
 }
 
+Files EditedTwo() {
+  Files files = VersionTwo();
+  std::string big = VersionOne().at("data\\big.bin");
+  big.insert(300 * 1024, Noise(10 * 1024, 4));
+  std::string more = VersionOne().at("data\\more.bin");
+  more.replace(200 * 1024, 20 * 1024, Noise(20 * 1024, 5));
+  more.erase(700 * 1024, 5 * 1024);
+  files["data\\big.bin"] = big;
+  files["data\\more.bin"] = more;
+  return files;
+}
+
 void InstallEngineTest::SetUp() {
   SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
   // The builds published here are not signed.
@@ -86,6 +101,18 @@ void InstallEngineTest::Publish(const std::string& version, const Files& files) 
   for (const auto& [name, content] : files) published.push_back({name, content, ""});
   Pack(published);
   PublishBuild(serviceRoot_.path(), "tdy", "live", version, published);
+}
+
+void InstallEngineTest::PublishChunked(const std::string& version, const Files& files) {
+  Publish(version, files);
+#ifdef VENDRA_TEST_CHUNKED_BUILDS
+  std::string failure;
+  ASSERT_TRUE(AddChunkLists(
+      serviceRoot_.path(), "tdy", "live", version,
+      [&](const std::string& name) -> const std::string& { return files.at(name); },
+      folders_.Sub("chunk-source"), failure))
+      << failure;
+#endif
 }
 
 std::unique_ptr<RunningProgram> InstallEngineTest::Start(const std::string& version) {

@@ -22,6 +22,9 @@ using Files = std::map<std::string, std::string>;
 // Two versions of a product: the second changes, adds and drops files.
 Files VersionOne();
 Files VersionTwo();
+// VersionTwo with edits inside the large files instead of new content: an
+// insertion, an overwrite and a deletion.
+Files EditedTwo();
 
 // A product folder and download cache on a machine of its own; the service
 // with fault injection and a signed-in session; VendraBuild run as a child
@@ -33,6 +36,15 @@ class InstallEngineTest : public ::testing::Test {
   void TearDown() override;
 
   void Publish(const std::string& version, const Files& files);
+  // Publish, with every file's chunk list, the chunks stored in the
+  // product's packs as the publisher stores them, where the publisher's
+  // store is built (not on Windows: there the build has no chunk lists).
+#ifdef VENDRA_TEST_CHUNKED_BUILDS
+  static constexpr bool kChunkedBuilds = true;
+#else
+  static constexpr bool kChunkedBuilds = false;
+#endif
+  void PublishChunked(const std::string& version, const Files& files);
   // VendraBuild installing tdy live VERSION into the folder; its output
   // goes to the log.
   std::unique_ptr<RunningProgram> Start(const std::string& version);

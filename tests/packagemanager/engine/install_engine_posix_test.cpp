@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/packagemanager/engine/install_engine_fixture.h"
@@ -127,16 +128,22 @@ TEST_F(InstallEngineTest, AFullDiskSaysSoAndLeavesEveryFileWhole) {
 TEST_F(InstallEngineTest, AnInterruptStopsBetweenFilesWithTheCancelledCode) {
   const Files one = VersionOne();
   const Files two = VersionTwo();
+  const Files edited = EditedTwo();
   Publish("1.0", one);
   Publish("2.0", two);
-  for (const int signal : {SIGINT, SIGTERM}) {
-    SCOPED_TRACE(signal);
+  PublishChunked("2.1", edited);
+  // The update of whole files, and of a chunked build whose large files
+  // are put together from old and fetched chunks.
+  for (const auto& [signal, to] : {std::pair{SIGINT, "2.0"}, std::pair{SIGTERM, "2.0"},
+                                   std::pair{SIGTERM, "2.1"}}) {
+    SCOPED_TRACE(std::to_string(signal) + " " + to);
+    const Files& later = std::string(to) == "2.0" ? two : edited;
     ASSERT_EQ(Run("1.0"), 0) << Log();
-    SlowDownloads(static_cast<int>(two.size()));
+    SlowDownloads(static_cast<int>(later.size()));
     const std::string activity = machine_.path() + "/ProgramData/Vendra Software/logs/VendraBuild.log";
     fs::remove(activity);
-    const auto run = Start("2.0");
-    for (int i = 0; i < 4000 && Record().value("version", "") != "2.0"; ++i)
+    const auto run = Start(to);
+    for (int i = 0; i < 4000 && Record().value("version", "") != to; ++i)
       std::this_thread::sleep_for(5ms);
     ::kill(run->id(), signal);
     EXPECT_EQ(run->Wait(), 3) << Log();
@@ -149,10 +156,10 @@ TEST_F(InstallEngineTest, AnInterruptStopsBetweenFilesWithTheCancelledCode) {
     EXPECT_NE(cancel, std::string::npos) << logged;
     EXPECT_EQ(logged.find("failed", cancel + 1), std::string::npos) << logged;
     EXPECT_EQ(logged.find("curl error"), std::string::npos) << logged;
-    EXPECT_EQ(Mixed(one, two), "");
+    EXPECT_EQ(Mixed(one, later), "");
     EXPECT_EQ(Record().value("state", ""), "incomplete");
-    ASSERT_EQ(Run("2.0"), 0) << Log();
-    EXPECT_TRUE(Holds(two));
+    ASSERT_EQ(Run(to), 0) << Log();
+    EXPECT_TRUE(Holds(later));
   }
 }
 

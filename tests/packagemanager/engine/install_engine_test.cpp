@@ -52,13 +52,26 @@ constexpr char kNoLinks[] = "no folder link can be made on this system";
 TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
   const Files one = VersionOne();
   const Files two = VersionTwo();
+  const Files edited = EditedTwo();
   Publish("1.0", one);
   Publish("2.0", two);
-  for (const bool update : {false, true}) {
-    SCOPED_TRACE(update ? "update" : "fresh install");
-    const Files& earlier = update ? one : Files{};
-    const Files& later = update ? two : one;
-    const std::string to = update ? "2.0" : "1.0";
+  // Edits inside the large files: an insertion, an overwrite, a deletion.
+  PublishChunked("2.1", edited);
+  const Files none;
+  struct Case {
+    const char* kind;
+    const Files& earlier;
+    const Files& later;
+    std::string to;
+  };
+  for (const Case& kind : {Case{"fresh install", none, one, "1.0"},
+                           Case{"update", one, two, "2.0"},
+                           Case{"update of edited chunks", one, edited, "2.1"}}) {
+    SCOPED_TRACE(kind.kind);
+    const bool update = &kind.earlier == &one;
+    const Files& earlier = kind.earlier;
+    const Files& later = kind.later;
+    const std::string& to = kind.to;
     for (const int ms : {30, 80, 150, 250, 350, 450, 600, 800}) {
       SCOPED_TRACE("killed after " + std::to_string(ms) + " ms");
       fs::remove_all(cache_ + "/tdy/live/" + to);
@@ -67,6 +80,7 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       } else {
         fs::remove_all(folder_);
       }
+      const size_t requestsBefore = service_->RequestLog().size();
       SlowDownloads(static_cast<int>(later.size()));
       const auto run = Start(to);
       std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -97,6 +111,23 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       // The downloads went once the record was complete; the build copy stays.
       EXPECT_EQ(CacheFiles("tdy/live/" + to).size(), 1u);
       EXPECT_EQ(CacheFiles("tdy/live/" + to).count("build.json"), 1u);
+      if (to != "2.1" || !kChunkedBuilds) continue;
+      // The edited files were put together from their old chunks and the
+      // few fetched ones: neither was fetched whole, and the pack pieces
+      // asked for are less than one of them.
+      const std::vector<nlohmann::json> requests = service_->RequestLog();
+      uint64_t packBytes = 0;
+      for (size_t i = requestsBefore; i < requests.size(); ++i) {
+        const nlohmann::json& fields = requests[i]["fields"];
+        EXPECT_NE(fields.value("filename", ""), "data\\big.bin");
+        EXPECT_NE(fields.value("filename", ""), "data\\more.bin");
+        const std::string range = requests[i].value("range", "");
+        if (!fields.contains("pack") || range.empty()) continue;
+        const size_t dash = range.find('-');
+        packBytes += std::stoull(range.substr(dash + 1)) + 1 - std::stoull(range.substr(6, dash - 6));
+      }
+      EXPECT_GT(packBytes, 0u);
+      EXPECT_LT(packBytes, Deflate(edited.at("data\\more.bin")).size());
     }
   }
   EXPECT_TRUE(fs::is_empty(temp_.path())) << "nothing in the temporary folder";
@@ -123,6 +154,37 @@ TEST_F(InstallEngineTest, CutConnectionsAreContinuedWithoutFetchingBytesTwice) {
   EXPECT_EQ(ranges, (std::vector<std::string>{"", "bytes=700000-", "bytes=1200000-"}));
   EXPECT_EQ(requests, one.size() + 2) << "one request per file besides the two continued";
   EXPECT_NE(Log().find("trying again"), std::string::npos) << Log();
+  if (!kChunkedBuilds) return;
+
+  // A run of chunks cut partway is continued within its range.
+  const Files edited = EditedTwo();
+  PublishChunked("2.1", edited);
+  const nlohmann::json build = nlohmann::json::parse(
+      ReadTextFile(serviceRoot_.path() + "/catalogue/tdy/live/2.1/build.json"));
+  const std::string pack = build["data"]["files"][0]["chunks"][0]["pack"];
+  ASSERT_TRUE(service_->Script("vclient/download", R"([{"filename":")" + pack +
+                                                       R"(","close_after":5000}])"));
+  const size_t before = service_->RequestLog().size();
+  ASSERT_EQ(Run("2.1"), 0) << Log();
+  EXPECT_TRUE(Holds(edited));
+  std::vector<std::pair<uint64_t, uint64_t>> pieces;
+  const std::vector<nlohmann::json> lines = service_->RequestLog();
+  for (size_t i = before; i < lines.size(); ++i) {
+    const std::string range = lines[i].value("range", "");
+    if (!lines[i]["fields"].contains("pack") || range.empty()) continue;
+    const size_t dash = range.find('-');
+    pieces.emplace_back(std::stoull(range.substr(6, dash - 6)), std::stoull(range.substr(dash + 1)));
+  }
+  ASSERT_GE(pieces.size(), 2u);
+  // The first run's second request starts 5000 bytes on and ends where
+  // the first was to end; no piece is asked for twice.
+  bool continued = false;
+  for (size_t i = 1; i < pieces.size(); ++i)
+    continued = continued || (pieces[i].first == pieces[0].first + 5000 &&
+                              pieces[i].second == pieces[0].second);
+  EXPECT_TRUE(continued) << lines.back().dump();
+  std::set<uint64_t> starts;
+  for (const auto& piece : pieces) EXPECT_TRUE(starts.insert(piece.first).second);
 }
 
 // A reply of the wrong bytes (another length, or the right length and other
@@ -148,6 +210,31 @@ TEST_F(InstallEngineTest, AWrongDownloadNeverReachesTheProductFolder) {
   ASSERT_EQ(Run("1.0"), 0) << Log();
   EXPECT_TRUE(Holds(one));
   EXPECT_TRUE(fs::is_empty(temp_.path()));
+
+  // A pack whose chunks are not the bytes their digests name: the edited
+  // files are refused and stay as they were; with the pack sound again the
+  // rerun finishes.
+  if (!kChunkedBuilds) return;
+  const Files edited = EditedTwo();
+  PublishChunked("2.1", edited);
+  std::map<std::string, std::string> packs;
+  for (const auto& pack : fs::directory_iterator(serviceRoot_.path() + "/chunks/tdy")) {
+    if (pack.path().extension() != ".pack") continue;
+    const std::string name = "chunks/tdy/" + pack.path().filename().string();
+    packs[name] = ReadTextFile(pack.path().string());
+    std::string flipped = packs[name];
+    for (char& c : flipped) c = static_cast<char>(c ^ 0x5a);
+    WriteServiceFile(serviceRoot_.path(), name, flipped);
+  }
+  ASSERT_FALSE(packs.empty());
+  EXPECT_EQ(Run("2.1"), 1);
+  EXPECT_NE(Log().find("does not expand to its"), std::string::npos) << Log();
+  for (const char* name : {"data/big.bin", "data/more.bin"})
+    EXPECT_EQ(ReadTextFile(folder_ + "/" + name), one.at(std::string("data\\") + (name + 5)));
+  EXPECT_EQ(Unplaced(), "");
+  for (const auto& [name, bytes] : packs) WriteServiceFile(serviceRoot_.path(), name, bytes);
+  ASSERT_EQ(Run("2.1"), 0) << Log();
+  EXPECT_TRUE(Holds(edited));
 }
 
 // A link already in the install folder (left by whoever could write there)
@@ -502,13 +589,32 @@ TEST_F(InstallEngineTest, AnInstallHarmsNothingItDoesNotOwn) {
 // says what is wrong, and leaves no copy of itself in the download cache.
 TEST_F(InstallEngineTest, ABuildWithoutASoundFileListChangesNothing) {
   const std::string base = "catalogue/tdy/live/";
-  const std::vector<std::pair<std::string, std::string>> builds = {
+  std::vector<std::pair<std::string, std::string>> builds = {
       {R"({"software":"tdy","branch":"live","version":"9"})", "has no file list"},
       {R"({"software":"tdy","branch":"live","version":"9","data":{"files":[]}})", "lists no files"},
       {R"({"data":{"files":[{"filename":"../escape","size":1,"sha256":"00"}]}})",
        "would reach outside the install folder"},
       {R"({"data":{"files":[{"filename":"a.txt","size":1}]}})", "malformed file list: entry 1"},
       {R"({"data":{"files":["a.txt"]}})", "entry 1 is not an object"}};
+  // A chunked file's list, bounded in the same check.
+  const std::string zeros(64, '0');
+  const std::string file = R"({"data":{"files":[{"filename":"a.txt","size":40000,"sha256":")" +
+                           zeros + R"(","compressed_size":9,"compressed_sha256":")" + zeros +
+                           R"(","chunks":)";
+  const std::string chunk = R"({"sha256":")" + zeros + R"(","compressed_size":9,"offset":0,)";
+  const std::string pack = R"("pack":")" + std::string(32, 'a') + R"(")";
+  for (const auto& [chunks, text] : std::vector<std::pair<std::string, std::string>>{
+           {"[]", "\"a.txt\" has chunks of 0 bytes in all, not its 40000"},
+           {"[" + chunk + R"("size":40000,"pack":"A0"}])", "chunk 1 names no pack"},
+           {"[" + chunk + R"("size":600000,)" + pack + "}]", "chunk 1 has a size outside"},
+           {"[" + chunk + R"("size":1000,)" + pack + "},{" + chunk.substr(1) +
+                R"("size":39000,)" + pack + "}]",
+            "chunk 1 has a size outside"},
+           {R"([{"sha256":")" + zeros + R"(","compressed_size":90000,"offset":0,"size":40000,)" +
+                pack + "}]",
+            "chunk 1 has a compressed size no chunk"},
+           {"{}", "has a \"chunks\" member that is no list"}})
+    builds.emplace_back(file + chunks + "}]}}", text);
   for (const auto& [build, text] : builds) {
     WriteServiceFile(serviceRoot_.path(), base + "9/build.json", build);
     EXPECT_EQ(Run("9"), 1);
