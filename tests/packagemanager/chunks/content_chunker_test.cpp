@@ -39,7 +39,7 @@ Chunked ChunkBytes(const std::vector<uint8_t>& bytes, const ChunkLimits& limits,
   result.input = VendraChunks::ChunkStream(
       [&](uint8_t* data, size_t size, size_t& read) {
         read = std::min({size, step, bytes.size() - at});
-        std::memcpy(data, bytes.data() + at, read);
+        if (read != 0) std::memcpy(data, bytes.data() + at, read);
         at += read;
         return uint32_t(0);
       },
