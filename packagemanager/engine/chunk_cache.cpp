@@ -1,6 +1,8 @@
 #include "packagemanager/engine/chunk_cache.h"
 
-#include <sstream>
+#include <algorithm>
+#include <charconv>
+#include <string_view>
 
 #include "common/text/format.h"
 #include "common/text/utf.h"
@@ -79,16 +81,43 @@ void Discard(const ChunkRun& run) {
   VendraPlatform::DeleteFile(ListPath(run));
 }
 
+// The words of a run's list in order, separated by spaces and line ends.
+// (A string stream would do, but it brings the C++ streams into a program
+// that has none, which costs the Windows program a third of its size.)
+class ListWords {
+ public:
+  explicit ListWords(std::string_view text) : text_(text) {}
+
+  bool Next(std::string& word) {
+    const size_t start = text_.find_first_not_of(" \n");
+    if (start == std::string_view::npos) return false;
+    const size_t end = std::min(text_.find_first_of(" \n", start), text_.size());
+    word.assign(text_.substr(start, end - start));
+    text_.remove_prefix(end);
+    return true;
+  }
+  template <typename Number>
+  bool Next(Number& number) {
+    std::string word;
+    if (!Next(word)) return false;
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+    return error == std::errc() && end == word.data() + word.size();
+  }
+
+ private:
+  std::string_view text_;
+};
+
 // The run its list describes; false when the list is not one.
 bool ReadRunList(const std::u16string& listPath, ChunkRun& run) {
   std::string text;
   std::u16string ignored;
   if (VendraPlatform::ReadSmallFile(listPath, kLongestList, text, ignored) != 0) return false;
-  std::istringstream lines(text);
-  if (!(lines >> run.pack >> run.offset >> run.size)) return false;
+  ListWords words(text);
+  if (!words.Next(run.pack) || !words.Next(run.offset) || !words.Next(run.size)) return false;
   uint64_t total = 0;
   BuildChunk chunk;
-  while (lines >> chunk.sha256 >> chunk.size >> chunk.compressedSize) {
+  while (words.Next(chunk.sha256) && words.Next(chunk.size) && words.Next(chunk.compressedSize)) {
     total += chunk.compressedSize;
     run.chunks.push_back(chunk);
   }
