@@ -146,4 +146,13 @@ void Sha256Text(Sha256State& state, std::string& text) {
   }
 }
 
+std::string Sha256Hex(const void* bytes, size_t count) {
+  Sha256State state;
+  Sha256Start(state);
+  if (count != 0) Sha256Add(state, bytes, count);
+  std::string text;
+  Sha256Text(state, text);
+  return text;
+}
+
 }  // namespace VendraClient

@@ -39,5 +39,8 @@ void Sha256Add(Sha256State& state, const void* bytes, size_t count);
 void Sha256Finish(Sha256State& state, uint8_t digest[32]);
 // Finishes the digest and replaces text with its 64 lower-case hex digits.
 void Sha256Text(Sha256State& state, std::string& text);
+// The 64 lower-case hex digits of the SHA-256 of count bytes (none: the
+// empty input's).
+std::string Sha256Hex(const void* bytes, size_t count);
 
 }  // namespace VendraClient

@@ -37,15 +37,6 @@ std::string ListText(const ChunkRun& run) {
   return text;
 }
 
-std::string DigestOf(const void* bytes, size_t size) {
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Add(state, bytes, size);
-  std::string text;
-  VendraClient::Sha256Text(state, text);
-  return text;
-}
-
 // The chunk's bytes from its zlib stream, when they are its size and digest.
 bool Inflated(const uint8_t* stream, size_t length, const BuildChunk& chunk, BufferRef& bytes) {
   BufferRef input = BufferRef::Adopt(new VendraClient::VBuffer());
@@ -56,7 +47,7 @@ bool Inflated(const uint8_t* stream, size_t length, const BuildChunk& chunk, Buf
   if (VendraClient::InflateBuffer(input.get(), chunk.size, output.Receive(), ignored) !=
           eVClientResult::Success ||
       static_cast<uint32_t>(output->Size()) != chunk.size ||
-      DigestOf(output->Data(), chunk.size) != chunk.sha256)
+      VendraClient::Sha256Hex(output->Data(), chunk.size) != chunk.sha256)
     return false;
   bytes = output;
   return true;
@@ -134,7 +125,7 @@ std::u16string ChunkPath(const std::u16string& folder, const std::string& sha256
 void NameRun(const std::u16string& folder, ChunkRun& run) {
   const std::string text = ListText(run);
   run.path = VendraPlatform::JoinFileName(
-      folder, kRunPrefix + VendraText::Utf8ToUtf16(DigestOf(text.data(), text.size())) +
+      folder, kRunPrefix + VendraText::Utf8ToUtf16(VendraClient::Sha256Hex(text.data(), text.size())) +
                   kRunSuffix);
 }
 

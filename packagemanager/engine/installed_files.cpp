@@ -2,6 +2,7 @@
 
 #include "common/text/utf.h"
 #include "install/file_digest.h"
+#include "install/sha256.h"
 #include "platform/paths.h"
 
 namespace VendraBuild {
@@ -11,9 +12,7 @@ namespace {
 // The SHA-256 of the file's content, an empty file's too.
 bool ContentDigest(const std::u16string& path, uint64_t size, std::string& digest) {
   if (size != 0) return VendraClient::GetFileDigest(path, digest);
-  VendraClient::Sha256State state;
-  VendraClient::Sha256Start(state);
-  VendraClient::Sha256Text(state, digest);
+  digest = VendraClient::Sha256Hex(nullptr, 0);
   return true;
 }
 
