@@ -9,6 +9,7 @@
 #include "install/codec.h"
 #include "install/sha256.h"
 #include "platform/files.h"
+#include "platform/new_file.h"
 #include "platform/paths.h"
 
 namespace VendraBuild {
@@ -53,17 +54,15 @@ bool Inflated(const uint8_t* stream, size_t length, const BuildChunk& chunk, Buf
   return true;
 }
 
-// Written beside its name and renamed, so that the name holds the whole
-// chunk or nothing after a kill. Not pushed to the disk one by one: a chunk
-// a power cut damaged fails its check when it is read and is fetched again.
+// Created new beside its name (exclusive, no link followed), pushed to the
+// disk and renamed, so that the name holds the whole chunk or nothing after
+// a kill or a power cut, and nothing planted at the name is written through.
 uint32_t KeepChunk(const std::u16string& path, const std::string& bytes) {
-  const std::u16string partial = path + u".new";
-  VendraPlatform::File file;
-  uint32_t failed = file.CreateForWriting(partial);
-  if (failed == 0) failed = file.Write(bytes.data(), bytes.size());
-  if (const uint32_t closed = file.Close(); failed == 0) failed = closed;
-  if (failed == 0) failed = VendraPlatform::MoveFileReplacing(partial, path);
-  if (failed != 0) VendraPlatform::DeleteFile(partial);
+  VendraPlatform::NewFile file;
+  uint32_t failed = file.Create(u"", path);
+  if (failed == 0) failed = file.Output().Write(bytes.data(), bytes.size());
+  if (failed == 0) return file.Place();
+  file.Discard();
   return failed;
 }
 
