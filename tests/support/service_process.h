@@ -69,6 +69,7 @@ void WriteServiceFile(const std::string& root, const std::string& relative,
 // service without the client under test.
 struct HttpReply {
   int curlCode = 0;
+  std::string curlError;  // what the transport said when curlCode is not 0
   long status = 0;
   std::string body;
   std::string contentRange;  // the reply's Content-Range header, if any

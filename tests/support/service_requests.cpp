@@ -50,6 +50,8 @@ HttpReply Post(const std::string& url, const std::string& caFile, std::nullptr_t
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepContentRange);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply);
   curl_mime* mime = nullptr;
+  char errorText[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   if (!caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, timeoutSeconds);
@@ -68,6 +70,10 @@ HttpReply Post(const std::string& url, const std::string& caFile, std::nullptr_t
     curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime);
   }
   reply.curlCode = curl_easy_perform(curl);
+  if (reply.curlCode != 0)
+    reply.curlError = errorText[0] != 0
+                          ? errorText
+                          : curl_easy_strerror(static_cast<CURLcode>(reply.curlCode));
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
   curl_mime_free(mime);
   curl_easy_cleanup(curl);

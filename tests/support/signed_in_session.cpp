@@ -21,7 +21,9 @@ bool Post(const ServiceProcess& service, const std::string& path,
           std::string& failure) {
   const HttpReply answer = PostForm(service.url() + path, service.caFile(), fields);
   if (answer.curlCode != 0 || answer.status != 200) {
-    failure = path + " answered " + std::to_string(answer.status) + ": " + answer.body;
+    failure = answer.curlCode != 0
+                  ? path + " could not be reached: " + answer.curlError
+                  : path + " answered " + std::to_string(answer.status) + ": " + answer.body;
     return false;
   }
   reply = nlohmann::json::parse(answer.body, nullptr, false);
