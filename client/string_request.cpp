@@ -12,6 +12,7 @@ eVClientResult PerformStringRequest(VClientTransfer& transfer,
                                     Vendra::RefPtr<VendraJSON::VSJObject>& reply,
                                     std::u16string& error) {
   std::string replyText;
+  transfer.AcceptEncodedReply();
   VClient_CurlWriter_String writer(&replyText, CurrentTransportLimits().largestTextReply);
   uint32_t httpStatus = 0;
   const eVClientResult code = transfer.PerformRequest(writer, httpStatus, error);

@@ -139,6 +139,11 @@ void VClientTransfer::RequestRange(uint64_t first, uint64_t last) {
   headers_ = curl_slist_append(headers_, line.c_str());
 }
 
+void VClientTransfer::AcceptEncodedReply() {
+  // An empty list offers every encoding this libcurl was built to expand.
+  curl_easy_setopt(handle_, CURLOPT_ACCEPT_ENCODING, "");
+}
+
 eVClientResult VClientTransfer::PerformRequest(VClient_CurlWriter& writer, uint32_t& httpStatus,
                                                std::u16string& error) {
   const TransportLimits limits = CurrentTransportLimits();

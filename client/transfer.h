@@ -47,6 +47,9 @@ class VClientTransfer {
   void RequestFrom(uint64_t first);
   // Asks for the bytes first to last of the reply body ("Range: bytes=FIRST-LAST").
   void RequestRange(uint64_t first, uint64_t last);
+  // A text reply: the service may send it compressed in any encoding the
+  // transport can expand; the writer counts the expanded bytes.
+  void AcceptEncodedReply();
   // A file download: no limit on the whole transfer, but an end when it
   // stalls or crawls (see TransportLimits; a crawl ends it as TransferTimedOut
   // with "The transfer was slower than N bytes per second for S seconds and

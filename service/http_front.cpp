@@ -9,6 +9,7 @@
 #include "service/body_source.h"
 #include "service/byte_range.h"
 #include "service/handlers.h"
+#include "service/reply_encoding.h"
 
 namespace VendraService {
 
@@ -131,9 +132,20 @@ void HttpFront::Install() {
                                                 ? request.FieldOr("filename")
                                                 : request.FieldOr("pack"));
     }
-    const ServiceReply reply = scripted && scripted->status ? ScriptedReplyOf(*scripted)
-                                                            : Dispatch(context_, request);
-    log_.Append(request, reply.status, scripted.has_value(), context_.accounts.PasswordDigests());
+    ServiceReply reply = scripted && scripted->status ? ScriptedReplyOf(*scripted)
+                                                      : Dispatch(context_, request);
+    if (scripted) {
+      reply.headers.insert(reply.headers.end(), scripted->headers.begin(),
+                           scripted->headers.end());
+    }
+    // A scripted body is sent as the script has it, repeated or not.
+    const bool scriptedBody = scripted && (scripted->status || scripted->repeatTo);
+    const bool gzipped =
+        !scriptedBody && EncodeForClient(reply, req.get_header_value("Accept-Encoding"));
+    log_.Append(request, {reply.status, scripted.has_value(), gzipped,
+                          reply.filePath.empty() ? std::optional<uint64_t>(reply.body.size())
+                                                 : std::nullopt},
+                context_.accounts.PasswordDigests());
 
     if (scripted && scripted->delayMs > 0 &&
         stop_.WaitFor(std::chrono::milliseconds(scripted->delayMs))) {
@@ -142,9 +154,6 @@ void HttpFront::Install() {
     }
     res.status = reply.status;
     for (const auto& [name, value] : reply.headers) res.set_header(name.c_str(), value);
-    if (scripted) {
-      for (const auto& [name, value] : scripted->headers) res.set_header(name.c_str(), value);
-    }
     BodyShaping shaping;
     if (scripted) {
       shaping.closeAfter = scripted->closeAfter;
@@ -154,11 +163,13 @@ void HttpFront::Install() {
     }
     const bool shaped = shaping.closeAfter || shaping.chunkSize != 0 ||
                         shaping.chunkDelayMs != 0 || shaping.repeatTo;
-    // A limited rate holds every body to it, error objects included.
-    if (reply.filePath.empty() && !shaped && !rate_.Limited()) {
+    if (reply.filePath.empty() && reply.body.empty() && !shaped) {
       res.set_content(reply.body, reply.contentType);
       return;
     }
+    // Every other body goes out through a provider: the library would encode
+    // a body it is handed whole on its own, over the encoding above; and a
+    // limited rate holds every body to it, error objects included.
     auto source = std::make_shared<BodySource>(reply, shaping, rate_, stop_);
     if (!source->IsReady()) {
       const ServiceReply failure = ErrorReply(500, "The file could not be read");

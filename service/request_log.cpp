@@ -40,7 +40,7 @@ std::string ShortenSecret(const std::string& value) {
 RequestLog::RequestLog(const std::filesystem::path& file)
     : out_(file, std::ios::binary | std::ios::app) {}
 
-void RequestLog::Append(const ServiceRequest& request, int status, bool scripted,
+void RequestLog::Append(const ServiceRequest& request, const LoggedReply& reply,
                         const std::map<std::string, std::string>& passwordDigests) {
   nlohmann::ordered_json line;
   line["time"] = TimeText();
@@ -79,9 +79,11 @@ void RequestLog::Append(const ServiceRequest& request, int status, bool scripted
   line["fields"] = fields;
   line["field_order"] = nlohmann::ordered_json::array();
   for (const auto& field : request.fields) line["field_order"].push_back(field.first);
-  line["status"] = status;
+  line["status"] = reply.status;
   if (!request.range.empty()) line["range"] = request.range;
-  if (scripted) line["scripted"] = true;
+  if (reply.scripted) line["scripted"] = true;
+  if (reply.bodyBytes) line["body_bytes"] = *reply.bodyBytes;
+  if (reply.gzipped) line["content_encoding"] = "gzip";
   if (passwordSeen) line["password_received"] = true;
   if (digestSeen) line["password_digest_received"] = true;
   const std::string text =

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "service/exchange.h"
@@ -15,11 +17,20 @@
 // password never arrives.
 namespace VendraService {
 
+// What the log notes of a reply.
+struct LoggedReply {
+  int status = 0;
+  bool scripted = false;
+  bool gzipped = false;
+  // The body's bytes as sent (encoded), for a body held in memory.
+  std::optional<uint64_t> bodyBytes;
+};
+
 class RequestLog {
  public:
   explicit RequestLog(const std::filesystem::path& file);
 
-  void Append(const ServiceRequest& request, int status, bool scripted,
+  void Append(const ServiceRequest& request, const LoggedReply& reply,
               const std::map<std::string, std::string>& passwordDigests);
 
  private:

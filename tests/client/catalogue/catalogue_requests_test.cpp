@@ -100,6 +100,7 @@ TEST_F(CatalogueTest, GetBuildKeepsACopyAsBuildJsonInTheFolder) {
   const auto request = service_->RequestLog().back();
   EXPECT_EQ(request["field_order"],
             nlohmann::json::array({"access_token", "local_id", "local_token", "p", "b", "v"}));
+  EXPECT_EQ(request.value("content_encoding", ""), "gzip") << "the reply above was expanded";
   EXPECT_EQ(VendraClient::SessionLock().Depth(), 0);
 }
 

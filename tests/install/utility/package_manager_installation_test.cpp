@@ -6,6 +6,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 #endif
+#include <zlib.h>
 
 #include <chrono>
 #include <csignal>
@@ -253,6 +254,21 @@ TEST_F(PackageManagerInstallationTest, HostileRepliesAreBoundedAndPartialFilesTi
   std::string other = packed.substr(0, 100000);
   for (char& c : other) c = static_cast<char>(c ^ 0x5a);
   const std::string endless = R"([{"status":200,"body":"0123456789","repeat_to":1073741824}])";
+  // 4 MiB of text in a reply of a few KiB: the bound counts expanded bytes.
+  std::string bomb(compressBound(4 << 20), '\0');
+  uLongf bombSize = bomb.size();
+  const std::string spaces(4 << 20, ' ');
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(bomb.data()), &bombSize,
+                      reinterpret_cast<const Bytef*>(spaces.data()), spaces.size(), 9),
+            Z_OK);
+  std::string bombHex;
+  for (size_t i = 0; i < bombSize; ++i) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    bombHex += kDigits[static_cast<unsigned char>(bomb[i]) >> 4];
+    bombHex += kDigits[static_cast<unsigned char>(bomb[i]) & 15];
+  }
+  const std::string expanding = R"([{"status":200,"headers":{"Content-Encoding":"deflate"},)"
+                                R"("body_hex":")" + bombHex + R"("}])";
   const std::string buildFile = scratch_.Sub("cache/big.bin.z");
   const auto plant = [&](const std::string& bytes, uint64_t size, const std::string& digest) {
     WriteFile(Utils("VendraBuild.exe.z.partial"), bytes);
@@ -296,6 +312,12 @@ TEST_F(PackageManagerInstallationTest, HostileRepliesAreBoundedAndPartialFilesTi
        {""}},
       {"endless text", Act::Install, 60,
        [&] { ASSERT_TRUE(service_->Script("vclient/utility", endless)); },
+       eVClientResult::BadReply,
+       "The reply to vclient/utility passed the 1048576 bytes a reply may hold; the request was "
+       "ended",
+       {}},
+      {"text that expands past the bound", Act::Install, 60,
+       [&] { ASSERT_TRUE(service_->Script("vclient/utility", expanding)); },
        eVClientResult::BadReply,
        "The reply to vclient/utility passed the 1048576 bytes a reply may hold; the request was "
        "ended",
