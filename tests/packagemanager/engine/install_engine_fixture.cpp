@@ -69,6 +69,14 @@ Files EditedTwo() {
   return files;
 }
 
+Files SharedInsertTwo() {
+  Files files = VersionOne();
+  const std::string shared = Noise(1024 * 1024, 6);
+  files["data\\big.bin"].insert(100 * 1024, shared);
+  files["data\\more.bin"].insert(600 * 1024, shared);
+  return files;
+}
+
 void InstallEngineTest::SetUp() {
   SetEnvironment("VENDRA_MACHINE_ROOT", machine_.path());
   // The builds published here are not signed.

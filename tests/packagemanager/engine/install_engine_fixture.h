@@ -25,6 +25,9 @@ Files VersionTwo();
 // VersionTwo with edits inside the large files instead of new content: an
 // insertion, an overwrite and a deletion.
 Files EditedTwo();
+// VersionOne with the same 1 MiB of new bytes inserted into both large
+// files: chunks of the update that two files share.
+Files SharedInsertTwo();
 
 // A product folder and download cache on a machine of its own; the service
 // with fault injection and a signed-in session; VendraBuild run as a child

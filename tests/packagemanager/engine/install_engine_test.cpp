@@ -2,9 +2,11 @@
 // killed, cut, wrong and stopped installs against the service on loopback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -57,6 +59,21 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
   Publish("2.0", two);
   // Edits inside the large files: an insertion, an overwrite, a deletion.
   PublishChunked("2.1", edited);
+  const Files shared = SharedInsertTwo();
+  PublishChunked("2.2", shared);
+  if (kChunkedBuilds) {
+    const nlohmann::json build = nlohmann::json::parse(
+        ReadTextFile(serviceRoot_.path() + "/catalogue/tdy/live/2.2/build.json"));
+    std::map<std::string, std::set<std::string>> chunksOf;
+    for (const auto& file : build["data"]["files"])
+      for (const auto& chunk : file.value("chunks", nlohmann::json::array()))
+        chunksOf[file["filename"]].insert(chunk["sha256"].get<std::string>());
+    std::vector<std::string> common;
+    std::set_intersection(chunksOf["data\\big.bin"].begin(), chunksOf["data\\big.bin"].end(),
+                          chunksOf["data\\more.bin"].begin(), chunksOf["data\\more.bin"].end(),
+                          std::back_inserter(common));
+    ASSERT_FALSE(common.empty()) << "the large files of 2.2 share chunks";
+  }
   const Files none;
   struct Case {
     const char* kind;
@@ -66,7 +83,8 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
   };
   for (const Case& kind : {Case{"fresh install", none, one, "1.0"},
                            Case{"update", one, two, "2.0"},
-                           Case{"update of edited chunks", one, edited, "2.1"}}) {
+                           Case{"update of edited chunks", one, edited, "2.1"},
+                           Case{"update with chunks two files share", one, shared, "2.2"}}) {
     SCOPED_TRACE(kind.kind);
     const bool update = &kind.earlier == &one;
     const Files& earlier = kind.earlier;
@@ -99,6 +117,7 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       // user's that only looks like one.
       WriteServiceFile(folder_, "data/big.bin.vbnew", "left by an earlier version");
       WriteServiceFile(folder_, "data/notes.txt.new-zz9zz9", "the user's");
+      const size_t rerunBefore = service_->RequestLog().size();
       ASSERT_EQ(Run(to), 0) << Log();
       EXPECT_TRUE(Holds(later));
       EXPECT_EQ(Unplaced(), "data/notes.txt.new-zz9zz9 ") << "leftovers removed";
@@ -107,16 +126,20 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       EXPECT_EQ(finished.value("version", ""), to);
       EXPECT_EQ(finished.value("state", ""), "complete");
       EXPECT_EQ(finished["files"].size(), later.size());
-      EXPECT_FALSE(fs::exists(folder_ + "/data/t4.txt") && update) << "the old version's own file";
+      EXPECT_EQ(fs::exists(folder_ + "/data/t4.txt"), later.count("data\\t4.txt") == 1)
+          << "the old version's own file";
       // The downloads went once the record was complete; the build copy stays.
       EXPECT_EQ(CacheFiles("tdy/live/" + to).size(), 1u);
       EXPECT_EQ(CacheFiles("tdy/live/" + to).count("build.json"), 1u);
-      if (to != "2.1" || !kChunkedBuilds) continue;
+      if (to.rfind("2.", 0) != 0 || to == "2.0" || !kChunkedBuilds) continue;
       // The edited files were put together from their old chunks and the
-      // few fetched ones: neither was fetched whole, and the pack pieces
-      // asked for are less than one of them.
+      // few fetched ones: neither was fetched whole, and the pack pieces the
+      // rerun asked for are less than one of them (the killed run's pieces
+      // count whole here though they were cut). The rerun asks for no byte
+      // of a pack twice, so a chunk two files share comes once.
       const std::vector<nlohmann::json> requests = service_->RequestLog();
-      uint64_t packBytes = 0;
+      uint64_t packBytes = 0, rerunBytes = 0;
+      std::map<std::string, std::vector<std::pair<uint64_t, uint64_t>>> rerunPieces;
       for (size_t i = requestsBefore; i < requests.size(); ++i) {
         const nlohmann::json& fields = requests[i]["fields"];
         EXPECT_NE(fields.value("filename", ""), "data\\big.bin");
@@ -124,10 +147,22 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
         const std::string range = requests[i].value("range", "");
         if (!fields.contains("pack") || range.empty()) continue;
         const size_t dash = range.find('-');
-        packBytes += std::stoull(range.substr(dash + 1)) + 1 - std::stoull(range.substr(6, dash - 6));
+        const uint64_t first = std::stoull(range.substr(6, dash - 6));
+        const uint64_t last = std::stoull(range.substr(dash + 1));
+        packBytes += last + 1 - first;
+        if (i < rerunBefore) continue;
+        rerunBytes += last + 1 - first;
+        rerunPieces[fields.value("pack", "")].emplace_back(first, last);
       }
+      const size_t wholeFile = Deflate(later.at("data\\more.bin")).size();
       EXPECT_GT(packBytes, 0u);
-      EXPECT_LT(packBytes, Deflate(edited.at("data\\more.bin")).size());
+      EXPECT_LT(packBytes, 2 * wholeFile);
+      EXPECT_LT(rerunBytes, wholeFile);
+      for (auto& [pack, pieces] : rerunPieces) {
+        std::sort(pieces.begin(), pieces.end());
+        for (size_t i = 1; i < pieces.size(); ++i)
+          EXPECT_GT(pieces[i].first, pieces[i - 1].second) << "pack " << pack << " asked twice";
+      }
     }
   }
   EXPECT_TRUE(fs::is_empty(temp_.path())) << "nothing in the temporary folder";
