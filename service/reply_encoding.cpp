@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cctype>
+#include <utility>
 
 namespace VendraService {
 
@@ -86,7 +87,10 @@ bool EncodeForClient(ServiceReply& reply, std::string_view acceptEncoding) {
   for (const auto& header : reply.headers) {
     if (SameLetters(header.first, "Content-Encoding")) return false;
   }
-  reply.body = Gzip(reply.body);
+  std::string encoded = Gzip(reply.body);
+  // Without memory for zlib the body goes as it is.
+  if (encoded.empty()) return false;
+  reply.body = std::move(encoded);
   reply.headers.emplace_back("Content-Encoding", "gzip");
   return true;
 }

@@ -13,7 +13,7 @@ namespace VendraService {
 // "q=0".
 bool AcceptsGzip(std::string_view acceptEncoding);
 
-// text as one gzip member.
+// text as one gzip member; empty when zlib cannot start.
 std::string Gzip(std::string_view text);
 
 // Encodes a JSON body held in memory when the client accepts gzip and the
