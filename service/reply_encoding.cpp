@@ -5,6 +5,8 @@
 #include <cctype>
 #include <utility>
 
+#include "service/digest.h"
+
 namespace VendraService {
 
 namespace {
@@ -15,16 +17,6 @@ std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
     text.remove_suffix(1);
   return text;
-}
-
-bool SameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 // "q=0", "q=0.0", "q=0.000": the coding is refused.
@@ -51,11 +43,11 @@ bool AcceptsGzip(std::string_view acceptEncoding) {
     const size_t end = acceptEncoding.find(',');
     const std::string_view item = acceptEncoding.substr(0, end);
     const size_t semicolon = item.find(';');
-    const std::string_view coding = Trimmed(item.substr(0, semicolon));
+    const std::string coding = ToLowerAscii(Trimmed(item.substr(0, semicolon)));
     const std::string_view parameters =
         semicolon == std::string_view::npos ? std::string_view() : item.substr(semicolon + 1);
     // A named gzip decides; "*" only stands for it when gzip is not named.
-    if (SameLetters(coding, "gzip") || SameLetters(coding, "x-gzip")) return !Refused(parameters);
+    if (coding == "gzip" || coding == "x-gzip") return !Refused(parameters);
     if (coding == "*") accepted = !Refused(parameters);
     if (end == std::string_view::npos) break;
     acceptEncoding.remove_prefix(end + 1);
@@ -85,7 +77,7 @@ bool EncodeForClient(ServiceReply& reply, std::string_view acceptEncoding) {
       !AcceptsGzip(acceptEncoding))
     return false;
   for (const auto& header : reply.headers) {
-    if (SameLetters(header.first, "Content-Encoding")) return false;
+    if (ToLowerAscii(header.first) == "content-encoding") return false;
   }
   std::string encoded = Gzip(reply.body);
   // Without memory for zlib the body goes as it is.
