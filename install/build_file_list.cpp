@@ -6,26 +6,20 @@
 #include "json/array.h"
 #include "json/object.h"
 #include "json/type_names.h"
-#include "packagemanager/chunks/content_chunker.h"
 #include "platform/paths.h"
 
 namespace VendraClient {
 
 namespace {
 
-bool IsDigestText(const std::string& text) {
-  if (text.size() != 64) return false;
+// length hexadecimal digits; the members of chunks are lower-case only.
+bool IsHexText(const std::string& text, size_t length, bool upperCaseToo) {
+  if (text.size() != length) return false;
   for (const char c : text) {
-    const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
+                     (upperCaseToo && c >= 'A' && c <= 'F');
     if (!hex) return false;
   }
-  return true;
-}
-
-bool IsLowerHex(const std::string& text, size_t length) {
-  if (text.size() != length) return false;
-  for (const char c : text)
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   return true;
 }
 
@@ -37,17 +31,16 @@ constexpr int64_t kFarthestOffset = int64_t(1) << 48;
 
 // Reads one chunk; the fault, or an empty text.
 std::u16string ReadChunk(const VendraJSON::VSJObject* entry, bool last, BuildChunk& chunk) {
-  const VendraChunks::ChunkLimits& limits = VendraChunks::kBuildChunkLimits;
   int64_t offset = -1;
-  if (!entry->GetStringA(u"sha256", chunk.sha256) || !IsLowerHex(chunk.sha256, 64))
+  if (!entry->GetStringA(u"sha256", chunk.sha256) || !IsHexText(chunk.sha256, 64, false))
     return u"has no SHA-256 (64 lower-case hexadecimal digits)";
-  if (!entry->GetUInt(u"size", chunk.size) || chunk.size == 0 || chunk.size > limits.maximum ||
-      (!last && chunk.size < limits.minimum))
+  if (!entry->GetUInt(u"size", chunk.size) || chunk.size == 0 || chunk.size > kLargestBuildChunk ||
+      (!last && chunk.size < kSmallestBuildChunk))
     return u"has a size outside the chunk limits";
   if (!entry->GetUInt(u"compressed_size", chunk.compressedSize) || chunk.compressedSize == 0 ||
       chunk.compressedSize > LongestStream(chunk.size))
     return u"has a compressed size no chunk of its size has";
-  if (!entry->GetStringA(u"pack", chunk.pack) || !IsLowerHex(chunk.pack, 32))
+  if (!entry->GetStringA(u"pack", chunk.pack) || !IsHexText(chunk.pack, 32, false))
     return u"names no pack (32 lower-case hexadecimal digits)";
   if (!entry->GetInteger(u"offset", offset) || offset < 0 || offset > kFarthestOffset)
     return u"has no offset in its pack";
@@ -101,7 +94,7 @@ std::u16string ReadEntry(const VendraJSON::VSJObject* entry, BuildFile& file) {
   }
   for (auto [member, digest] : {std::pair{u"sha256", &file.sha256},
                                 std::pair{u"compressed_sha256", &file.compressedSha256}}) {
-    if (!entry->GetStringA(member, *digest) || !IsDigestText(*digest))
+    if (!entry->GetStringA(member, *digest) || !IsHexText(*digest, 64, true))
       return VendraText::Format(u"\"%ls\" has no SHA-256 \"%ls\"", file.name, member);
   }
   Vendra::RefPtr<VendraJSON::VSJValue> flag;

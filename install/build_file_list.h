@@ -12,6 +12,12 @@ class VSJObject;
 
 namespace VendraClient {
 
+// The sizes a published build's chunks keep to: at least the smallest but
+// for a file's last chunk, never more than the largest (the publisher's
+// chunker cuts at these limits).
+inline constexpr uint32_t kSmallestBuildChunk = 32 * 1024;
+inline constexpr uint32_t kLargestBuildChunk = 512 * 1024;
+
 // One content-defined piece of a chunked build's file: its bytes, and where
 // their zlib stream lies in the product's chunk packs.
 struct BuildChunk {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "install/build_file_list.h"
+
 // Content-defined chunks: a file is cut where a rolling hash of its last
 // bytes meets a condition, so that an edit moves only the cuts near it and
 // every chunk elsewhere keeps its bytes, and its digest, from one version of
@@ -34,6 +36,9 @@ constexpr ChunkLimits LimitsForAverage(uint32_t averageBits) {
 // changed chunks alone weigh); a 64 KiB average fetches 2.6 MiB less but
 // spends 30% over them on lists, and 256 KiB fetches 10 MiB more.
 inline constexpr ChunkLimits kBuildChunkLimits = LimitsForAverage(17);
+static_assert(kBuildChunkLimits.minimum == VendraClient::kSmallestBuildChunk &&
+                  kBuildChunkLimits.maximum == VendraClient::kLargestBuildChunk,
+              "the chunker cuts within the limits a build's file list checks");
 
 // The length of the first chunk of data[0, length): where the next chunk
 // starts. length itself when no cut comes before it and length is at most

@@ -83,20 +83,16 @@ eVClientResult PlaceFile(const FileWork& work, const std::u16string& installFold
                                  work.file->name, placed.expandError);
       return eVClientResult::VerifyFailed;
     case VendraClient::PlacementStep::Content:
-      if (work.rebuild) {
-        error = VendraText::Format(
-            u"Wrong content for %ls: expected %llu bytes with SHA-256 %hs, its chunks put "
-            u"together are %llu bytes with SHA-256 %hs; nothing of it was installed",
-            work.file->name, static_cast<unsigned long long>(placement.size), placement.sha256,
-            static_cast<unsigned long long>(placed.written.size), placed.written.sha256);
-        return eVClientResult::VerifyFailed;
-      }
-      VendraPlatform::DeleteFile(work.cached);
+      // A wrong download is discarded; a file put together from chunks
+      // leaves nothing to discard.
+      if (!work.rebuild) VendraPlatform::DeleteFile(work.cached);
       error = VendraText::Format(
-          u"Wrong content for %ls: expected %llu bytes with SHA-256 %hs, the download expands to "
-          u"%llu bytes with SHA-256 %hs; it was discarded and nothing of it was installed",
+          u"Wrong content for %ls: expected %llu bytes with SHA-256 %hs, %ls %llu bytes with "
+          u"SHA-256 %hs; %lsnothing of it was installed",
           work.file->name, static_cast<unsigned long long>(placement.size), placement.sha256,
-          static_cast<unsigned long long>(placed.written.size), placed.written.sha256);
+          work.rebuild ? u"its chunks put together are" : u"the download expands to",
+          static_cast<unsigned long long>(placed.written.size), placed.written.sha256,
+          work.rebuild ? u"" : u"it was discarded and ");
       return eVClientResult::VerifyFailed;
     case VendraClient::PlacementStep::MoveAside:
       error = VendraText::Format(

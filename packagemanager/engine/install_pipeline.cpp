@@ -103,7 +103,8 @@ InstallPipeline::InstallPipeline(Clients clients, VendraJSON::VSJObject* build,
       installFolder_(installFolder),
       notifier_(notifier),
       downloaded_(work.size(), false),
-      queued_(work.size(), false) {
+      queued_(work.size(), false),
+      waiters_(work.size()) {
   size_t downloads = 0;
   for (size_t i = 0; i < work_.size(); ++i) {
     if (work_[i].download)
@@ -111,8 +112,10 @@ InstallPipeline::InstallPipeline(Clients clients, VendraJSON::VSJObject* build,
     else
       downloaded_[i] = true;
     if (work_[i].place) ++placesLeft_;
+    if (work_[i].rebuild)
+      for (const size_t other : work_[i].rebuild->waitsFor) waiters_[other].push_back(i);
   }
-  QueueReady();
+  for (size_t i = 0; i < work_.size(); ++i) QueueIfReady(i);
   for (size_t i = 0; i < std::min(downloads, kDownloadsInFlight); ++i)
     downloads_.emplace_back([this] { Download(); });
 }
@@ -166,7 +169,8 @@ void InstallPipeline::Download() {
     notifier_.Note("downloaded " + ShownName(file.file->name));
     std::lock_guard<std::mutex> locked(mutex_);
     downloaded_[index] = true;
-    QueueReady();
+    QueueIfReady(index);
+    for (const size_t waiter : waiters_[index]) QueueIfReady(waiter);
     changed_.notify_all();
   }
 }
@@ -195,16 +199,15 @@ eVClientResult InstallPipeline::FetchRuns(const FileWork& file, std::u16string& 
   return eVClientResult::Success;
 }
 
-void InstallPipeline::QueueReady() {
-  for (size_t i = 0; i < work_.size(); ++i) {
-    if (queued_[i] || !work_[i].place || !downloaded_[i]) continue;
-    if (work_[i].rebuild &&
-        !std::all_of(work_[i].rebuild->waitsFor.begin(), work_[i].rebuild->waitsFor.end(),
-                     [&](size_t other) { return downloaded_[other]; }))
-      continue;
-    queued_[i] = true;
-    ready_.push_back(i);
-  }
+void InstallPipeline::QueueIfReady(size_t index) {
+  const FileWork& file = work_[index];
+  if (queued_[index] || !file.place || !downloaded_[index]) return;
+  if (file.rebuild &&
+      !std::all_of(file.rebuild->waitsFor.begin(), file.rebuild->waitsFor.end(),
+                   [&](size_t other) { return downloaded_[other]; }))
+    return;
+  queued_[index] = true;
+  ready_.push_back(index);
 }
 
 template <typename Done>

@@ -50,9 +50,9 @@ class InstallPipeline {
   // Fetches the runs of chunks a file to rebuild lacks and keeps their
   // chunks in the cache.
   VendraClient::eVClientResult FetchRuns(const FileWork& file, std::u16string& error);
-  // Queues for placing every downloaded file to place whose chunks from
-  // other files' runs are there too; the lock is held.
-  void QueueReady();
+  // Queues the file for placing once it is downloaded and so are the files
+  // whose runs fetch chunks it takes; the lock is held.
+  void QueueIfReady(size_t index);
   void Placer();
   // Records the first failure and stops everything; later ones are
   // consequences of the stop.
@@ -75,6 +75,8 @@ class InstallPipeline {
   size_t nextDownload_ = 0;
   std::vector<bool> downloaded_;
   std::vector<bool> queued_;  // gone to ready_ once
+  // For each file, the files to rebuild that wait for its runs.
+  std::vector<std::vector<size_t>> waiters_;
   std::deque<size_t> ready_;  // downloaded, to place, not yet taken
   size_t placesLeft_ = 0;
   std::atomic<bool> stop_{false};
