@@ -5,9 +5,7 @@
 
 #include "common/text/utf.h"
 #include "install/uninstall_entry.h"
-#ifdef VENDRA_TEST_CHUNKED_BUILDS
 #include "tests/support/chunk_lists.h"
-#endif
 #include "tests/support/environment.h"
 #include "tests/support/published_build.h"
 
@@ -113,14 +111,12 @@ void InstallEngineTest::Publish(const std::string& version, const Files& files) 
 
 void InstallEngineTest::PublishChunked(const std::string& version, const Files& files) {
   Publish(version, files);
-#ifdef VENDRA_TEST_CHUNKED_BUILDS
   std::string failure;
   ASSERT_TRUE(AddChunkLists(
       serviceRoot_.path(), "tdy", "live", version,
       [&](const std::string& name) -> const std::string& { return files.at(name); },
       folders_.Sub("chunk-source"), failure))
       << failure;
-#endif
 }
 
 std::unique_ptr<RunningProgram> InstallEngineTest::Start(const std::string& version) {

@@ -40,13 +40,7 @@ class InstallEngineTest : public ::testing::Test {
 
   void Publish(const std::string& version, const Files& files);
   // Publish, with every file's chunk list, the chunks stored in the
-  // product's packs as the publisher stores them, where the publisher's
-  // store is built (not on Windows: there the build has no chunk lists).
-#ifdef VENDRA_TEST_CHUNKED_BUILDS
-  static constexpr bool kChunkedBuilds = true;
-#else
-  static constexpr bool kChunkedBuilds = false;
-#endif
+  // product's packs as the publisher stores them.
   void PublishChunked(const std::string& version, const Files& files);
   // VendraBuild installing tdy live VERSION into the folder; its output
   // goes to the log.

@@ -61,30 +61,29 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
   PublishChunked("2.1", edited);
   const Files shared = SharedInsertTwo();
   PublishChunked("2.2", shared);
-  if (kChunkedBuilds) {
-    const nlohmann::json build = nlohmann::json::parse(
-        ReadTextFile(serviceRoot_.path() + "/catalogue/tdy/live/2.2/build.json"));
-    std::map<std::string, std::set<std::string>> chunksOf;
-    for (const auto& file : build["data"]["files"])
-      for (const auto& chunk : file.value("chunks", nlohmann::json::array()))
-        chunksOf[file["filename"]].insert(chunk["sha256"].get<std::string>());
-    std::vector<std::string> common;
-    std::set_intersection(chunksOf["data\\big.bin"].begin(), chunksOf["data\\big.bin"].end(),
-                          chunksOf["data\\more.bin"].begin(), chunksOf["data\\more.bin"].end(),
-                          std::back_inserter(common));
-    ASSERT_FALSE(common.empty()) << "the large files of 2.2 share chunks";
-  }
+  const nlohmann::json build = nlohmann::json::parse(
+      ReadTextFile(serviceRoot_.path() + "/catalogue/tdy/live/2.2/build.json"));
+  std::map<std::string, std::set<std::string>> chunksOf;
+  for (const auto& file : build["data"]["files"])
+    for (const auto& chunk : file.value("chunks", nlohmann::json::array()))
+      chunksOf[file["filename"]].insert(chunk["sha256"].get<std::string>());
+  std::vector<std::string> common;
+  std::set_intersection(chunksOf["data\\big.bin"].begin(), chunksOf["data\\big.bin"].end(),
+                        chunksOf["data\\more.bin"].begin(), chunksOf["data\\more.bin"].end(),
+                        std::back_inserter(common));
+  ASSERT_FALSE(common.empty()) << "the large files of 2.2 share chunks";
   const Files none;
   struct Case {
     const char* kind;
     const Files& earlier;
     const Files& later;
     std::string to;
+    bool chunked;
   };
-  for (const Case& kind : {Case{"fresh install", none, one, "1.0"},
-                           Case{"update", one, two, "2.0"},
-                           Case{"update of edited chunks", one, edited, "2.1"},
-                           Case{"update with chunks two files share", one, shared, "2.2"}}) {
+  for (const Case& kind : {Case{"fresh install", none, one, "1.0", false},
+                           Case{"update", one, two, "2.0", false},
+                           Case{"update of edited chunks", one, edited, "2.1", true},
+                           Case{"update with chunks two files share", one, shared, "2.2", true}}) {
     SCOPED_TRACE(kind.kind);
     const bool update = &kind.earlier == &one;
     const Files& earlier = kind.earlier;
@@ -131,7 +130,7 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       // The downloads went once the record was complete; the build copy stays.
       EXPECT_EQ(CacheFiles("tdy/live/" + to).size(), 1u);
       EXPECT_EQ(CacheFiles("tdy/live/" + to).count("build.json"), 1u);
-      if (to.rfind("2.", 0) != 0 || to == "2.0" || !kChunkedBuilds) continue;
+      if (!kind.chunked) continue;
       // The edited files were put together from their old chunks and the
       // few fetched ones: neither was fetched whole, and the pack pieces the
       // rerun asked for are less than one of them (the killed run's pieces
@@ -189,7 +188,6 @@ TEST_F(InstallEngineTest, CutConnectionsAreContinuedWithoutFetchingBytesTwice) {
   EXPECT_EQ(ranges, (std::vector<std::string>{"", "bytes=700000-", "bytes=1200000-"}));
   EXPECT_EQ(requests, one.size() + 2) << "one request per file besides the two continued";
   EXPECT_NE(Log().find("trying again"), std::string::npos) << Log();
-  if (!kChunkedBuilds) return;
 
   // A run of chunks cut partway is continued within its range.
   const Files edited = EditedTwo();
@@ -249,7 +247,6 @@ TEST_F(InstallEngineTest, AWrongDownloadNeverReachesTheProductFolder) {
   // A pack whose chunks are not the bytes their digests name: the edited
   // files are refused and stay as they were; with the pack sound again the
   // rerun finishes.
-  if (!kChunkedBuilds) return;
   const Files edited = EditedTwo();
   PublishChunked("2.1", edited);
   std::map<std::string, std::string> packs;
