@@ -81,8 +81,8 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
     const Files& later;
     bool chunked;
   };
-  // The last update starts from a chunked build: the kept copy of its
-  // build object says where the installed files' chunks lie.
+  // The last update starts from a chunked build, whose kept copy a killed
+  // update's rerun may take the installed files' chunks from.
   for (const Case& kind :
        {Case{"fresh install", "", none, "1.0", one, false},
         Case{"update", "1.0", one, "2.0", two, false},
@@ -169,6 +169,11 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       }
     }
   }
+  // Uninterrupted, an update from a complete chunked build takes where the
+  // installed files' chunks lie from that build's kept copy.
+  ASSERT_EQ(Run("2.1"), 0) << Log();
+  ASSERT_EQ(Run("2.2"), 0) << Log();
+  EXPECT_TRUE(Holds(shared));
   EXPECT_TRUE(fs::is_empty(temp_.path())) << "nothing in the temporary folder";
 }
 
