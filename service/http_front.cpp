@@ -17,6 +17,7 @@ namespace {
 
 constexpr size_t kLargestRequest = 16 * 1024 * 1024;
 constexpr size_t kWorkerThreads = 32;
+constexpr std::chrono::seconds kLongestQuietWait{10};
 
 ServiceReply ScriptedReplyOf(const ScriptedReply& scripted) {
   ServiceReply reply;
@@ -25,6 +26,25 @@ ServiceReply ScriptedReplyOf(const ScriptedReply& scripted) {
   reply.contentType = scripted.contentType;
   return reply;
 }
+
+// The workers, counting the connections they serve.
+class CountingWorkers : public httplib::TaskQueue {
+ public:
+  explicit CountingWorkers(OpenConnections& open) : pool_(kWorkerThreads), open_(open) {}
+
+  void enqueue(std::function<void()> serve) override {
+    open_.Opened();
+    pool_.enqueue([this, serve = std::move(serve)] {
+      serve();
+      open_.Closed();
+    });
+  }
+  void shutdown() override { pool_.shutdown(); }
+
+ private:
+  httplib::ThreadPool pool_;
+  OpenConnections& open_;
+};
 
 std::string UrlHost(const std::string& host) {
   return host.find(':') != std::string::npos ? "[" + host + "]" : host;
@@ -58,7 +78,7 @@ HttpFront::HttpFront(const ServeOptions& options)
 HttpFront::~HttpFront() = default;
 
 void HttpFront::Install() {
-  server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+  server_->new_task_queue = [this] { return new CountingWorkers(open_); };
   server_->set_payload_max_length(kLargestRequest);
   server_->set_keep_alive_timeout(2);
   // A client downloading a build sends hundreds of requests over the same
@@ -117,6 +137,11 @@ void HttpFront::Install() {
         auto script = nlohmann::json::parse(body, nullptr, false);
         reply = script_.Add(script, reason) ? JsonReply(nlohmann::ordered_json::object())
                                             : ErrorReply(400, reason);
+      } else if (request.path == "control/quiet") {
+        // This request's own connection stays open.
+        reply = open_.WaitUntilAtMost(1, kLongestQuietWait)
+                    ? JsonReply(nlohmann::ordered_json::object())
+                    : ErrorReply(503, "Other connections stayed open");
       } else {
         reply = ErrorReply(404, "Unknown control path");
       }

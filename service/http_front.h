@@ -6,6 +6,7 @@
 #include <string>
 
 #include "service/faults.h"
+#include "service/open_connections.h"
 #include "service/request_log.h"
 #include "service/send_rate.h"
 #include "service/service_context.h"
@@ -51,6 +52,7 @@ class HttpFront {
   FaultScript script_;
   StopSignal stop_;
   SendRate rate_;
+  OpenConnections open_;
   std::atomic<bool> runEnded_{false};
   std::unique_ptr<httplib::Server> server_;
 };

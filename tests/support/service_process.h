@@ -40,6 +40,9 @@ class ServiceProcess {
   // README); false when the service refused them.
   bool Script(const std::string& path, const std::string& replies) const;
   bool ClearScript() const;
+  // Waits until no other connection is open: every request of a killed
+  // client is in the log then.
+  bool WaitUntilQuiet() const;
 
   // The lines of ROOT/requests.log so far, and how many name the path.
   std::vector<nlohmann::json> RequestLog() const;

@@ -81,18 +81,23 @@ HttpReply Post(const std::string& url, const std::string& caFile, std::nullptr_t
   return reply;
 }
 
-}  // namespace
-
-bool ServiceProcess::Script(const std::string& path, const std::string& replies) const {
-  const std::string body = "{\"path\":" + nlohmann::json(path).dump() + ",\"replies\":" + replies + "}";
-  const HttpReply reply = Post(url_ + "control/script", caFile(), nullptr, &body, nullptr, 30);
+// A control request with a JSON body; true when the service took it.
+bool Control(const std::string& url, const std::string& caFile, const std::string& body) {
+  const HttpReply reply = Post(url, caFile, nullptr, &body, nullptr, 30);
   return reply.curlCode == 0 && reply.status == 200;
 }
 
-bool ServiceProcess::ClearScript() const {
-  const std::string body = "{}";
-  const HttpReply reply = Post(url_ + "control/clear", caFile(), nullptr, &body, nullptr, 30);
-  return reply.curlCode == 0 && reply.status == 200;
+}  // namespace
+
+bool ServiceProcess::Script(const std::string& path, const std::string& replies) const {
+  return Control(url_ + "control/script", caFile(),
+                 "{\"path\":" + nlohmann::json(path).dump() + ",\"replies\":" + replies + "}");
+}
+
+bool ServiceProcess::ClearScript() const { return Control(url_ + "control/clear", caFile(), "{}"); }
+
+bool ServiceProcess::WaitUntilQuiet() const {
+  return Control(url_ + "control/quiet", caFile(), "{}");
 }
 
 std::vector<nlohmann::json> ServiceProcess::RequestLog() const {
