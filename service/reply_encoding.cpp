@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cctype>
+#include <string>
 #include <utility>
 
 #include "service/digest.h"
@@ -35,6 +36,24 @@ bool Refused(std::string_view parameters) {
   return false;
 }
 
+// text as one gzip member; empty when zlib cannot start.
+std::string Gzip(std::string_view text) {
+  z_stream stream{};
+  // 15 window bits, plus 16 for the gzip wrapper.
+  if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8,
+                   Z_DEFAULT_STRATEGY) != Z_OK)
+    return std::string();
+  std::string out(deflateBound(&stream, static_cast<uLong>(text.size())), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return result == Z_STREAM_END ? out : std::string();
+}
+
 }  // namespace
 
 bool AcceptsGzip(std::string_view acceptEncoding) {
@@ -53,23 +72,6 @@ bool AcceptsGzip(std::string_view acceptEncoding) {
     acceptEncoding.remove_prefix(end + 1);
   }
   return accepted;
-}
-
-std::string Gzip(std::string_view text) {
-  z_stream stream{};
-  // 15 window bits, plus 16 for the gzip wrapper.
-  if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8,
-                   Z_DEFAULT_STRATEGY) != Z_OK)
-    return std::string();
-  std::string out(deflateBound(&stream, static_cast<uLong>(text.size())), '\0');
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  stream.avail_in = static_cast<uInt>(text.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out.data());
-  stream.avail_out = static_cast<uInt>(out.size());
-  const int result = deflate(&stream, Z_FINISH);
-  out.resize(stream.total_out);
-  deflateEnd(&stream);
-  return result == Z_STREAM_END ? out : std::string();
 }
 
 bool EncodeForClient(ServiceReply& reply, std::string_view acceptEncoding) {

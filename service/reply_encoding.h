@@ -1,6 +1,5 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 #include "service/exchange.h"
@@ -12,9 +11,6 @@ namespace VendraService {
 // Whether an Accept-Encoding value admits gzip: named (or "*") without
 // "q=0".
 bool AcceptsGzip(std::string_view acceptEncoding);
-
-// text as one gzip member; empty when zlib cannot start.
-std::string Gzip(std::string_view text);
 
 // Encodes a JSON body held in memory when the client accepts gzip and the
 // reply names no encoding of its own; true when it did.

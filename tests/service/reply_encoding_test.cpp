@@ -49,9 +49,6 @@ TEST(ReplyEncodingTest, OnlyJsonHeldInMemoryAndNotYetEncodedIsEncoded) {
   const std::string body = named.body;
   EXPECT_FALSE(EncodeForClient(named, "gzip"));
   EXPECT_EQ(named.body, body);
-
-  ServiceReply plain = JsonReply({{"a", 1}});
-  EXPECT_FALSE(EncodeForClient(plain, "br"));
 }
 
 }  // namespace

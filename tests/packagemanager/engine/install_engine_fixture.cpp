@@ -221,4 +221,17 @@ std::map<std::string, uintmax_t> InstallEngineTest::CacheFiles(const std::string
   return files;
 }
 
+std::vector<InstallEngineTest::PackPiece> InstallEngineTest::PackPieces(size_t from) const {
+  std::vector<PackPiece> pieces;
+  const std::vector<nlohmann::json> lines = service_->RequestLog();
+  for (size_t i = from; i < lines.size(); ++i) {
+    const std::string range = lines[i].value("range", "");
+    if (!lines[i]["fields"].contains("pack") || range.empty()) continue;
+    const size_t dash = range.find('-');
+    pieces.push_back({lines[i]["fields"].value("pack", ""), std::stoull(range.substr(6, dash - 6)),
+                      std::stoull(range.substr(dash + 1)), i, lines[i].value("scripted", false)});
+  }
+  return pieces;
+}
+
 }  // namespace VendraTest

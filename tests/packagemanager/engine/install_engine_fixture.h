@@ -77,6 +77,15 @@ class InstallEngineTest : public ::testing::Test {
   // The files below the download cache's folder sub ('/'-separated), by
   // name with their sizes; empty when there is no such folder.
   std::map<std::string, uintmax_t> CacheFiles(const std::string& sub) const;
+  // The pack ranges asked for from the request log's line from on.
+  struct PackPiece {
+    std::string pack;
+    uint64_t first = 0;
+    uint64_t last = 0;
+    size_t line = 0;
+    bool scripted = false;
+  };
+  std::vector<PackPiece> PackPieces(size_t from) const;
 
   TempFolder machine_;
   TempFolder serviceRoot_;

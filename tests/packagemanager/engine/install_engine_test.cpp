@@ -6,12 +6,12 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include <nlohmann/json.hpp>
 
@@ -63,15 +63,11 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
   PublishChunked("2.2", shared);
   const nlohmann::json build = nlohmann::json::parse(
       ReadTextFile(serviceRoot_.path() + "/catalogue/tdy/live/2.2/build.json"));
-  std::map<std::string, std::set<std::string>> chunksOf;
+  std::map<std::string, int> uses;
   for (const auto& file : build["data"]["files"])
-    for (const auto& chunk : file.value("chunks", nlohmann::json::array()))
-      chunksOf[file["filename"]].insert(chunk["sha256"].get<std::string>());
-  std::vector<std::string> common;
-  std::set_intersection(chunksOf["data\\big.bin"].begin(), chunksOf["data\\big.bin"].end(),
-                        chunksOf["data\\more.bin"].begin(), chunksOf["data\\more.bin"].end(),
-                        std::back_inserter(common));
-  ASSERT_FALSE(common.empty()) << "the large files of 2.2 share chunks";
+    for (const auto& chunk : file.value("chunks", nlohmann::json::array())) ++uses[chunk["sha256"]];
+  ASSERT_TRUE(std::any_of(uses.begin(), uses.end(), [](const auto& use) { return use.second > 1; }))
+      << "the large files of 2.2 share chunks";
   const Files none;
   struct Case {
     const char* kind;
@@ -144,31 +140,27 @@ TEST_F(InstallEngineTest, KilledAtAnyMomentTheNextRunFinishes) {
       // count whole here though they were cut). The rerun asks for no byte
       // of a pack twice, so a chunk two files share comes once.
       const std::vector<nlohmann::json> requests = service_->RequestLog();
+      for (size_t i = requestsBefore; i < requests.size(); ++i)
+        for (const char* whole : {"data\\big.bin", "data\\more.bin"})
+          EXPECT_NE(requests[i]["fields"].value("filename", ""), whole);
       uint64_t packBytes = 0, rerunBytes = 0;
-      std::map<std::string, std::vector<std::pair<uint64_t, uint64_t>>> rerunPieces;
-      for (size_t i = requestsBefore; i < requests.size(); ++i) {
-        const nlohmann::json& fields = requests[i]["fields"];
-        EXPECT_NE(fields.value("filename", ""), "data\\big.bin");
-        EXPECT_NE(fields.value("filename", ""), "data\\more.bin");
-        const std::string range = requests[i].value("range", "");
-        if (!fields.contains("pack") || range.empty()) continue;
-        const size_t dash = range.find('-');
-        const uint64_t first = std::stoull(range.substr(6, dash - 6));
-        const uint64_t last = std::stoull(range.substr(dash + 1));
-        packBytes += last + 1 - first;
-        if (i < rerunBefore) continue;
-        rerunBytes += last + 1 - first;
-        rerunPieces[fields.value("pack", "")].emplace_back(first, last);
+      std::vector<PackPiece> rerun;
+      for (const PackPiece& piece : PackPieces(requestsBefore)) {
+        packBytes += piece.last + 1 - piece.first;
+        if (piece.line < rerunBefore) continue;
+        rerunBytes += piece.last + 1 - piece.first;
+        rerun.push_back(piece);
       }
       const size_t wholeFile = Deflate(later.at("data\\more.bin")).size();
       EXPECT_GT(packBytes, 0u);
       EXPECT_LT(packBytes, 2 * wholeFile);
       EXPECT_LT(rerunBytes, wholeFile);
-      for (auto& [pack, pieces] : rerunPieces) {
-        std::sort(pieces.begin(), pieces.end());
-        for (size_t i = 1; i < pieces.size(); ++i)
-          EXPECT_GT(pieces[i].first, pieces[i - 1].second) << "pack " << pack << " asked twice";
-      }
+      std::sort(rerun.begin(), rerun.end(), [](const PackPiece& a, const PackPiece& b) {
+        return std::tie(a.pack, a.first) < std::tie(b.pack, b.first);
+      });
+      for (size_t i = 1; i < rerun.size(); ++i)
+        EXPECT_TRUE(rerun[i].pack != rerun[i - 1].pack || rerun[i].first > rerun[i - 1].last)
+            << "pack " << rerun[i].pack << " asked twice";
     }
   }
   // Uninterrupted, an update from a complete chunked build takes where the
@@ -228,23 +220,16 @@ TEST_F(InstallEngineTest, CutConnectionsAreContinuedWithoutFetchingBytesTwice) {
   const size_t before = service_->RequestLog().size();
   ASSERT_EQ(Run("2.1"), 0) << Log();
   EXPECT_TRUE(Holds(edited));
-  std::vector<std::pair<uint64_t, uint64_t>> pieces;
-  std::pair<uint64_t, uint64_t> cut;  // the piece whose reply the script cut
-  const std::vector<nlohmann::json> lines = service_->RequestLog();
-  for (size_t i = before; i < lines.size(); ++i) {
-    const std::string range = lines[i].value("range", "");
-    if (!lines[i]["fields"].contains("pack") || range.empty()) continue;
-    const size_t dash = range.find('-');
-    pieces.emplace_back(std::stoull(range.substr(6, dash - 6)), std::stoull(range.substr(dash + 1)));
-    if (lines[i].value("scripted", false)) cut = pieces.back();
-  }
+  const std::vector<PackPiece> pieces = PackPieces(before);
   ASSERT_GE(pieces.size(), 2u);
   // The cut run's next request starts 5000 bytes on and ends where the cut
   // one was to end; no piece is asked for twice.
-  EXPECT_NE(std::count(pieces.begin(), pieces.end(),
-                       std::make_pair(cut.first + 5000, cut.second)),
-            0)
-      << lines.back().dump();
+  const auto cut = std::find_if(pieces.begin(), pieces.end(),
+                                [](const PackPiece& piece) { return piece.scripted; });
+  ASSERT_NE(cut, pieces.end());
+  EXPECT_TRUE(std::any_of(pieces.begin(), pieces.end(), [&](const PackPiece& piece) {
+    return piece.first == cut->first + 5000 && piece.last == cut->last;
+  }));
   std::set<uint64_t> starts;
   for (const auto& piece : pieces) EXPECT_TRUE(starts.insert(piece.first).second);
 }
